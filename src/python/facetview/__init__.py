@@ -1,0 +1,1 @@
+"""Shaded 3D triangle meshes in the terminal."""

@@ -1,0 +1,16 @@
+// The view direction and zoom a frame is rendered under.
+#pragma once
+
+namespace facetview {
+
+// Stored as given: the renderer, not the record, limits the values it uses.
+struct Camera {
+  float pitch = 0.45f;
+  float yaw = -0.55f;
+  float roll = 0.0f;
+  float zoom = 1.0f;
+};
+
+inline constexpr Camera default_camera{};
+
+}  // namespace facetview

@@ -1,0 +1,87 @@
+#include "stl/mesh.hpp"
+
+#include <cmath>
+#include <limits>
+
+namespace facetview {
+namespace {
+
+// 2^-23, the 32-bit float machine epsilon: shorter cross products carry no direction.
+constexpr float kDegenerateLength = 1.1920929e-7f;
+// Stored normals shorter than this are treated as absent.
+constexpr float kMinCandidateLength = 0.0001f;
+
+Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Vec3 operator*(Vec3 v, float s) { return {v.x * s, v.y * s, v.z * s}; }
+Vec3 operator/(Vec3 v, float s) { return {v.x / s, v.y / s, v.z / s}; }
+
+Vec3 computed_normal(Vec3 a, Vec3 b, Vec3 c) {
+  const Vec3 e1 = b - a;
+  const Vec3 e2 = c - a;
+  const Vec3 n{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x};
+  const float length = std::sqrt(n.z * n.z + (n.x * n.x + n.y * n.y));
+  // Written so that a NaN length also gives the zero normal.
+  if (length > kDegenerateLength) return n / length;
+  return {};
+}
+
+}  // namespace
+
+Triangle make_triangle(Vec3 candidate_normal, Vec3 a, Vec3 b, Vec3 c) {
+  const Vec3 m = candidate_normal;
+  const float length = std::sqrt(m.x * m.x + m.y * m.y + m.z * m.z);
+  const Vec3 normal = length <= kMinCandidateLength ? computed_normal(a, b, c) : m / length;
+  return Triangle{normal, {a, b, c}};
+}
+
+Mesh Mesh::demo_mesh() {
+  static constexpr Vec3 kVertices[8] = {
+      {-0.9f, -0.6f, -0.6f}, {0.8f, -0.6f, -0.6f}, {0.8f, 0.6f, -0.6f}, {-0.9f, 0.6f, -0.6f},
+      {-0.6f, -0.4f, 0.8f},  {1.0f, -0.4f, 0.6f},  {0.7f, 0.7f, 0.8f},  {-0.7f, 0.8f, 0.7f},
+  };
+  // Bottom (0-1), slanted top (2-3), then the four sides; every computed normal
+  // points into the hull.
+  static constexpr int kFaces[12][3] = {
+      {0, 1, 2}, {0, 2, 3}, {4, 6, 5}, {4, 7, 6}, {0, 4, 5}, {0, 5, 1},
+      {1, 5, 6}, {1, 6, 2}, {2, 6, 7}, {2, 7, 3}, {3, 7, 4}, {3, 4, 0},
+  };
+  Mesh mesh;
+  mesh.name = "demo hull";
+  mesh.triangles.reserve(std::size(kFaces));
+  for (const auto& face : kFaces) {
+    mesh.triangles.push_back(
+        make_triangle(Vec3{}, kVertices[face[0]], kVertices[face[1]], kVertices[face[2]]));
+  }
+  return mesh;
+}
+
+Mesh Mesh::normalized() const {
+  constexpr float kInf = std::numeric_limits<float>::infinity();
+  // std::fmin and std::fmax return the other operand for a NaN, so a NaN
+  // coordinate does not spoil the box.
+  Vec3 low{kInf, kInf, kInf};
+  Vec3 high{-kInf, -kInf, -kInf};
+  for (const Triangle& triangle : triangles) {
+    for (const Vec3& v : triangle.vertices) {
+      low = {std::fmin(low.x, v.x), std::fmin(low.y, v.y), std::fmin(low.z, v.z)};
+      high = {std::fmax(high.x, v.x), std::fmax(high.y, v.y), std::fmax(high.z, v.z)};
+    }
+  }
+  const Vec3 centre{(low.x + high.x) * 0.5f, (low.y + high.y) * 0.5f, (low.z + high.z) * 0.5f};
+  const Vec3 size = high - low;
+  const float extent = std::fmax(std::fmax(size.x, size.y), size.z);
+  const float scale = extent > kDegenerateLength ? 2.0f / extent : 1.0f;
+
+  Mesh result;
+  result.name = name;
+  result.source_path = source_path;
+  result.triangles.reserve(triangles.size());
+  for (const Triangle& triangle : triangles) {
+    const auto& [a, b, c] = triangle.vertices;
+    result.triangles.push_back(make_triangle(triangle.normal, (a - centre) * scale,
+                                             (b - centre) * scale, (c - centre) * scale));
+  }
+  return result;
+}
+
+}  // namespace facetview

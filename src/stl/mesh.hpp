@@ -1,0 +1,41 @@
+// Mesh records: triangles with a settled facet normal, and the named lists of
+// them that the rest of the system draws.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/error.hpp"
+#include "stl/vec3.hpp"
+
+namespace facetview {
+
+struct Triangle {
+  Vec3 normal;                   // unit length, or (0, 0, 0) when none can be found
+  std::array<Vec3, 3> vertices;  // a, b, c in source order
+};
+
+// Every triangle of the system is built here. The candidate normal wins when it
+// is long enough (it is scaled to unit length, never flipped); otherwise the
+// normal comes from the winding a -> b -> c, or is zero for a degenerate triangle.
+Triangle make_triangle(Vec3 candidate_normal, Vec3 a, Vec3 b, Vec3 c);
+
+struct Mesh {
+  std::string name;  // UTF-8
+  std::vector<Triangle> triangles;
+  std::optional<std::filesystem::path> source_path;
+
+  // The built-in model: a closed, irregular hull of twelve triangles.
+  static Mesh demo_mesh();
+
+  // Reads a binary or ASCII STL file whole; the coordinates are those of the file.
+  static Result<Mesh> from_path(const std::filesystem::path& path);
+
+  // A copy centred on the origin whose largest side spans -1 to 1.
+  Mesh normalized() const;
+};
+
+}  // namespace facetview
