@@ -1,0 +1,44 @@
+// The software rasterizer: colour and depth buffers and the drawing of a mesh
+// under a camera.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "raster/camera.hpp"
+#include "stl/mesh.hpp"
+
+namespace facetview {
+
+class Renderer {
+ public:
+  // width x height pixels of transparent black, every depth +infinity.
+  Renderer(std::uint32_t width, std::uint32_t height);
+
+  // Changes the size in place; the same size touches nothing, a shrink keeps
+  // the storage. Throws std::bad_alloc when the buffers cannot be allocated
+  // (or exceed max_pixels), leaving the renderer as it was.
+  void resize(std::uint32_t width, std::uint32_t height);
+
+  // Draws one whole frame: background gradient, then every triangle. Allocates nothing.
+  void render(const Mesh& mesh, const Camera& camera);
+
+  // Row-major RGBA, top row first: width * height * 4 bytes.
+  const std::vector<std::uint8_t>& framebuffer() const { return framebuffer_; }
+  // View depth of the nearest surface per pixel; +infinity where nothing was drawn.
+  const std::vector<float>& depth() const { return depth_; }
+  std::uint32_t width() const { return width_; }
+  std::uint32_t height() const { return height_; }
+
+  // Frames larger than this are refused with std::bad_alloc rather than
+  // attempted: the colour and depth buffers together take 8 bytes a pixel.
+  static constexpr std::uint64_t max_pixels = std::uint64_t{1} << 28;
+
+ private:
+  std::vector<std::uint8_t> framebuffer_;
+  std::vector<float> depth_;
+  std::uint32_t width_ = 0;
+  std::uint32_t height_ = 0;
+};
+
+}  // namespace facetview
