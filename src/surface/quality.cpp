@@ -1,0 +1,37 @@
+#include "surface/quality.hpp"
+
+#include <array>
+
+namespace facetview {
+
+namespace {
+
+// Indexed by the ordinal.
+constexpr std::array<std::string_view, 3> canonical_names = {"low", "medium", "high"};
+
+struct AcceptedName {
+  std::string_view text;
+  Quality quality;
+};
+
+constexpr std::array<AcceptedName, 4> accepted_names = {{
+    {"low", Quality::low},
+    {"med", Quality::medium},
+    {"medium", Quality::medium},
+    {"high", Quality::high},
+}};
+
+}  // namespace
+
+std::string_view quality_name(Quality quality) {
+  return canonical_names.at(static_cast<std::size_t>(quality));
+}
+
+std::optional<Quality> parse_quality(std::string_view text) {
+  for (const AcceptedName& name : accepted_names) {
+    if (name.text == text) return name.quality;
+  }
+  return std::nullopt;
+}
+
+}  // namespace facetview
