@@ -6,12 +6,15 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "common/byte_output.hpp"
 #include "common/error.hpp"
+#include "kitty/tile.hpp"
 #include "kitty/viewport.hpp"
+#include "kitty/zlib_compressor.hpp"
 
 namespace facetview {
 
@@ -20,6 +23,9 @@ class Presenter {
   // Deletes every placement on the screen and frees the images' data.
   static constexpr std::string_view delete_all_sequence = "\x1b_Ga=d,d=A,q=2\x1b\\";
   static constexpr std::int32_t initial_z = -1000000000;
+  // Tile size in cells.
+  static constexpr std::uint16_t tile_cols = 8;
+  static constexpr std::uint16_t tile_rows = 4;
 
   Presenter() = default;
 
@@ -33,12 +39,35 @@ class Presenter {
 
   std::int32_t next_z() const { return next_z_; }
   bool has_frame_state() const { return frame_state_.has_value(); }
+  // The tiles of the frame state in index order; empty without frame state.
+  std::span<const Tile> tiles() const;
 
  private:
-  // (implementation-defined private members)
-  struct FrameState;  // may be replaced by a full definition
-  std::optional<int> frame_state_;  // placeholder, replaced by the implementation
+  // What was presented last.
+  struct FrameState {
+    std::vector<std::uint8_t> previous;  // copy of the last frame, all zero after a rebuild
+    std::vector<Tile> tiles;             // row-major; a tile's position is its index
+    Viewport viewport;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+  };
+
+  bool frame_state_fits(std::size_t frame_size, std::uint32_t width, std::uint32_t height,
+                        Viewport viewport) const;
+  Status rebuild(ByteOutput& output, std::size_t frame_size, std::uint32_t width,
+                 std::uint32_t height, Viewport viewport);
+  void collect_changed_tiles(std::span<const std::uint8_t> frame);
+  Status send_tile(ByteOutput& output, std::span<const std::uint8_t> frame, std::size_t index);
+
+  std::optional<FrameState> frame_state_;
   std::int32_t next_z_ = initial_z;
+
+  // Scratch reused from tile to tile and frame to frame; holds nothing between
+  // calls that matters.
+  std::vector<std::size_t> changed_tiles_;
+  std::vector<std::uint8_t> tile_pixels_;
+  std::string payload_;
+  ZlibCompressor compressor_;
 };
 
 }  // namespace facetview

@@ -1,0 +1,166 @@
+#include "kitty/presenter.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "kitty/base64.hpp"
+#include "kitty/sequences.hpp"
+
+namespace facetview {
+
+namespace {
+
+constexpr std::size_t bytes_per_pixel = 4;
+
+// Whether frame_size is exactly width x height RGBA pixels, without overflow.
+bool frame_size_matches(std::size_t frame_size, std::uint32_t width, std::uint32_t height) {
+  constexpr std::size_t max_size = std::numeric_limits<std::size_t>::max();
+  if (width != 0 && height > max_size / bytes_per_pixel / width) return false;
+  return frame_size == std::size_t{width} * height * bytes_per_pixel;
+}
+
+Error frame_size_error(std::size_t frame_size, std::uint32_t width, std::uint32_t height) {
+  return Error("frame of " + std::to_string(frame_size) +
+               " bytes does not match framebuffer size " + std::to_string(width) + "x" +
+               std::to_string(height));
+}
+
+Error cell_alignment_error(std::uint32_t width, std::uint32_t height, Viewport viewport) {
+  return Error("framebuffer size " + std::to_string(width) + "x" + std::to_string(height) +
+               " is not cell-aligned for viewport " + std::to_string(viewport.cols) + "x" +
+               std::to_string(viewport.rows) + " cells");
+}
+
+// Cursor positions count from 1 and wrap like the terminal's 16-bit cells.
+std::uint16_t screen_coordinate(std::uint16_t viewport_offset, std::uint16_t cell_offset) {
+  return static_cast<std::uint16_t>(viewport_offset + cell_offset + 1);
+}
+
+}  // namespace
+
+Status Presenter::present_rgba(ByteOutput& output, std::span<const std::uint8_t> frame,
+                               std::uint32_t width, std::uint32_t height, Viewport viewport) {
+  // Tiles are cut out of the frame by its width and height, so a frame of any
+  // other length would be read out of bounds.
+  if (!frame_size_matches(frame.size(), width, height)) {
+    return frame_size_error(frame.size(), width, height);
+  }
+  if (!frame_state_fits(frame.size(), width, height, viewport)) {
+    if (Status rebuilt = rebuild(output, frame.size(), width, height, viewport); !rebuilt) {
+      return rebuilt;
+    }
+  }
+  collect_changed_tiles(frame);
+  if (changed_tiles_.empty()) return Status::success();
+  for (const std::size_t index : changed_tiles_) {
+    if (Status sent = send_tile(output, frame, index); !sent) return sent;
+  }
+  std::copy(frame.begin(), frame.end(), frame_state_->previous.begin());
+  return output.flush();
+}
+
+void Presenter::reset() {
+  frame_state_.reset();
+  next_z_ = initial_z;
+}
+
+std::span<const Tile> Presenter::tiles() const {
+  if (!frame_state_) return {};
+  return frame_state_->tiles;
+}
+
+bool Presenter::frame_state_fits(std::size_t frame_size, std::uint32_t width, std::uint32_t height,
+                                 Viewport viewport) const {
+  return frame_state_ && frame_state_->width == width && frame_state_->height == height &&
+         frame_state_->viewport == viewport && frame_state_->previous.size() == frame_size;
+}
+
+Status Presenter::rebuild(ByteOutput& output, std::size_t frame_size, std::uint32_t width,
+                          std::uint32_t height, Viewport viewport) {
+  if (Status deleted = output.write_all(delete_all_sequence); !deleted) return deleted;
+  reset();
+
+  // A viewport without columns or rows has no tiles; any width divides among
+  // its one notional cell.
+  const std::uint32_t cols = std::max<std::uint32_t>(viewport.cols, 1);
+  const std::uint32_t rows = std::max<std::uint32_t>(viewport.rows, 1);
+  if (width % cols != 0 || height % rows != 0) return cell_alignment_error(width, height, viewport);
+
+  // Built aside first: if memory runs out, the presenter keeps no frame state
+  // and the next call rebuilds.
+  FrameState state;
+  state.tiles = build_tile_grid(viewport, tile_cols, tile_rows, width / cols, height / rows);
+  state.previous.assign(frame_size, 0);
+  state.viewport = viewport;
+  state.width = width;
+  state.height = height;
+  frame_state_ = std::move(state);
+  return Status::success();
+}
+
+void Presenter::collect_changed_tiles(std::span<const std::uint8_t> frame) {
+  changed_tiles_.clear();
+  const FrameState& state = *frame_state_;
+  const std::size_t row_stride = std::size_t{state.width} * bytes_per_pixel;
+  // A row of tiles spans whole frame rows, so one comparison of its bytes
+  // settles every tile in it when nothing there changed, the usual case.
+  for (std::size_t first = 0; first < state.tiles.size();) {
+    std::size_t end = first + 1;
+    while (end < state.tiles.size() && state.tiles[end].cell_col != 0) ++end;
+    const Tile& leader = state.tiles[first];
+    const std::size_t band_offset = leader.y * row_stride;
+    const std::size_t band_size = leader.pixel_height * row_stride;
+    const bool band_changed =
+        band_size != 0 && std::memcmp(frame.data() + band_offset,
+                                      state.previous.data() + band_offset, band_size) != 0;
+    for (std::size_t index = first; index < end; ++index) {
+      const Tile& tile = state.tiles[index];
+      if (!tile.shown ||
+          (band_changed && tile_pixels_differ(tile, frame, state.previous, state.width))) {
+        changed_tiles_.push_back(index);
+      }
+    }
+    first = end;
+  }
+}
+
+Status Presenter::send_tile(ByteOutput& output, std::span<const std::uint8_t> frame,
+                            std::size_t index) {
+  Tile& tile = frame_state_->tiles[index];
+  const std::uint8_t new_slot = tile.shown && tile.slot == 0 ? 1 : 0;
+  const std::uint32_t new_id = tile_image_id(index, new_slot);
+
+  gather_tile_pixels(tile, frame, frame_state_->width, tile_pixels_);
+  Result<std::span<const std::uint8_t>> compressed = compressor_.compress(tile_pixels_);
+  if (!compressed) return std::move(compressed).error();
+  base64_encode(*compressed, payload_);
+
+  if (Status status = write_transmit(output, new_id, tile.pixel_width, tile.pixel_height, payload_);
+      !status) {
+    return status;
+  }
+  if (Status status =
+          write_cursor_position(output, screen_coordinate(tile.viewport_row, tile.cell_row),
+                                screen_coordinate(tile.viewport_col, tile.cell_col));
+      !status) {
+    return status;
+  }
+  if (Status status = write_place(output, new_id, tile.cell_cols, tile.cell_rows, next_z_);
+      !status) {
+    return status;
+  }
+  if (tile.shown) {
+    if (Status status = write_delete_image(output, tile_image_id(index, tile.slot)); !status) {
+      return status;
+    }
+  }
+  tile.shown = true;
+  tile.slot = new_slot;
+  // Placements made after the top z-index share it rather than wrap below.
+  if (next_z_ < std::numeric_limits<std::int32_t>::max()) ++next_z_;
+  return Status::success();
+}
+
+}  // namespace facetview
