@@ -1,6 +1,7 @@
 #include "stl/mesh.hpp"
 
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace facetview {
@@ -11,9 +12,15 @@ constexpr float kDegenerateLength = 1.1920929e-7f;
 // Stored normals shorter than this are treated as absent.
 constexpr float kMinCandidateLength = 0.0001f;
 
-Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 operator*(Vec3 v, float s) { return {v.x * s, v.y * s, v.z * s}; }
-Vec3 operator/(Vec3 v, float s) { return {v.x / s, v.y / s, v.z / s}; }
+Vec3 operator-(Vec3 a, Vec3 b) {
+  return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+Vec3 operator*(Vec3 v, float s) {
+  return {v.x * s, v.y * s, v.z * s};
+}
+Vec3 operator/(Vec3 v, float s) {
+  return {v.x / s, v.y / s, v.z / s};
+}
 
 Vec3 computed_normal(Vec3 a, Vec3 b, Vec3 c) {
   const Vec3 e1 = b - a;

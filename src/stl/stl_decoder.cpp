@@ -1,0 +1,13 @@
+#include "stl/stl_decoder.hpp"
+
+#include "stl/ascii_stl.hpp"
+#include "stl/binary_stl.hpp"
+
+namespace facetview {
+
+Result<Mesh> decode_stl(std::string_view content, std::string default_name) {
+  if (is_binary_stl(content)) return decode_binary_stl(content, std::move(default_name));
+  return decode_ascii_stl(content, std::move(default_name));
+}
+
+}  // namespace facetview

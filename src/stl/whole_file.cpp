@@ -1,0 +1,70 @@
+#include "stl/whole_file.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <new>
+#include <stdexcept>
+
+namespace facetview {
+namespace {
+
+// Linux transfers at most this much in one read call.
+constexpr std::size_t kMaxReadChunk = 0x7ffff000;
+// Buffer growth for files whose size is not known in advance (pipes, /proc).
+constexpr std::size_t kMinGrowth = 64 * 1024;
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() { ::close(fd_); }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+Result<std::string> read_all(const FileDescriptor& file) {
+  struct stat status {};
+  if (::fstat(file.get(), &status) != 0) return os_error(errno);
+  const bool sized = S_ISREG(status.st_mode) && status.st_size > 0;
+  // One byte beyond the known size, so that the end shows up without growing.
+  std::string content(sized ? static_cast<std::size_t>(status.st_size) + 1 : kMinGrowth, '\0');
+  std::size_t used = 0;
+  while (true) {
+    if (used == content.size()) content.resize(std::max(content.size() * 2, kMinGrowth));
+    const std::size_t wanted = std::min(content.size() - used, kMaxReadChunk);
+    const ssize_t got = ::read(file.get(), content.data() + used, wanted);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return os_error(errno);
+    }
+    if (got == 0) break;
+    used += static_cast<std::size_t>(got);
+  }
+  content.resize(used);
+  return content;
+}
+
+}  // namespace
+
+Result<std::string> read_whole_file(const std::filesystem::path& path) {
+  if (path.native().find('\0') != std::string::npos) return Error("path contains a NUL byte");
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return os_error(errno);
+  const FileDescriptor file(fd);
+  try {
+    return read_all(file);
+  } catch (const std::bad_alloc&) {
+    return os_error(ENOMEM);
+  } catch (const std::length_error&) {
+    return os_error(ENOMEM);
+  }
+}
+
+}  // namespace facetview
