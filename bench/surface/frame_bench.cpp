@@ -1,0 +1,136 @@
+// One whole frame of the demo hull at high quality, 160 x 48 cells (800 x 480
+// pixels), beside the costs it is made of: rendering alone, one zlib level-1
+// pass over the whole frame and one memcmp of the whole frame.
+#include <benchmark/benchmark.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "surface/terminal_surface.hpp"
+
+namespace facetview {
+namespace {
+
+constexpr Viewport terminal{0, 0, 160, 48};
+constexpr Quality quality = Quality::high;
+// Radians per frame of a slowly turning model.
+constexpr float turn_per_frame = 0.01f;
+
+// Counts the bytes a frame would send to the terminal and drops them.
+class CountingOutput final : public ByteOutput {
+ public:
+  Status write_all(std::string_view bytes) override {
+    written += bytes.size();
+    return Status::success();
+  }
+  Status flush() override { return Status::success(); }
+
+  std::uint64_t written = 0;
+};
+
+void report(benchmark::State& state, const CountingOutput& output) {
+  state.counters["bytes_per_frame"] =
+      benchmark::Counter(static_cast<double>(output.written), benchmark::Counter::kAvgIterations);
+}
+
+void present_or_fail(benchmark::State& state, TerminalSurface& surface, CountingOutput& output,
+                     const Mesh& mesh, const Camera& camera) {
+  const Result<PresentedFrame> frame = surface.render_and_present(output, mesh, camera, terminal);
+  if (!frame) state.SkipWithError(frame.error().message().c_str());
+}
+
+// A rendered frame of the demo hull, to feed the baselines.
+std::vector<std::uint8_t> demo_frame() {
+  const FrameSize size = framebuffer_size(quality, terminal);
+  Renderer renderer(size.width, size.height);
+  renderer.render(Mesh::demo_mesh(), default_camera);
+  return renderer.framebuffer();
+}
+
+void BM_FrameEveryTileChanged(benchmark::State& state) {
+  const Mesh mesh = Mesh::demo_mesh();
+  TerminalSurface surface(quality);
+  CountingOutput output;
+  present_or_fail(state, surface, output, mesh, default_camera);
+  output.written = 0;
+  for (auto _ : state) {
+    // Forgetting the last frame makes the presenter rebuild and send every tile.
+    surface.presenter().reset();
+    present_or_fail(state, surface, output, mesh, default_camera);
+  }
+  report(state, output);
+}
+BENCHMARK(BM_FrameEveryTileChanged)->Unit(benchmark::kMillisecond);
+
+void BM_FrameTurningCamera(benchmark::State& state) {
+  const Mesh mesh = Mesh::demo_mesh();
+  TerminalSurface surface(quality);
+  CountingOutput output;
+  Camera camera = default_camera;
+  present_or_fail(state, surface, output, mesh, camera);
+  output.written = 0;
+  for (auto _ : state) {
+    camera.yaw += turn_per_frame;
+    present_or_fail(state, surface, output, mesh, camera);
+  }
+  report(state, output);
+}
+BENCHMARK(BM_FrameTurningCamera)->Unit(benchmark::kMillisecond);
+
+void BM_FrameIdentical(benchmark::State& state) {
+  const Mesh mesh = Mesh::demo_mesh();
+  TerminalSurface surface(quality);
+  CountingOutput output;
+  present_or_fail(state, surface, output, mesh, default_camera);
+  output.written = 0;
+  for (auto _ : state) present_or_fail(state, surface, output, mesh, default_camera);
+  report(state, output);
+}
+BENCHMARK(BM_FrameIdentical)->Unit(benchmark::kMillisecond);
+
+// Baseline: the renderer alone, at the frame's size.
+void BM_BaselineRenderOnly(benchmark::State& state) {
+  const Mesh mesh = Mesh::demo_mesh();
+  const FrameSize size = framebuffer_size(quality, terminal);
+  Renderer renderer(size.width, size.height);
+  for (auto _ : state) {
+    renderer.render(mesh, default_camera);
+    benchmark::DoNotOptimize(renderer.framebuffer().data());
+  }
+}
+BENCHMARK(BM_BaselineRenderOnly)->Unit(benchmark::kMillisecond);
+
+// Baseline: the whole frame compressed as one zlib stream at level 1.
+void BM_BaselineZlibWholeFrame(benchmark::State& state) {
+  const std::vector<std::uint8_t> frame = demo_frame();
+  std::vector<Bytef> compressed(compressBound(frame.size()));
+  uLongf compressed_size = 0;
+  for (auto _ : state) {
+    compressed_size = compressed.size();
+    if (compress2(compressed.data(), &compressed_size, frame.data(), frame.size(), 1) != Z_OK) {
+      state.SkipWithError("compress2 failed");
+      break;
+    }
+    benchmark::DoNotOptimize(compressed.data());
+  }
+  state.counters["bytes_per_frame"] = static_cast<double>(compressed_size);
+}
+BENCHMARK(BM_BaselineZlibWholeFrame)->Unit(benchmark::kMillisecond);
+
+// Baseline: one comparison of the whole frame with an equal copy.
+void BM_BaselineMemcmpWholeFrame(benchmark::State& state) {
+  const std::vector<std::uint8_t> frame = demo_frame();
+  const std::vector<std::uint8_t> copy = frame;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(std::memcmp(frame.data(), copy.data(), frame.size()));
+  }
+}
+BENCHMARK(BM_BaselineMemcmpWholeFrame)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace facetview
+
+BENCHMARK_MAIN();
