@@ -1,0 +1,219 @@
+"""Command line of the viewer: `facetview [MODEL.stl]` or `python -m facetview`."""
+
+from __future__ import annotations
+
+import argparse
+import os
+import signal
+import sys
+from contextlib import contextmanager
+from typing import Iterator, List, Optional, Tuple
+
+from . import _facetview as native
+from .terminal import TerminalSession, terminal_size
+from .viewer import Pose, Viewer
+
+PROGRAM = "facetview"
+MAX_CELLS = 65535  # viewports count cells in 16 bits
+
+EXIT_FAILURE = 1
+EXIT_USAGE = 2
+EXIT_INTERRUPTED = 128 + signal.SIGINT
+
+# Signals that end the viewer; each one unwinds it like an exception, so the
+# terminal is given back before the process goes.
+ENDING_SIGNALS = (signal.SIGTERM, signal.SIGHUP)
+
+
+class CommandError(Exception):
+    """A failure reported in one line after the program name, with an exit status."""
+
+    status = EXIT_FAILURE
+
+
+class UsageError(CommandError):
+    """Bad command line input."""
+
+    status = EXIT_USAGE
+
+
+class Terminated(BaseException):
+    """An ending signal arrived."""
+
+    def __init__(self, signum: int) -> None:
+        super().__init__(signum)
+        self.signum = signum
+
+
+class ArgumentParser(argparse.ArgumentParser):
+    def error(self, message: str):
+        raise UsageError(message)
+
+
+def parse_size(text: str) -> Tuple[int, int]:
+    """COLSxROWS, for example 80x24."""
+    cols, separator, rows = text.lower().partition("x")
+    if not (separator and cols.isdigit() and rows.isdigit()):
+        raise argparse.ArgumentTypeError(f"bad size '{text}', expected COLSxROWS such as 80x24")
+    size = int(cols), int(rows)
+    if not all(1 <= value <= MAX_CELLS for value in size):
+        raise argparse.ArgumentTypeError(f"bad size '{text}', columns and rows must be 1 to {MAX_CELLS}")
+    return size
+
+
+def positive_int(text: str) -> int:
+    try:
+        value = int(text)
+    except ValueError:
+        value = 0
+    if value < 1:
+        raise argparse.ArgumentTypeError(f"expected a whole number of at least 1, got '{text}'")
+    return value
+
+
+def positive_float(text: str) -> float:
+    return _float_at_least(text, 0.0, inclusive=False)
+
+
+def non_negative_float(text: str) -> float:
+    return _float_at_least(text, 0.0, inclusive=True)
+
+
+def _float_at_least(text: str, bound: float, inclusive: bool) -> float:
+    try:
+        value = float(text)
+    except ValueError:
+        value = float("nan")
+    if not (value >= bound if inclusive else value > bound) or value == float("inf"):
+        kind = "zero or more" if inclusive else "greater than zero"
+        raise argparse.ArgumentTypeError(f"expected a number {kind}, got '{text}'")
+    return value
+
+
+def finite_float(text: str) -> float:
+    try:
+        value = float(text)
+    except ValueError:
+        value = float("nan")
+    if value != value or value in (float("inf"), float("-inf")):
+        raise argparse.ArgumentTypeError(f"expected a number, got '{text}'")
+    return value
+
+
+def build_parser() -> ArgumentParser:
+    default = Pose()
+    parser = ArgumentParser(
+        prog=PROGRAM,
+        description="Show a 3D model (binary or ASCII STL) spinning in a terminal that "
+        "speaks the kitty graphics protocol.",
+        epilog="Keys: arrows or h/j/k/l turn the model, + and - zoom, 1/2/3 pick low/medium/high "
+        "quality, space pauses the turntable, r resets the camera, q or Ctrl-C quits.",
+    )
+    parser.add_argument("model", nargs="?", metavar="MODEL.stl",
+                        help="STL file to show (default: the built-in demo hull)")
+    frames = parser.add_mutually_exclusive_group()
+    frames.add_argument("--frames", type=positive_int, metavar="N",
+                        help="render N frames, then exit")
+    frames.add_argument("--once", action="store_const", const=1, dest="frames",
+                        help="render one frame, then exit (same as --frames 1)")
+    parser.add_argument("--hold", type=non_negative_float, default=0.0, metavar="SECONDS",
+                        help="with --frames or --once, keep the last frame on screen this long "
+                        "before cleaning up (default: 0)")
+    parser.add_argument("--fps", type=positive_float, default=30.0,
+                        help="frames per second to aim for (default: %(default)g)")
+    parser.add_argument("--quality", default="medium", metavar="{low,medium,high}",
+                        help="pixels per cell (default: %(default)s)")
+    parser.add_argument("--no-spin", dest="spin", action="store_false",
+                        help="start with the turntable paused, so the camera holds still")
+    for name in ("pitch", "yaw", "roll"):
+        parser.add_argument(f"--{name}", type=finite_float, default=getattr(default, name),
+                            metavar="RADIANS",
+                            help=f"starting camera {name} (default: %(default)g)")
+    parser.add_argument("--zoom", type=positive_float, default=default.zoom,
+                        help="starting camera zoom, 0.45 to 2.5 takes effect (default: %(default)g)")
+    parser.add_argument("--size", type=parse_size, metavar="COLSxROWS",
+                        help="draw for a terminal of this size instead of asking the terminal; "
+                        "also allows an output that is not a terminal")
+    return parser
+
+
+def load_mesh(path: Optional[str]) -> native.Mesh:
+    if path is None:
+        return native.Mesh.demo()
+    try:
+        # The native loader says only that loading failed; this tells why a file cannot be read.
+        with open(path, "rb"):
+            pass
+    except OSError as error:
+        raise CommandError(f"{path}: {error.strerror}") from None
+    try:
+        return native.Mesh.from_stl(path)
+    except RuntimeError:
+        raise CommandError(f"{path}: not a valid STL file") from None
+
+
+def make_surface(quality: str):
+    try:
+        return native.Surface(quality)
+    except ValueError as error:
+        raise UsageError(str(error)) from None
+
+
+def _raise_terminated(signum: int, frame) -> None:
+    raise Terminated(signum)
+
+
+@contextmanager
+def ending_signals_raise() -> Iterator[None]:
+    previous = {signum: signal.signal(signum, _raise_terminated) for signum in ENDING_SIGNALS}
+    try:
+        yield
+    finally:
+        for signum, handler in previous.items():
+            signal.signal(signum, handler)
+
+
+def run(args: argparse.Namespace) -> None:
+    surface = make_surface(args.quality)
+    if args.size is None and not os.isatty(1):
+        raise UsageError("standard output is not a terminal; use --size COLSxROWS to draw anyway")
+    mesh = load_mesh(args.model)
+    if args.size is not None:
+        size = args.size
+        def current_size() -> Tuple[int, int]:
+            return size
+    else:
+        def current_size() -> Tuple[int, int]:
+            return terminal_size(1)
+    in_fd = 0 if os.isatty(0) else None
+    start = Pose(args.pitch, args.yaw, args.roll, args.zoom)
+    with ending_signals_raise(), TerminalSession(out_fd=1, in_fd=in_fd) as session:
+        viewer = Viewer(surface, mesh, session, current_size, quality=args.quality,
+                        start=start, fps=args.fps, spin=args.spin)
+        viewer.run(frame_limit=args.frames, hold=args.hold)
+
+
+def fail(message: str, status: int) -> int:
+    sys.stderr.write(f"{PROGRAM}: {message}\n")
+    sys.stderr.flush()
+    return status
+
+
+def main(argv: Optional[List[str]] = None) -> int:
+    try:
+        args = build_parser().parse_args(argv)
+        run(args)
+    except CommandError as error:
+        return fail(str(error), error.status)
+    except KeyboardInterrupt:
+        return EXIT_INTERRUPTED
+    except Terminated as ending:
+        # Die of the signal, as the sender expects, now that the terminal is back.
+        signal.signal(ending.signum, signal.SIG_DFL)
+        os.kill(os.getpid(), ending.signum)
+        return 128 + ending.signum
+    except RuntimeError as error:
+        return fail(str(error), EXIT_FAILURE)
+    except OSError as error:
+        return fail(f"terminal input or output failed: {error.strerror or error}", EXIT_FAILURE)
+    return 0
