@@ -43,6 +43,8 @@ class Presenter {
   std::span<const Tile> tiles() const;
 
  private:
+  friend class PresenterTestPeer;
+
   // What was presented last.
   struct FrameState {
     std::vector<std::uint8_t> previous;  // copy of the last frame, all zero after a rebuild
