@@ -1,1 +1,5 @@
 """Shaded 3D triangle meshes in the terminal."""
+
+from ._facetview import Camera, Mesh, Viewport
+
+__all__ = ["Viewport", "Camera", "Mesh"]

@@ -1,0 +1,84 @@
+#include "python/py_mesh.hpp"
+
+#include <string>
+
+#include "python/error_mapping.hpp"
+#include "python/module_types.hpp"
+#include "python/quoted_name.hpp"
+
+namespace facetview {
+namespace {
+
+PyObject* wrap(Mesh mesh) {
+  return new_instance(module_types().mesh, std::make_unique<Mesh>(std::move(mesh)));
+}
+
+// Instances come only from the static methods.
+PyObject* mesh_new(PyTypeObject*, PyObject*, PyObject*) {
+  PyErr_SetString(PyExc_TypeError, "No constructor defined for Mesh");
+  return nullptr;
+}
+
+PyObject* mesh_demo(PyObject*, PyObject*) {
+  return without_cpp_exceptions([] { return wrap(Mesh::demo_mesh()); });
+}
+
+PyObject* get_name(PyObject* self, void*) {
+  PyMesh* mesh = as_instance<Mesh>(self);
+  const Borrow borrow(mesh->borrow, Access::shared);
+  if (!borrow) return nullptr;
+  const std::string& name = mesh->record->name;
+  return PyUnicode_DecodeUTF8(name.data(), static_cast<Py_ssize_t>(name.size()), "replace");
+}
+
+PyObject* get_triangle_count(PyObject* self, void*) {
+  PyMesh* mesh = as_instance<Mesh>(self);
+  const Borrow borrow(mesh->borrow, Access::shared);
+  if (!borrow) return nullptr;
+  return PyLong_FromSize_t(mesh->record->triangles.size());
+}
+
+PyObject* mesh_repr(PyObject* self) {
+  return without_cpp_exceptions([&]() -> PyObject* {
+    PyMesh* mesh = as_instance<Mesh>(self);
+    const Borrow borrow(mesh->borrow, Access::shared);
+    if (!borrow) return nullptr;
+    const std::string text = "Mesh(name=" + quoted_name(mesh->record->name) +
+                             ", triangles=" + std::to_string(mesh->record->triangles.size()) + ")";
+    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+  });
+}
+
+PyMethodDef mesh_methods[] = {
+    {"demo", as_py_cfunction(mesh_demo), METH_NOARGS | METH_STATIC, "demo()\n--\n\n"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyGetSetDef mesh_getset[] = {
+    {"name", get_name, nullptr, nullptr, nullptr},
+    {"triangle_count", get_triangle_count, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+// No Py_tp_doc: the class has no signature and its __doc__ is None.
+PyType_Slot mesh_slots[] = {
+    {Py_tp_new, as_slot(mesh_new)},   {Py_tp_dealloc, as_slot(dealloc_instance<Mesh>)},
+    {Py_tp_repr, as_slot(mesh_repr)}, {Py_tp_methods, mesh_methods},
+    {Py_tp_getset, mesh_getset},      {0, nullptr},
+};
+
+PyType_Spec mesh_spec = {
+    .name = "builtins.Mesh",
+    .basicsize = sizeof(PyMesh),
+    .itemsize = 0,
+    .flags = Py_TPFLAGS_DEFAULT,
+    .slots = mesh_slots,
+};
+
+}  // namespace
+
+PyTypeObject* create_mesh_type() {
+  return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&mesh_spec));
+}
+
+}  // namespace facetview

@@ -1,0 +1,15 @@
+// The Python class Mesh: a loaded model, never changed after creation.
+#pragma once
+
+#include "python/instance.hpp"
+
+#include "stl/mesh.hpp"
+
+namespace facetview {
+
+using PyMesh = PyInstance<Mesh>;
+
+// A new heap type builtins.Mesh; null with the error set on failure.
+PyTypeObject* create_mesh_type();
+
+}  // namespace facetview
