@@ -31,16 +31,34 @@ class CountingOutput final : public ByteOutput {
   std::uint64_t written = 0;
 };
 
-void report(benchmark::State& state, const CountingOutput& output) {
-  state.counters["bytes_per_frame"] =
-      benchmark::Counter(static_cast<double>(output.written), benchmark::Counter::kAvgIterations);
-}
+// A surface that has already shown its first frame of the demo hull, and
+// counts the bytes of the frames after it.
+class PresentedSurface {
+ public:
+  explicit PresentedSurface(benchmark::State& state) : state_(state) {
+    present(default_camera);
+    output_.written = 0;
+  }
+  ~PresentedSurface() {
+    state_.counters["bytes_per_frame"] = benchmark::Counter(static_cast<double>(output_.written),
+                                                            benchmark::Counter::kAvgIterations);
+  }
 
-void present_or_fail(benchmark::State& state, TerminalSurface& surface, CountingOutput& output,
-                     const Mesh& mesh, const Camera& camera) {
-  const Result<PresentedFrame> frame = surface.render_and_present(output, mesh, camera, terminal);
-  if (!frame) state.SkipWithError(frame.error().message().c_str());
-}
+  void present(const Camera& camera) {
+    const Result<PresentedFrame> frame =
+        surface_.render_and_present(output_, mesh_, camera, terminal);
+    if (!frame) state_.SkipWithError(frame.error().message().c_str());
+  }
+
+  // Forgetting the last frame makes the next one rebuild and send every tile.
+  void forget_last_frame() { surface_.presenter().reset(); }
+
+ private:
+  benchmark::State& state_;
+  const Mesh mesh_ = Mesh::demo_mesh();
+  TerminalSurface surface_{quality};
+  CountingOutput output_;
+};
 
 // A rendered frame of the demo hull, to feed the baselines.
 std::vector<std::uint8_t> demo_frame() {
@@ -51,43 +69,27 @@ std::vector<std::uint8_t> demo_frame() {
 }
 
 void BM_FrameEveryTileChanged(benchmark::State& state) {
-  const Mesh mesh = Mesh::demo_mesh();
-  TerminalSurface surface(quality);
-  CountingOutput output;
-  present_or_fail(state, surface, output, mesh, default_camera);
-  output.written = 0;
+  PresentedSurface surface(state);
   for (auto _ : state) {
-    // Forgetting the last frame makes the presenter rebuild and send every tile.
-    surface.presenter().reset();
-    present_or_fail(state, surface, output, mesh, default_camera);
+    surface.forget_last_frame();
+    surface.present(default_camera);
   }
-  report(state, output);
 }
 BENCHMARK(BM_FrameEveryTileChanged)->Unit(benchmark::kMillisecond);
 
 void BM_FrameTurningCamera(benchmark::State& state) {
-  const Mesh mesh = Mesh::demo_mesh();
-  TerminalSurface surface(quality);
-  CountingOutput output;
+  PresentedSurface surface(state);
   Camera camera = default_camera;
-  present_or_fail(state, surface, output, mesh, camera);
-  output.written = 0;
   for (auto _ : state) {
     camera.yaw += turn_per_frame;
-    present_or_fail(state, surface, output, mesh, camera);
+    surface.present(camera);
   }
-  report(state, output);
 }
 BENCHMARK(BM_FrameTurningCamera)->Unit(benchmark::kMillisecond);
 
 void BM_FrameIdentical(benchmark::State& state) {
-  const Mesh mesh = Mesh::demo_mesh();
-  TerminalSurface surface(quality);
-  CountingOutput output;
-  present_or_fail(state, surface, output, mesh, default_camera);
-  output.written = 0;
-  for (auto _ : state) present_or_fail(state, surface, output, mesh, default_camera);
-  report(state, output);
+  PresentedSurface surface(state);
+  for (auto _ : state) surface.present(default_camera);
 }
 BENCHMARK(BM_FrameIdentical)->Unit(benchmark::kMillisecond);
 
