@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cstddef>
+
 #include "surface/fd_writer.hpp"
 
 namespace facetview {

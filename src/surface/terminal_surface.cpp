@@ -1,6 +1,7 @@
 #include "surface/terminal_surface.hpp"
 
 #include <span>
+#include <utility>
 
 namespace facetview {
 
