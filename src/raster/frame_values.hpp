@@ -1,0 +1,41 @@
+// The values that hold for one whole frame: projection constants and the
+// camera rotation.
+#pragma once
+
+#include <cstdint>
+
+#include "raster/camera.hpp"
+#include "stl/vec3.hpp"
+
+namespace facetview {
+
+// Vertices closer to the eye than this drop their whole triangle.
+inline constexpr float kNearLimit = 0.1f;
+
+struct FrameValues {
+  std::uint32_t width_px;
+  std::uint32_t height_px;
+  float width;       // W
+  float height;      // H
+  float aspect;      // W / max(H, 1)
+  float distance;    // D: the eye sits at (0, 0, D) in view space
+  float blend_span;  // S = D + 1.5
+  float focal;       // F = cot(25 deg): a vertical field of view of 50 deg
+  float sin_yaw, cos_yaw;
+  float sin_pitch, cos_pitch;
+  float sin_roll, cos_roll;
+};
+
+FrameValues make_frame_values(const Camera& camera, std::uint32_t width, std::uint32_t height);
+
+// Turns a model-space point by yaw (about Y), then pitch (about X), then roll
+// (about Z).
+inline Vec3 to_view_space(const FrameValues& frame, Vec3 point) {
+  const float x1 = point.x * frame.cos_yaw + point.z * frame.sin_yaw;
+  const float z1 = point.z * frame.cos_yaw - point.x * frame.sin_yaw;
+  const float y2 = point.y * frame.cos_pitch - z1 * frame.sin_pitch;
+  const float z = point.y * frame.sin_pitch + z1 * frame.cos_pitch;
+  return {x1 * frame.cos_roll - y2 * frame.sin_roll, x1 * frame.sin_roll + y2 * frame.cos_roll, z};
+}
+
+}  // namespace facetview

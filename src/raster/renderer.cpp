@@ -1,0 +1,58 @@
+#include "raster/renderer.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+#include <new>
+
+#include "raster/background.hpp"
+#include "raster/frame_values.hpp"
+#include "raster/triangle_pipeline.hpp"
+
+namespace facetview {
+
+namespace {
+
+constexpr float kNothingDrawn = std::numeric_limits<float>::infinity();
+
+std::size_t checked_pixel_count(std::uint32_t width, std::uint32_t height) {
+  const std::uint64_t pixels = std::uint64_t{width} * height;
+  if (pixels > Renderer::max_pixels) throw std::bad_alloc();
+  return static_cast<std::size_t>(pixels);
+}
+
+}  // namespace
+
+Renderer::Renderer(std::uint32_t width, std::uint32_t height)
+    : framebuffer_(checked_pixel_count(width, height) * 4, 0),
+      depth_(checked_pixel_count(width, height), kNothingDrawn),
+      width_(width),
+      height_(height) {}
+
+void Renderer::resize(std::uint32_t width, std::uint32_t height) {
+  if (width == width_ && height == height_) return;
+  const std::size_t pixels = checked_pixel_count(width, height);
+  // Both reservations come first, so a failure leaves size and contents as
+  // they were; resizing within the reserved capacity cannot throw.
+  framebuffer_.reserve(pixels * 4);
+  depth_.reserve(pixels);
+  framebuffer_.resize(pixels * 4, 0);
+  depth_.resize(pixels, kNothingDrawn);
+  width_ = width;
+  height_ = height;
+}
+
+void Renderer::render(const Mesh& mesh, const Camera& camera) {
+  std::fill(depth_.begin(), depth_.end(), kNothingDrawn);
+  // A frame without pixels gets no colour, and its projection (aspect 0)
+  // would be meaningless.
+  if (width_ == 0 || height_ == 0) return;
+  paint_background(framebuffer_, width_, height_);
+  if (mesh.triangles.empty()) return;
+
+  const FrameValues frame = make_frame_values(camera, width_, height_);
+  const FrameBuffers buffers{framebuffer_, depth_, width_};
+  for (const Triangle& triangle : mesh.triangles) draw_triangle(triangle, frame, buffers);
+}
+
+}  // namespace facetview

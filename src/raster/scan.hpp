@@ -1,0 +1,38 @@
+// Filling one projected triangle into the colour and depth buffers.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "raster/colour.hpp"
+
+namespace facetview {
+
+// A triangle in pixel space, ready to scan.
+struct ScreenTriangle {
+  std::array<float, 3> x;              // sx of V0, V1, V2
+  std::array<float, 3> y;              // sy of V0, V1, V2
+  std::array<float, 3> inverse_depth;  // 1 / d of each corner
+  float doubled_area;                  // E: twice the signed area, never near zero here
+};
+
+// Inclusive pixel rows and columns to scan; always inside the frame.
+struct PixelBox {
+  std::int32_t x_min, x_max, y_min, y_max;
+};
+
+// The colour and depth buffers of a width-pixel-wide frame.
+struct FrameBuffers {
+  std::span<std::uint8_t> rgba;
+  std::span<float> depth;
+  std::uint32_t width;
+};
+
+// Samples every pixel centre of `box`: a sample inside the triangle (edges
+// included, either winding) whose perspective-correct depth is strictly below
+// the stored one takes that depth and `colour`.
+void scan_triangle(const ScreenTriangle& triangle, const PixelBox& box, Rgba colour,
+                   const FrameBuffers& buffers);
+
+}  // namespace facetview

@@ -1,0 +1,83 @@
+#include "raster/triangle_pipeline.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "raster/shading.hpp"
+
+namespace facetview {
+namespace {
+
+constexpr float kMinimumDoubledArea = 0.0001f;
+
+bool all_finite(const std::array<float, 3>& values) {
+  return std::isfinite(values[0]) && std::isfinite(values[1]) && std::isfinite(values[2]);
+}
+
+bool all_below(const std::array<float, 3>& values, float limit) {
+  return values[0] < limit && values[1] < limit && values[2] < limit;
+}
+
+bool all_above(const std::array<float, 3>& values, float limit) {
+  return values[0] > limit && values[1] > limit && values[2] > limit;
+}
+
+// Raises a finite coordinate to 0, lowers it to the last pixel index and
+// converts it. The last index is applied again as an integer because W - 1 as
+// a float rounds up for frames wider than 2^24 pixels.
+std::int32_t to_pixel_index(float coordinate, std::uint32_t size) {
+  const std::uint32_t last = size - 1;
+  const float clamped = std::min(std::max(coordinate, 0.0f), static_cast<float>(last));
+  return static_cast<std::int32_t>(std::min(static_cast<std::uint32_t>(clamped), last));
+}
+
+}  // namespace
+
+void draw_triangle(const Triangle& triangle, const FrameValues& frame,
+                   const FrameBuffers& buffers) {
+  std::array<Vec3, 3> view;
+  std::array<float, 3> view_depth;
+  for (int k = 0; k < 3; ++k) {
+    view[k] = to_view_space(frame, triangle.vertices[k]);
+    view_depth[k] = frame.distance - view[k].z;
+  }
+  if (view_depth[0] <= kNearLimit || view_depth[1] <= kNearLimit || view_depth[2] <= kNearLimit) {
+    return;
+  }
+  // Only corners running counter-clockwise as seen from the eye face it.
+  const float facing = (view[1].x - view[0].x) * (view[2].y - view[0].y) -
+                       (view[1].y - view[0].y) * (view[2].x - view[0].x);
+  if (facing <= 0.0f) return;
+
+  ScreenTriangle screen{};
+  for (int k = 0; k < 3; ++k) {
+    const float d = view_depth[k];
+    screen.x[k] = frame.width * (view[k].x * frame.focal / frame.aspect / d * 0.5f + 0.5f);
+    screen.y[k] = frame.height * (1.0f - (view[k].y * frame.focal / d * 0.5f + 0.5f));
+    screen.inverse_depth[k] = 1.0f / d;
+  }
+  // Non-finite camera values or coordinates leave nothing sensible to draw.
+  if (!all_finite(screen.x) || !all_finite(screen.y)) return;
+  if (all_below(screen.x, 0.0f) || all_above(screen.x, frame.width) || all_below(screen.y, 0.0f) ||
+      all_above(screen.y, frame.height)) {
+    return;
+  }
+
+  const auto [x_low, x_high] = std::minmax({screen.x[0], screen.x[1], screen.x[2]});
+  const auto [y_low, y_high] = std::minmax({screen.y[0], screen.y[1], screen.y[2]});
+  const PixelBox box{to_pixel_index(std::floor(x_low), frame.width_px),
+                     to_pixel_index(std::ceil(x_high), frame.width_px),
+                     to_pixel_index(std::floor(y_low), frame.height_px),
+                     to_pixel_index(std::ceil(y_high), frame.height_px)};
+
+  screen.doubled_area = (screen.y[1] - screen.y[0]) * (screen.x[2] - screen.x[0]) -
+                        (screen.x[1] - screen.x[0]) * (screen.y[2] - screen.y[0]);
+  if (std::fabs(screen.doubled_area) <= kMinimumDoubledArea) return;
+
+  // Shading has no effect on which pixels are covered, so it waits until the
+  // triangle is known to need a scan.
+  scan_triangle(screen, box, shade_triangle(view, frame), buffers);
+}
+
+}  // namespace facetview

@@ -1,0 +1,51 @@
+#include "test_meshes.hpp"
+
+#include <cmath>
+#include <numbers>
+#include <random>
+
+namespace facetview::testing {
+
+Mesh mesh_of(const std::vector<std::array<Vec3, 3>>& corners) {
+  Mesh mesh;
+  mesh.name = "test";
+  for (const auto& c : corners) mesh.triangles.push_back(make_triangle({}, c[0], c[1], c[2]));
+  return mesh;
+}
+
+Mesh uv_sphere(std::uint32_t rings, std::uint32_t segments, float radius) {
+  const auto point = [&](std::uint32_t ring, std::uint32_t segment) {
+    const double polar = std::numbers::pi * ring / rings;
+    const double azimuth = 2.0 * std::numbers::pi * segment / segments;
+    return Vec3{static_cast<float>(radius * std::sin(polar) * std::cos(azimuth)),
+                static_cast<float>(radius * std::cos(polar)),
+                static_cast<float>(radius * std::sin(polar) * std::sin(azimuth))};
+  };
+  Mesh mesh;
+  mesh.name = "sphere";
+  mesh.triangles.reserve(std::size_t{2} * segments * (rings - 1));
+  for (std::uint32_t ring = 0; ring < rings; ++ring) {
+    for (std::uint32_t segment = 0; segment < segments; ++segment) {
+      const Vec3 a = point(ring, segment);
+      const Vec3 b = point(ring, segment + 1);
+      const Vec3 c = point(ring + 1, segment);
+      const Vec3 d = point(ring + 1, segment + 1);
+      // The polar caps need one triangle per segment, the bands two.
+      if (ring != 0) mesh.triangles.push_back(make_triangle({}, a, b, d));
+      if (ring + 1 != rings) mesh.triangles.push_back(make_triangle({}, a, d, c));
+    }
+  }
+  return mesh;
+}
+
+Mesh random_soup(std::uint32_t count, float extent, std::uint32_t seed) {
+  std::mt19937 engine(seed);
+  std::uniform_real_distribution<float> coordinate(-extent, extent);
+  std::vector<std::array<Vec3, 3>> corners(count);
+  for (auto& triangle : corners) {
+    for (Vec3& v : triangle) v = {coordinate(engine), coordinate(engine), coordinate(engine)};
+  }
+  return mesh_of(corners);
+}
+
+}  // namespace facetview::testing
