@@ -1,5 +1,5 @@
 """Shaded 3D triangle meshes in the terminal."""
 
-from ._facetview import Camera, Mesh, Viewport
+from ._facetview import Camera, Mesh, Surface, Viewport
 
-__all__ = ["Viewport", "Camera", "Mesh"]
+__all__ = ["Viewport", "Camera", "Mesh", "Surface"]
