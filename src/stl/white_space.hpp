@@ -20,9 +20,9 @@ class WordSplitter {
   std::optional<std::string_view> next();
 
  private:
-  // Length in bytes of the white-space character at `position`, or 0 when the
-  // character there is not white space.
-  std::size_t white_space_length(std::size_t position) const;
+  // Length in bytes of the white-space character at `position`, a byte of
+  // 0x80 or above, or 0 when the character there is not white space.
+  std::size_t non_ascii_white_space_length(std::size_t position) const;
   // Length in bytes of the character that starts at `position`.
   std::size_t character_length(std::size_t position) const;
 
