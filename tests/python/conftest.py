@@ -3,7 +3,6 @@
 import os
 import subprocess
 import sys
-import tempfile
 
 import pytest
 
@@ -22,34 +21,17 @@ def run_python_fixture():
 
 
 class Fd1Capture:
-    """Points file descriptor 1 at a temporary file for the length of a test.
+    """What reaches file descriptor 1, which the module writes to directly,
+    never through sys.stdout."""
 
-    The module writes to the descriptor directly, never through sys.stdout, so
-    pytest's own capturing does not see it.
-    """
-
-    def __init__(self):
-        self._file = tempfile.TemporaryFile()
-        self._saved = os.dup(1)
-        sys.stdout.flush()
-        os.dup2(self._file.fileno(), 1)
-        self._read = 0
+    def __init__(self, capfdbinary):
+        self._capture = capfdbinary
 
     def take(self):
         """The bytes written to descriptor 1 since the last call."""
-        self._file.seek(self._read)
-        data = self._file.read()
-        self._read += len(data)
-        return data
-
-    def close(self):
-        os.dup2(self._saved, 1)
-        os.close(self._saved)
-        self._file.close()
+        return self._capture.readouterr().out
 
 
 @pytest.fixture
-def fd1():
-    capture = Fd1Capture()
-    yield capture
-    capture.close()
+def fd1(capfdbinary):
+    return Fd1Capture(capfdbinary)

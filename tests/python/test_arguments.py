@@ -2,7 +2,7 @@
 
 import pytest
 
-from facetview import Camera, Mesh, Viewport
+from facetview import Camera, Mesh, Surface, Viewport
 
 RANGE_MESSAGE = "out of range integral type conversion attempted"
 
@@ -19,6 +19,8 @@ class Real:
     def __float__(self):
         return 2.5
 
+
+SURFACE = Surface()
 
 MATCHING_FAILURES = [
     # Too many positional arguments.
@@ -43,6 +45,17 @@ MATCHING_FAILURES = [
     (Viewport, (0, 0, 0, 0), {"col": 1}, "Viewport.__new__() got multiple values for argument 'col'"),
     (Camera, (0.1,), {"pitch": 1}, "Camera.__new__() got multiple values for argument 'pitch'"),
     (Viewport.full_screen, (80, 24), {"rows": 1}, "Viewport.full_screen() got multiple values for argument 'rows'"),
+    # The same rules for the methods of Surface.
+    (Surface, ("low", "high"), {}, "Surface.__new__() takes from 0 to 1 positional arguments but 2 were given"),
+    (Surface, (), {"level": "low"}, "Surface.__new__() got an unexpected keyword argument 'level'"),
+    (Surface, ("low",), {"quality": "low"}, "Surface.__new__() got multiple values for argument 'quality'"),
+    (SURFACE.set_quality, (), {}, "Surface.set_quality() missing 1 required positional argument: 'quality'"),
+    (SURFACE.set_quality, ("low", "high"), {}, "Surface.set_quality() takes 1 positional arguments but 2 were given"),
+    (SURFACE.framebuffer_size, (), {}, "Surface.framebuffer_size() missing 1 required positional argument: 'viewport'"),
+    (SURFACE.framebuffer_size, (1,), {"viewport": 1}, "Surface.framebuffer_size() got multiple values for argument 'viewport'"),
+    (SURFACE.render_to_terminal, (1, 2, 3, 4), {}, "Surface.render_to_terminal() takes 3 positional arguments but 4 were given"),
+    (SURFACE.render_to_terminal, (1,), {}, "Surface.render_to_terminal() missing 2 required positional arguments: 'camera' and 'viewport'"),
+    (SURFACE.render_to_terminal, (), {"mesh": 1, "view": 2}, "Surface.render_to_terminal() got an unexpected keyword argument 'view'"),
 ]
 
 
@@ -64,6 +77,15 @@ CONVERSION_FAILURES = [
     (Viewport, ("a", 0.5, 0, 0), {}, TypeError, "argument 'col': 'str' object cannot be interpreted as an integer"),
     (Viewport, (0, -1, "x", 0), {}, OverflowError, RANGE_MESSAGE),
     (Camera, (), {"zoom": "z", "yaw": "y"}, TypeError, "argument 'yaw': must be real number, not str"),
+    # Text and class arguments.
+    (Surface, (3,), {}, TypeError, "argument 'quality': 'int' object cannot be converted to 'PyString'"),
+    (Surface, (b"low",), {}, TypeError, "argument 'quality': 'bytes' object cannot be converted to 'PyString'"),
+    (SURFACE.set_quality, (None,), {}, TypeError, "argument 'quality': 'NoneType' object cannot be converted to 'PyString'"),
+    (Surface, ("low\udc80",), {}, UnicodeEncodeError, "'utf-8' codec can't encode character '\\udc80' in position 3: surrogates not allowed"),
+    (SURFACE.framebuffer_size, ("x",), {}, TypeError, "argument 'viewport': 'str' object cannot be converted to 'Viewport'"),
+    (SURFACE.render_to_terminal, (Camera(), Camera(), Viewport(0, 0, 1, 1)), {}, TypeError, "argument 'mesh': 'Camera' object cannot be converted to 'Mesh'"),
+    (SURFACE.render_to_terminal, (Mesh.demo(), Mesh.demo(), None), {}, TypeError, "argument 'camera': 'Mesh' object cannot be converted to 'Camera'"),
+    (SURFACE.render_to_terminal, (Mesh.demo(), Camera(), None), {}, TypeError, "argument 'viewport': 'NoneType' object cannot be converted to 'Viewport'"),
 ]
 
 
@@ -106,7 +128,7 @@ def test_real_objects_convert_to_floats(value, stored):
 
 
 @pytest.mark.parametrize(
-    "call", [Mesh.demo, Camera.default], ids=lambda call: call.__qualname__
+    "call", [Mesh.demo, Camera.default, SURFACE.clear], ids=lambda call: call.__qualname__
 )
 @pytest.mark.parametrize("args, kwargs", [((1,), {}), ((), {"x": 1})])
 def test_methods_without_parameters_refuse_arguments(call, args, kwargs):
