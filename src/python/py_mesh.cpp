@@ -2,12 +2,17 @@
 
 #include <string>
 
+#include "python/arguments.hpp"
+#include "python/conversions.hpp"
 #include "python/error_mapping.hpp"
 #include "python/module_types.hpp"
 #include "python/quoted_name.hpp"
 
 namespace facetview {
 namespace {
+
+constexpr const char* kFromStlNames[] = {"path"};
+constexpr Parameters kFromStlParameters{"Mesh.from_stl()", kFromStlNames, 1};
 
 PyObject* wrap(Mesh mesh) {
   return new_instance(module_types().mesh, std::make_unique<Mesh>(std::move(mesh)));
@@ -21,6 +26,22 @@ PyObject* mesh_new(PyTypeObject*, PyObject*, PyObject*) {
 
 PyObject* mesh_demo(PyObject*, PyObject*) {
   return without_cpp_exceptions([] { return wrap(Mesh::demo_mesh()); });
+}
+
+PyObject* mesh_from_stl(PyObject*, PyObject* args, PyObject* kwargs) {
+  return without_cpp_exceptions([&]() -> PyObject* {
+    PyObject* matched[1];
+    if (!match_arguments(kFromStlParameters, args, kwargs, matched)) return nullptr;
+    std::string path;
+    if (!convert_text(matched[0], "path", path)) return nullptr;
+    Result<Mesh> read = Mesh::from_path(std::filesystem::path(path));
+    if (!read) {
+      // Only this outermost message reaches Python, not the reader's own.
+      return raise_runtime_error(
+          std::move(read).error().with_context("failed to load STL from " + path));
+    }
+    return wrap(read->normalized());
+  });
 }
 
 PyObject* get_name(PyObject* self, void*) {
@@ -51,6 +72,8 @@ PyObject* mesh_repr(PyObject* self) {
 
 PyMethodDef mesh_methods[] = {
     {"demo", as_py_cfunction(mesh_demo), METH_NOARGS | METH_STATIC, "demo()\n--\n\n"},
+    {"from_stl", as_py_cfunction(mesh_from_stl), METH_VARARGS | METH_KEYWORDS | METH_STATIC,
+     "from_stl(path)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -1,5 +1,7 @@
 """Argument matching and conversion: the same rules and messages for every method."""
 
+import pathlib
+
 import pytest
 
 from facetview import Camera, Mesh, Surface, Viewport
@@ -45,6 +47,9 @@ MATCHING_FAILURES = [
     (Viewport, (0, 0, 0, 0), {"col": 1}, "Viewport.__new__() got multiple values for argument 'col'"),
     (Camera, (0.1,), {"pitch": 1}, "Camera.__new__() got multiple values for argument 'pitch'"),
     (Viewport.full_screen, (80, 24), {"rows": 1}, "Viewport.full_screen() got multiple values for argument 'rows'"),
+    (Mesh.from_stl, (), {}, "Mesh.from_stl() missing 1 required positional argument: 'path'"),
+    (Mesh.from_stl, ("a.stl", "b.stl"), {}, "Mesh.from_stl() takes 1 positional arguments but 2 were given"),
+    (Mesh.from_stl, (), {"file": "a.stl"}, "Mesh.from_stl() got an unexpected keyword argument 'file'"),
     # The same rules for the methods of Surface.
     (Surface, ("low", "high"), {}, "Surface.__new__() takes from 0 to 1 positional arguments but 2 were given"),
     (Surface, (), {"level": "low"}, "Surface.__new__() got an unexpected keyword argument 'level'"),
@@ -78,6 +83,7 @@ CONVERSION_FAILURES = [
     (Viewport, (0, -1, "x", 0), {}, OverflowError, RANGE_MESSAGE),
     (Camera, (), {"zoom": "z", "yaw": "y"}, TypeError, "argument 'yaw': must be real number, not str"),
     # Text and class arguments.
+    (Mesh.from_stl, (pathlib.Path("a.stl"),), {}, TypeError, "argument 'path': 'PosixPath' object cannot be converted to 'PyString'"),
     (Surface, (3,), {}, TypeError, "argument 'quality': 'int' object cannot be converted to 'PyString'"),
     (Surface, (b"low",), {}, TypeError, "argument 'quality': 'bytes' object cannot be converted to 'PyString'"),
     (SURFACE.set_quality, (None,), {}, TypeError, "argument 'quality': 'NoneType' object cannot be converted to 'PyString'"),

@@ -110,6 +110,7 @@ def test_class_docstrings_hold_only_the_signature(cls, signature, doc):
         (Viewport.full_screen, "(cols, rows, reserved_bottom_rows=0)"),
         (Camera.default, "()"),
         (Mesh.demo, "()"),
+        (Mesh.from_stl, "(path)"),
         (Surface.set_quality, "($self, quality)"),
         (Surface.framebuffer_size, "($self, viewport)"),
         (Surface.render_to_terminal, "($self, mesh, camera, viewport)"),
