@@ -28,7 +28,7 @@ QUALITY_ACTIONS = {
     Action.QUALITY_MEDIUM: "medium",
     Action.QUALITY_HIGH: "high",
 }
-HELP_TEXT = "arrows/hjkl turn  +/- zoom  1/2/3 quality  space pause  r reset  q quit"
+KEYS_HELP = "arrows/hjkl turn  +/- zoom  1/2/3 quality  space pause  r reset  q quit"
 
 
 @dataclass(frozen=True)
@@ -143,17 +143,19 @@ class Viewer:
             parts.append("paused")
         elif self.frame_rate.value is not None:
             parts.append(f"{self.frame_rate.value:.1f} fps")
-        text = " | ".join(parts)
-        if self.session.in_fd is not None:
-            text += "   " + HELP_TEXT
-        return text
+        return " | ".join(parts)
 
     def draw_status(self) -> None:
         if not self.status_rows():
             return
         cols, rows = self._size
         # One cell short of the edge, so that the last row never scrolls.
-        text = self.status_text()[: max(cols - 1, 0)]
+        width = cols - 1
+        text = self.status_text()
+        help_text = f"{text}   {KEYS_HELP}"
+        if self.session.in_fd is not None and len(help_text) <= width:
+            text = help_text
+        text = text[:width]
         if text != self._status_shown:
             self.session.write_line(rows - 1, text)
             self._status_shown = text

@@ -1,0 +1,104 @@
+"""facetview in a real kitty terminal: the screen shows the frame the surface rendered."""
+
+import os
+import signal
+import tempfile
+import time
+
+import pytest
+
+import facetview as f
+from kitty_graphics import decode_frame
+from kitty_session import SCREEN_WIDTH, KittySession, missing_tools
+
+COLS, ROWS = 48, 14
+CAMERA = dict(pitch=0.3, yaw=0.8, roll=0.1, zoom=1.2)
+# Per-channel difference allowed between a cell on screen and in the frame
+# (kitty scales each tile to its cells with interpolation), and the share of
+# cells that must stay within it.
+TOLERANCE, MATCHING_SHARE = 8.0, 0.98
+
+pytestmark = pytest.mark.skipif(
+    bool(missing_tools()),
+    reason=f"needs {', '.join(missing_tools())}: install the Debian packages in scripts/e2e-packages.txt")
+
+
+def rendered_frame(camera, viewport):
+    """The frame the surface sends for this camera, decoded from what it writes to fd 1."""
+    with tempfile.TemporaryFile() as capture:
+        saved_stdout = os.dup(1)
+        os.dup2(capture.fileno(), 1)
+        try:
+            f.Surface("medium").render_to_terminal(f.Mesh.demo(), f.Camera(**camera), viewport)
+        finally:
+            os.dup2(saved_stdout, 1)
+            os.close(saved_stdout)
+        capture.seek(0)
+        return decode_frame(capture.read(), viewport.cols, viewport.rows)
+
+
+def cell_means(pixels, stride, channels, cell_width, cell_height, cols, rows, inset=0):
+    """Mean R, G, B of every cell, row by row, leaving out inset pixels at each edge."""
+    means = []
+    for row in range(rows):
+        for col in range(cols):
+            sums, count = [0, 0, 0], 0
+            for y in range(row * cell_height + inset, (row + 1) * cell_height - inset):
+                start = (y * stride + col * cell_width + inset) * channels
+                end = (y * stride + (col + 1) * cell_width - inset) * channels
+                for channel in range(3):
+                    sums[channel] += sum(pixels[start + channel:end:channels])
+                count += cell_width - 2 * inset
+            means.append([total / count for total in sums])
+    return means
+
+
+def matches(seen, drawn):
+    return max(abs(a - b) for a, b in zip(seen, drawn)) <= TOLERANCE
+
+
+def share_matching(screen_cells, frame_cells, which=None):
+    which = range(len(frame_cells)) if which is None else which
+    return sum(matches(screen_cells[i], frame_cells[i]) for i in which) / len(which)
+
+
+@pytest.fixture
+def kitty(tmp_path):
+    args = ["--once", "--hold", "60", "--quality", "medium", *(f"--{k}={v}" for k, v in CAMERA.items())]
+    session = KittySession(tmp_path, COLS, ROWS, args)
+    yield session
+    session.close()
+
+
+def test_viewer_frame_appears_on_screen_and_goes_when_it_quits(kitty):
+    viewport = f.Viewport.full_screen(kitty.cols, kitty.rows, 1)
+    width, height, frame = rendered_frame(CAMERA, viewport)
+    frame_cells = cell_means(frame, width, 4, width // viewport.cols, height // viewport.rows,
+                             viewport.cols, viewport.rows)
+    other_view = rendered_frame(dict(CAMERA, yaw=CAMERA["yaw"] + 1.2), viewport)
+    other_cells = cell_means(other_view[2], width, 4, width // viewport.cols, height // viewport.rows,
+                             viewport.cols, viewport.rows)
+
+    def screen_cells():
+        return cell_means(kitty.screenshot(), SCREEN_WIDTH, 3, kitty.cell_width, kitty.cell_height,
+                          viewport.cols, viewport.rows + 1, inset=1)
+
+    deadline = time.monotonic() + 30
+    while share_matching(cells := screen_cells(), frame_cells) < MATCHING_SHARE:
+        share = share_matching(cells, frame_cells)
+        assert time.monotonic() < deadline, f"screen matches the frame in {share:.0%} of the cells"
+        time.sleep(0.2)
+    # The comparison tells views apart where they differ, and the status line is
+    # drawn below the viewport.
+    differing = [i for i, (a, b) in enumerate(zip(frame_cells, other_cells)) if not matches(a, b)]
+    assert len(differing) > len(frame_cells) // 10
+    assert share_matching(cells, frame_cells, differing) >= MATCHING_SHARE
+    assert share_matching(cells, other_cells, differing) < 0.2
+    assert max(map(max, cells[-viewport.cols:])) > 20
+
+    os.kill(kitty.viewer_pid, signal.SIGTERM)
+    assert kitty.viewer_status(timeout=20) == 128 + signal.SIGTERM
+    deadline = time.monotonic() + 10
+    while max(map(max, cells := screen_cells())) > 2:
+        assert time.monotonic() < deadline, "the picture stayed on the screen after the viewer ended"
+        time.sleep(0.2)
