@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "stl/default_name.hpp"
 #include "stl/mesh.hpp"
@@ -115,17 +114,6 @@ TEST(FromPath, ReadErrors) {
     EXPECT_EQ(mesh.error().cause()->message(), c.cause);
     EXPECT_EQ(mesh.error().cause()->cause(), nullptr);
   }
-}
-
-TEST(FromPath, UnreadableFileGivesTheReadError) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
-  const TemporaryDirectory dir;
-  const std::filesystem::path path = dir.write("locked.stl", binary_stl("", {kUnitRecord}));
-  std::filesystem::permissions(path, std::filesystem::perms::none);
-  const Result<Mesh> mesh = Mesh::from_path(path);
-  ASSERT_FALSE(mesh.ok());
-  EXPECT_EQ(mesh.error().message(), "failed to read STL file " + path.string());
-  EXPECT_EQ(mesh.error().cause()->message(), "Permission denied (os error 13)");
 }
 
 TEST(FromPath, ReadsFilesWithoutAKnownSize) {

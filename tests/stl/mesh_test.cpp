@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -69,12 +68,6 @@ TEST(MakeTriangle, ChoosesTheNormal) {
   }
 }
 
-TEST(MakeTriangle, NaNCandidateIsTakenAsGiven) {
-  // A candidate that is not a number is not "short", so it is used, NaN and all.
-  const Triangle triangle = make_triangle({kNaN, 0, 1}, kOrigin, kUnitX, kUnitY);
-  EXPECT_TRUE(std::isnan(triangle.normal.x));
-}
-
 TEST(DemoMesh, NameAndFirstTriangle) {
   const Mesh mesh = Mesh::demo_mesh();
   EXPECT_EQ(mesh.name, "demo hull");
@@ -107,20 +100,6 @@ TEST(DemoMesh, EveryNormalIsUnitAndPointsIntoTheHull) {
   }
 }
 
-TEST(DemoMesh, BoundingBoxIsNotNormalized) {
-  const Mesh mesh = Mesh::demo_mesh();
-  Vec3 low{1, 1, 1};
-  Vec3 high{-1, -1, -1};
-  for (const Triangle& t : mesh.triangles) {
-    for (const Vec3& v : t.vertices) {
-      low = {std::min(low.x, v.x), std::min(low.y, v.y), std::min(low.z, v.z)};
-      high = {std::max(high.x, v.x), std::max(high.y, v.y), std::max(high.z, v.z)};
-    }
-  }
-  EXPECT_EQ(low, (Vec3{-0.9f, -0.6f, -0.6f}));
-  EXPECT_EQ(high, (Vec3{1.0f, 0.8f, 0.8f}));
-}
-
 TEST(Normalized, DemoMeshUsesCentreAndScale) {
   const Mesh demo = Mesh::demo_mesh();
   const Mesh mesh = demo.normalized();
@@ -129,16 +108,8 @@ TEST(Normalized, DemoMeshUsesCentreAndScale) {
   // Vertex 0 is corner a of triangle 0; vertex 5 is corner c of triangle 2.
   expect_near(mesh.triangles[0].vertices[0], {-1, -0.736842f, -0.736842f}, 1e-6f);
   expect_near(mesh.triangles[2].vertices[2], {1, -0.526316f, 0.526316f}, 1e-6f);
-  // Every vertex is (v - (0.05, 0.1, 0.1)) * 2 / 1.9.
-  const float scale = 2.0f / 1.9f;
   for (std::size_t i = 0; i < mesh.triangles.size(); ++i) {
-    SCOPED_TRACE(i);
     expect_near(mesh.triangles[i].normal, demo.triangles[i].normal, 1e-6f);
-    for (int k = 0; k < 3; ++k) {
-      const Vec3 v = demo.triangles[i].vertices[k];
-      expect_near(mesh.triangles[i].vertices[k],
-                  {(v.x - 0.05f) * scale, (v.y - 0.1f) * scale, (v.z - 0.1f) * scale}, 1e-6f);
-    }
   }
 }
 

@@ -168,20 +168,6 @@ TEST(DecodeStl, AsciiVertexValues) {
   EXPECT_TRUE(std::signbit(v[2].z));
 }
 
-TEST(DecodeStl, CrLfReadsLikeLf) {
-  const std::string lf = "solid crlf test\n" + kFacet + kFacet + "endsolid\n";
-  std::string crlf;
-  for (const char c : lf) crlf += c == '\n' ? "\r\n" : std::string(1, c);
-  const Result<Mesh> a = decode_stl(lf, "part");
-  const Result<Mesh> b = decode_stl(crlf, "part");
-  ASSERT_TRUE(a.ok() && b.ok());
-  EXPECT_EQ(a->name, b->name);
-  ASSERT_EQ(a->triangles.size(), b->triangles.size());
-  for (std::size_t i = 0; i < a->triangles.size(); ++i) {
-    EXPECT_EQ(a->triangles[i].vertices, b->triangles[i].vertices);
-  }
-}
-
 struct BinaryCase {
   const char* what;
   std::string header;
