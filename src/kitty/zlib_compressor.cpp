@@ -9,6 +9,13 @@ namespace facetview {
 
 namespace {
 
+// The usual 32 KiB window, so that the stream's header is the common one.
+constexpr int window_bits = 15;
+// One below zlib's default: the hash table that deflateReset clears for every
+// tile shrinks to 32 KiB, while the symbol buffer still holds a whole tile of
+// the largest cells (40 x 40 pixels) in one block.
+constexpr int memory_level = 7;
+
 // zlib counts bytes in unsigned int, so larger buffers go in and out in pieces.
 constexpr std::size_t max_piece = std::numeric_limits<uInt>::max();
 
@@ -31,7 +38,8 @@ Status ZlibCompressor::start_stream() {
     return zlib_error(code);
   }
   auto stream = std::make_unique<z_stream>();
-  const int code = deflateInit(stream.get(), level);
+  const int code =
+      deflateInit2(stream.get(), level, Z_DEFLATED, window_bits, memory_level, Z_DEFAULT_STRATEGY);
   if (code == Z_MEM_ERROR) throw std::bad_alloc();
   if (code != Z_OK) return zlib_error(code);
   stream_.reset(stream.release());

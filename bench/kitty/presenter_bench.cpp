@@ -1,0 +1,166 @@
+// Cost of presenting an 800 x 480 frame (160 x 48 cells of 5 x 10 pixels),
+// beside the two costs it is measured against: compressing the whole frame
+// once with zlib level 1, and comparing the whole frame with memcmp.
+#include <benchmark/benchmark.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "common/byte_output.hpp"
+#include "kitty/presenter.hpp"
+
+namespace facetview {
+namespace {
+
+constexpr std::uint32_t width = 800;
+constexpr std::uint32_t height = 480;
+constexpr Viewport viewport{0, 0, 160, 48};
+
+// Counts what would reach the terminal.
+class CountingOutput : public ByteOutput {
+ public:
+  Status write_all(std::string_view bytes) override {
+    written += bytes.size();
+    if (bytes.starts_with("\x1b_Ga=p,")) ++placements;
+    return Status::success();
+  }
+  Status flush() override { return Status::success(); }
+  std::size_t written = 0;
+  std::size_t placements = 0;
+};
+
+struct Disc {
+  float cx, cy, radius;
+  std::uint8_t r, g, b;
+};
+
+std::uint8_t channel(float value) {
+  return static_cast<std::uint8_t>(std::clamp(value, 0.0f, 1.0f) * 255.0f);
+}
+
+// A rendered-looking frame: the renderer's background of a vertical blend with
+// a glow and a highlight, under flat-shaded discs standing in for a model's
+// faces. shade lifts the background's red a little.
+std::vector<std::uint8_t> make_frame(float shade, std::span<const Disc> discs) {
+  std::vector<std::uint8_t> frame(std::size_t{width} * height * 4);
+  for (std::uint32_t y = 0; y < height; ++y) {
+    const float t = static_cast<float>(y) / height;
+    const float r2 = (t - 0.42f) * (t - 0.42f);
+    const float p = std::pow(t, 1.25f);
+    const float base[3] = {p * 0.14f + (1 - p) * 0.05f, p * 0.09f + (1 - p) * 0.08f,
+                           p * 0.08f + (1 - p) * 0.12f};
+    const float tint[3] = {0.21f, 0.16f, 0.11f};
+    for (std::uint32_t x = 0; x < width; ++x) {
+      const float u = static_cast<float>(x) / width - 0.5f;
+      const float g1 = std::clamp(1.08f - (2.8f * r2 + 1.8f * u * u), 0.0f, 1.0f);
+      const float g2 = std::clamp(1.0f - (8.5f * r2 + 6.0f * u * u), 0.0f, 1.0f);
+      const float s = 0.35f * g2 * g2;
+      const float a = 0.45f * g1 + 0.55f + shade;
+      std::uint8_t* pixel = frame.data() + (std::size_t{y} * width + x) * 4;
+      for (int c = 0; c < 3; ++c) pixel[c] = channel(a * (base[c] + s * tint[c]));
+      pixel[3] = 255;
+      for (const Disc& disc : discs) {
+        const float dx = static_cast<float>(x) - disc.cx;
+        const float dy = static_cast<float>(y) - disc.cy;
+        if (dx * dx + dy * dy > disc.radius * disc.radius) continue;
+        // Facets: the shade steps with the angle around the centre.
+        const int facet = static_cast<int>((std::atan2(dy, dx) + 3.2f) * 4.0f);
+        pixel[0] = static_cast<std::uint8_t>(disc.r + facet * 9 + (shade > 0));
+        pixel[1] = static_cast<std::uint8_t>(disc.g + facet * 7);
+        pixel[2] = static_cast<std::uint8_t>(disc.b + facet * 5);
+      }
+    }
+  }
+  return frame;
+}
+
+const Disc scene[] = {
+    {400, 240, 170, 120, 90, 40}, {180, 150, 70, 40, 140, 90}, {640, 360, 90, 150, 60, 120}};
+const Disc moved_scene[] = {
+    {400, 240, 170, 120, 90, 40}, {200, 160, 70, 40, 140, 90}, {640, 360, 90, 150, 60, 120}};
+
+struct Frames {
+  std::vector<std::uint8_t> base = make_frame(0, scene);
+  std::vector<std::uint8_t> every_tile_changed = make_frame(0.08f, scene);
+  std::vector<std::uint8_t> some_tiles_changed = make_frame(0, moved_scene);
+};
+
+const Frames& frames() {
+  static const Frames instance;
+  return instance;
+}
+
+// Alternates between the base frame and other, so each call presents a change.
+void present_alternating(benchmark::State& state, const std::vector<std::uint8_t>& other) {
+  Presenter presenter;
+  CountingOutput output;
+  if (!presenter.present_rgba(output, frames().base, width, height, viewport)) {
+    state.SkipWithError("present failed");
+    return;
+  }
+  output.written = 0;
+  output.placements = 0;
+  bool flip = false;
+  for (auto _ : state) {
+    flip = !flip;
+    const std::vector<std::uint8_t>& frame = flip ? other : frames().base;
+    if (!presenter.present_rgba(output, frame, width, height, viewport)) {
+      state.SkipWithError("present failed");
+      return;
+    }
+  }
+  state.counters["bytes_per_frame"] =
+      benchmark::Counter(static_cast<double>(output.written), benchmark::Counter::kAvgIterations);
+  state.counters["tiles_per_frame"] = benchmark::Counter(static_cast<double>(output.placements),
+                                                         benchmark::Counter::kAvgIterations);
+}
+
+void BM_PresentEveryTileChanged(benchmark::State& state) {
+  present_alternating(state, frames().every_tile_changed);
+}
+BENCHMARK(BM_PresentEveryTileChanged)->Unit(benchmark::kMillisecond);
+
+void BM_PresentSomeTilesChanged(benchmark::State& state) {
+  present_alternating(state, frames().some_tiles_changed);
+}
+BENCHMARK(BM_PresentSomeTilesChanged)->Unit(benchmark::kMillisecond);
+
+void BM_PresentIdenticalFrame(benchmark::State& state) {
+  present_alternating(state, frames().base);
+}
+BENCHMARK(BM_PresentIdenticalFrame)->Unit(benchmark::kMillisecond);
+
+// Baseline: the whole frame as one zlib level 1 stream.
+void BM_BaselineZlibWholeFrame(benchmark::State& state) {
+  const std::vector<std::uint8_t>& frame = frames().every_tile_changed;
+  std::vector<std::uint8_t> compressed(compressBound(frame.size()));
+  uLongf size = 0;
+  for (auto _ : state) {
+    size = compressed.size();
+    if (compress2(compressed.data(), &size, frame.data(), frame.size(), 1) != Z_OK) {
+      state.SkipWithError("compress2 failed");
+      return;
+    }
+    benchmark::DoNotOptimize(compressed.data());
+  }
+  state.counters["bytes_per_frame"] = static_cast<double>(size);
+}
+BENCHMARK(BM_BaselineZlibWholeFrame)->Unit(benchmark::kMillisecond);
+
+// Baseline: one comparison of the whole frame with a copy.
+void BM_BaselineMemcmpWholeFrame(benchmark::State& state) {
+  const std::vector<std::uint8_t>& frame = frames().base;
+  const std::vector<std::uint8_t> copy = frame;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(std::memcmp(frame.data(), copy.data(), frame.size()));
+  }
+}
+BENCHMARK(BM_BaselineMemcmpWholeFrame)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace facetview
+
+BENCHMARK_MAIN();
