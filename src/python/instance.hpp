@@ -45,4 +45,20 @@ void dealloc_instance(PyObject* object) {
   Py_DECREF(type);
 }
 
+// A new heap type whose instances hold a Record; without the base-type flag,
+// so it cannot be subclassed. name ("builtins.Viewport") and the tables that
+// slots point to must live for the rest of the process. Null with the error
+// set on failure.
+template <class Record>
+PyTypeObject* create_instance_type(const char* name, PyType_Slot* slots) {
+  PyType_Spec spec = {
+      .name = name,
+      .basicsize = static_cast<int>(sizeof(PyInstance<Record>)),
+      .itemsize = 0,
+      .flags = Py_TPFLAGS_DEFAULT,
+      .slots = slots,
+  };
+  return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+}
+
 }  // namespace facetview

@@ -98,18 +98,10 @@ PyType_Slot camera_slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec camera_spec = {
-    .name = "builtins.Camera",
-    .basicsize = sizeof(PyCamera),
-    .itemsize = 0,
-    .flags = Py_TPFLAGS_DEFAULT,
-    .slots = camera_slots,
-};
-
 }  // namespace
 
 PyTypeObject* create_camera_type() {
-  return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&camera_spec));
+  return create_instance_type<Camera>("builtins.Camera", camera_slots);
 }
 
 }  // namespace facetview

@@ -90,18 +90,10 @@ PyType_Slot mesh_slots[] = {
     {Py_tp_getset, mesh_getset},      {0, nullptr},
 };
 
-PyType_Spec mesh_spec = {
-    .name = "builtins.Mesh",
-    .basicsize = sizeof(PyMesh),
-    .itemsize = 0,
-    .flags = Py_TPFLAGS_DEFAULT,
-    .slots = mesh_slots,
-};
-
 }  // namespace
 
 PyTypeObject* create_mesh_type() {
-  return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&mesh_spec));
+  return create_instance_type<Mesh>("builtins.Mesh", mesh_slots);
 }
 
 }  // namespace facetview

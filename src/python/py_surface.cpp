@@ -162,18 +162,10 @@ PyType_Slot surface_slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec surface_spec = {
-    .name = "builtins.Surface",
-    .basicsize = sizeof(PySurface),
-    .itemsize = 0,
-    .flags = Py_TPFLAGS_DEFAULT,
-    .slots = surface_slots,
-};
-
 }  // namespace
 
 PyTypeObject* create_surface_type() {
-  return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&surface_spec));
+  return create_instance_type<TerminalSurface>("builtins.Surface", surface_slots);
 }
 
 }  // namespace facetview

@@ -94,18 +94,10 @@ PyType_Slot viewport_slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec viewport_spec = {
-    .name = "builtins.Viewport",
-    .basicsize = sizeof(PyViewport),
-    .itemsize = 0,
-    .flags = Py_TPFLAGS_DEFAULT,
-    .slots = viewport_slots,
-};
-
 }  // namespace
 
 PyTypeObject* create_viewport_type() {
-  return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&viewport_spec));
+  return create_instance_type<Viewport>("builtins.Viewport", viewport_slots);
 }
 
 }  // namespace facetview
