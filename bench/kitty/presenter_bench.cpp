@@ -11,6 +11,8 @@
 
 #include "common/byte_output.hpp"
 #include "kitty/presenter.hpp"
+#include "kitty/tile.hpp"
+#include "kitty/zlib_compressor.hpp"
 
 namespace facetview {
 namespace {
@@ -149,6 +151,32 @@ void BM_BaselineZlibWholeFrame(benchmark::State& state) {
   state.counters["bytes_per_frame"] = static_cast<double>(size);
 }
 BENCHMARK(BM_BaselineZlibWholeFrame)->Unit(benchmark::kMillisecond);
+
+// Not a target, a floor: zlib alone on every tile of the frame, one stream
+// per tile, without Base64, sequences or the frame comparison and copy.
+void BM_FloorZlibPerTile(benchmark::State& state) {
+  const std::vector<std::uint8_t>& frame = frames().every_tile_changed;
+  const std::vector<Tile> tiles =
+      build_tile_grid(viewport, Presenter::tile_cols, Presenter::tile_rows, width / viewport.cols,
+                      height / viewport.rows);
+  ZlibCompressor compressor;
+  std::vector<std::uint8_t> pixels;
+  std::size_t compressed_bytes = 0;
+  for (auto _ : state) {
+    compressed_bytes = 0;
+    for (const Tile& tile : tiles) {
+      gather_tile_pixels(tile, frame, width, pixels);
+      Result<std::span<const std::uint8_t>> compressed = compressor.compress(pixels);
+      if (!compressed) {
+        state.SkipWithError("compress failed");
+        return;
+      }
+      compressed_bytes += compressed->size();
+    }
+  }
+  state.counters["bytes_per_frame"] = static_cast<double>(compressed_bytes);
+}
+BENCHMARK(BM_FloorZlibPerTile)->Unit(benchmark::kMillisecond);
 
 // Baseline: one comparison of the whole frame with a copy.
 void BM_BaselineMemcmpWholeFrame(benchmark::State& state) {
