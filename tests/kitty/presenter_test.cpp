@@ -107,13 +107,6 @@ Frame example_frame() {
   return gradient_frame(40, 40);
 }
 
-TEST(Presenter, StartsWithoutFrameStateAtTheLowestZ) {
-  const Presenter presenter;
-  EXPECT_FALSE(presenter.has_frame_state());
-  EXPECT_EQ(presenter.next_z(), -1000000000);
-  EXPECT_TRUE(presenter.tiles().empty());
-}
-
 struct WholeOutputStep {
   std::uint8_t tint;         // the frame of this step
   std::string_view control;  // expected transmit control, empty when nothing is sent
@@ -291,19 +284,6 @@ INSTANTIATE_TEST_SUITE_P(
         RebuildCase{"grid_81_by_6", 81, 12, {0, 0, 81, 6}},
         RebuildCase{"wrapping_cursor", 8, 8, {65535, 65534, 2, 2}}),
     [](const testing::TestParamInfo<RebuildCase>& info) { return std::string(info.param.what); });
-
-TEST(Presenter, GridOf81By6HasElevenColumnsAndTwoRows) {
-  Presenter presenter;
-  RecordingOutput output;
-  ASSERT_TRUE(present(presenter, output, gradient_frame(81, 12), {0, 0, 81, 6}).ok());
-  const std::span<const Tile> tiles = presenter.tiles();
-  ASSERT_EQ(tiles.size(), 22u);
-  EXPECT_EQ(tiles[10].cell_cols, 1);
-  EXPECT_EQ(tiles[10].cell_col, 80);
-  EXPECT_EQ(tiles[11].cell_rows, 2);
-  EXPECT_EQ(tiles[11].cell_row, 4);
-  EXPECT_EQ(count_of(output.bytes, "a=p,"), 22u);
-}
 
 TEST(Presenter, NoisyTilesTravelInSeveralChunksAndDecodeIntact) {
   Presenter presenter;

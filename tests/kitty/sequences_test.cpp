@@ -109,20 +109,5 @@ INSTANTIATE_TEST_SUITE_P(Boundaries, TransmitChunks,
                                          ChunkCase{8192, {4096, 4096}},
                                          ChunkCase{8196, {4096, 4096, 4}}));
 
-TEST(TransmitChunks, StopAtTheFirstFailingWrite) {
-  const std::string payload = numbered_payload(9000);
-  RecordingOutput complete;
-  ASSERT_TRUE(write_transmit(complete, 3, 8, 8, payload).ok());
-  for (std::size_t fail_at = 0; fail_at < complete.write_calls; ++fail_at) {
-    RecordingOutput output;
-    output.fail_at_write = fail_at;
-    const Status status = write_transmit(output, 3, 8, 8, payload);
-    ASSERT_FALSE(status.ok());
-    EXPECT_EQ(status.error().message(), RecordingOutput::write_failure);
-    EXPECT_EQ(output.write_calls, fail_at + 1) << "no write after the failure";
-    EXPECT_TRUE(complete.bytes.starts_with(output.bytes));
-  }
-}
-
 }  // namespace
 }  // namespace facetview

@@ -2,40 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
-
-#include "transcript.hpp"
 
 namespace facetview {
 namespace {
-
-Tile make_tile(std::uint32_t x, std::uint32_t y, std::uint32_t pixel_width,
-               std::uint32_t pixel_height, std::uint16_t cell_col, std::uint16_t cell_row,
-               std::uint16_t cell_cols, std::uint16_t cell_rows, Viewport viewport) {
-  Tile tile;
-  tile.x = x;
-  tile.y = y;
-  tile.pixel_width = pixel_width;
-  tile.pixel_height = pixel_height;
-  tile.viewport_col = viewport.col;
-  tile.viewport_row = viewport.row;
-  tile.cell_col = cell_col;
-  tile.cell_row = cell_row;
-  tile.cell_cols = cell_cols;
-  tile.cell_rows = cell_rows;
-  return tile;
-}
-
-TEST(TileGrid, CutsTheWorkedExampleIntoFourTiles) {
-  const Viewport viewport{2, 1, 10, 5};
-  const std::vector<Tile> expected = {
-      make_tile(0, 0, 32, 32, 0, 0, 8, 4, viewport),
-      make_tile(32, 0, 8, 32, 8, 0, 2, 4, viewport),
-      make_tile(0, 32, 32, 8, 0, 4, 8, 1, viewport),
-      make_tile(32, 32, 8, 8, 8, 4, 2, 1, viewport),
-  };
-  EXPECT_EQ(build_tile_grid(viewport, 8, 4, 4, 8), expected);
-}
 
 struct GridCase {
   Viewport viewport;
@@ -85,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TilePixels, DifferOnlyForChangesInsideTheRectangle) {
   const std::uint32_t width = 12, height = 10;
   const std::vector<std::uint8_t> previous(width * height * 4, 9);
-  const Tile tile = make_tile(4, 2, 5, 6, 0, 0, 1, 1, {});
+  const Tile tile{.x = 4, .y = 2, .pixel_width = 5, .pixel_height = 6};
   struct Change {
     std::uint32_t x, y;
     std::size_t channel;
@@ -102,20 +73,6 @@ TEST(TilePixels, DifferOnlyForChangesInsideTheRectangle) {
         << change.x << "," << change.y;
   }
   EXPECT_FALSE(tile_pixels_differ(tile, previous, previous, width));
-}
-
-TEST(TilePixels, GatherTheRectangleRowByRow) {
-  const std::uint32_t width = 7, height = 5;
-  std::vector<std::uint8_t> frame(width * height * 4);
-  for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<std::uint8_t>(i);
-  const Tile tiles[] = {
-      make_tile(0, 0, 7, 5, 0, 0, 1, 1, {}), make_tile(2, 1, 3, 4, 0, 0, 1, 1, {}),
-      make_tile(6, 4, 1, 1, 0, 0, 1, 1, {}), make_tile(3, 3, 0, 2, 0, 0, 1, 1, {})};
-  std::vector<std::uint8_t> pixels(100, 1);  // reused, with stale contents
-  for (const Tile& tile : tiles) {
-    gather_tile_pixels(tile, frame, width, pixels);
-    EXPECT_EQ(pixels, crop(frame, width, tile));
-  }
 }
 
 }  // namespace
