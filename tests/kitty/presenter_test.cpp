@@ -275,15 +275,19 @@ TEST_P(PresenterRebuild, DeletesAllAndResendsEveryTileFromTheStart) {
   EXPECT_EQ(output.flushed_at.size(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Changes, PresenterRebuild,
-    testing::Values(
-        RebuildCase{"width", 80, 40, {2, 1, 10, 5}}, RebuildCase{"height", 40, 80, {2, 1, 10, 5}},
-        RebuildCase{"col", 40, 40, {3, 1, 10, 5}}, RebuildCase{"row", 40, 40, {2, 0, 10, 5}},
-        RebuildCase{"cols", 40, 40, {2, 1, 5, 5}}, RebuildCase{"rows", 40, 40, {2, 1, 10, 10}},
-        RebuildCase{"grid_81_by_6", 81, 12, {0, 0, 81, 6}},
-        RebuildCase{"wrapping_cursor", 8, 8, {65535, 65534, 2, 2}}),
-    [](const testing::TestParamInfo<RebuildCase>& info) { return std::string(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(Changes, PresenterRebuild,
+                         testing::Values(RebuildCase{"width", 80, 40, {2, 1, 10, 5}},
+                                         RebuildCase{"height", 40, 80, {2, 1, 10, 5}},
+                                         RebuildCase{"col", 40, 40, {3, 1, 10, 5}},
+                                         RebuildCase{"row", 40, 40, {2, 0, 10, 5}},
+                                         RebuildCase{"cols", 40, 40, {2, 1, 5, 5}},
+                                         RebuildCase{"rows", 40, 40, {2, 1, 10, 10}},
+                                         RebuildCase{"grid_81_by_6", 81, 12, {0, 0, 81, 6}},
+                                         RebuildCase{"wrapping_cursor", 8, 8, {65535, 65534, 2, 2}},
+                                         RebuildCase{"no_pixels", 0, 0, {2, 1, 10, 5}}),
+                         [](const testing::TestParamInfo<RebuildCase>& info) {
+                           return std::string(info.param.what);
+                         });
 
 TEST(Presenter, NoisyTilesTravelInSeveralChunksAndDecodeIntact) {
   Presenter presenter;
