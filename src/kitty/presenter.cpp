@@ -57,8 +57,11 @@ Status Presenter::present_rgba(ByteOutput& output, std::span<const std::uint8_t>
   for (const std::size_t index : changed_tiles_) {
     if (Status sent = send_tile(output, frame, index); !sent) return sent;
   }
+  // The frame counts as shown only once it has left the buffer: after a failed
+  // flush the tiles sent compare against the older frame and go out again.
+  if (Status flushed = output.flush(); !flushed) return flushed;
   std::copy(frame.begin(), frame.end(), frame_state_->previous.begin());
-  return output.flush();
+  return Status::success();
 }
 
 void Presenter::reset() {

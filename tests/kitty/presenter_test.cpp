@@ -546,6 +546,13 @@ TEST(Presenter, FlushFailureIsReportedAfterEveryTileWasWritten) {
   EXPECT_EQ(status.error().message(), RecordingOutput::flush_failure);
   EXPECT_EQ(count_of(output.bytes, "a=p,"), 4u);
   EXPECT_EQ(presenter.next_z(), z0 + 4);
+
+  // The unflushed frame never counted as shown: presenting it again re-sends it.
+  output.clear();
+  output.fail_flush = false;
+  ASSERT_TRUE(present(presenter, output, frame, example_viewport).ok());
+  EXPECT_EQ(count_of(output.bytes, "a=p,"), 4u);
+  EXPECT_EQ(count_of(output.bytes, "a=d,d=I,"), 4u);
 }
 
 }  // namespace
