@@ -20,7 +20,7 @@ ZOOM_STEP = 1.1
 # The renderer clamps the zoom to this range; pressing past it would do nothing.
 ZOOM_RANGE = (0.45, 2.5)
 # Seconds between two updates of the frames-per-second figure.
-FPS_INTERVAL = 0.5
+FPS_INTERVAL = 1.0
 
 CANONICAL_QUALITY = {"low": "low", "med": "medium", "medium": "medium", "high": "high"}
 QUALITY_ACTIONS = {
@@ -50,17 +50,20 @@ def printable(text: str) -> str:
 
 
 class FrameRate:
-    """Frames per second over the last FPS_INTERVAL or more."""
+    """Frames per second, measured over FPS_INTERVAL or more from one frame to a later one."""
 
     def __init__(self, clock: Callable[[], float]) -> None:
         self._clock = clock
-        self._since = clock()
+        self._since: Optional[float] = None
         self._frames = 0
         self.value: Optional[float] = None
 
     def count_frame(self) -> None:
-        self._frames += 1
         now = self._clock()
+        if self._since is None:
+            self._since = now
+            return
+        self._frames += 1
         elapsed = now - self._since
         if elapsed >= FPS_INTERVAL:
             self.value = self._frames / elapsed
@@ -142,7 +145,7 @@ class Viewer:
         if not self.spinning:
             parts.append("paused")
         elif self.frame_rate.value is not None:
-            parts.append(f"{self.frame_rate.value:.1f} fps")
+            parts.append(f"{self.frame_rate.value:.0f} fps")
         return " | ".join(parts)
 
     def draw_status(self) -> None:
