@@ -70,13 +70,22 @@ class KittySession:
 
     def __init__(self, workdir: Path, cols: int, rows: int, args):
         self.workdir = workdir
+        self.kitty = None
         read_end, write_end = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{SCREEN_WIDTH}x{SCREEN_HEIGHT}x24",
              "-nolisten", "tcp"], pass_fds=[write_end], stderr=subprocess.DEVNULL)
         os.close(write_end)
-        with os.fdopen(read_end) as display_number:
-            self.display = ":" + display_number.readline().strip()
+        try:
+            with os.fdopen(read_end) as display_number:
+                self.display = ":" + display_number.readline().strip()
+            self._start_kitty(cols, rows, args)
+        except BaseException:
+            self.close()
+            raise
+
+    def _start_kitty(self, cols: int, rows: int, args) -> None:
+        workdir = self.workdir
         (workdir / "kitty.conf").write_text(KITTY_CONFIG.format(cols=cols, rows=rows))
         (workdir / "launch.sh").write_text(LAUNCHER)
         environment = dict(os.environ, DISPLAY=self.display, LIBGL_ALWAYS_SOFTWARE="1",
@@ -107,6 +116,8 @@ class KittySession:
 
     def close(self) -> None:
         for process in (self.kitty, self.xvfb):
+            if process is None:
+                continue
             process.terminate()
             try:
                 process.wait(timeout=10)

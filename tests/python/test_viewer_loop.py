@@ -80,11 +80,16 @@ def test_resize_clears_and_follows_at_the_next_frame(screen):
     assert read_screen().endswith(b"\x1b[2J\x1b[20;1Hdemo hull | 12 triangles | medium | paused\x1b[K")
 
 
-def test_status_line_is_cut_to_the_width_and_shows_no_control_characters(screen):
-    viewer = make_viewer(screen[0], sizes=[(12, 3)])
-    viewer.mesh = type("Named", (), {"name": "a\x1b[2Jb", "triangle_count": 1})()
+@pytest.mark.parametrize("name, shown", [
+    ("a\x1b[2Jb", b"a?[2Jb | 1 tr"),  # no control sequence from a file reaches the terminal
+    ("\u90e8\u54c1\u30e2\u30c7\u30eb", "\u90e8\u54c1\u30e2\u30c7\u30eb | ".encode()),  # wide: 2 cells each
+    ("e\u0301" * 6, ("e\u0301" * 6 + " | 1 tr").encode()),  # combining accents take no cell
+])
+def test_status_line_fits_the_row(screen, name, shown):
+    viewer = make_viewer(screen[0], sizes=[(14, 3)])
+    viewer.mesh = type("Named", (), {"name": name, "triangle_count": 1})()
     viewer.run(frame_limit=1)
-    assert screen[1]().endswith(b"\x1b[3;1Ha?[2Jb | 1 \x1b[K")
+    assert screen[1]().endswith(b"\x1b[3;1H" + shown + b"\x1b[K")
 
 
 def test_terminal_is_given_back_when_rendering_fails():

@@ -6,6 +6,7 @@ import math
 import os
 import select
 import time
+import unicodedata
 from dataclasses import dataclass
 from typing import Callable, Optional, Tuple
 
@@ -47,6 +48,21 @@ class Pose:
 def printable(text: str) -> str:
     """Text safe to put on the screen: a model name may hold control characters."""
     return "".join(char if char.isprintable() else "?" for char in text)
+
+
+def fit_to_width(text: str, cells: int) -> str:
+    """The longest start of text that takes at most this many terminal cells.
+
+    Wide (East Asian) characters take two cells and combining marks none.
+    """
+    used = 0
+    for index, char in enumerate(text):
+        if unicodedata.combining(char):
+            continue
+        used += 2 if unicodedata.east_asian_width(char) in "WF" else 1
+        if used > cells:
+            return text[:index]
+    return text
 
 
 class FrameRate:
@@ -155,10 +171,10 @@ class Viewer:
         # One cell short of the edge, so that the last row never scrolls.
         width = cols - 1
         text = self.status_text()
-        help_text = f"{text}   {KEYS_HELP}"
-        if self.session.in_fd is not None and len(help_text) <= width:
-            text = help_text
-        text = text[:width]
+        with_help = f"{text}   {KEYS_HELP}"
+        if self.session.in_fd is not None and fit_to_width(with_help, width) == with_help:
+            text = with_help
+        text = fit_to_width(text, width)
         if text != self._status_shown:
             self.session.write_line(rows - 1, text)
             self._status_shown = text
