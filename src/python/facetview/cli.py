@@ -3,11 +3,13 @@
 from __future__ import annotations
 
 import argparse
+import math
 import os
 import signal
 import sys
 from contextlib import contextmanager
-from typing import Iterator, List, Optional, Tuple
+from functools import partial
+from typing import Any, Callable, Iterator, List, Optional, Tuple
 
 from . import _facetview as native
 from .terminal import TerminalSession, terminal_size
@@ -61,43 +63,25 @@ def parse_size(text: str) -> Tuple[int, int]:
     return size
 
 
-def positive_int(text: str) -> int:
-    try:
-        value = int(text)
-    except ValueError:
-        value = 0
-    if value < 1:
-        raise argparse.ArgumentTypeError(f"expected a whole number of at least 1, got '{text}'")
-    return value
+def checked(convert: Callable[[str], Any], accept: Callable[[Any], bool], expected: str):
+    """An option type: converts the text, then accepts the value or says what was expected."""
+
+    def parse(text: str):
+        try:
+            value = convert(text)
+        except ValueError:
+            value = None
+        if value is None or not accept(value):
+            raise argparse.ArgumentTypeError(f"expected {expected}, got '{text}'")
+        return value
+
+    return parse
 
 
-def positive_float(text: str) -> float:
-    return _float_at_least(text, 0.0, inclusive=False)
-
-
-def non_negative_float(text: str) -> float:
-    return _float_at_least(text, 0.0, inclusive=True)
-
-
-def _float_at_least(text: str, bound: float, inclusive: bool) -> float:
-    try:
-        value = float(text)
-    except ValueError:
-        value = float("nan")
-    if not (value >= bound if inclusive else value > bound) or value == float("inf"):
-        kind = "zero or more" if inclusive else "greater than zero"
-        raise argparse.ArgumentTypeError(f"expected a number {kind}, got '{text}'")
-    return value
-
-
-def finite_float(text: str) -> float:
-    try:
-        value = float(text)
-    except ValueError:
-        value = float("nan")
-    if value != value or value in (float("inf"), float("-inf")):
-        raise argparse.ArgumentTypeError(f"expected a number, got '{text}'")
-    return value
+positive_int = checked(int, lambda value: value >= 1, "a whole number of at least 1")
+positive_float = checked(float, lambda value: 0 < value < math.inf, "a number greater than zero")
+non_negative_float = checked(float, lambda value: 0 <= value < math.inf, "a number of zero or more")
+finite_float = checked(float, math.isfinite, "a number")
 
 
 def build_parser() -> ArgumentParser:
@@ -178,13 +162,7 @@ def run(args: argparse.Namespace) -> None:
     if args.size is None and not os.isatty(1):
         raise UsageError("standard output is not a terminal; use --size COLSxROWS to draw anyway")
     mesh = load_mesh(args.model)
-    if args.size is not None:
-        size = args.size
-        def current_size() -> Tuple[int, int]:
-            return size
-    else:
-        def current_size() -> Tuple[int, int]:
-            return terminal_size(1)
+    current_size = (lambda: args.size) if args.size is not None else partial(terminal_size, 1)
     in_fd = 0 if os.isatty(0) else None
     start = Pose(args.pitch, args.yaw, args.roll, args.zoom)
     with ending_signals_raise(), TerminalSession(out_fd=1, in_fd=in_fd) as session:

@@ -32,14 +32,17 @@ QUALITY_ACTIONS = {
 KEYS_HELP = "arrows/hjkl turn  +/- zoom  1/2/3 quality  space pause  r reset  q quit"
 
 
+DEFAULT_CAMERA = native.Camera.default()
+
+
 @dataclass(frozen=True)
 class Pose:
     """A camera setting: rotation angles in radians and zoom."""
 
-    pitch: float = 0.45
-    yaw: float = -0.55
-    roll: float = 0.0
-    zoom: float = 1.0
+    pitch: float = DEFAULT_CAMERA.pitch
+    yaw: float = DEFAULT_CAMERA.yaw
+    roll: float = DEFAULT_CAMERA.roll
+    zoom: float = DEFAULT_CAMERA.zoom
 
     def camera(self) -> native.Camera:
         return native.Camera(self.pitch, self.yaw, self.roll, self.zoom)
