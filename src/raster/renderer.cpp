@@ -27,17 +27,21 @@ Renderer::Renderer(std::uint32_t width, std::uint32_t height)
     : framebuffer_(checked_pixel_count(width, height) * 4, 0),
       depth_(checked_pixel_count(width, height), kNothingDrawn),
       width_(width),
-      height_(height) {}
+      height_(height),
+      background_(framebuffer_.size()) {}
 
 void Renderer::resize(std::uint32_t width, std::uint32_t height) {
   if (width == width_ && height == height_) return;
   const std::size_t pixels = checked_pixel_count(width, height);
-  // Both reservations come first, so a failure leaves size and contents as
+  // All reservations come first, so a failure leaves size and contents as
   // they were; resizing within the reserved capacity cannot throw.
   framebuffer_.reserve(pixels * 4);
   depth_.reserve(pixels);
+  background_.reserve(pixels * 4);
   framebuffer_.resize(pixels * 4, 0);
   depth_.resize(pixels, kNothingDrawn);
+  background_.resize(pixels * 4);
+  background_painted_ = false;
   width_ = width;
   height_ = height;
 }
@@ -47,7 +51,11 @@ void Renderer::render(const Mesh& mesh, const Camera& camera) {
   // A frame without pixels gets no colour, and its projection (aspect 0)
   // would be meaningless.
   if (width_ == 0 || height_ == 0) return;
-  paint_background(framebuffer_, width_, height_);
+  if (!background_painted_) {
+    paint_background(background_, width_, height_);
+    background_painted_ = true;
+  }
+  std::copy(background_.begin(), background_.end(), framebuffer_.begin());
   if (mesh.triangles.empty()) return;
 
   const FrameValues frame = make_frame_values(camera, width_, height_);

@@ -39,6 +39,10 @@ class Renderer {
   std::vector<float> depth_;
   std::uint32_t width_ = 0;
   std::uint32_t height_ = 0;
+  // The background depends on the size alone: it is painted here once per
+  // size and copied into every frame.
+  std::vector<std::uint8_t> background_;
+  bool background_painted_ = false;
 };
 
 }  // namespace facetview

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "raster/colour.hpp"
+#include "raster/shading.hpp"
 
 namespace facetview {
 
@@ -29,10 +29,15 @@ struct FrameBuffers {
   std::uint32_t width;
 };
 
+// How many neighbouring samples are processed together. The pixels are the
+// same either way; `automatic` takes the widest the processor offers, and
+// `four` pins the baseline so that it can be checked on any machine.
+enum class ScanLanes { automatic, four };
+
 // Samples every pixel centre of `box`: a sample inside the triangle (edges
 // included, either winding) whose perspective-correct depth is strictly below
 // the stored one takes that depth and `colour`.
-void scan_triangle(const ScreenTriangle& triangle, const PixelBox& box, Rgba colour,
-                   const FrameBuffers& buffers);
+void scan_triangle(const ScreenTriangle& triangle, const PixelBox& box, TriangleColour& colour,
+                   const FrameBuffers& buffers, ScanLanes lanes = ScanLanes::automatic);
 
 }  // namespace facetview

@@ -28,6 +28,11 @@ Vec3 normalized_or_zero(Vec3 v) {
   return {v.x / length, v.y / length, v.z / length};
 }
 
+// max(value, 0), where a NaN operand is ignored and so gives 0.
+float at_least_zero(float value) {
+  return value > 0.0f ? value : 0.0f;
+}
+
 float mix(float weight, float first, float second) {
   return weight * first + (1.0f - weight) * second;
 }
@@ -47,11 +52,10 @@ Rgba shade_triangle(const std::array<Vec3, 3>& view, const FrameValues& frame) {
                       (v0.z + v1.z + v2.z) / 3.0f};
   const Vec3 to_eye = normalized_or_zero({-centroid.x, -centroid.y, frame.distance - centroid.z});
 
-  // fmax ignores a NaN operand, as the shading's max does.
-  const float diffuse = std::fmax(dot(normal, kLight), 0.0f);
+  const float diffuse = at_least_zero(dot(normal, kLight));
   // n.v may round to one ulp above 1 when n and v are parallel; a negative base
   // would make the power NaN, so the base stops at 0.
-  const float rim_base = std::fmax(1.0f - std::fmax(dot(normal, to_eye), 0.0f), 0.0f);
+  const float rim_base = at_least_zero(1.0f - at_least_zero(dot(normal, to_eye)));
   const float rim = std::pow(rim_base, 2.2f);
 
   const float height = clamp_to(0.4f * centroid.y + 0.5f, 0.0f, 1.0f);

@@ -14,4 +14,26 @@ namespace facetview {
 // eye, a warm-to-cool tint by height and a blend towards a constant with distance.
 Rgba shade_triangle(const std::array<Vec3, 3>& view, const FrameValues& frame);
 
+// The colour of one triangle, shaded on first use: most triangles of a fine
+// mesh cover no pixel centre and are never shaded at all.
+class TriangleColour {
+ public:
+  TriangleColour(const std::array<Vec3, 3>& view, const FrameValues& frame)
+      : view_(view), frame_(frame) {}
+
+  Rgba get() {
+    if (!shaded_) {
+      colour_ = shade_triangle(view_, frame_);
+      shaded_ = true;
+    }
+    return colour_;
+  }
+
+ private:
+  const std::array<Vec3, 3>& view_;
+  const FrameValues& frame_;
+  Rgba colour_{};
+  bool shaded_ = false;
+};
+
 }  // namespace facetview

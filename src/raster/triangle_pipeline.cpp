@@ -34,8 +34,8 @@ std::int32_t to_pixel_index(float coordinate, std::uint32_t size) {
 
 }  // namespace
 
-void draw_triangle(const Triangle& triangle, const FrameValues& frame,
-                   const FrameBuffers& buffers) {
+void draw_triangle(const Triangle& triangle, const FrameValues& frame, const FrameBuffers& buffers,
+                   ScanLanes lanes) {
   std::array<Vec3, 3> view;
   std::array<float, 3> view_depth;
   for (int k = 0; k < 3; ++k) {
@@ -75,9 +75,8 @@ void draw_triangle(const Triangle& triangle, const FrameValues& frame,
                         (screen.x[1] - screen.x[0]) * (screen.y[2] - screen.y[0]);
   if (std::fabs(screen.doubled_area) <= kMinimumDoubledArea) return;
 
-  // Shading has no effect on which pixels are covered, so it waits until the
-  // triangle is known to need a scan.
-  scan_triangle(screen, box, shade_triangle(view, frame), buffers);
+  TriangleColour colour(view, frame);
+  scan_triangle(screen, box, colour, buffers, lanes);
 }
 
 }  // namespace facetview

@@ -11,6 +11,7 @@ namespace facetview {
 // reach the near limit, face away, lie wholly off one side of the frame, have a
 // negligible screen area or project to non-finite coordinates draw nothing.
 // The frame is at least 1 x 1 pixels.
-void draw_triangle(const Triangle& triangle, const FrameValues& frame, const FrameBuffers& buffers);
+void draw_triangle(const Triangle& triangle, const FrameValues& frame, const FrameBuffers& buffers,
+                   ScanLanes lanes = ScanLanes::automatic);
 
 }  // namespace facetview

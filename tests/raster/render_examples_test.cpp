@@ -1,6 +1,7 @@
 // Single frames whose pixels are known in advance.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -222,11 +223,19 @@ TEST(NearLimit, JustBeyondItStillDraws) {
 }
 
 // Two triangles sharing the edge x = 0, which lands exactly on the pixel
-// centres of column 50 of a 101-pixel-wide frame.
-TEST(SharedEdge, IsCoveredByBothAndTiesGoToTheEarlierTriangle) {
+// centres of column 50 of a 101-pixel-wide frame. The parameter turns the
+// corner order so that the shared edge lies opposite each corner in turn.
+class SharedEdge : public ::testing::TestWithParam<int> {};
+
+std::array<Vec3, 3> turned(std::array<Vec3, 3> corners, int turns) {
+  std::rotate(corners.begin(), corners.begin() + turns, corners.end());
+  return corners;
+}
+
+TEST_P(SharedEdge, IsCoveredByBothAndTiesGoToTheEarlierTriangle) {
   const Vec3 bottom{0.0f, -0.6f, 0.0f}, top{0.0f, 0.6f, 0.0f};
-  const std::array<Vec3, 3> left{{bottom, top, {-0.7f, 0.1f, 0.0f}}};
-  const std::array<Vec3, 3> right{{top, bottom, {0.5f, -0.2f, 0.0f}}};
+  const std::array<Vec3, 3> left = turned({{bottom, top, {-0.7f, 0.1f, 0.0f}}}, GetParam());
+  const std::array<Vec3, 3> right = turned({{top, bottom, {0.5f, -0.2f, 0.0f}}}, GetParam());
   const Renderer left_only = rendered(mesh_of({left}), straight_on(), 101, 80);
   const Renderer right_only = rendered(mesh_of({right}), straight_on(), 101, 80);
   const Renderer left_first = rendered(mesh_of({left, right}), straight_on(), 101, 80);
@@ -253,6 +262,8 @@ TEST(SharedEdge, IsCoveredByBothAndTiesGoToTheEarlierTriangle) {
   EXPECT_GT(shared, 10u);
   EXPECT_GT(ties, 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(CornerOrders, SharedEdge, ::testing::Values(0, 1, 2));
 
 // A triangle reaching past the left edge fills only the columns inside.
 TEST(PartlyVisible, FillsOnlyItsInsidePart) {
