@@ -23,8 +23,9 @@ pytestmark = pytest.mark.skipif(
     reason=f"needs {', '.join(missing_tools())}: install the Debian packages in scripts/e2e-packages.txt")
 
 
-def rendered_frame(camera, viewport):
-    """The frame the surface sends for this camera, decoded from what it writes to fd 1."""
+def rendered_cells(camera, viewport):
+    """Cell means of the frame the surface sends for this camera, decoded from
+    what it writes to fd 1."""
     with tempfile.TemporaryFile() as capture:
         saved_stdout = os.dup(1)
         os.dup2(capture.fileno(), 1)
@@ -34,7 +35,9 @@ def rendered_frame(camera, viewport):
             os.dup2(saved_stdout, 1)
             os.close(saved_stdout)
         capture.seek(0)
-        return decode_frame(capture.read(), viewport.cols, viewport.rows)
+        width, height, frame = decode_frame(capture.read(), viewport.cols, viewport.rows)
+    return cell_means(frame, width, 4, width // viewport.cols, height // viewport.rows,
+                      viewport.cols, viewport.rows)
 
 
 def cell_means(pixels, stride, channels, cell_width, cell_height, cols, rows, inset=0):
@@ -72,12 +75,8 @@ def kitty(tmp_path):
 
 def test_viewer_frame_appears_on_screen_and_goes_when_it_quits(kitty):
     viewport = f.Viewport.full_screen(kitty.cols, kitty.rows, 1)
-    width, height, frame = rendered_frame(CAMERA, viewport)
-    frame_cells = cell_means(frame, width, 4, width // viewport.cols, height // viewport.rows,
-                             viewport.cols, viewport.rows)
-    other_view = rendered_frame(dict(CAMERA, yaw=CAMERA["yaw"] + 1.2), viewport)
-    other_cells = cell_means(other_view[2], width, 4, width // viewport.cols, height // viewport.rows,
-                             viewport.cols, viewport.rows)
+    frame_cells = rendered_cells(CAMERA, viewport)
+    other_cells = rendered_cells(dict(CAMERA, yaw=CAMERA["yaw"] + 1.2), viewport)
 
     def screen_cells():
         return cell_means(kitty.screenshot(), SCREEN_WIDTH, 3, kitty.cell_width, kitty.cell_height,
