@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 
 namespace facetview {
@@ -22,7 +23,7 @@ inline float clamp_to(float value, float low, float high) {
 // than an undefined float-to-integer conversion.
 inline std::uint8_t channel_to_byte(float value) {
   const float unit = clamp_to(value, 0.0f, 1.0f);
-  if (!(unit == unit)) return 0;
+  if (std::isnan(unit)) return 0;
   return static_cast<std::uint8_t>(unit * 255.0f);
 }
 

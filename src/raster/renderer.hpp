@@ -31,7 +31,8 @@ class Renderer {
   std::uint32_t height() const { return height_; }
 
   // Frames larger than this are refused with std::bad_alloc rather than
-  // attempted: the colour and depth buffers together take 8 bytes a pixel.
+  // attempted: the colour, depth and background buffers together take 12
+  // bytes a pixel.
   static constexpr std::uint64_t max_pixels = std::uint64_t{1} << 28;
 
  private:

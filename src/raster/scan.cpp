@@ -34,7 +34,7 @@ std::array<OrientedEdge, 3> oriented_edges(const ScreenTriangle& t) {
     const int to = (k + 2) % 3;
     const float column_coefficient = orientation * (t.y[to] - t.y[from]);
     edges[k] = {column_coefficient, t.x[from], orientation * (t.x[to] - t.x[from]), t.y[from],
-                1.0f / column_coefficient};
+                column_coefficient != 0.0f ? 1.0f / column_coefficient : 0.0f};
   }
   return edges;
 }

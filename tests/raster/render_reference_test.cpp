@@ -95,6 +95,12 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"soup_default_150x90", testing::random_soup(300, 1.0f, 7), kDefault, 150, 90},
         FrameCase{"soup_wide_reaching_64x48", testing::random_soup(200, 3.0f, 11),
                   Camera{0.5f, 1.5f, 2.5f, 2.5f}, 64, 48},
+        // A corner just beyond the near limit throws the triangle far past the frame.
+        FrameCase{"near_the_eye_64x48",
+                  testing::mesh_of(
+                      {{{{-0.5f, -0.5f, 0.0f}, {0.5f, -0.5f, 0.0f}, {-2.0f, 1.0f, 3.149f}}},
+                       {{{-0.4f, -0.6f, 3.1499f}, {0.6f, -0.5f, 0.0f}, {0.0f, 0.7f, 0.5f}}}}),
+                  Camera{0.0f, 0.0f, 0.0f, 1.0f}, 64, 48},
         FrameCase{"soup_tall_33x120", testing::random_soup(100, 1.5f, 3),
                   Camera{-0.3f, 0.0f, 0.0f, 1.0f}, 33, 120}),
     [](const auto& info) { return info.param.name; });
