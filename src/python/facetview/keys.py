@@ -3,7 +3,7 @@
 from __future__ import annotations
 
 import enum
-from typing import List
+from typing import List, Optional
 
 
 class Action(enum.Enum):
@@ -88,7 +88,7 @@ class KeyDecoder:
         return actions
 
 
-def _escape_sequence_end(buffer: bytes, start: int):
+def _escape_sequence_end(buffer: bytes, start: int) -> Optional[int]:
     """Index just past the escape sequence at start, or None if it is incomplete.
 
     A lone ESC followed by anything but "[" or "O" is a sequence of its own.
