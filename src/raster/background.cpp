@@ -10,10 +10,6 @@
 namespace facetview {
 namespace {
 
-struct Rgb {
-  float red, green, blue;
-};
-
 constexpr Rgb kTopColour{0.05f, 0.08f, 0.12f};
 constexpr Rgb kBottomColour{0.14f, 0.09f, 0.08f};
 constexpr Rgb kHighlightTint{0.21f, 0.16f, 0.11f};

@@ -7,6 +7,11 @@
 
 namespace facetview {
 
+// A colour with float channels, before conversion to bytes.
+struct Rgb {
+  float red, green, blue;
+};
+
 // One RGBA pixel as it is stored in the framebuffer.
 using Rgba = std::array<std::uint8_t, 4>;
 

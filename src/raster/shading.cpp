@@ -5,10 +5,6 @@
 namespace facetview {
 namespace {
 
-struct Rgb {
-  float red, green, blue;
-};
-
 // Unit vector along (0.7, 0.9, 0.55): up, right and towards the viewer.
 constexpr Vec3 kLight{0.5529668f, 0.7109573f, 0.4344739f};
 constexpr Rgb kHighTint{0.86f, 0.72f, 0.56f};

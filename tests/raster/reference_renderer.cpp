@@ -48,18 +48,19 @@ struct Colour {
   float r, g, b;
 };
 
-}  // namespace
-
-float reference_normal_dot_view(const Vec3 v[3], float D) {
+Vec3 unit_normal(const Vec3 v[3]) {
   float nx = (v[1].y - v[0].y) * (v[2].z - v[0].z) - (v[1].z - v[0].z) * (v[2].y - v[0].y);
   float ny = (v[1].z - v[0].z) * (v[2].x - v[0].x) - (v[1].x - v[0].x) * (v[2].z - v[0].z);
   float nz = (v[1].x - v[0].x) * (v[2].y - v[0].y) - (v[1].y - v[0].y) * (v[2].x - v[0].x);
   const float n_len = std::sqrt(nx * nx + ny * ny + nz * nz);
-  if (n_len <= 1.1920929e-7f) {
-    nx = ny = nz = 0.0f;
-  } else {
-    nx /= n_len, ny /= n_len, nz /= n_len;
-  }
+  if (n_len <= 1.1920929e-7f) return {};
+  return {nx / n_len, ny / n_len, nz / n_len};
+}
+
+}  // namespace
+
+float reference_normal_dot_view(const Vec3 v[3], float D) {
+  const Vec3 n = unit_normal(v);
   const float mx = (v[0].x + v[1].x + v[2].x) / 3.0f;
   const float my = (v[0].y + v[1].y + v[2].y) / 3.0f;
   const float mz = (v[0].z + v[1].z + v[2].z) / 3.0f;
@@ -70,21 +71,14 @@ float reference_normal_dot_view(const Vec3 v[3], float D) {
   } else {
     vx /= v_len, vy /= v_len, vz /= v_len;
   }
-  return nx * vx + ny * vy + nz * vz;
+  return n.x * vx + n.y * vy + n.z * vz;
 }
 
 namespace {
 
 Colour shade(const Vec3 v[3], float D, float S) {
-  float nx = (v[1].y - v[0].y) * (v[2].z - v[0].z) - (v[1].z - v[0].z) * (v[2].y - v[0].y);
-  float ny = (v[1].z - v[0].z) * (v[2].x - v[0].x) - (v[1].x - v[0].x) * (v[2].z - v[0].z);
-  float nz = (v[1].x - v[0].x) * (v[2].y - v[0].y) - (v[1].y - v[0].y) * (v[2].x - v[0].x);
-  const float n_len = std::sqrt(nx * nx + ny * ny + nz * nz);
-  if (n_len <= 1.1920929e-7f) {
-    nx = ny = nz = 0.0f;
-  } else {
-    nx /= n_len, ny /= n_len, nz /= n_len;
-  }
+  const Vec3 n = unit_normal(v);
+  const float nx = n.x, ny = n.y, nz = n.z;
   const float my = (v[0].y + v[1].y + v[2].y) / 3.0f;
   const float mz = (v[0].z + v[1].z + v[2].z) / 3.0f;
   float diff = nx * 0.5529668f + ny * 0.7109573f + nz * 0.4344739f;
