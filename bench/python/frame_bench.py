@@ -99,7 +99,7 @@ def main() -> int:
 
     width = max(len(name) for name, _, _ in results)
     for name, seconds, note in results:
-        print(f"{name:<{width}}  {seconds * 1e3:10.4f} ms  {note}".rstrip())
+        print(f"{name:<{width}}  {seconds * 1e3:10.5f} ms  {note}".rstrip())
     return 0
 
 
