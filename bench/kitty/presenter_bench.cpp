@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "common/byte_output.hpp"
+#include "common/frame_baselines.hpp"
 #include "kitty/presenter.hpp"
 #include "kitty/tile.hpp"
 #include "kitty/zlib_compressor.hpp"
@@ -20,19 +20,6 @@ namespace {
 constexpr std::uint32_t width = 800;
 constexpr std::uint32_t height = 480;
 constexpr Viewport viewport{0, 0, 160, 48};
-
-// Counts what would reach the terminal.
-class CountingOutput : public ByteOutput {
- public:
-  Status write_all(std::string_view bytes) override {
-    written += bytes.size();
-    if (bytes.starts_with("\x1b_Ga=p,")) ++placements;
-    return Status::success();
-  }
-  Status flush() override { return Status::success(); }
-  std::size_t written = 0;
-  std::size_t placements = 0;
-};
 
 struct Disc {
   float cx, cy, radius;
@@ -137,18 +124,7 @@ BENCHMARK(BM_PresentIdenticalFrame)->Unit(benchmark::kMillisecond);
 
 // Baseline: the whole frame as one zlib level 1 stream.
 void BM_BaselineZlibWholeFrame(benchmark::State& state) {
-  const std::vector<std::uint8_t>& frame = frames().every_tile_changed;
-  std::vector<std::uint8_t> compressed(compressBound(frame.size()));
-  uLongf size = 0;
-  for (auto _ : state) {
-    size = compressed.size();
-    if (compress2(compressed.data(), &size, frame.data(), frame.size(), 1) != Z_OK) {
-      state.SkipWithError("compress2 failed");
-      return;
-    }
-    benchmark::DoNotOptimize(compressed.data());
-  }
-  state.counters["bytes_per_frame"] = static_cast<double>(size);
+  measure_zlib_whole_frame(state, frames().every_tile_changed);
 }
 BENCHMARK(BM_BaselineZlibWholeFrame)->Unit(benchmark::kMillisecond);
 
@@ -180,11 +156,7 @@ BENCHMARK(BM_FloorZlibPerTile)->Unit(benchmark::kMillisecond);
 
 // Baseline: one comparison of the whole frame with a copy.
 void BM_BaselineMemcmpWholeFrame(benchmark::State& state) {
-  const std::vector<std::uint8_t>& frame = frames().base;
-  const std::vector<std::uint8_t> copy = frame;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(std::memcmp(frame.data(), copy.data(), frame.size()));
-  }
+  measure_memcmp_whole_frame(state, frames().base);
 }
 BENCHMARK(BM_BaselineMemcmpWholeFrame)->Unit(benchmark::kMillisecond);
 

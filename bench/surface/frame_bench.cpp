@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/frame_baselines.hpp"
 #include "surface/terminal_surface.hpp"
 
 namespace facetview {
@@ -18,18 +19,6 @@ constexpr Viewport terminal{0, 0, 160, 48};
 constexpr Quality quality = Quality::high;
 // Radians per frame of a slowly turning model.
 constexpr float turn_per_frame = 0.01f;
-
-// Counts the bytes a frame would send to the terminal and drops them.
-class CountingOutput final : public ByteOutput {
- public:
-  Status write_all(std::string_view bytes) override {
-    written += bytes.size();
-    return Status::success();
-  }
-  Status flush() override { return Status::success(); }
-
-  std::uint64_t written = 0;
-};
 
 // A surface that has already shown its first frame of the demo hull, and
 // counts the bytes of the frames after it.
@@ -107,28 +96,13 @@ BENCHMARK(BM_BaselineRenderOnly)->Unit(benchmark::kMillisecond);
 
 // Baseline: the whole frame compressed as one zlib stream at level 1.
 void BM_BaselineZlibWholeFrame(benchmark::State& state) {
-  const std::vector<std::uint8_t> frame = demo_frame();
-  std::vector<Bytef> compressed(compressBound(frame.size()));
-  uLongf compressed_size = 0;
-  for (auto _ : state) {
-    compressed_size = compressed.size();
-    if (compress2(compressed.data(), &compressed_size, frame.data(), frame.size(), 1) != Z_OK) {
-      state.SkipWithError("compress2 failed");
-      break;
-    }
-    benchmark::DoNotOptimize(compressed.data());
-  }
-  state.counters["bytes_per_frame"] = static_cast<double>(compressed_size);
+  measure_zlib_whole_frame(state, demo_frame());
 }
 BENCHMARK(BM_BaselineZlibWholeFrame)->Unit(benchmark::kMillisecond);
 
 // Baseline: one comparison of the whole frame with an equal copy.
 void BM_BaselineMemcmpWholeFrame(benchmark::State& state) {
-  const std::vector<std::uint8_t> frame = demo_frame();
-  const std::vector<std::uint8_t> copy = frame;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(std::memcmp(frame.data(), copy.data(), frame.size()));
-  }
+  measure_memcmp_whole_frame(state, demo_frame());
 }
 BENCHMARK(BM_BaselineMemcmpWholeFrame)->Unit(benchmark::kMillisecond);
 
