@@ -162,7 +162,8 @@ template <int N>
 
 // Depth test and write of the up to N samples from `column` on; `count` lanes
 // lie in the row. Unless the row was narrowed to its inside part, most groups
-// miss the triangle and are dropped before any division.
+// miss the triangle and are dropped early; in a narrowed row nearly every group
+// writes, and testing for it costs more than it saves.
 template <int N>
 [[gnu::always_inline]] inline void sample_lanes(const RowConstants<N>& row, std::int32_t column,
                                                 std::int32_t count, std::size_t pixel,
@@ -189,7 +190,7 @@ template <int N>
   float* depth = buffers.depth.data() + pixel;
   copy_lanes<N>(&old_depth, depth, count);
   const Lanes write = inside & (q > zero) & (z < old_depth);
-  if (!any<N>(write)) return;
+  if (!row_narrowed && !any<N>(write)) return;
 
   Lanes old_rgba{};
   std::uint8_t* rgba = buffers.rgba.data() + pixel * 4;
