@@ -79,13 +79,12 @@ class KittySession:
         try:
             with os.fdopen(read_end) as display_number:
                 self.display = ":" + display_number.readline().strip()
-            self._start_kitty(cols, rows, args)
+            self._start_kitty(workdir, cols, rows, args)
         except BaseException:
             self.close()
             raise
 
-    def _start_kitty(self, cols: int, rows: int, args) -> None:
-        workdir = self.workdir
+    def _start_kitty(self, workdir: Path, cols: int, rows: int, args) -> None:
         (workdir / "kitty.conf").write_text(KITTY_CONFIG.format(cols=cols, rows=rows))
         (workdir / "launch.sh").write_text(LAUNCHER)
         environment = dict(os.environ, DISPLAY=self.display, LIBGL_ALWAYS_SOFTWARE="1",
@@ -94,9 +93,8 @@ class KittySession:
             ["kitty", "--config", str(workdir / "kitty.conf"), "--directory", str(workdir),
              "sh", str(workdir / "launch.sh"), *args],
             env=environment, cwd=workdir, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        rows_, cols_, width, height = map(int, wait_for_file(workdir / "winsize", 30).split())
-        self.cols, self.rows = cols_, rows_
-        self.cell_width, self.cell_height = width // cols_, height // rows_
+        self.rows, self.cols, width, height = map(int, wait_for_file(workdir / "winsize", 30).split())
+        self.cell_width, self.cell_height = width // self.cols, height // self.rows
         self.viewer_pid = int(wait_for_file(workdir / "viewer.pid", 30))
 
     def screenshot(self) -> bytes:
@@ -115,9 +113,7 @@ class KittySession:
         return int(wait_for_file(self.workdir / "viewer.status", timeout))
 
     def close(self) -> None:
-        for process in (self.kitty, self.xvfb):
-            if process is None:
-                continue
+        for process in filter(None, (self.kitty, self.xvfb)):
             process.terminate()
             try:
                 process.wait(timeout=10)
@@ -126,21 +122,15 @@ class KittySession:
                 process.wait()
 
 
-def main() -> int:
+if __name__ == "__main__":
     import signal
     import tempfile
 
-    output, *args = sys.argv[1:]
     with tempfile.TemporaryDirectory() as workdir:
-        session = KittySession(Path(workdir), 72, 22, args)
+        session = KittySession(Path(workdir), 72, 22, sys.argv[2:])
         try:
             time.sleep(4)  # let the frames and the status line settle
-            session.save_window(output)
+            session.save_window(sys.argv[1])
             os.kill(session.viewer_pid, signal.SIGTERM)
         finally:
             session.close()
-    return 0
-
-
-if __name__ == "__main__":
-    sys.exit(main())

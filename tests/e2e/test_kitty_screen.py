@@ -2,7 +2,6 @@
 
 import os
 import signal
-import tempfile
 import time
 
 import pytest
@@ -13,9 +12,8 @@ from kitty_session import SCREEN_WIDTH, KittySession, missing_tools
 
 COLS, ROWS = 48, 14
 CAMERA = dict(pitch=0.3, yaw=0.8, roll=0.1, zoom=1.2)
-# Per-channel difference allowed between a cell on screen and in the frame
-# (kitty scales each tile to its cells with interpolation), and the share of
-# cells that must stay within it.
+# Per-channel difference allowed between a cell on screen and in the frame (kitty scales
+# each tile to its cells with interpolation), and the share of cells that must stay within it.
 TOLERANCE, MATCHING_SHARE = 8.0, 0.98
 
 pytestmark = pytest.mark.skipif(
@@ -23,21 +21,11 @@ pytestmark = pytest.mark.skipif(
     reason=f"needs {', '.join(missing_tools())}: install the Debian packages in scripts/e2e-packages.txt")
 
 
-def rendered_cells(camera, viewport):
-    """Cell means of the frame the surface sends for this camera, decoded from
-    what it writes to fd 1."""
-    with tempfile.TemporaryFile() as capture:
-        saved_stdout = os.dup(1)
-        os.dup2(capture.fileno(), 1)
-        try:
-            f.Surface("medium").render_to_terminal(f.Mesh.demo(), f.Camera(**camera), viewport)
-        finally:
-            os.dup2(saved_stdout, 1)
-            os.close(saved_stdout)
-        capture.seek(0)
-        width, height, frame = decode_frame(capture.read(), viewport.cols, viewport.rows)
-    return cell_means(frame, width, 4, width // viewport.cols, height // viewport.rows,
-                      viewport.cols, viewport.rows)
+def rendered_cells(capfdbinary, camera, viewport):
+    """Cell means of the frame the surface sends for this camera, decoded from what it writes to fd 1."""
+    f.Surface("medium").render_to_terminal(f.Mesh.demo(), f.Camera(**camera), viewport)
+    width, height, frame = decode_frame(capfdbinary.readouterr().out, viewport.cols, viewport.rows)
+    return cell_means(frame, width, 4, width // viewport.cols, height // viewport.rows, viewport.cols, viewport.rows)
 
 
 def cell_means(pixels, stride, channels, cell_width, cell_height, cols, rows, inset=0):
@@ -49,8 +37,7 @@ def cell_means(pixels, stride, channels, cell_width, cell_height, cols, rows, in
             for y in range(row * cell_height + inset, (row + 1) * cell_height - inset):
                 start = (y * stride + col * cell_width + inset) * channels
                 end = (y * stride + (col + 1) * cell_width - inset) * channels
-                for channel in range(3):
-                    sums[channel] += sum(pixels[start + channel:end:channels])
+                sums = [total + sum(pixels[start + channel:end:channels]) for channel, total in enumerate(sums)]
                 count += cell_width - 2 * inset
             means.append([total / count for total in sums])
     return means
@@ -67,24 +54,23 @@ def share_matching(screen_cells, frame_cells, which=None):
 
 @pytest.fixture
 def kitty(tmp_path):
-    args = ["--once", "--hold", "60", "--quality", "medium", *(f"--{k}={v}" for k, v in CAMERA.items())]
-    session = KittySession(tmp_path, COLS, ROWS, args)
+    session = KittySession(tmp_path, COLS, ROWS, ["--once", "--hold", "60", "--quality", "medium",
+                                                  *(f"--{k}={v}" for k, v in CAMERA.items())])
     yield session
     session.close()
 
 
-def test_viewer_frame_appears_on_screen_and_goes_when_it_quits(kitty):
+def test_viewer_frame_appears_on_screen_and_goes_when_it_quits(kitty, capfdbinary):
     viewport = f.Viewport.full_screen(kitty.cols, kitty.rows, 1)
-    frame_cells = rendered_cells(CAMERA, viewport)
-    other_cells = rendered_cells(dict(CAMERA, yaw=CAMERA["yaw"] + 1.2), viewport)
+    frame_cells = rendered_cells(capfdbinary, CAMERA, viewport)
+    other_cells = rendered_cells(capfdbinary, dict(CAMERA, yaw=CAMERA["yaw"] + 1.2), viewport)
 
     def screen_cells():
         return cell_means(kitty.screenshot(), SCREEN_WIDTH, 3, kitty.cell_width, kitty.cell_height,
                           viewport.cols, viewport.rows + 1, inset=1)
 
     deadline = time.monotonic() + 30
-    while share_matching(cells := screen_cells(), frame_cells) < MATCHING_SHARE:
-        share = share_matching(cells, frame_cells)
+    while (share := share_matching(cells := screen_cells(), frame_cells)) < MATCHING_SHARE:
         assert time.monotonic() < deadline, f"screen matches the frame in {share:.0%} of the cells"
         time.sleep(0.2)
     # The comparison tells views apart where they differ, and the status line is

@@ -6,106 +6,61 @@ import pytest
 
 from facetview import Camera, Mesh, Surface, Viewport
 
-# A cube from (0, 0, 0) to (1, 1, 1) as twelve triangles, outward winding.
-CUBE_FACES = [
-    ((0, 0, 0), (0, 1, 0), (1, 1, 0)), ((0, 0, 0), (1, 1, 0), (1, 0, 0)),
-    ((0, 0, 1), (1, 0, 1), (1, 1, 1)), ((0, 0, 1), (1, 1, 1), (0, 1, 1)),
-    ((0, 0, 0), (1, 0, 0), (1, 0, 1)), ((0, 0, 0), (1, 0, 1), (0, 0, 1)),
-    ((0, 1, 0), (0, 1, 1), (1, 1, 1)), ((0, 1, 0), (1, 1, 1), (1, 1, 0)),
-    ((0, 0, 0), (0, 0, 1), (0, 1, 1)), ((0, 0, 0), (0, 1, 1), (0, 1, 0)),
-    ((1, 0, 0), (1, 1, 0), (1, 1, 1)), ((1, 0, 0), (1, 1, 1), (1, 0, 1)),
-]
+# A cube from (0, 0, 0) to (1, 1, 1): two triangles on each face, outward winding.
+CORNERS = [(x, y, z) for x in (0, 1) for y in (0, 1) for z in (0, 1)]
+QUADS = [(0, 2, 6, 4), (1, 5, 7, 3), (0, 4, 5, 1), (2, 3, 7, 6), (0, 1, 3, 2), (4, 6, 7, 5)]
+CUBE_FACES = [tuple(CORNERS[i] for i in corners) for a, b, c, d in QUADS for corners in ((a, b, c), (a, c, d))]
+FACET = b"facet normal 0 0 0\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\nendloop\nendfacet\n"
 
 
 def binary_stl(triangles, header=b""):
-    records = b"".join(
-        struct.pack("<12fH", 0, 0, 0, *(c for vertex in triangle for c in vertex), 0)
-        for triangle in triangles
-    )
+    records = b"".join(struct.pack("<12fH", 0, 0, 0, *(c for vertex in triangle for c in vertex), 0)
+                       for triangle in triangles)
     return header.ljust(80, b"\0") + struct.pack("<I", len(triangles)) + records
 
 
-def ascii_stl(name, triangles):
-    lines = [f"solid {name}"]
-    for triangle in triangles:
-        lines += ["facet normal 0 0 0", "outer loop"]
-        lines += ["vertex {} {} {}".format(*vertex) for vertex in triangle]
-        lines += ["endloop", "endfacet"]
-    return ("\n".join(lines) + "\nendsolid\n").encode()
-
-
-def transformed(triangles, scale, offset):
-    return [tuple(tuple(c * scale + offset for c in v) for v in t) for t in triangles]
-
-
-def write(tmp_path, name, content):
-    path = tmp_path / name
-    path.write_bytes(content)
-    return path
-
-
-BAD_FILES = [
+@pytest.mark.parametrize("path, content", [
     ("empty.stl", b""),
     ("zero.stl", binary_stl([])),
     ("number.stl", b"solid x\nfacet normal 0 0 1\nvertex 0 0 x\n"),
     ("latin1.stl", b"solid caf\xe9\n"),
-]
-
-
-@pytest.mark.parametrize("name, content", BAD_FILES, ids=[name for name, _ in BAD_FILES])
-def test_unreadable_files_give_one_message(tmp_path, monkeypatch, name, content):
-    write(tmp_path, name, content)
+    ("missing.stl", None), ("", None), (".", None), ("dir/../missing.stl", None), ("naïve ☃.stl", None),
+    ("a\0b.stl", None),  # must not open "a"
+])
+def test_unreadable_files_give_one_message(tmp_path, monkeypatch, path, content):
+    (tmp_path / "a").write_bytes(binary_stl(CUBE_FACES))
+    if content is not None:
+        (tmp_path / path).write_bytes(content)
     monkeypatch.chdir(tmp_path)
-    for path in (name, str(tmp_path / name)):
+    for given in (path, str(tmp_path / path)):
         with pytest.raises(RuntimeError) as error:
-            Mesh.from_stl(path)
-        assert error.value.args == (f"failed to load STL from {path}",)
+            Mesh.from_stl(path=given)
+        assert error.value.args == (f"failed to load STL from {given}",)
         assert error.value.__cause__ is None and error.value.__context__ is None
 
 
-@pytest.mark.parametrize("path", ["missing.stl", "", ".", "dir/../missing.stl", "a\0b.stl", "naïve ☃.stl"])
-def test_paths_that_name_no_stl_file(tmp_path, monkeypatch, path):
-    write(tmp_path, "a", binary_stl(CUBE_FACES))  # "a\0b.stl" must not open "a"
-    monkeypatch.chdir(tmp_path)
-    with pytest.raises(RuntimeError) as error:
-        Mesh.from_stl(path=path)
-    assert str(error.value) == f"failed to load STL from {path}"
+@pytest.mark.parametrize("content, file_name, name, triangles", [
+    (binary_stl(CUBE_FACES, b"solid cube"), "box.stl", "solid cube", 12),
+    (binary_stl(CUBE_FACES), "part.v2.stl", "part.v2", 12),
+    (b"solid my  part\n" + FACET + b"endsolid\n", "p.stl", "my part", 1),
+    (b"solid\n" + FACET * 3 + b"endsolid\n", "Grüße.stl", "Grüße", 3),
+])
+def test_loaded_mesh_name_and_count(tmp_path, content, file_name, name, triangles):
+    (tmp_path / file_name).write_bytes(content)
+    mesh = Mesh.from_stl(str(tmp_path / file_name))
+    assert (mesh.name, mesh.triangle_count, repr(mesh)) == (name, triangles, f'Mesh(name="{name}", triangles={triangles})')
 
 
-def test_lone_surrogate_path_raises_unicode_encode_error():
-    with pytest.raises(UnicodeEncodeError):
-        Mesh.from_stl("model\udc80.stl")
+def test_loaded_meshes_are_normalized(tmp_path, capfdbinary):
+    surface, path = Surface("low"), tmp_path / "m.stl"
 
+    def frame_bytes(scale, offset):
+        path.write_bytes(binary_stl([tuple(tuple(c * scale + offset for c in v) for v in t) for t in CUBE_FACES]))
+        surface.render_to_terminal(Mesh.from_stl(str(path)), Camera(), Viewport(0, 0, 16, 8))
+        return capfdbinary.readouterr().out
 
-@pytest.mark.parametrize(
-    "content, file_name, name",
-    [
-        (binary_stl(CUBE_FACES, b"solid cube"), "box.stl", "solid cube"),
-        (binary_stl(CUBE_FACES), "part.v2.stl", "part.v2"),
-        (ascii_stl("my  part", CUBE_FACES), "p.stl", "my part"),
-        (ascii_stl("", CUBE_FACES[:3]), "Grüße.stl", "Grüße"),
-    ],
-)
-def test_loaded_mesh_name_and_count(tmp_path, content, file_name, name):
-    mesh = Mesh.from_stl(str(write(tmp_path, file_name, content)))
-    triangles = content.count(b"vertex") // 3 or len(CUBE_FACES)
-    assert (mesh.name, mesh.triangle_count) == (name, triangles)
-    assert repr(mesh) == f'Mesh(name="{name}", triangles={triangles})'
-
-
-def test_loaded_meshes_are_normalized(tmp_path, fd1):
-    surface = Surface("low")
-    viewport = Viewport(0, 0, 16, 8)
-
-    def frame_bytes(triangles):
-        mesh = Mesh.from_stl(str(write(tmp_path, "m.stl", binary_stl(triangles))))
-        surface.render_to_terminal(mesh, Camera(), viewport)
-        return fd1.take()
-
-    assert frame_bytes(CUBE_FACES) != b""
-    # The same cube, much larger and elsewhere, normalizes to the same model:
-    # the frame is unchanged, so nothing is sent.
-    assert frame_bytes(transformed(CUBE_FACES, 250.0, -1000.0)) == b""
+    assert frame_bytes(1.0, 0.0) != b""
+    # The same cube, much larger and elsewhere, normalizes to the same model: nothing new is sent.
+    assert frame_bytes(250.0, -1000.0) == b""
     # All corners in one point: only the background is left.
-    assert frame_bytes(transformed(CUBE_FACES, 0.0, 7.0)) != b""
-    assert frame_bytes(CUBE_FACES) != b""
+    assert frame_bytes(0.0, 7.0) != b""
