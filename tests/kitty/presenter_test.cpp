@@ -3,18 +3,19 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <functional>
 #include <random>
+#include <ranges>
 #include <string>
 #include <vector>
 
 #include "kitty/base64.hpp"
-#include "recording_output.hpp"
-#include "transcript.hpp"
+#include "kitty/sequences.hpp"
 
 namespace facetview {
 
-// Reaches the z-index directly: saturation would otherwise take billions of
-// placements.
+// Sets the z-index directly: reaching the top would take billions of frames.
 class PresenterTestPeer {
  public:
   static void set_next_z(Presenter& presenter, std::int32_t z) { presenter.next_z_ = z; }
@@ -22,537 +23,303 @@ class PresenterTestPeer {
 
 namespace {
 
+using namespace std::literals;
+using std::to_string;
+using Bytes = std::vector<std::uint8_t>;
 using Strings = std::vector<std::string>;
 
-constexpr std::int32_t z0 = Presenter::initial_z;
+constexpr std::int32_t z0 = -1000000000;
+constexpr std::string_view alphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 const std::string delete_all = "G:a=d,d=A,q=2";
+const Viewport example{2, 1, 10, 5};  // cells of 4 x 8 pixels in a 40 x 40 frame
+
+// Keeps what is written; from the write fail_at_write on, everything fails.
+struct RecordingOutput : ByteOutput {
+  Status write_all(std::string_view data) override {
+    if (writes >= fail_at_write) return Error("write failed");
+    ++writes;
+    bytes.append(data);
+    return Status::success();
+  }
+  Status flush() override {
+    if (writes >= fail_at_write) return Error("flush failed");
+    flushed_at.push_back(bytes.size());
+    return Status::success();
+  }
+  std::string bytes;
+  std::size_t writes = 0, fail_at_write = std::string::npos;
+  std::vector<std::size_t> flushed_at;  // length of bytes at each flush
+};
 
 struct Frame {
-  std::uint32_t width = 0;
-  std::uint32_t height = 0;
-  std::vector<std::uint8_t> bytes;
-
-  std::uint8_t* pixel(std::uint32_t x, std::uint32_t y) {
-    return bytes.data() + (std::size_t{y} * width + x) * 4;
-  }
+  std::uint32_t width, height;
+  Bytes bytes;
 };
 
-// A smooth picture, so that each tile's payload fits one chunk.
-Frame gradient_frame(std::uint32_t width, std::uint32_t height, std::uint8_t tint = 0) {
-  Frame frame{width, height, std::vector<std::uint8_t>(std::size_t{width} * height * 4)};
-  for (std::uint32_t y = 0; y < height; ++y) {
-    for (std::uint32_t x = 0; x < width; ++x) {
-      std::uint8_t* p = frame.pixel(x, y);
-      p[0] = static_cast<std::uint8_t>(x / 4 * 8 + tint);
-      p[1] = static_cast<std::uint8_t>(y / 4 * 8);
-      p[2] = 128;
-      p[3] = 255;
-    }
-  }
-  return frame;
-}
-
-Frame noise_frame(std::uint32_t width, std::uint32_t height) {
-  Frame frame{width, height, std::vector<std::uint8_t>(std::size_t{width} * height * 4)};
+// A smooth picture whose tiles each fit one chunk, or noise that does not.
+Frame make_frame(std::uint32_t width, std::uint32_t height, int tint = 0, bool noise = false) {
+  Frame frame{width, height, Bytes(std::size_t{width} * height * 4)};
   std::mt19937 random(11);
-  for (std::uint8_t& byte : frame.bytes) byte = static_cast<std::uint8_t>(random());
+  for (std::size_t i = 0; i < frame.bytes.size(); ++i) {
+    const std::size_t smooth = i % 4 == 0 ? i / 4 % width * 2 + tint : i / 4 / width;
+    frame.bytes[i] = static_cast<std::uint8_t>(noise ? random() : smooth);
+  }
   return frame;
 }
 
-Status present(Presenter& presenter, RecordingOutput& output, const Frame& frame,
-               Viewport viewport) {
-  return presenter.present_rgba(output, frame.bytes, frame.width, frame.height, viewport);
-}
-
-// The sequences that send a tile as image id; delete_id 0 means none. Screen
-// positions are 16-bit and wrap.
-Strings tile_update(const Tile& tile, std::uint32_t id, std::int32_t z, std::uint32_t delete_id) {
-  Strings sequences = {
-      "G:a=t,q=2,i=" + std::to_string(id) + ",f=32,s=" + std::to_string(tile.pixel_width) +
-          ",v=" + std::to_string(tile.pixel_height) + ",o=z,m=0",
-      "CUP:" + std::to_string(std::uint16_t(tile.viewport_row + tile.cell_row + 1)) + ";" +
-          std::to_string(std::uint16_t(tile.viewport_col + tile.cell_col + 1)),
-      "G:a=p,q=2,i=" + std::to_string(id) + ",p=1,c=" + std::to_string(tile.cell_cols) +
-          ",r=" + std::to_string(tile.cell_rows) + ",C=1,z=" + std::to_string(z)};
-  if (delete_id != 0) sequences.push_back("G:a=d,d=I,q=2,i=" + std::to_string(delete_id));
-  return sequences;
-}
-
-void append(Strings& to, const Strings& more) {
-  to.insert(to.end(), more.begin(), more.end());
-}
-
-std::string zlib_base64(std::span<const std::uint8_t> pixels) {
-  std::vector<std::uint8_t> compressed(compressBound(pixels.size()));
-  uLongf size = compressed.size();
-  EXPECT_EQ(compress2(compressed.data(), &size, pixels.data(), pixels.size(), 1), Z_OK);
-  compressed.resize(size);
-  std::string text;
-  base64_encode(compressed, text);
-  return text;
-}
-
-std::size_t count_of(std::string_view haystack, std::string_view needle) {
-  std::size_t count = 0;
-  for (std::size_t at = haystack.find(needle); at != std::string_view::npos;
-       at = haystack.find(needle, at + 1)) {
-    ++count;
-  }
-  return count;
-}
-
-// The worked example: cells of 4 x 8 pixels, a grid of 2 x 2 tiles.
-const Viewport example_viewport{2, 1, 10, 5};
-Frame example_frame() {
-  return gradient_frame(40, 40);
-}
-
-struct WholeOutputStep {
-  std::uint8_t tint;         // the frame of this step
-  std::string_view control;  // expected transmit control, empty when nothing is sent
-  std::string_view tail;     // expected bytes after the payload
-};
-
-// One tile at cell (5, 3); frames alternate so that the tile flips between its
-// two ids, then repeats a frame to send nothing.
-TEST(Presenter, WritesExactBytesFrameAfterFrame) {
-  const Viewport viewport{4, 2, 1, 1};
-  const WholeOutputStep steps[] = {
-      {0, "\x1b_Ga=t,q=2,i=1,f=32,s=3,v=2,o=z,m=0;",
-       "\x1b\\\x1b[3;5H\x1b_Ga=p,q=2,i=1,p=1,c=1,r=1,C=1,z=-1000000000\x1b\\"},
-      {1, "\x1b_Ga=t,q=2,i=2,f=32,s=3,v=2,o=z,m=0;",
-       "\x1b\\\x1b[3;5H\x1b_Ga=p,q=2,i=2,p=1,c=1,r=1,C=1,z=-999999999\x1b\\"
-       "\x1b_Ga=d,d=I,q=2,i=1\x1b\\"},
-      {1, "", ""},
-      {2, "\x1b_Ga=t,q=2,i=1,f=32,s=3,v=2,o=z,m=0;",
-       "\x1b\\\x1b[3;5H\x1b_Ga=p,q=2,i=1,p=1,c=1,r=1,C=1,z=-999999998\x1b\\"
-       "\x1b_Ga=d,d=I,q=2,i=2\x1b\\"},
-  };
-  Presenter presenter;
-  for (std::size_t step = 0; step < std::size(steps); ++step) {
-    const Frame frame = gradient_frame(3, 2, steps[step].tint);
-    RecordingOutput output;
-    ASSERT_TRUE(present(presenter, output, frame, viewport).ok());
-    std::string expected(step == 0 ? Presenter::delete_all_sequence : "");
-    if (!steps[step].control.empty()) {
-      expected += std::string(steps[step].control) + zlib_base64(frame.bytes) +
-                  std::string(steps[step].tail);
+// Each graphics command as "G:" and its keys, each cursor position as "CUP:",
+// and every image sent, decoded from Base64, then from a level-1 zlib stream.
+std::pair<Strings, std::vector<Bytes>> read_transcript(std::string_view bytes) {
+  Strings sequences;
+  std::vector<Bytes> images;
+  Bytes stream;
+  std::uint32_t bits = 0, count = 0;
+  for (std::size_t end = 0; !bytes.empty(); bytes.remove_prefix(end)) {
+    if (bytes.starts_with("\x1b_G") && (end = bytes.find("\x1b\\")) != std::string::npos) {
+      const std::string_view body = bytes.substr(3, end - 3), keys = body.substr(0, body.find(';'));
+      sequences.push_back("G:" + std::string(keys));
+      end += 2;
+      for (const char c : body.substr(std::min(keys.size() + 1, body.size()))) {
+        if (c == '=') continue;
+        EXPECT_NE(alphabet.find(c), std::string_view::npos) << c;
+        bits = bits << 6 | static_cast<std::uint32_t>(alphabet.find(c));
+        if ((count += 6) >= 8) stream.push_back(static_cast<std::uint8_t>(bits >> (count -= 8)));
+      }
+      if (!keys.ends_with("m=0")) continue;
+      count = 0;
+      EXPECT_TRUE(stream.size() > 2 && stream[1] >> 6 == 0) << "not level 1";
+      uLongf size = 1 << 16;
+      images.emplace_back(size);
+      EXPECT_EQ(uncompress(images.back().data(), &size, stream.data(), stream.size()), Z_OK);
+      images.back().resize(size);
+      stream.clear();
+    } else if (bytes.starts_with("\x1b[") && (end = bytes.find('H')) != std::string::npos) {
+      sequences.push_back("CUP:" + std::string(bytes.substr(2, end++ - 2)));
+    } else {
+      ADD_FAILURE() << "stray bytes after " << sequences.size() << " sequences";
+      break;
     }
-    EXPECT_EQ(output.bytes, expected) << "step " << step;
-    EXPECT_EQ(output.flushed_at, expected.empty() ? std::vector<std::size_t>{}
-                                                  : std::vector<std::size_t>{expected.size()});
   }
+  EXPECT_TRUE(stream.empty()) << "transmission left open";
+  return {sequences, images};
 }
 
-struct ExampleTile {
-  std::uint32_t id;
-  std::string_view transmit, cursor, place;
+struct Rect {
+  std::uint32_t x, y, width, height;
+  int col, row, cols, rows;  // in cells, from the viewport's top-left cell
+  Bytes pixels;
 };
 
-TEST(Presenter, SendsTheWorkedExampleTilesInIndexOrder) {
-  const ExampleTile expected[] = {
-      {1, "G:a=t,q=2,i=1,f=32,s=32,v=32,o=z,m=0", "CUP:2;3",
-       "G:a=p,q=2,i=1,p=1,c=8,r=4,C=1,z=-1000000000"},
-      {3, "G:a=t,q=2,i=3,f=32,s=8,v=32,o=z,m=0", "CUP:2;11",
-       "G:a=p,q=2,i=3,p=1,c=2,r=4,C=1,z=-999999999"},
-      {5, "G:a=t,q=2,i=5,f=32,s=32,v=8,o=z,m=0", "CUP:6;3",
-       "G:a=p,q=2,i=5,p=1,c=8,r=1,C=1,z=-999999998"},
-      {7, "G:a=t,q=2,i=7,f=32,s=8,v=8,o=z,m=0", "CUP:6;11",
-       "G:a=p,q=2,i=7,p=1,c=2,r=1,C=1,z=-999999997"},
-  };
-  Presenter presenter;
-  RecordingOutput output;
-  Frame frame = example_frame();
-  ASSERT_TRUE(present(presenter, output, frame, example_viewport).ok());
-
-  Strings sequences = {delete_all};
-  for (const ExampleTile& tile : expected) {
-    sequences.insert(sequences.end(), {std::string(tile.transmit), std::string(tile.cursor),
-                                       std::string(tile.place)});
+// The tiles of a cell-aligned frame, row-major, at most 8 x 4 cells each.
+std::vector<Rect> tiles_of(const Frame& frame, Viewport v) {
+  const std::uint32_t cw = frame.width / std::max(v.cols, std::uint16_t{1}),
+                      ch = frame.height / std::max(v.rows, std::uint16_t{1});
+  std::vector<Rect> tiles;
+  for (int row = 0; row < v.rows; row += 4) {
+    for (int col = 0; col < v.cols; col += 8) {
+      const int cols = std::min(8, v.cols - col), rows = std::min(4, v.rows - row);
+      Rect t{col * cw, row * ch, cols * cw, rows * ch, col, row, cols, rows, {}};
+      for (std::uint32_t y = t.y; y < t.y + t.height; ++y) {
+        const auto start = frame.bytes.begin() + (std::size_t{y} * frame.width + t.x) * 4;
+        t.pixels.insert(t.pixels.end(), start, start + t.width * 4);
+      }
+      tiles.push_back(t);
+    }
   }
-  const Transcript transcript = read_transcript(output.bytes);
-  EXPECT_EQ(transcript.sequences, sequences);
-  ASSERT_EQ(transcript.payloads.size(), 4u);
-  for (std::size_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(decode_payload(transcript.payloads[i]), crop(frame.bytes, 40, presenter.tiles()[i]));
-  }
-  EXPECT_EQ(output.flushed_at, std::vector<std::size_t>{output.bytes.size()});
-  EXPECT_EQ(presenter.next_z(), -999999996);
-
-  // Only tile 2 changes: image 6 goes above image 5, which is then deleted;
-  // the next change of tile 2 flips back to image 5.
-  const Strings updates[] = {
-      {"G:a=t,q=2,i=6,f=32,s=32,v=8,o=z,m=0", "CUP:6;3",
-       "G:a=p,q=2,i=6,p=1,c=8,r=1,C=1,z=-999999996", "G:a=d,d=I,q=2,i=5"},
-      {"G:a=t,q=2,i=5,f=32,s=32,v=8,o=z,m=0", "CUP:6;3",
-       "G:a=p,q=2,i=5,p=1,c=8,r=1,C=1,z=-999999995", "G:a=d,d=I,q=2,i=6"},
-  };
-  for (const Strings& update : updates) {
-    frame.pixel(5, 35)[1] ^= 0x80;
-    output.clear();
-    ASSERT_TRUE(present(presenter, output, frame, example_viewport).ok());
-    const Transcript next = read_transcript(output.bytes);
-    EXPECT_EQ(next.sequences, update);
-    ASSERT_EQ(next.payloads.size(), 1u);
-    EXPECT_EQ(decode_payload(next.payloads[0]), crop(frame.bytes, 40, presenter.tiles()[2]));
-    EXPECT_EQ(output.flushed_at.size(), 1u);
-  }
+  return tiles;
 }
 
-TEST(Presenter, IdenticalFrameWritesNothingAndDoesNotFlush) {
+using Ids = std::function<std::pair<int, int>(int)>;  // tile index to new and old id; 0: none
+const Ids first_ids = [](int i) { return std::pair(2 * i + 1, 0); };
+const Ids second_ids = [](int i) { return std::pair(2 * i + 2, 2 * i + 1); };
+
+class PresenterTest : public testing::Test {
+ protected:
+  std::string show(const Frame& frame, Viewport v = example, std::size_t fail_at_write = -1) {
+    output = {};
+    output.fail_at_write = fail_at_write;
+    const Status status = presenter.present_rgba(output, frame.bytes, frame.width, frame.height, v);
+    return status.ok() ? "ok" : status.error().message();
+  }
+
+  // Checks for the sequences in expected, then each tile that ids gives a new id
+  // with its pixels and z counting up from z to the top, and one flush at the end.
+  void expect_sent(const Frame& frame, Viewport v, Strings expected, const Ids& ids,
+                   std::int64_t z) {
+    std::vector<Bytes> images;
+    for (int i = 0; const Rect& t : tiles_of(frame, v)) {
+      const auto [id, old] = ids(i++);
+      if (id == 0) continue;
+      expected.push_back("G:a=t,q=2,i=" + to_string(id) + ",f=32,s=" + to_string(t.width) +
+                         ",v=" + to_string(t.height) + ",o=z,m=0");
+      expected.push_back("CUP:" + to_string(std::uint16_t(v.row + t.row + 1)) + ";" +
+                         to_string(std::uint16_t(v.col + t.col + 1)));
+      expected.push_back("G:a=p,q=2,i=" + to_string(id) + ",p=1,c=" + to_string(t.cols) +
+                         ",r=" + to_string(t.rows) +
+                         ",C=1,z=" + to_string(std::min<std::int64_t>(z++, 2147483647)));
+      if (old != 0) expected.push_back("G:a=d,d=I,q=2,i=" + to_string(old));
+      images.push_back(t.pixels);
+    }
+    EXPECT_EQ(read_transcript(output.bytes), std::pair(expected, images));
+    EXPECT_EQ(output.flushed_at, std::vector{output.bytes.size()});
+  }
+
   Presenter presenter;
   RecordingOutput output;
-  const Frame frame = example_frame();
-  ASSERT_TRUE(present(presenter, output, frame, example_viewport).ok());
-  const std::int32_t z = presenter.next_z();
-  output.clear();
-  ASSERT_TRUE(present(presenter, output, frame, example_viewport).ok());
-  EXPECT_EQ(output.write_calls, 0u);
-  EXPECT_TRUE(output.flushed_at.empty());
-  EXPECT_EQ(presenter.next_z(), z);
-}
-
-struct PixelChange {
-  std::uint32_t x, y;
-  std::size_t tile;
 };
 
-class PresenterPixelChange : public testing::TestWithParam<PixelChange> {};
-
-TEST_P(PresenterPixelChange, ResendsOnlyTheTileHoldingThePixel) {
-  Presenter presenter;
-  RecordingOutput output;
-  Frame frame = example_frame();
-  ASSERT_TRUE(present(presenter, output, frame, example_viewport).ok());
-  frame.pixel(GetParam().x, GetParam().y)[3] = 0;
-  output.clear();
-  ASSERT_TRUE(present(presenter, output, frame, example_viewport).ok());
-
-  const std::size_t i = GetParam().tile;
-  const Tile& tile = presenter.tiles()[i];
-  EXPECT_EQ(read_transcript(output.bytes).sequences,
-            tile_update(tile, tile_image_id(i, 1), z0 + 4, tile_image_id(i, 0)));
-  EXPECT_TRUE(tile.shown);
-  EXPECT_EQ(tile.slot, 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(Corners, PresenterPixelChange,
-                         testing::Values(PixelChange{0, 0, 0}, PixelChange{31, 31, 0},
-                                         PixelChange{32, 0, 1}, PixelChange{39, 31, 1},
-                                         PixelChange{0, 32, 2}, PixelChange{31, 39, 2},
-                                         PixelChange{32, 32, 3}, PixelChange{39, 39, 3}));
-
-struct RebuildCase {
-  std::string_view what;
-  std::uint32_t width, height;
-  Viewport viewport;
-};
-
-class PresenterRebuild : public testing::TestWithParam<RebuildCase> {};
-
-TEST_P(PresenterRebuild, DeletesAllAndResendsEveryTileFromTheStart) {
-  Presenter presenter;
-  RecordingOutput output;
-  ASSERT_TRUE(present(presenter, output, example_frame(), example_viewport).ok());
-  const Frame frame = example_frame();
-  ASSERT_TRUE(present(presenter, output, frame, example_viewport).ok());  // nothing changed
-
-  const Frame changed = gradient_frame(GetParam().width, GetParam().height);
-  output.clear();
-  ASSERT_TRUE(present(presenter, output, changed, GetParam().viewport).ok());
-
-  Strings expected = {delete_all};
-  const std::span<const Tile> tiles = presenter.tiles();
-  for (std::size_t i = 0; i < tiles.size(); ++i) {
-    append(expected, tile_update(tiles[i], tile_image_id(i, 0), z0 + static_cast<int>(i), 0));
-  }
-  const Transcript transcript = read_transcript(output.bytes);
-  EXPECT_EQ(transcript.sequences, expected);
-  ASSERT_EQ(transcript.payloads.size(), tiles.size());
-  for (std::size_t i = 0; i < tiles.size(); ++i) {
-    EXPECT_EQ(decode_payload(transcript.payloads[i]), crop(changed.bytes, changed.width, tiles[i]));
-  }
-  EXPECT_EQ(output.flushed_at.size(), 1u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Changes, PresenterRebuild,
-                         testing::Values(RebuildCase{"width", 80, 40, {2, 1, 10, 5}},
-                                         RebuildCase{"height", 40, 80, {2, 1, 10, 5}},
-                                         RebuildCase{"col", 40, 40, {3, 1, 10, 5}},
-                                         RebuildCase{"row", 40, 40, {2, 0, 10, 5}},
-                                         RebuildCase{"cols", 40, 40, {2, 1, 5, 5}},
-                                         RebuildCase{"rows", 40, 40, {2, 1, 10, 10}},
-                                         RebuildCase{"grid_81_by_6", 81, 12, {0, 0, 81, 6}},
-                                         RebuildCase{"wrapping_cursor", 8, 8, {65535, 65534, 2, 2}},
-                                         RebuildCase{"no_pixels", 0, 0, {2, 1, 10, 5}}),
-                         [](const testing::TestParamInfo<RebuildCase>& info) {
-                           return std::string(info.param.what);
-                         });
-
-TEST(Presenter, NoisyTilesTravelInSeveralChunksAndDecodeIntact) {
-  Presenter presenter;
-  RecordingOutput output;
-  const Frame frame = noise_frame(40, 40);
-  ASSERT_TRUE(present(presenter, output, frame, example_viewport).ok());
-  const Transcript transcript = read_transcript(output.bytes);
-  ASSERT_EQ(transcript.payloads.size(), 4u);
-  EXPECT_GT(transcript.payloads[0].size(), 4096u) << "tile 0 should need a second chunk";
-  EXPECT_NE(std::find(transcript.sequences.begin(), transcript.sequences.end(), "G:m=0"),
-            transcript.sequences.end());
-  for (std::size_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(decode_payload(transcript.payloads[i]), crop(frame.bytes, 40, presenter.tiles()[i]));
+TEST(Base64, EncodesTheRfc4648TestVectors) {
+  const std::string_view encoded[] = {"",         "Zg==",     "Zm8=",    "Zm9v",
+                                      "Zm9vYg==", "Zm9vYmE=", "Zm9vYmFy"};
+  for (std::size_t n = 0; n <= 6; ++n) {
+    std::string text = "stale text is replaced";
+    base64_encode({reinterpret_cast<const std::uint8_t*>("foobar"), n}, text);
+    EXPECT_EQ(text, encoded[n]);
+    EXPECT_EQ(base64_encoded_size(n), encoded[n].size());
   }
 }
 
-class PresenterEmptyViewport : public testing::TestWithParam<Viewport> {};
-
-TEST_P(PresenterEmptyViewport, OnlyDeletesAllWithoutFlushing) {
-  Presenter presenter;
-  RecordingOutput output;
-  const Frame frame = gradient_frame(10, 12);
-  ASSERT_TRUE(present(presenter, output, frame, GetParam()).ok());
-  EXPECT_EQ(output.bytes, Presenter::delete_all_sequence);
-  EXPECT_TRUE(output.flushed_at.empty());
-  EXPECT_TRUE(presenter.has_frame_state());
-  EXPECT_TRUE(presenter.tiles().empty());
-
-  output.clear();
-  ASSERT_TRUE(present(presenter, output, frame, GetParam()).ok());
-  EXPECT_EQ(output.write_calls, 0u);
+TEST(Transmit, SplitsThePayloadInto4096CharacterChunks) {
+  for (const std::size_t size : {1, 4096, 4097, 8193}) {
+    std::string payload(size, ' ');
+    for (std::size_t i = 0; i < size; ++i) payload[i] = alphabet[i * 7 % 64];
+    RecordingOutput output;
+    ASSERT_TRUE(write_transmit(output, 9, 40, 20, payload).ok());
+    std::string expected = "\x1b_Ga=t,q=2,i=9,f=32,s=40,v=20,o=z,";
+    for (std::size_t at = 0; at < size; at += 4096) {
+      expected += (at == 0 ? "m="s : "\x1b_Gm="s) + (at + 4096 < size ? "1;" : "0;") +
+                  payload.substr(at, 4096) + "\x1b\\";
+    }
+    EXPECT_EQ(output.bytes, expected) << size << " characters";
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(ZeroSized, PresenterEmptyViewport,
-                         testing::Values(Viewport{0, 0, 0, 4}, Viewport{3, 3, 5, 0},
-                                         Viewport{0, 0, 0, 0}));
+TEST_F(PresenterTest, ShowsTheWorkedExampleAndResendsOnlyChangedTiles) {
+  Frame frame = make_frame(40, 40, 0, true);  // tile 0 needs a second chunk
+  ASSERT_EQ(show(frame), "ok");
+  const auto [sequences, images] = read_transcript(output.bytes);
+  EXPECT_EQ(
+      sequences,
+      (Strings{delete_all, "G:a=t,q=2,i=1,f=32,s=32,v=32,o=z,m=1", "G:m=0", "CUP:2;3",
+               "G:a=p,q=2,i=1,p=1,c=8,r=4,C=1,z=-1000000000", "G:a=t,q=2,i=3,f=32,s=8,v=32,o=z,m=0",
+               "CUP:2;11", "G:a=p,q=2,i=3,p=1,c=2,r=4,C=1,z=-999999999",
+               "G:a=t,q=2,i=5,f=32,s=32,v=8,o=z,m=0", "CUP:6;3",
+               "G:a=p,q=2,i=5,p=1,c=8,r=1,C=1,z=-999999998", "G:a=t,q=2,i=7,f=32,s=8,v=8,o=z,m=0",
+               "CUP:6;11", "G:a=p,q=2,i=7,p=1,c=2,r=1,C=1,z=-999999997"}));
+  ASSERT_EQ(images.size(), 4u);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(images[i], tiles_of(frame, example)[i].pixels);
+  EXPECT_EQ(output.flushed_at, std::vector{output.bytes.size()});
 
-struct AlignmentCase {
-  std::uint32_t width, height;
-  Viewport viewport;
-  std::string_view message;
-};
-
-class PresenterCellAlignment : public testing::TestWithParam<AlignmentCase> {};
-
-TEST_P(PresenterCellAlignment, FailsAfterDeletingAll) {
-  Presenter presenter;
-  RecordingOutput output;
-  ASSERT_TRUE(present(presenter, output, example_frame(), example_viewport).ok());
-  output.clear();
-  const Frame frame = gradient_frame(GetParam().width, GetParam().height);
-  const Status status = present(presenter, output, frame, GetParam().viewport);
-  ASSERT_FALSE(status.ok());
-  EXPECT_EQ(status.error().message(), GetParam().message);
-  EXPECT_EQ(output.bytes, Presenter::delete_all_sequence);
-  EXPECT_TRUE(output.flushed_at.empty());
-  EXPECT_FALSE(presenter.has_frame_state());
-  EXPECT_EQ(presenter.next_z(), z0);
+  ASSERT_EQ(show(frame), "ok");  // the identical frame writes nothing and does not flush
+  EXPECT_EQ(output.writes + output.flushed_at.size(), 0u);
+  presenter.reset();  // the next frame is a first frame again
+  frame = make_frame(40, 40);
+  ASSERT_EQ(show(frame), "ok");
+  expect_sent(frame, example, {delete_all}, first_ids, z0);
+  // Pixels at two corners of each tile change in turn, tile 2 first: it goes to
+  // image 6 with the next z, deleting 5, then back to 5, deleting 6.
+  const int tiles[] = {2, 0, 1, 3}, corners[][2] = {{0, 39}, {31, 32}, {0, 0},   {31, 31},
+                                                    {39, 0}, {32, 31}, {32, 32}, {39, 39}};
+  for (int n = 0; n < 8; ++n) {
+    frame.bytes[(corners[n][1] * 40 + corners[n][0]) * 4 + n % 4] ^= 0x80;
+    ASSERT_EQ(show(frame), "ok");
+    const int tile = tiles[n / 2], id = n % 2 == 0 ? 2 * tile + 2 : 2 * tile + 1;
+    const Ids ids = [&](int i) { return std::pair(i == tile ? id : 0, 4 * tile + 3 - id); };
+    expect_sent(frame, example, {}, ids, z0 + 4 + n);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, PresenterCellAlignment,
-    testing::Values(
-        AlignmentCase{100,
-                      40,
-                      {0, 0, 30, 5},
-                      "framebuffer size 100x40 is not cell-aligned for viewport 30x5 cells"},
-        AlignmentCase{40,
-                      41,
-                      {2, 1, 10, 5},
-                      "framebuffer size 40x41 is not cell-aligned for viewport 10x5 cells"},
-        AlignmentCase{10,
-                      10,
-                      {0, 0, 0, 3},
-                      "framebuffer size 10x10 is not cell-aligned for viewport 0x3 cells"}));
-
-struct FrameLengthCase {
-  std::size_t length;
-  std::uint32_t width, height;
-  std::string_view message;
-};
-
-class PresenterFrameLength : public testing::TestWithParam<FrameLengthCase> {};
-
-// A frame that does not hold width x height pixels would be read out of
-// bounds; it is refused before anything is written.
-TEST_P(PresenterFrameLength, IsRefusedWithoutWritingOrChangingState) {
-  Presenter presenter;
-  RecordingOutput output;
-  ASSERT_TRUE(present(presenter, output, example_frame(), example_viewport).ok());
-  const std::vector<Tile> tiles(presenter.tiles().begin(), presenter.tiles().end());
-  const std::int32_t z = presenter.next_z();
-  output.clear();
-
-  const std::vector<std::uint8_t> bytes(GetParam().length, 7);
-  const Status status =
-      presenter.present_rgba(output, bytes, GetParam().width, GetParam().height, example_viewport);
-  ASSERT_FALSE(status.ok());
-  EXPECT_EQ(status.error().message(), GetParam().message);
-  EXPECT_EQ(output.write_calls, 0u);
-  EXPECT_TRUE(
-      std::equal(tiles.begin(), tiles.end(), presenter.tiles().begin(), presenter.tiles().end()));
-  EXPECT_EQ(presenter.next_z(), z);
+TEST_F(PresenterTest, RebuildsOnAnyChangeOfSizeOrViewport) {
+  const std::tuple<std::uint32_t, std::uint32_t, Viewport, std::size_t> cases[] = {
+      {80, 40, {2, 1, 10, 5}, 4},      {40, 80, {2, 1, 10, 5}, 4}, {40, 40, {3, 1, 10, 5}, 4},
+      {40, 40, {2, 0, 10, 5}, 4},      {40, 40, {2, 1, 5, 5}, 2},  {40, 40, {2, 1, 10, 10}, 6},
+      {81, 12, {0, 0, 81, 6}, 22},      // last column 1 cell wide, second row 2 cells high
+      {8, 8, {65535, 65534, 2, 2}, 1},  // the cursor wraps at 16 bits
+      {0, 0, {2, 1, 10, 5}, 4}};        // tiles without pixels
+  for (const auto& [width, height, viewport, tiles] : cases) {
+    SCOPED_TRACE(to_string(width) + "x" + to_string(height) + " at " + to_string(viewport.col));
+    presenter = {};
+    ASSERT_EQ(show(make_frame(40, 40)), "ok");
+    const Frame frame = make_frame(width, height, 1);
+    ASSERT_EQ(tiles_of(frame, viewport).size(), tiles);
+    ASSERT_EQ(show(frame, viewport), "ok");
+    expect_sent(frame, viewport, {delete_all}, first_ids, z0);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lengths, PresenterFrameLength,
-    testing::Values(
-        FrameLengthCase{40 * 40 * 4 - 1, 40, 40,
-                        "frame of 6399 bytes does not match framebuffer size 40x40"},
-        FrameLengthCase{40 * 40 * 4 + 4, 40, 40,
-                        "frame of 6404 bytes does not match framebuffer size 40x40"},
-        FrameLengthCase{0, 40, 40, "frame of 0 bytes does not match framebuffer size 40x40"},
-        FrameLengthCase{16, 4294967295u, 4294967295u,
-                        "frame of 16 bytes does not match framebuffer size 4294967295x4294967295"},
-        FrameLengthCase{4, 2147483648u, 2147483648u,
-                        "frame of 4 bytes does not match framebuffer size 2147483648x2147483648"}));
+// An empty viewport leaves a frame state without tiles, an unaligned frame none.
+TEST_F(PresenterTest, EmptyViewportsAndUnalignedFramesOnlyDeleteAll) {
+  const std::tuple<std::string_view, std::uint32_t, std::uint32_t, Viewport> cases[] = {
+      {"ok", 10, 12, {0, 0, 0, 4}},
+      {"ok", 10, 12, {3, 3, 5, 0}},
+      {"framebuffer size 100x1 is not cell-aligned for viewport 30x1 cells", 100, 1, {0, 0, 30, 1}},
+      {"framebuffer size 40x41 is not cell-aligned for viewport 10x5 cells", 40, 41, {2, 1, 10, 5}},
+      {"framebuffer size 10x10 is not cell-aligned for viewport 0x3 cells", 10, 10, {0, 0, 0, 3}}};
+  for (const auto& [message, width, height, viewport] : cases) {
+    presenter = {};
+    ASSERT_EQ(show(make_frame(40, 40)), "ok");
+    EXPECT_EQ(show(make_frame(width, height), viewport), message);
+    EXPECT_EQ(output.bytes, "\x1b_Ga=d,d=A,q=2\x1b\\");
+    EXPECT_EQ(output.flushed_at.size(), 0u);
+    EXPECT_EQ(presenter.next_z(), z0);
+    EXPECT_EQ(presenter.has_frame_state(), message == "ok");
+  }
+}
 
-TEST(Presenter, ZIndexSaturatesAtTheTop) {
-  Presenter presenter;
-  RecordingOutput output;
-  ASSERT_TRUE(present(presenter, output, example_frame(), example_viewport).ok());
+// Nothing is written and the last frame still counts as shown: a frame of the
+// wrong length (read out of bounds otherwise), and a failed delete-all.
+TEST_F(PresenterTest, RefusesAFrameOfTheWrongLengthAndSurvivesAFailedDeleteAll) {
+  const std::tuple<std::size_t, std::uint32_t, std::uint32_t, std::size_t, std::string_view>
+      cases[] = {{6399, 40, 40, -1, "frame of 6399 bytes does not match framebuffer size 40x40"},
+                 {6404, 40, 40, -1, "frame of 6404 bytes does not match framebuffer size 40x40"},
+                 {16, 4294967295u, 4294967295u, -1,
+                  "frame of 16 bytes does not match framebuffer size 4294967295x4294967295"},
+                 {0, 2147483648u, 2147483648u, -1,
+                  "frame of 0 bytes does not match framebuffer size 2147483648x2147483648"},
+                 {6400, 80, 20, 0, "write failed"}};
+  const Frame frame = make_frame(40, 40);
+  ASSERT_EQ(show(frame), "ok");
+  for (const auto& [length, width, height, fail_at, message] : cases) {
+    EXPECT_EQ(show({width, height, Bytes(length)}, example, fail_at), message);
+    EXPECT_EQ(output.bytes, "");
+    ASSERT_EQ(show(frame), "ok");
+    EXPECT_EQ(output.writes, 0u);
+    EXPECT_EQ(presenter.next_z(), z0 + 4);
+  }
+}
+
+TEST_F(PresenterTest, ZIndexStopsAtTheTop) {
+  ASSERT_EQ(show(make_frame(40, 40)), "ok");
   PresenterTestPeer::set_next_z(presenter, 2147483646);
-  output.clear();
-  ASSERT_TRUE(present(presenter, output, gradient_frame(40, 40, 1), example_viewport).ok());
-
-  const std::int32_t expected_z[] = {2147483646, 2147483647, 2147483647, 2147483647};
-  Strings expected;
-  for (std::size_t i = 0; i < 4; ++i) {
-    append(expected, tile_update(presenter.tiles()[i], tile_image_id(i, 1), expected_z[i],
-                                 tile_image_id(i, 0)));
-  }
-  EXPECT_EQ(read_transcript(output.bytes).sequences, expected);
+  const Frame frame = make_frame(40, 40, 1);
+  ASSERT_EQ(show(frame), "ok");
+  expect_sent(frame, example, {}, second_ids, 2147483646);
   EXPECT_EQ(presenter.next_z(), 2147483647);
 }
 
-TEST(Presenter, ResetMakesTheNextFrameAFirstFrame) {
-  const Frame frame = example_frame();
-  Presenter fresh;
-  RecordingOutput first;
-  ASSERT_TRUE(present(fresh, first, frame, example_viewport).ok());
-
-  Presenter presenter;
-  RecordingOutput output;
-  ASSERT_TRUE(present(presenter, output, gradient_frame(40, 40, 9), example_viewport).ok());
-  ASSERT_TRUE(present(presenter, output, frame, example_viewport).ok());
-  output.clear();
-  presenter.reset();
-  EXPECT_FALSE(presenter.has_frame_state());
-  EXPECT_EQ(presenter.next_z(), z0);
-  EXPECT_EQ(output.write_calls, 0u);
-
-  ASSERT_TRUE(present(presenter, output, frame, example_viewport).ok());
-  EXPECT_EQ(output.bytes, first.bytes);
-  EXPECT_EQ(output.flushed_at, first.flushed_at);
-}
-
-enum class FailingFrame { first, update };
-
-class PresenterWriteFailure : public testing::TestWithParam<FailingFrame> {};
-
-// Fails each write of a frame in turn: the tiles sent before the failure keep
-// their new ids, the one being sent keeps its old one, and since the frame
-// was not stored the next call sends every tile of it again.
-TEST_P(PresenterWriteFailure, KeepsTheTilesSentAndResendsOnTheNextCall) {
-  const bool update = GetParam() == FailingFrame::update;
-  const Frame before = gradient_frame(40, 40, 3);
-  const Frame frame = example_frame();
-
-  std::size_t frame_writes = 0;
-  {
-    Presenter presenter;
-    RecordingOutput output;
-    if (update) {
-      ASSERT_TRUE(present(presenter, output, before, example_viewport).ok());
+// Fails each write of a first and of an update frame in turn, then the flush:
+// the tiles sent keep their new ids and z, and the next call sends all again.
+TEST_F(PresenterTest, OutputFailureMidFrameKeepsTheTilesSent) {
+  const Frame before = make_frame(40, 40, 3), frame = make_frame(40, 40);
+  for (const bool update : {false, true}) {
+    for (std::size_t fail_at = update ? 0 : 1, writes = update ? 24 : 21; fail_at <= writes;
+         ++fail_at) {
+      SCOPED_TRACE((update ? "update, write " : "first, write ") + to_string(fail_at));
+      presenter = {};
+      ASSERT_EQ(update ? show(before) : "ok", "ok");
+      EXPECT_EQ(show(frame, example, fail_at), fail_at == writes ? "flush failed" : "write failed");
+      EXPECT_EQ(output.flushed_at.size(), 0u);
+      // A tile counts as sent once its last sequence is out.
+      auto pieces = std::views::split(output.bytes, update ? "a=d,d=I"sv : "a=p,"sv);
+      const int sent = std::max<int>(0, std::ranges::distance(pieces) - 1);
+      const Ids ids = [&](int i) {
+        return update == (i < sent) ? std::pair(2 * i + 1, update ? 2 * i + 2 : 0) : second_ids(i);
+      };
+      ASSERT_EQ(show(frame), "ok");
+      expect_sent(frame, example, {}, ids, z0 + (update ? 4 : 0) + sent);
     }
-    output.clear();
-    ASSERT_TRUE(present(presenter, output, frame, example_viewport).ok());
-    frame_writes = output.write_calls;
   }
-
-  for (std::size_t fail_at = 0; fail_at < frame_writes; ++fail_at) {
-    SCOPED_TRACE("failing write " + std::to_string(fail_at));
-    Presenter presenter;
-    RecordingOutput output;
-    if (update) {
-      ASSERT_TRUE(present(presenter, output, before, example_viewport).ok());
-    }
-    output.clear();
-    output.fail_at_write = fail_at;
-    const Status status = present(presenter, output, frame, example_viewport);
-    ASSERT_FALSE(status.ok());
-    EXPECT_EQ(status.error().message(), RecordingOutput::write_failure);
-    EXPECT_TRUE(output.flushed_at.empty());
-    if (!update && fail_at == 0) {
-      EXPECT_FALSE(presenter.has_frame_state()) << "failed delete-all changes nothing";
-      continue;
-    }
-
-    // A tile counts as sent once its last sequence is out.
-    const std::size_t sent = count_of(output.bytes, update ? "a=d,d=I" : "a=p,");
-    const std::int32_t start_z = update ? z0 + 4 : z0;
-    EXPECT_EQ(presenter.next_z(), start_z + static_cast<std::int32_t>(sent));
-    const std::vector<Tile> tiles(presenter.tiles().begin(), presenter.tiles().end());
-    ASSERT_EQ(tiles.size(), 4u);
-    for (std::size_t i = 0; i < tiles.size(); ++i) {
-      EXPECT_EQ(tiles[i].shown, update || i < sent) << "tile " << i;
-      EXPECT_EQ(tiles[i].slot, update && i < sent ? 1 : 0) << "tile " << i;
-    }
-
-    RecordingOutput retry;
-    ASSERT_TRUE(present(presenter, retry, frame, example_viewport).ok());
-    Strings expected;
-    for (std::size_t i = 0; i < tiles.size(); ++i) {
-      const std::uint8_t new_slot = tiles[i].shown && tiles[i].slot == 0 ? 1 : 0;
-      append(expected, tile_update(tiles[i], tile_image_id(i, new_slot),
-                                   presenter.next_z() - 4 + static_cast<std::int32_t>(i),
-                                   tiles[i].shown ? tile_image_id(i, tiles[i].slot) : 0));
-    }
-    EXPECT_EQ(read_transcript(retry.bytes).sequences, expected);
-    EXPECT_EQ(retry.flushed_at.size(), 1u);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Frames, PresenterWriteFailure,
-                         testing::Values(FailingFrame::first, FailingFrame::update));
-
-TEST(Presenter, FailedDeleteAllLeavesTheFrameStateInPlace) {
-  Presenter presenter;
-  RecordingOutput output;
-  const Frame frame = example_frame();
-  ASSERT_TRUE(present(presenter, output, frame, example_viewport).ok());
-  const std::int32_t z = presenter.next_z();
-
-  RecordingOutput failing;
-  failing.fail_at_write = 0;
-  const Status status = present(presenter, failing, gradient_frame(80, 40), example_viewport);
-  ASSERT_FALSE(status.ok());
-  EXPECT_TRUE(failing.bytes.empty());
-  EXPECT_EQ(presenter.next_z(), z);
-  ASSERT_EQ(presenter.tiles().size(), 4u);
-  EXPECT_TRUE(presenter.tiles()[3].shown);
-
-  output.clear();
-  ASSERT_TRUE(present(presenter, output, frame, example_viewport).ok());
-  EXPECT_EQ(output.write_calls, 0u) << "the old frame still counts as presented";
-}
-
-TEST(Presenter, FlushFailureIsReportedAfterEveryTileWasWritten) {
-  Presenter presenter;
-  RecordingOutput output;
-  output.fail_flush = true;
-  const Frame frame = example_frame();
-  const Status status = present(presenter, output, frame, example_viewport);
-  ASSERT_FALSE(status.ok());
-  EXPECT_EQ(status.error().message(), RecordingOutput::flush_failure);
-  EXPECT_EQ(count_of(output.bytes, "a=p,"), 4u);
-  EXPECT_EQ(presenter.next_z(), z0 + 4);
-
-  // The unflushed frame never counted as shown: presenting it again re-sends it.
-  output.clear();
-  output.fail_flush = false;
-  ASSERT_TRUE(present(presenter, output, frame, example_viewport).ok());
-  EXPECT_EQ(count_of(output.bytes, "a=p,"), 4u);
-  EXPECT_EQ(count_of(output.bytes, "a=d,d=I,"), 4u);
 }
 
 }  // namespace
