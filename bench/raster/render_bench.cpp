@@ -9,7 +9,7 @@
 
 #include "raster/frame_values.hpp"
 #include "raster/renderer.hpp"
-#include "test_meshes.hpp"
+#include "sphere_mesh.hpp"
 
 namespace facetview {
 namespace {

@@ -1,17 +1,9 @@
-#include "test_meshes.hpp"
+#include "sphere_mesh.hpp"
 
 #include <cmath>
 #include <numbers>
-#include <random>
 
 namespace facetview::testing {
-
-Mesh mesh_of(const std::vector<std::array<Vec3, 3>>& corners) {
-  Mesh mesh;
-  mesh.name = "test";
-  for (const auto& c : corners) mesh.triangles.push_back(make_triangle({}, c[0], c[1], c[2]));
-  return mesh;
-}
 
 Mesh uv_sphere(std::uint32_t rings, std::uint32_t segments, float radius) {
   const auto point = [&](std::uint32_t ring, std::uint32_t segment) {
@@ -36,16 +28,6 @@ Mesh uv_sphere(std::uint32_t rings, std::uint32_t segments, float radius) {
     }
   }
   return mesh;
-}
-
-Mesh random_soup(std::uint32_t count, float extent, std::uint32_t seed) {
-  std::mt19937 engine(seed);
-  std::uniform_real_distribution<float> coordinate(-extent, extent);
-  std::vector<std::array<Vec3, 3>> corners(count);
-  for (auto& triangle : corners) {
-    for (Vec3& v : triangle) v = {coordinate(engine), coordinate(engine), coordinate(engine)};
-  }
-  return mesh_of(corners);
 }
 
 }  // namespace facetview::testing
