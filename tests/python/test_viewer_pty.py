@@ -46,3 +46,22 @@ def test_viewer_ends_and_gives_the_terminal_back(end, status):
         process.wait()
         process.stderr.close()
         os.close(master), os.close(slave)
+
+
+def test_an_exception_inside_the_session_still_gives_the_terminal_back():
+    from facetview.terminal import TerminalSession
+
+    master, slave = pty.openpty()
+    try:
+        modes_before = termios.tcgetattr(slave)
+        with pytest.raises(ZeroDivisionError):
+            with TerminalSession(out_fd=slave, in_fd=slave):
+                assert termios.tcgetattr(slave) != modes_before
+                1 / 0
+        assert termios.tcgetattr(slave) == modes_before
+        output = b""
+        while select.select([master], [], [], 0.2)[0]:
+            output += os.read(master, 65536)
+        assert output.endswith(GIVEN_BACK)
+    finally:
+        os.close(master), os.close(slave)
