@@ -51,14 +51,14 @@ void dealloc_instance(PyObject* object) {
 // set on failure.
 template <class Record>
 PyTypeObject* create_instance_type(const char* name, PyType_Slot* slots) {
-  PyType_Spec spec = {
+  PyType_Spec type_description = {
       .name = name,
       .basicsize = static_cast<int>(sizeof(PyInstance<Record>)),
       .itemsize = 0,
       .flags = Py_TPFLAGS_DEFAULT,
       .slots = slots,
   };
-  return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+  return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&type_description));
 }
 
 }  // namespace facetview
