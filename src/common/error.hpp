@@ -23,6 +23,8 @@ class Error {
   Error& operator=(Error&&) noexcept = default;
 
   const std::string& message() const { return message_; }
+  // The errno of a failed system call (see os_error), or 0 for other errors.
+  int os_errno() const { return os_errno_; }
   // The next error down the chain, or null at the root cause.
   const Error* cause() const { return cause_.get(); }
 
@@ -31,8 +33,11 @@ class Error {
   Error with_context(std::string context) && { return Error(std::move(context), std::move(*this)); }
 
  private:
+  friend Error os_error(int errno_value);
+
   std::string message_;
   std::unique_ptr<Error> cause_;
+  int os_errno_ = 0;
 };
 
 // The error of a failed system call: the platform's description of errno

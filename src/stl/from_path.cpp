@@ -6,9 +6,9 @@
 
 namespace facetview {
 
-Result<Mesh> Mesh::from_path(const std::filesystem::path& path) {
+Result<Mesh> Mesh::from_path(const std::filesystem::path& path, Interruption& interruption) {
   // The content lives only inside this call, whatever its outcome.
-  Result<std::string> content = read_whole_file(path);
+  Result<std::string> content = read_whole_file(path, interruption);
   if (!content) {
     return std::move(content).error().with_context("failed to read STL file " +
                                                    to_utf8_lossy(path.native()));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/error.hpp"
+#include "common/interruption.hpp"
 #include "stl/vec3.hpp"
 
 namespace facetview {
@@ -31,8 +32,10 @@ struct Mesh {
   // The built-in model: a closed, irregular hull of twelve triangles.
   static Mesh demo_mesh();
 
-  // Reads a binary or ASCII STL file whole; the coordinates are those of the file.
-  static Result<Mesh> from_path(const std::filesystem::path& path);
+  // Reads a binary or ASCII STL file whole; the coordinates are those of the
+  // file. A read that a signal interrupts asks `interruption` whether to go on.
+  static Result<Mesh> from_path(const std::filesystem::path& path,
+                                Interruption& interruption = retry_on_signal());
 
   // A copy centred on the origin whose largest side spans -1 to 1.
   Mesh normalized() const;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 namespace facetview {
 namespace {
@@ -29,7 +30,7 @@ class FileDescriptor {
   int fd_;
 };
 
-Result<std::string> read_all(const FileDescriptor& file) {
+Result<std::string> read_all(const FileDescriptor& file, Interruption& interruption) {
   struct stat status {};
   if (::fstat(file.get(), &status) != 0) return os_error(errno);
   const bool sized = S_ISREG(status.st_mode) && status.st_size > 0;
@@ -41,8 +42,9 @@ Result<std::string> read_all(const FileDescriptor& file) {
     const std::size_t wanted = std::min(content.size() - used, kMaxReadChunk);
     const ssize_t got = ::read(file.get(), content.data() + used, wanted);
     if (got < 0) {
-      if (errno == EINTR) continue;
-      return os_error(errno);
+      if (errno != EINTR) return os_error(errno);
+      if (Status go_on = interruption.check(); !go_on) return std::move(go_on).error();
+      continue;
     }
     if (got == 0) break;
     used += static_cast<std::size_t>(got);
@@ -53,13 +55,13 @@ Result<std::string> read_all(const FileDescriptor& file) {
 
 }  // namespace
 
-Result<std::string> read_whole_file(const std::filesystem::path& path) {
+Result<std::string> read_whole_file(const std::filesystem::path& path, Interruption& interruption) {
   if (path.native().find('\0') != std::string::npos) return Error("path contains a NUL byte");
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return os_error(errno);
   const FileDescriptor file(fd);
   try {
-    return read_all(file);
+    return read_all(file, interruption);
   } catch (const std::bad_alloc&) {
     return os_error(ENOMEM);
   } catch (const std::length_error&) {

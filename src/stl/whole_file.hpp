@@ -5,12 +5,15 @@
 #include <string>
 
 #include "common/error.hpp"
+#include "common/interruption.hpp"
 
 namespace facetview {
 
 // The whole content of the file at `path`. Fails with the operating system's
 // error (a directory gives "Is a directory"), or when the path holds a NUL
-// byte, which the system calls would silently take as its end.
-Result<std::string> read_whole_file(const std::filesystem::path& path);
+// byte, which the system calls would silently take as its end. A read that a
+// signal interrupts asks `interruption` whether to go on.
+Result<std::string> read_whole_file(const std::filesystem::path& path,
+                                    Interruption& interruption = retry_on_signal());
 
 }  // namespace facetview
