@@ -7,6 +7,7 @@
 #include "python/module_types.hpp"
 #include "python/py_camera.hpp"
 #include "python/py_mesh.hpp"
+#include "python/py_module_functions.hpp"
 #include "python/py_surface.hpp"
 #include "python/py_viewport.hpp"
 #include "surface/stdout_writer.hpp"
@@ -14,14 +15,15 @@
 namespace facetview {
 namespace {
 
-// No per-module state (m_size 0): the interpreter then calls the initialiser
-// again for every new import, also from a subinterpreter, where it is refused.
+// Private functions only, for the facetview package. No per-module state (m_size 0): the
+// interpreter then calls the initialiser again for every new import, also from a subinterpreter,
+// where it is refused.
 PyModuleDef module_definition = {
     .m_base = PyModuleDef_HEAD_INIT,
     .m_name = "_facetview",
     .m_doc = "",
     .m_size = 0,
-    .m_methods = nullptr,
+    .m_methods = module_functions,
     .m_slots = nullptr,
     .m_traverse = nullptr,
     .m_clear = nullptr,

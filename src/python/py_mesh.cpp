@@ -6,6 +6,7 @@
 #include "python/conversions.hpp"
 #include "python/error_mapping.hpp"
 #include "python/module_types.hpp"
+#include "python/py_mesh_load.hpp"
 #include "python/quoted_name.hpp"
 
 namespace facetview {
@@ -74,12 +75,16 @@ PyMethodDef mesh_methods[] = {
     {"demo", as_py_cfunction(mesh_demo), METH_NOARGS | METH_STATIC, "demo()\n--\n\n"},
     {"from_stl", as_py_cfunction(mesh_from_stl), METH_VARARGS | METH_KEYWORDS | METH_STATIC,
      "from_stl(path)\n--\n\n"},
+    {"load", as_py_cfunction(mesh_load), METH_VARARGS | METH_KEYWORDS | METH_STATIC,
+     "load(path)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyGetSetDef mesh_getset[] = {
     {"name", get_name, nullptr, nullptr, nullptr},
     {"triangle_count", get_triangle_count, nullptr, nullptr, nullptr},
+    {"size", get_mesh_size, nullptr, nullptr, nullptr},
+    {"source_path", get_mesh_source_path, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -1,8 +1,9 @@
 #include "stl/mesh.hpp"
 
+#include "stl/bounding_box.hpp"
+
 #include <cmath>
 #include <iterator>
-#include <limits>
 
 namespace facetview {
 namespace {
@@ -59,21 +60,12 @@ Mesh Mesh::demo_mesh() {
     mesh.triangles.push_back(
         make_triangle(Vec3{}, kVertices[face[0]], kVertices[face[1]], kVertices[face[2]]));
   }
+  mesh.size = extents(mesh.triangles);
   return mesh;
 }
 
 Mesh Mesh::normalized() const {
-  constexpr float kInf = std::numeric_limits<float>::infinity();
-  // std::fmin and std::fmax return the other operand for a NaN, so a NaN
-  // coordinate does not spoil the box.
-  Vec3 low{kInf, kInf, kInf};
-  Vec3 high{-kInf, -kInf, -kInf};
-  for (const Triangle& triangle : triangles) {
-    for (const Vec3& v : triangle.vertices) {
-      low = {std::fmin(low.x, v.x), std::fmin(low.y, v.y), std::fmin(low.z, v.z)};
-      high = {std::fmax(high.x, v.x), std::fmax(high.y, v.y), std::fmax(high.z, v.z)};
-    }
-  }
+  const auto [low, high] = bounding_box(triangles);
   const Vec3 centre{(low.x + high.x) * 0.5f, (low.y + high.y) * 0.5f, (low.z + high.z) * 0.5f};
   const Vec3 size = high - low;
   const float extent = std::fmax(std::fmax(size.x, size.y), size.z);
@@ -82,6 +74,7 @@ Mesh Mesh::normalized() const {
   Mesh result;
   result.name = name;
   result.source_path = source_path;
+  result.size = this->size;  // the local `size` above is the box being normalized
   result.triangles.reserve(triangles.size());
   for (const Triangle& triangle : triangles) {
     const auto& [a, b, c] = triangle.vertices;

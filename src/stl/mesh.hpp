@@ -28,6 +28,8 @@ struct Mesh {
   std::string name;  // UTF-8
   std::vector<Triangle> triangles;
   std::optional<std::filesystem::path> source_path;
+  // Extents (x, y, z) in the source's own units, before any normalization.
+  Vec3 size{};
 
   // The built-in model: a closed, irregular hull of twelve triangles.
   static Mesh demo_mesh();

@@ -1,0 +1,171 @@
+#include "python/py_module_functions.hpp"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "python/arguments.hpp"
+#include "python/conversions.hpp"
+#include "python/error_mapping.hpp"
+#include "python/module_types.hpp"
+#include "python/py_camera.hpp"
+#include "python/py_mesh.hpp"
+#include "python/py_mesh_load.hpp"
+#include "raster/renderer.hpp"
+#include "stl/array_mesh.hpp"
+#include "surface/png_file.hpp"
+
+namespace facetview {
+namespace {
+
+constexpr const char* kArraysNames[] = {"vertices", "vertex_format", "vertex_item_size",
+                                        "faces",    "face_format",   "face_item_size",
+                                        "name",     "normalize"};
+constexpr Parameters kArraysParameters{"_mesh_from_arrays()", kArraysNames, 8};
+
+constexpr const char* kRenderNames[] = {"mesh", "camera", "width", "height"};
+constexpr Parameters kRenderParameters{"render()", kRenderNames, 4};
+
+constexpr const char* kSavePngNames[] = {"path", "mesh", "camera", "width", "height"};
+constexpr Parameters kSavePngParameters{"save_png()", kSavePngNames, 5};
+
+void raise_value_error(const std::string& message) {
+  const OwnedRef text(
+      PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace"));
+  if (text != nullptr) PyErr_SetObject(PyExc_ValueError, text.get());
+}
+
+// The bytes, format and item size of one packed array; false with the error
+// set when they do not describe numbers of the wanted kind.
+bool convert_packed(PyObject* bytes, PyObject* format, PyObject* item_size, const char* what,
+                    bool integers, PackedArray& out) {
+  char* data = nullptr;
+  Py_ssize_t size = 0;
+  if (PyBytes_AsStringAndSize(bytes, &data, &size) != 0) return false;
+  std::string format_text;
+  if (!convert_text(format, "format", format_text)) return false;
+  const Py_ssize_t item_bytes = PyLong_AsSsize_t(item_size);
+  if (item_bytes == -1 && PyErr_Occurred()) return false;
+  const std::optional<ItemType> type =
+      item_bytes > 0 ? item_type_from_format(format_text, static_cast<std::size_t>(item_bytes))
+                     : std::nullopt;
+  const bool real = type && type->kind == ItemType::Kind::real;
+  if (!type || real == integers) {
+    const std::string wanted = integers ? "integers" : "float32 or float64 numbers";
+    const std::string message =
+        std::string(what) + " must hold " + wanted + ", not items of format '" + format_text + "'";
+    PyErr_SetString(PyExc_TypeError, message.c_str());
+    return false;
+  }
+  out = PackedArray{std::string_view(data, static_cast<std::size_t>(size)), *type};
+  return true;
+}
+
+PyObject* packed_mesh(PyObject*, PyObject* args, PyObject* kwargs) {
+  return without_cpp_exceptions([&]() -> PyObject* {
+    PyObject* m[8];
+    if (!match_arguments(kArraysParameters, args, kwargs, m)) return nullptr;
+    PackedArray vertices{};
+    if (!convert_packed(m[0], m[1], m[2], "vertices", false, vertices)) return nullptr;
+    std::optional<PackedArray> faces;
+    if (m[3] != Py_None) {
+      faces.emplace();
+      if (!convert_packed(m[3], m[4], m[5], "faces", true, *faces)) return nullptr;
+    }
+    std::string name;
+    if (!convert_text(m[6], "name", name)) return nullptr;
+    const int normalize = PyObject_IsTrue(m[7]);
+    if (normalize < 0) return nullptr;
+    Result<Mesh> mesh = mesh_from_arrays(vertices, faces, std::move(name));
+    if (!mesh) {
+      raise_value_error(mesh.error().message() +
+                        (mesh.error().cause() ? ": " + mesh.error().cause()->message() : ""));
+      return nullptr;
+    }
+    return new_mesh_object(normalize ? mesh->normalized() : std::move(*mesh));
+  });
+}
+
+// A frame side in pixels: an int from 1 to 65535.
+bool convert_side(PyObject* argument, const char* name, std::uint32_t& out) {
+  std::uint16_t side = 0;
+  if (!convert_u16(argument, name, side)) return false;
+  if (side == 0) {
+    raise_value_error(std::string(name) + " must be at least 1 pixel");
+    return false;
+  }
+  out = side;
+  return true;
+}
+
+// Renders the mesh and camera of arguments[0] and [1] at the size of
+// arguments[2] and [3] into `renderer`; false with the error set.
+bool render_frame(PyObject* const* arguments, std::optional<Renderer>& renderer) {
+  const ModuleTypes& types = module_types();
+  if (!check_instance(arguments[0], types.mesh, "mesh")) return false;
+  PyMesh* mesh = as_instance<Mesh>(arguments[0]);
+  const Borrow mesh_borrow(mesh->borrow, Access::shared);
+  if (!mesh_borrow) return false;
+  if (!check_instance(arguments[1], types.camera, "camera")) return false;
+  PyCamera* camera = as_instance<Camera>(arguments[1]);
+  const Borrow camera_borrow(camera->borrow, Access::shared);
+  if (!camera_borrow) return false;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  if (!convert_side(arguments[2], "width", width) ||
+      !convert_side(arguments[3], "height", height)) {
+    return false;
+  }
+  // A frame too large to allocate throws std::bad_alloc: MemoryError.
+  renderer.emplace(width, height);
+  renderer->render(*mesh->record, *camera->record);
+  return true;
+}
+
+PyObject* render(PyObject*, PyObject* args, PyObject* kwargs) {
+  return without_cpp_exceptions([&]() -> PyObject* {
+    PyObject* matched[4];
+    if (!match_arguments(kRenderParameters, args, kwargs, matched)) return nullptr;
+    std::optional<Renderer> renderer;
+    if (!render_frame(matched, renderer)) return nullptr;
+    const std::vector<std::uint8_t>& frame = renderer->framebuffer();
+    return PyBytes_FromStringAndSize(reinterpret_cast<const char*>(frame.data()),
+                                     static_cast<Py_ssize_t>(frame.size()));
+  });
+}
+
+PyObject* save_png(PyObject*, PyObject* args, PyObject* kwargs) {
+  return without_cpp_exceptions([&]() -> PyObject* {
+    PyObject* matched[5];
+    if (!match_arguments(kSavePngParameters, args, kwargs, matched)) return nullptr;
+    std::string path;
+    if (!convert_text(matched[0], "path", path)) return nullptr;
+    std::optional<Renderer> renderer;
+    if (!render_frame(matched + 1, renderer)) return nullptr;
+    Result<std::string> png =
+        encode_png(renderer->framebuffer(), renderer->width(), renderer->height());
+    Status saved = png ? write_whole_file(path, *png) : Status(std::move(png).error());
+    if (!saved) {
+      return raise_runtime_error(
+          std::move(saved).error().with_context("failed to save PNG to " + path));
+    }
+    Py_RETURN_NONE;
+  });
+}
+
+constexpr int kArgumentsFlags = METH_VARARGS | METH_KEYWORDS;
+
+}  // namespace
+
+PyMethodDef module_functions[] = {
+    {"_mesh_from_arrays", as_py_cfunction(packed_mesh), kArgumentsFlags,
+     "_mesh_from_arrays(vertices, vertex_format, vertex_item_size, faces, face_format, "
+     "face_item_size, name, normalize)\n--\n\n"},
+    {"_render", as_py_cfunction(render), kArgumentsFlags,
+     "_render(mesh, camera, width, height)\n--\n\n"},
+    {"_save_png", as_py_cfunction(save_png), kArgumentsFlags,
+     "_save_png(path, mesh, camera, width, height)\n--\n\n"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+}  // namespace facetview

@@ -1,0 +1,22 @@
+#include "stl/polygon_fan.hpp"
+
+#include <string>
+
+namespace facetview {
+
+Status append_polygon_fan(std::vector<Triangle>& triangles, std::span<const Vec3> vertices,
+                          std::span<const std::uint64_t> corners) {
+  for (const std::uint64_t corner : corners) {
+    if (corner >= vertices.size()) {
+      return Error("vertex index " + std::to_string(corner) + " out of range for " +
+                   std::to_string(vertices.size()) + " vertices");
+    }
+  }
+  for (std::size_t i = 1; i + 1 < corners.size(); ++i) {
+    triangles.push_back(make_triangle(Vec3{}, vertices[corners[0]], vertices[corners[i]],
+                                      vertices[corners[i + 1]]));
+  }
+  return Status::success();
+}
+
+}  // namespace facetview
