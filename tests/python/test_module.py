@@ -14,8 +14,10 @@ CLASSES = [Viewport, Camera, Mesh, Surface]
 
 
 def test_all_lists_the_classes_in_order():
-    assert _facetview.__all__ == facetview.__all__ == ["Viewport", "Camera", "Mesh", "Surface"]
-    assert [getattr(module, name) for module in (_facetview, facetview) for name in module.__all__] == CLASSES * 2
+    assert _facetview.__all__ == ["Viewport", "Camera", "Mesh", "Surface"]
+    assert facetview.__all__ == _facetview.__all__ + ["render", "save_png"]
+    assert [getattr(_facetview, name) for name in _facetview.__all__] == CLASSES
+    assert [getattr(facetview, name) for name in facetview.__all__] == CLASSES + [facetview.render, facetview.save_png]
     assert _facetview.__doc__ == ""
     assert {name for name in dir(_facetview) if not name.startswith("_")} == set(_facetview.__all__)
 

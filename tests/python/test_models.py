@@ -1,0 +1,235 @@
+"""Models in and frames out: Mesh.from_arrays, Mesh.load, size and source_path, render and save_png."""
+
+import io
+import os
+import struct
+import sys
+import zipfile
+from pathlib import Path
+from xml.etree import ElementTree
+
+import numpy as np
+import pytest
+
+import facetview as f
+from conftest import fetched_models
+from facetview import Camera, Mesh, Surface, Viewport
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "e2e"))
+from kitty_graphics import decode_frame  # noqa: E402
+
+# The demo hull, as its vertices and faces are listed for Mesh.demo().
+DEMO_VERTICES = [(-0.9, -0.6, -0.6), (0.8, -0.6, -0.6), (0.8, 0.6, -0.6), (-0.9, 0.6, -0.6),
+                 (-0.6, -0.4, 0.8), (1.0, -0.4, 0.6), (0.7, 0.7, 0.8), (-0.7, 0.8, 0.7)]
+DEMO_FACES = [(0, 1, 2), (0, 2, 3), (4, 6, 5), (4, 7, 6), (0, 4, 5), (0, 5, 1),
+              (1, 5, 6), (1, 6, 2), (2, 6, 7), (2, 7, 3), (3, 7, 4), (3, 4, 0)]
+CAMERA = Camera(pitch=0.3, yaw=0.8, roll=0.1, zoom=1.2)
+TRIANGLE = [(0, 0, 0), (1, 0, 0), (0, 1, 0)]
+
+
+def flat(faces, vertices=DEMO_VERTICES):
+    return [vertices[i] for face in faces for i in face]
+
+
+def binary_stl(triangles):
+    return b"\0" * 80 + struct.pack("<I", len(triangles)) + b"".join(
+        struct.pack("<12fH", 0, 0, 0, *(c for v in t for c in v), 0) for t in triangles)
+
+
+@pytest.mark.parametrize("vertices, faces", [
+    (DEMO_VERTICES, DEMO_FACES),
+    (np.array(DEMO_VERTICES, dtype=np.float32), np.array(DEMO_FACES, dtype=np.uint8)),
+    (np.array(DEMO_VERTICES, dtype=">f8"), np.array(DEMO_FACES, dtype=">i2")),
+    (np.array(DEMO_VERTICES).T.copy().T, np.array(DEMO_FACES, dtype=np.int64)),  # not C-contiguous
+    (memoryview(struct.pack("24d", *(c for v in DEMO_VERTICES for c in v))).cast("B").cast("d", (8, 3)), DEMO_FACES),
+    (flat(DEMO_FACES), None),
+])
+def test_from_arrays_without_normalizing_draws_exactly_the_demo(vertices, faces):
+    mesh = Mesh.from_arrays(vertices, faces, name="hull", normalize=False)
+    assert repr(mesh) == 'Mesh(name="hull", triangles=12)' and mesh.source_path is None
+    assert f.render(mesh, CAMERA, 64, 48) == f.render(Mesh.demo(), CAMERA, 64, 48)
+    assert mesh.size == pytest.approx((1.9, 1.4, 1.4)) and mesh.size == Mesh.demo().size
+
+
+def test_from_arrays_normalizes_like_from_stl(tmp_path):
+    triangles = [[tuple(c * 7 + 3 for c in v) for v in t] for t in [flat([face]) for face in DEMO_FACES]]
+    (tmp_path / "hull.stl").write_bytes(binary_stl(triangles))
+    from_file = Mesh.from_stl(str(tmp_path / "hull.stl"))
+    from_arrays = Mesh.from_arrays(np.array(triangles, dtype=np.float32).reshape(-1, 3))
+    assert from_file.size == from_arrays.size == pytest.approx((13.3, 9.8, 9.8))
+    assert f.render(from_file, CAMERA, 80, 60) == f.render(from_arrays, CAMERA, 80, 60)
+    assert from_file.source_path == str(tmp_path / "hull.stl") and from_arrays.name == "mesh"
+
+
+@pytest.mark.parametrize("vertices, faces, exception, message", [
+    (np.zeros((3, 2)), None, ValueError, r"vertices must have the shape \(n, 3\), not \(3, 2\)"),
+    (b"abcdef", None, ValueError, r"vertices must have the shape \(n, 3\), not \(6,\)"),
+    (np.zeros((3, 3), dtype=np.int64), None, TypeError, "vertices must hold float32 or float64 numbers, not items of format 'l'"),
+    (np.zeros((3, 3), dtype=np.float16), None, TypeError, "vertices must hold float32 or float64 numbers, not items of format 'e'"),
+    (TRIANGLE, np.zeros((1, 3)), TypeError, "faces must hold integers, not items of format 'd'"),
+    (TRIANGLE, [(0, 1, 2.0)], TypeError, r"faces\[0\]: 'float' object cannot be interpreted as an integer"),
+    ([(0, 0, 0), (1, 0), (0, 1, 0)], None, ValueError, r"vertices\[1\] has 2 values, expected 3"),
+    ([(0, 0, "x")] * 3, None, ValueError, "could not convert string to float"),
+    (None, None, TypeError, "vertices must be an \\(n, 3\\) array or a sequence of 3-sequences, not NoneType"),
+    ([(0, 0, 0), (1, float("nan"), 0), (0, 1, 0)], None, ValueError, "vertex 1 has a coordinate that is NaN"),
+    (np.array([(0, 0, 0), (1, 0, np.inf), (0, 1, 0)]), None, ValueError, "vertex 1 has a coordinate that is NaN, infinite"),
+    (TRIANGLE, [(0, 1, 3)], ValueError, "^face 0: vertex index 3 out of range for 3 vertices$"),
+    (TRIANGLE, np.array([(0, -1, 2)], dtype=np.int32), ValueError, "^face 0 has a negative vertex index$"),
+    (TRIANGLE * 2 + [(1, 1, 1)], None, ValueError, "but 7 is not a multiple of 3"),
+])
+def test_from_arrays_refuses_bad_input_naming_the_problem(vertices, faces, exception, message):
+    with pytest.raises(exception, match=message):
+        Mesh.from_arrays(vertices, faces)
+
+
+def test_from_arrays_keywords():
+    with pytest.raises(TypeError, match="^argument 'name': 'int' object cannot be converted to 'PyString'$"):
+        Mesh.from_arrays(TRIANGLE, name=3)
+    with pytest.raises(TypeError):
+        Mesh.from_arrays(TRIANGLE, None, "positional name")
+    empty = Mesh.from_arrays(np.zeros((0, 3)))
+    assert empty.triangle_count == 0 and empty.size == (0.0, 0.0, 0.0)
+
+
+def surface_frame(capfdbinary, mesh, quality, cols, rows):
+    size = Surface(quality).render_to_terminal(mesh, CAMERA, Viewport(0, 0, cols, rows))
+    width, height, frame = decode_frame(capfdbinary.readouterr().out, cols, rows)
+    assert (width, height) == size
+    return size, frame
+
+
+@pytest.mark.parametrize("quality, cols, rows", [("low", 9, 5), ("medium", 24, 8), ("high", 200, 60)])
+def test_render_gives_the_pixels_a_surface_shows(capfdbinary, quality, cols, rows):
+    mesh = Mesh.from_arrays(DEMO_VERTICES, [face[::-1] for face in DEMO_FACES])
+    (width, height), shown = surface_frame(capfdbinary, mesh, quality, cols, rows)
+    assert f.render(mesh, CAMERA, width, height) == shown
+
+
+def test_save_png_writes_the_rendered_frame(tmp_path):
+    from PIL import Image
+
+    mesh = Mesh.from_arrays(DEMO_VERTICES, DEMO_FACES)
+    f.save_png(str(tmp_path / "hull.png"), mesh, CAMERA, 33, 17)
+    with Image.open(tmp_path / "hull.png") as image:
+        assert (image.format, image.mode, image.size) == ("PNG", "RGBA", (33, 17))
+        assert image.tobytes() == f.render(mesh, CAMERA, 33, 17)
+    with pytest.raises(RuntimeError, match=f"^failed to save PNG to {tmp_path}$"):
+        f.save_png(str(tmp_path), mesh, CAMERA, 4, 4)
+
+
+@pytest.mark.parametrize("call, exception, message", [
+    (lambda: f.render(Mesh.demo(), CAMERA, 0, 10), ValueError, "^width must be at least 1 pixel$"),
+    (lambda: f.render(Mesh.demo(), CAMERA, 10, 0), ValueError, "^height must be at least 1 pixel$"),
+    (lambda: f.render(Mesh.demo(), CAMERA, 65536, 1), OverflowError, "out of range"),
+    (lambda: f.render(Mesh.demo(), CAMERA, 1.5, 1), TypeError, "^argument 'width': "),
+    (lambda: f.render(CAMERA, CAMERA, 1, 1), TypeError, "^argument 'mesh': 'Camera' object cannot be converted to 'Mesh'$"),
+    (lambda: f.render(Mesh.demo(), CAMERA, 65535, 65535), MemoryError, ""),
+    (lambda: f.save_png(b"x.png", Mesh.demo(), CAMERA, 1, 1), TypeError, "^argument 'path': "),
+])
+def test_render_and_save_png_refuse_bad_arguments(call, exception, message):
+    with pytest.raises(exception, match=message):
+        call()
+
+
+CUBE_OBJ = b"v 0 0 0\nv 2 0 0\nv 2 1 0\nv 0 1 0\nv 0 0 1\nv 2 0 1\nv 2 1 1\nv 0 1 1\n" \
+           b"f 1 4 3 2\nf 5 6 7 8\nf 1 2 6 5\nf 2 3 7 6\nf 3 4 8 7\nf 4 1 5 8\n"
+
+
+@pytest.mark.parametrize("name, content, triangles", [
+    ("cube.obj", CUBE_OBJ, 12),
+    ("cube.bin", b"ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+                 b"property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n"
+                 b"0 0 0\n2 0 0\n0 1 1\n3 0 1 2\n", 1),
+    ("part.STL", binary_stl([TRIANGLE]), 1),
+])
+def test_load_reads_by_content_and_extension(tmp_path, name, content, triangles):
+    (tmp_path / name).write_bytes(content)
+    mesh = Mesh.load(tmp_path / name)
+    assert (mesh.triangle_count, mesh.source_path) == (triangles, str(tmp_path / name))
+    assert mesh.name == name.rsplit(".", 1)[0]
+    assert max(mesh.size) == 2.0 or name.endswith("STL")
+
+
+@pytest.mark.parametrize("name, content", [
+    ("notes.txt", b"hello"), ("missing.obj", None), ("bad.obj", b"v 0 0 0\nf 1 2 3\n"),
+    ("bad.3mf", b"PK\x03\x04 junk"), ("bad.ply", b"ply\nformat ascii 1.0\n"), ("empty.stl", b""),
+])
+def test_load_failures_give_one_message(tmp_path, name, content):
+    if content is not None:
+        (tmp_path / name).write_bytes(content)
+    with pytest.raises(RuntimeError) as error:
+        Mesh.load(str(tmp_path / name))
+    assert error.value.args == (f"failed to load model from {tmp_path / name}",)
+
+
+def test_load_takes_path_like_objects_and_refuses_others(tmp_path):
+    (tmp_path / "cube.obj").write_bytes(CUBE_OBJ)
+    assert Mesh.load(tmp_path / "cube.obj").source_path == str(tmp_path / "cube.obj")
+    with pytest.raises(TypeError):
+        Mesh.load(3)
+    assert Mesh.demo().source_path is None
+
+
+@pytest.fixture(scope="session")
+def models():
+    found = fetched_models(Path(os.environ.get("FACETVIEW_MODEL_CACHE", Path(__file__).parents[2] / "build" / "test-models")))
+    if isinstance(found, str):
+        pytest.skip(f"real test models unavailable: {found}")
+    return found
+
+
+def meshio_triangles(path):
+    """Triangles of the file as meshio reads it (polygons as fans), or None where it cannot."""
+    import warnings
+
+    import meshio
+    try:
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore")
+            cells = meshio.read(path).cells
+    except (Exception, SystemExit):
+        return None
+    return sum(sum(len(polygon) - 2 for polygon in block.data) for block in cells
+               if block.type in ("triangle", "quad") or block.type.startswith("polygon")) or None
+
+
+@pytest.mark.parametrize("pattern", ["assimp/models/OBJ/*.obj", "assimp/models/PLY/*.ply"])
+def test_real_files_agree_with_meshio(models, pattern):
+    """Where meshio finds faces, the counts agree; where it finds none or fails, a failure here is expected."""
+    checked = 0
+    for path in sorted(models.glob(pattern)):
+        expected = meshio_triangles(path)
+        try:
+            count = Mesh.load(path).triangle_count
+        except RuntimeError:
+            count = None
+        if expected is not None or count is None:
+            assert count == expected, path
+            checked += expected is not None
+        else:
+            assert count > 0
+    assert checked >= 3
+
+
+def test_real_3mf_files_agree_with_their_xml(models):
+    for path in [models / "assimp/models/3MF/box.3mf", models / "openscad/testdata/scad/3D/features/import.3mf"]:
+        with zipfile.ZipFile(path) as archive:
+            model = next(name for name in archive.namelist() if name.endswith(".model"))
+            root = ElementTree.parse(io.BytesIO(archive.read(model))).getroot()
+        triangles = sum(1 for element in root.iter() if element.tag.endswith("}triangle"))
+        assert Mesh.load(path).triangle_count == triangles > 0, path
+
+
+def test_real_stl_files_load_as_from_stl(models):
+    paths = sorted(models.glob("openscad/**/*.stl"))
+    assert len(paths) > 10
+    for path in paths:
+        try:
+            expected = Mesh.from_stl(str(path))
+        except RuntimeError:
+            with pytest.raises(RuntimeError):
+                Mesh.load(path)
+            continue
+        loaded = Mesh.load(path)
+        assert (loaded.name, loaded.triangle_count) == (expected.name, expected.triangle_count), path
+        assert f.render(loaded, CAMERA, 24, 16) == f.render(expected, CAMERA, 24, 16), path
