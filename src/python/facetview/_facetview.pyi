@@ -1,48 +1,134 @@
-from typing import final
+"""The native module: the four classes and the private functions behind the package's
+Mesh.from_arrays, render and save_png."""
+
+import os
+from typing import Union, final
 
 __all__ = ["Viewport", "Camera", "Mesh", "Surface"]
 
 @final
 class Viewport:
-    def __new__(cls, col: int, row: int, cols: int, rows: int) -> Viewport: ...
+    """A rectangle of terminal character cells; never changes after creation."""
+
+    def __new__(cls, col: int, row: int, cols: int, rows: int) -> Viewport:
+        """The rectangle whose top-left cell is (col, row), zero-based, of cols x rows cells.
+
+        Each argument is an int from 0 to 65535 (OverflowError outside); cols and rows of 0
+        are stored as 1.
+        """
     @staticmethod
-    def full_screen(cols: int, rows: int, reserved_bottom_rows: int = 0) -> Viewport: ...
+    def full_screen(cols: int, rows: int, reserved_bottom_rows: int = 0) -> Viewport:
+        """The whole screen of cols x rows cells from (0, 0), less reserved_bottom_rows rows
+        (at least one column and one row remain)."""
     @property
-    def col(self) -> int: ...
+    def col(self) -> int:
+        """Zero-based column of the top-left cell."""
     @property
-    def row(self) -> int: ...
+    def row(self) -> int:
+        """Zero-based row of the top-left cell."""
     @property
-    def cols(self) -> int: ...
+    def cols(self) -> int:
+        """Width in cells, at least 1."""
     @property
-    def rows(self) -> int: ...
+    def rows(self) -> int:
+        """Height in cells, at least 1."""
 
 @final
 class Camera:
+    """The view of a model: three rotation angles in radians and a zoom factor, as 32-bit floats."""
+
     def __new__(
         cls, pitch: float = 0.45, yaw: float = -0.55, roll: float = 0.0, zoom: float = 1.0
-    ) -> Camera: ...
+    ) -> Camera:
+        """A camera; values are stored as given (the renderer clamps zoom to 0.45 ... 2.5)."""
     @staticmethod
-    def default() -> Camera: ...
+    def default() -> Camera:
+        """The default camera: pitch 0.45, yaw -0.55, roll 0, zoom 1."""
     pitch: float
+    """Rotation about the horizontal axis, radians."""
     yaw: float
+    """Rotation about the vertical axis, radians."""
     roll: float
+    """Rotation about the viewing axis, radians."""
     zoom: float
+    """Magnification; 1 shows a normalized model whole."""
 
 @final
 class Mesh:
+    """A triangle mesh, never changed after creation; made by the static methods only."""
+
     @staticmethod
-    def demo() -> Mesh: ...
+    def demo() -> Mesh:
+        """The built-in demo hull of twelve triangles, as built (not normalized)."""
     @staticmethod
-    def from_stl(path: str) -> Mesh: ...
+    def from_stl(path: str) -> Mesh:
+        """A binary or ASCII STL file, centred on the origin with its largest side spanning -1 to 1.
+
+        Raises RuntimeError "failed to load STL from " and the path when the file cannot be
+        read or decoded.
+        """
+    @staticmethod
+    def load(path: Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]) -> Mesh:
+        """A model file, normalized like from_stl: STL, OBJ, PLY or 3MF.
+
+        The format is chosen by the content's signature (a zip archive is 3MF, a "ply" line
+        PLY, the binary STL length rule or a leading "solid" STL), else by the extension
+        (.stl, .obj, .ply, .3mf in any letter case). OBJ faces may be polygons (taken as
+        fans) with v, v/vt, v//vn or v/vt/vn corners and negative indices; PLY may be ASCII
+        or binary of either byte order, with any extra elements and properties; 3MF build
+        items and components are placed with their transforms. The name is the file's stem
+        (STL files may name themselves).
+
+        Raises RuntimeError "failed to load model from " and the path for a file that cannot
+        be read, is in no supported format, or is damaged; the reason lies in the error's
+        cause where the binding exposes it.
+        """
+    @staticmethod
+    def from_arrays(vertices: object, faces: object = None, *, name: str = "mesh",
+                    normalize: bool = True) -> Mesh:
+        """A mesh from an (n, 3) array of float32 or float64 vertices and an (m, 3) array of
+        integer faces, or with faces None each three vertices in a row as a triangle.
+
+        Arrays may be numpy arrays, any object with the buffer protocol, or nested
+        sequences. Normals follow the winding (counter-clockwise seen from outside). The
+        mesh is normalized like from_stl unless normalize is false. TypeError for numbers of
+        the wrong kind, ValueError for wrong shapes, NaN or infinite coordinates and negative
+        or out-of-range indices.
+        """
     @property
-    def name(self) -> str: ...
+    def name(self) -> str:
+        """The model's name."""
     @property
-    def triangle_count(self) -> int: ...
+    def triangle_count(self) -> int:
+        """The number of triangles."""
+    @property
+    def size(self) -> tuple[float, float, float]:
+        """The model's extents (x, y, z) before normalization, in the file's units."""
+    @property
+    def source_path(self) -> Union[str, None]:
+        """The path the model was loaded from, or None for the demo and array meshes."""
 
 @final
 class Surface:
-    def __new__(cls, quality: str = "medium") -> Surface: ...
-    def set_quality(self, quality: str) -> None: ...
-    def framebuffer_size(self, viewport: Viewport) -> tuple[int, int]: ...
-    def render_to_terminal(self, mesh: Mesh, camera: Camera, viewport: Viewport) -> tuple[int, int]: ...
-    def clear(self) -> None: ...
+    """Draws meshes over a viewport of the terminal with the kitty graphics protocol."""
+
+    def __new__(cls, quality: str = "medium") -> Surface:
+        """A surface of quality "low", "medium" (or "med") or "high"; writes nothing."""
+    def set_quality(self, quality: str) -> None:
+        """Changes the quality from the next frame on; ValueError for an unknown name."""
+    def framebuffer_size(self, viewport: Viewport) -> tuple[int, int]:
+        """The (width, height) in pixels that a frame over viewport gets at this quality."""
+    def render_to_terminal(self, mesh: Mesh, camera: Camera, viewport: Viewport) -> tuple[int, int]:
+        """Renders one frame and sends the tiles that changed to standard output.
+
+        Returns (width, height) of the frame; MemoryError for a frame too large to
+        allocate, RuntimeError when the terminal output fails.
+        """
+    def clear(self) -> None:
+        """Deletes every image from the terminal (written, not flushed) and forgets the last frame."""
+
+def _mesh_from_arrays(vertices: bytes, vertex_format: str, vertex_item_size: int,
+                      faces: Union[bytes, None], face_format: str, face_item_size: int,
+                      name: str, normalize: object) -> Mesh: ...
+def _render(mesh: Mesh, camera: Camera, width: int, height: int) -> bytes: ...
+def _save_png(path: str, mesh: Mesh, camera: Camera, width: int, height: int) -> None: ...
