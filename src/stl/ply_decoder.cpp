@@ -337,11 +337,7 @@ class PlyReader {
   }
 
   Result<Mesh> finish(std::string name) && {
-    if (triangles_.empty()) return Error("PLY file contained no faces");
-    Mesh mesh;
-    mesh.name = std::move(name);
-    mesh.triangles = std::move(triangles_);
-    return mesh;
+    return mesh_of_faces(std::move(triangles_), std::move(name), "PLY");
   }
 
  private:

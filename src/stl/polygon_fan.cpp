@@ -19,4 +19,13 @@ Status append_polygon_fan(std::vector<Triangle>& triangles, std::span<const Vec3
   return Status::success();
 }
 
+Result<Mesh> mesh_of_faces(std::vector<Triangle>&& triangles, std::string name,
+                           std::string_view format) {
+  if (triangles.empty()) return Error(std::string(format) + " file contained no faces");
+  Mesh mesh;
+  mesh.name = std::move(name);
+  mesh.triangles = std::move(triangles);
+  return mesh;
+}
+
 }  // namespace facetview

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/error.hpp"
@@ -17,5 +19,10 @@ namespace facetview {
 // nothing, when a corner lies outside the vertex list.
 Status append_polygon_fan(std::vector<Triangle>& triangles, std::span<const Vec3> vertices,
                           std::span<const std::uint64_t> corners);
+
+// The mesh of the faces a text format's reader collected, named `name`; an
+// error "<format> file contained no faces" when there are none.
+Result<Mesh> mesh_of_faces(std::vector<Triangle>&& triangles, std::string name,
+                           std::string_view format);
 
 }  // namespace facetview
