@@ -190,7 +190,23 @@ class ValueReader {
     return decode(type, bytes);
   }
 
-  // An upper bound of the values left: every value takes at least one byte.
+  // The fewest bytes one entry of the element can take: its scalars and list
+  // counts in binary, one byte a value in ASCII. At least 1 for an element
+  // with properties.
+  std::size_t min_entry_size(const Element& element) const {
+    std::size_t size = 0;
+    for (const Property& property : element.properties) {
+      size += min_value_size(property.list_count.value_or(property.type));
+    }
+    return std::max<std::size_t>(size, 1);
+  }
+
+  // The fewest bytes a value of this type can take.
+  std::size_t min_value_size(Scalar type) const {
+    return encoding_ == Encoding::ascii ? 1 : scalar_size(type);
+  }
+
+  // Bytes of the data section not read yet.
   std::size_t bytes_left() const {
     return encoding_ == Encoding::ascii ? words_.rest().size() : data_.size();
   }
@@ -294,8 +310,8 @@ class PlyReader {
     if (element.count > 0 && element.properties.empty()) {
       return Error("entries without properties");
     }
-    // Every entry takes at least one byte, so a count beyond the bytes left is a lie.
-    if (element.count > values_.bytes_left()) {
+    // A count beyond what the bytes left can hold is a lie.
+    if (element.count > values_.bytes_left() / values_.min_entry_size(element)) {
       return Error("claims " + std::to_string(element.count) +
                    " entries, more than the data holds");
     }
@@ -345,7 +361,8 @@ class PlyReader {
     Result<Value> count = values_.read(*property.list_count);
     if (!count) return std::move(count).error();
     if (count->integer < 0) return Error("negative list length");
-    if (static_cast<std::uint64_t>(count->integer) > values_.bytes_left()) {
+    if (static_cast<std::uint64_t>(count->integer) >
+        values_.bytes_left() / values_.min_value_size(property.type)) {
       return Error("list of " + std::to_string(count->integer) +
                    " items, more than the data holds");
     }

@@ -274,6 +274,11 @@ INSTANTIATE_TEST_SUITE_P(
         Hostile{"ply_truncated_binary",
                 kPlyVertexHeader + "end_header\n" + kThreeVertices.substr(0, 35),
                 "m.ply",
+                {"PLY element 'vertex'", "claims 3 entries, more than the data holds"}},
+        Hostile{"ply_truncated_ascii",
+                "ply\nformat ascii 1.0\nelement vertex 2\nproperty float x\nproperty float y\n"
+                "property float z\nend_header\n0 0 0 1 1\n",
+                "m.ply",
                 {"PLY element 'vertex'", "data ends inside an element"}},
         Hostile{"ply_index_out_of_range",
                 kPlyVertexHeader +
