@@ -9,7 +9,6 @@
 #include "python/py_mesh.hpp"
 #include "python/py_surface.hpp"
 #include "python/py_viewport.hpp"
-#include "surface/stdout_writer.hpp"
 
 namespace facetview {
 namespace {
@@ -74,26 +73,8 @@ PyObject* create_module() {
   return complete ? module.release() : nullptr;
 }
 
-// Standard output is buffered and clear() does not flush, so the bytes of a
-// last clear() would be lost at exit; they are written out here, once the
-// interpreter has finished. Nothing is left to report a failure to.
-void flush_at_exit() {
-  static_cast<void>(flush_standard_output());
-}
-
-bool register_exit_flush() {
-  static bool registered = false;
-  if (!registered && Py_AtExit(flush_at_exit) != 0) {
-    PyErr_SetString(PyExc_ImportError, "cannot register the flush of standard output at exit");
-    return false;
-  }
-  registered = true;
-  return true;
-}
-
 PyObject* initialise_module() {
   if (!in_owning_interpreter()) return nullptr;
-  if (!register_exit_flush()) return nullptr;
   if (the_module == nullptr) the_module = create_module();
   Py_XINCREF(the_module);
   return the_module;
