@@ -13,6 +13,11 @@ namespace {
 
 // Ends an escape string that a failed write left open.
 constexpr std::string_view string_terminator = "\x1b\\";
+// A signal handler that writes while a frame is on its way would tear it.
+Error busy_error() {
+  return Error("output is busy sending a frame");
+}
+
 // Pieces handed to one writev() call; the loop goes on with the rest.
 constexpr std::size_t max_pieces_per_call = 16;
 
@@ -91,6 +96,7 @@ Status FdWriter::write_all(std::string_view bytes) {
 }
 
 Status FdWriter::write_command(std::initializer_list<std::string_view> pieces) {
+  if (sending_) return busy_error();
   std::size_t size = 0;
   for (const std::string_view piece : pieces) size += piece.size();
   if (size == 0) return Status::success();
@@ -107,11 +113,13 @@ Status FdWriter::write_command(std::initializer_list<std::string_view> pieces) {
 }
 
 Status FdWriter::flush() {
+  if (sending_) return busy_error();
   if (frame_.empty()) return Status::success();
   return send_frame();
 }
 
 void FdWriter::discard() {
+  if (sending_) return;  // the frame on its way is not the caller's
   frame_.clear();
   command_ends_.clear();
 }
@@ -119,14 +127,13 @@ void FdWriter::discard() {
 Status FdWriter::send_frame() {
   const std::string_view frame = frame_;
   Status sent = send({&frame, 1}, command_ends_);
-  discard();
+  frame_.clear();
+  command_ends_.clear();
   return sent;
 }
 
 Status FdWriter::send(std::span<const std::string_view> commands,
                       std::span<const std::size_t> command_ends) {
-  // A signal handler that writes while a frame is on its way would tear it.
-  if (sending_) return Error("output is busy sending a frame");
   sending_ = true;
 
   std::array<std::string_view, max_pieces_per_call> pieces{};

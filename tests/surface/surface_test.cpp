@@ -163,8 +163,26 @@ TEST(FdWriter, SendsWholeFramesAndEarlyOnlyAtCommandBoundaries) {
   EXPECT_EQ(drain(pipe.fd[0]), "");
 }
 
+// Writes to the writer it is asked by, as a signal handler might.
+class WritingHandler final : public Interruption {
+ public:
+  explicit WritingHandler(FdWriter& writer) : writer_(writer) {}
+  Status check() override {
+    for (Status status : {writer_.write_all("x"), writer_.flush()}) {
+      refusals += !status && status.error().message() == "output is busy sending a frame";
+    }
+    writer_.discard();
+    return Status::success();
+  }
+  int refusals = 0;
+
+ private:
+  FdWriter& writer_;
+};
+
 // A reader that takes small bites of a non-blocking pipe: the writer waits for
-// room instead of failing, and the frame arrives whole.
+// room instead of failing, and the frame arrives whole, even when a signal
+// handler tries to write meanwhile.
 TEST(FdWriter, WaitsForASlowReaderOfANonBlockingPipe) {
   Pipe pipe(O_NONBLOCK);
   ASSERT_GT(::fcntl(pipe.fd[1], F_SETPIPE_SZ, 4096), 0);
@@ -177,12 +195,15 @@ TEST(FdWriter, WaitsForASlowReaderOfANonBlockingPipe) {
     for (ssize_t got; (got = ::read(pipe.fd[0], bite, sizeof bite)) > 0;) seen.append(bite, got);
   });
   FdWriter writer(pipe.fd[1]);
+  WritingHandler handler(writer);
+  writer.set_interruption(handler);
   ASSERT_TRUE(writer.write_all(frame).ok());
   EXPECT_TRUE(writer.flush().ok());
   ::close(pipe.fd[1]);
   pipe.fd[1] = -1;
   reader.join();
   EXPECT_EQ(seen, frame);
+  EXPECT_GT(handler.refusals, 0);  // short writes asked it, and it was turned away
 }
 
 class StopAtOnce final : public Interruption {
