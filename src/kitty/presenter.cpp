@@ -5,14 +5,13 @@
 #include <limits>
 #include <string>
 
+#include "common/rgba.hpp"
 #include "kitty/base64.hpp"
 #include "kitty/sequences.hpp"
 
 namespace facetview {
 
 namespace {
-
-constexpr std::size_t bytes_per_pixel = 4;
 
 // Whether frame_size is exactly width x height RGBA pixels, without overflow.
 bool frame_size_matches(std::size_t frame_size, std::uint32_t width, std::uint32_t height) {
