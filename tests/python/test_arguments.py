@@ -1,6 +1,5 @@
 """Argument matching and conversion: the same rules and messages for every method."""
 
-import pathlib
 
 import pytest
 

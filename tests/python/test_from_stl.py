@@ -2,7 +2,6 @@
 
 import errno
 import os
-import pathlib
 import signal
 import struct
 import subprocess
@@ -10,7 +9,7 @@ import sys
 
 import pytest
 
-from conftest import run_python
+from conftest import run_python, signal_until_exit
 from facetview import Camera, Mesh, Surface, Viewport
 
 # A cube from (0, 0, 0) to (1, 1, 1): two triangles on each face, outward winding.
@@ -115,17 +114,7 @@ def test_ctrl_c_ends_a_read_that_never_ends(tmp_path, source):
                                stderr=subprocess.PIPE, env=env)
     assert process.stdout.readline() == b"reading\n"
     writer = os.open(path, os.O_WRONLY) if source == "fifo" else None  # returns once the reader has opened it
-    # Signals repeat in case one lands just before the read starts.
-    for _ in range(200):
-        process.send_signal(signal.SIGINT)
-        try:
-            process.wait(0.05)
-            break
-        except subprocess.TimeoutExpired:
-            pass
-    else:
-        process.kill()
-        pytest.fail("the read did not hear Ctrl-C")
+    signal_until_exit(process, signal.SIGINT)
     if writer is not None:
         os.close(writer)
     stdout, stderr = process.communicate()

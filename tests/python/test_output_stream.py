@@ -10,6 +10,7 @@ import termios
 
 import pytest
 
+from conftest import signal_until_exit
 from kitty_stream import DELETE_ALL, STRING_TERMINATOR, commands, screen
 
 PIPE_SIZE = 4096
@@ -89,12 +90,18 @@ def test_failed_frame_leaves_nothing_and_the_next_rebuilds(setup, error, frame_b
     assert screen(stream) == frame_b_alone
 
 
-def test_pipe_broken_mid_frame_ends_the_cut_command_first(frame_b_alone):
+def child_blocked_on_a_full_pipe():
+    """The child with frame A half-way into a pipe that nobody reads, and the pipe's read end."""
     read_end, write_end = small_pipe()
     process, capture = child("given", write_end)
     os.close(write_end)
     while not pipe_is_full(read_end):
         os.sched_yield()
+    return process, capture, read_end
+
+
+def test_pipe_broken_mid_frame_ends_the_cut_command_first(frame_b_alone):
+    process, capture, read_end = child_blocked_on_a_full_pipe()
     os.close(read_end)  # the terminal goes away with part of frame A in flight
     _, stderr = process.communicate()
     assert (process.returncode, stderr.decode()) == (0, "RuntimeError Broken pipe (os error 32)\n")
@@ -121,22 +128,8 @@ def test_slow_reader_of_a_non_blocking_pipe_gets_whole_frames(frame_b_alone):
 
 
 def test_signal_stops_a_write_blocked_on_a_full_pipe(frame_b_alone):
-    read_end, write_end = small_pipe()
-    process, capture = child("given", write_end)
-    os.close(write_end)
-    while not pipe_is_full(read_end):
-        os.sched_yield()
-    # The SIGTERM handler raises SystemExit; signals repeat in case one lands before the write blocks.
-    for _ in range(200):
-        process.send_signal(signal.SIGTERM)
-        try:
-            process.wait(0.05)
-            break
-        except subprocess.TimeoutExpired:
-            pass
-    else:
-        process.kill()
-        pytest.fail("the blocked write did not hear SIGTERM")
+    process, capture, read_end = child_blocked_on_a_full_pipe()
+    signal_until_exit(process, signal.SIGTERM)  # its handler raises SystemExit
     _, stderr = process.communicate()
     assert (process.returncode, stderr.decode()) == (0, "SystemExit 3\n")
     fcntl.fcntl(read_end, fcntl.F_SETFL, os.O_NONBLOCK)
