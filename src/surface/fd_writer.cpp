@@ -13,13 +13,13 @@ namespace {
 
 // Ends an escape string that a failed write left open.
 constexpr std::string_view string_terminator = "\x1b\\";
+// Pieces handed to one writev() call; the loop goes on with the rest.
+constexpr std::size_t max_pieces_per_call = 16;
+
 // A signal handler that writes while a frame is on its way would tear it.
 Error busy_error() {
   return Error("output is busy sending a frame");
 }
-
-// Pieces handed to one writev() call; the loop goes on with the rest.
-constexpr std::size_t max_pieces_per_call = 16;
 
 // Blocks until fd takes bytes again; an error or hang-up also wakes it, and the
 // next write reports it.
