@@ -3,9 +3,11 @@
 #include <string>
 
 #include "python/arguments.hpp"
+#include "python/conversions.hpp"
 #include "python/error_mapping.hpp"
 #include "python/module_types.hpp"
 #include "python/py_mesh.hpp"
+#include "python/signal_handlers.hpp"
 #include "stl/model_decoder.hpp"
 
 namespace facetview {
@@ -13,31 +15,6 @@ namespace {
 
 constexpr const char* kLoadNames[] = {"path"};
 constexpr Parameters kLoadParameters{"Mesh.load()", kLoadNames, 1};
-
-// The file-system bytes of a str or os.PathLike path (str through the file
-// system encoding, so undecodable names survive), and its text for messages.
-bool convert_path(PyObject* argument, std::filesystem::path& path, std::string& text) {
-  // A wrong type raises the interpreter's own TypeError here.
-  OwnedRef fspath(PyOS_FSPath(argument));
-  if (fspath == nullptr) return false;
-  OwnedRef bytes;
-  if (PyUnicode_Check(fspath.get())) {
-    bytes.reset(PyUnicode_EncodeFSDefault(fspath.get()));
-  } else {
-    bytes.reset(fspath.release());
-  }
-  if (bytes == nullptr) return false;
-  char* data = nullptr;
-  Py_ssize_t size = 0;
-  if (PyBytes_AsStringAndSize(bytes.get(), &data, &size) != 0) return false;
-  path = std::string(data, static_cast<std::size_t>(size));
-  const OwnedRef shown(PyObject_Str(argument));
-  if (shown == nullptr) return false;
-  const OwnedRef utf8(PyUnicode_AsEncodedString(shown.get(), "utf-8", "replace"));
-  if (utf8 == nullptr || PyBytes_AsStringAndSize(utf8.get(), &data, &size) != 0) return false;
-  text.assign(data, static_cast<std::size_t>(size));
-  return true;
-}
 
 PyObject* float_tuple(Vec3 v) {
   return Py_BuildValue("(ddd)", static_cast<double>(v.x), static_cast<double>(v.y),
@@ -54,13 +31,14 @@ PyObject* mesh_load(PyObject*, PyObject* args, PyObject* kwargs) {
   return without_cpp_exceptions([&]() -> PyObject* {
     PyObject* matched[1];
     if (!match_arguments(kLoadParameters, args, kwargs, matched)) return nullptr;
-    std::filesystem::path path;
-    std::string text;
-    if (!convert_path(matched[0], path, text)) return nullptr;
-    Result<Mesh> read = load_model(path);
+    std::string path;
+    if (!convert_path(matched[0], "path", path)) return nullptr;
+    // Ctrl-C ends a read that never ends, such as one of a FIFO.
+    Result<Mesh> read = load_model(std::filesystem::path(path), python_signal_handlers());
     if (!read) {
-      return raise_runtime_error(
-          std::move(read).error().with_context("failed to load model from " + text));
+      // The decoder's reason becomes the exception's __cause__.
+      return raise_error(std::move(read).error().with_context("failed to load model from " + path),
+                         matched[0]);
     }
     return new_mesh_object(read->normalized());
   });

@@ -139,15 +139,15 @@ PyObject* save_png(PyObject*, PyObject* args, PyObject* kwargs) {
     PyObject* matched[5];
     if (!match_arguments(kSavePngParameters, args, kwargs, matched)) return nullptr;
     std::string path;
-    if (!convert_text(matched[0], "path", path)) return nullptr;
+    if (!convert_path(matched[0], "path", path)) return nullptr;
     std::optional<Renderer> renderer;
     if (!render_frame(matched + 1, renderer)) return nullptr;
     Result<std::string> png =
         encode_png(renderer->framebuffer(), renderer->width(), renderer->height());
     Status saved = png ? write_whole_file(path, *png) : Status(std::move(png).error());
     if (!saved) {
-      return raise_runtime_error(
-          std::move(saved).error().with_context("failed to save PNG to " + path));
+      return raise_error(std::move(saved).error().with_context("failed to save PNG to " + path),
+                         matched[0]);
     }
     Py_RETURN_NONE;
   });

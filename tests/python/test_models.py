@@ -124,7 +124,7 @@ def test_save_png_writes_the_rendered_frame(tmp_path):
     (lambda: f.render(Mesh.demo(), CAMERA, 1.5, 1), TypeError, "^argument 'width': "),
     (lambda: f.render(CAMERA, CAMERA, 1, 1), TypeError, "^argument 'mesh': 'Camera' object cannot be converted to 'Mesh'$"),
     (lambda: f.render(Mesh.demo(), CAMERA, 65535, 65535), MemoryError, ""),
-    (lambda: f.save_png(b"x.png", Mesh.demo(), CAMERA, 1, 1), TypeError, "^argument 'path': "),
+    (lambda: f.save_png(3, Mesh.demo(), CAMERA, 1, 1), TypeError, "^argument 'path': "),
 ])
 def test_render_and_save_png_refuse_bad_arguments(call, exception, message):
     with pytest.raises(exception, match=message):
@@ -150,16 +150,31 @@ def test_load_reads_by_content_and_extension(tmp_path, name, content, triangles)
     assert max(mesh.size) == 2.0 or name.endswith("STL")
 
 
-@pytest.mark.parametrize("name, content", [
-    ("notes.txt", b"hello"), ("missing.obj", None), ("bad.obj", b"v 0 0 0\nf 1 2 3\n"),
-    ("bad.3mf", b"PK\x03\x04 junk"), ("bad.ply", b"ply\nformat ascii 1.0\n"), ("empty.stl", b""),
+def cause_chain(error):
+    chain = []
+    while error is not None:
+        chain.append((type(error), str(error)))
+        error = error.__cause__
+    return chain
+
+
+@pytest.mark.parametrize("name, content, reasons", [
+    ("notes.txt", b"hello", [(RuntimeError, 'unsupported model format: text beginning "hello" and the extension .txt')]),
+    ("missing.obj", None, [(FileNotFoundError, "[Errno 2] No such file or directory: '{path}'")]),
+    ("bad.obj", b"v 0 0 0\nf 1 2 3\n", [(RuntimeError, "OBJ line 2"), (RuntimeError, "vertex index 2 out of range for 1 vertices")]),
+    ("bad.3mf", b"PK\x03\x04 junk", [(RuntimeError, "3MF package"), (RuntimeError, "not a valid zip archive: Not a zip archive")]),
+    ("bad.ply", b"ply\nformat ascii 1.0\n", [(RuntimeError, "PLY header has no end_header line")]),
+    ("empty.stl", b"", [(RuntimeError, "failed to parse STL triangles from ASCII source")]),
 ])
-def test_load_failures_give_one_message(tmp_path, name, content):
+def test_load_failures_say_why_in_the_cause(tmp_path, name, content, reasons):
+    path = tmp_path / name
     if content is not None:
-        (tmp_path / name).write_bytes(content)
+        path.write_bytes(content)
     with pytest.raises(RuntimeError) as error:
-        Mesh.load(str(tmp_path / name))
-    assert error.value.args == (f"failed to load model from {tmp_path / name}",)
+        Mesh.load(str(path))
+    assert error.value.args == (f"failed to load model from {path}",)
+    expected = [(kind, text.format(path=path)) for kind, text in reasons]
+    assert cause_chain(error.value.__cause__) == expected
 
 
 def test_load_takes_path_like_objects_and_refuses_others(tmp_path):

@@ -1,5 +1,8 @@
 """Shaded 3D triangle meshes in the terminal."""
 
+import os
+from typing import Union
+
 from ._facetview import Camera as Camera, Mesh as Mesh, Surface as Surface, Viewport as Viewport
 
 __all__ = ["Viewport", "Camera", "Mesh", "Surface", "render", "save_png"]
@@ -13,8 +16,10 @@ def render(mesh: Mesh, camera: Camera, width: int, height: int) -> bytes:
     too large to allocate.
     """
 
-def save_png(path: str, mesh: Mesh, camera: Camera, width: int, height: int) -> None:
+def save_png(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"], mesh: Mesh,
+             camera: Camera, width: int, height: int) -> None:
     """Writes the frame that render() gives as an 8-bit RGBA PNG file at path.
 
-    RuntimeError "failed to save PNG to " and the path when it cannot be written.
+    RuntimeError "failed to save PNG to " and the path when it cannot be written; the
+    reason (an OSError) is its __cause__.
     """

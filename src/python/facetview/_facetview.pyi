@@ -61,14 +61,15 @@ class Mesh:
     def demo() -> Mesh:
         """The built-in demo hull of twelve triangles, as built (not normalized)."""
     @staticmethod
-    def from_stl(path: str) -> Mesh:
+    def from_stl(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]) -> Mesh:
         """A binary or ASCII STL file, centred on the origin with its largest side spanning -1 to 1.
 
         Raises RuntimeError "failed to load STL from " and the path when the file cannot be
-        read or decoded.
+        read or decoded; the reason is its __cause__ (an OSError for a file that cannot be
+        read).
         """
     @staticmethod
-    def load(path: Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]) -> Mesh:
+    def load(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]) -> Mesh:
         """A model file, normalized like from_stl: STL, OBJ, PLY or 3MF.
 
         The format is chosen by the content's signature (a zip archive is 3MF, a "ply" line
@@ -80,8 +81,8 @@ class Mesh:
         (STL files may name themselves).
 
         Raises RuntimeError "failed to load model from " and the path for a file that cannot
-        be read, is in no supported format, or is damaged; the reason lies in the error's
-        cause where the binding exposes it.
+        be read, is in no supported format ("unsupported model format" and what the content
+        looks like), or is damaged; the reason is its __cause__.
         """
     @staticmethod
     def from_arrays(vertices: object, faces: object = None, *, name: str = "mesh",
@@ -131,4 +132,4 @@ def _mesh_from_arrays(vertices: bytes, vertex_format: str, vertex_item_size: int
                       faces: Union[bytes, None], face_format: str, face_item_size: int,
                       name: str, normalize: object) -> Mesh: ...
 def _render(mesh: Mesh, camera: Camera, width: int, height: int) -> bytes: ...
-def _save_png(path: str, mesh: Mesh, camera: Camera, width: int, height: int) -> None: ...
+def _save_png(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"], mesh: Mesh, camera: Camera, width: int, height: int) -> None: ...

@@ -15,9 +15,10 @@ def render(mesh, camera, width, height):
 
 
 def save_png(path, mesh, camera, width, height):
-    """Writes the frame that render() gives as an 8-bit RGBA PNG file at path.
+    """Writes the frame that render() gives as an 8-bit RGBA PNG file at path
+    (a str, bytes or path object).
 
     Raises RuntimeError "failed to save PNG to " and the path when the file
-    cannot be written.
+    cannot be written; the reason (an OSError) is its __cause__.
     """
     _facetview._save_png(path, mesh, camera, width, height)
