@@ -3,22 +3,15 @@
 #include <string>
 
 #include "python/arguments.hpp"
-#include "python/conversions.hpp"
 #include "python/error_mapping.hpp"
-#include "python/module_types.hpp"
 #include "python/py_mesh_load.hpp"
 #include "python/quoted_name.hpp"
-#include "python/signal_handlers.hpp"
 
 namespace facetview {
 namespace {
 
 constexpr const char* kFromStlNames[] = {"path"};
 constexpr Parameters kFromStlParameters{"Mesh.from_stl()", kFromStlNames, 1};
-
-PyObject* wrap(Mesh mesh) {
-  return new_instance(module_types().mesh, std::make_unique<Mesh>(std::move(mesh)));
-}
 
 // Instances come only from the static methods.
 PyObject* mesh_new(PyTypeObject*, PyObject*, PyObject*) {
@@ -27,24 +20,14 @@ PyObject* mesh_new(PyTypeObject*, PyObject*, PyObject*) {
 }
 
 PyObject* mesh_demo(PyObject*, PyObject*) {
-  return without_cpp_exceptions([] { return wrap(Mesh::demo_mesh()); });
+  return without_cpp_exceptions([] { return new_mesh_object(Mesh::demo_mesh()); });
 }
 
 PyObject* mesh_from_stl(PyObject*, PyObject* args, PyObject* kwargs) {
-  return without_cpp_exceptions([&]() -> PyObject* {
-    PyObject* matched[1];
-    if (!match_arguments(kFromStlParameters, args, kwargs, matched)) return nullptr;
-    std::string path;
-    if (!convert_path(matched[0], "path", path)) return nullptr;
-    // Ctrl-C ends a read that never ends, such as one of /dev/zero or a FIFO.
-    Result<Mesh> read = Mesh::from_path(std::filesystem::path(path), python_signal_handlers());
-    if (!read) {
-      // The reader's reason becomes the exception's __cause__.
-      return raise_error(std::move(read).error().with_context("failed to load STL from " + path),
-                         matched[0]);
-    }
-    return wrap(read->normalized());
-  });
+  return load_mesh_file(kFromStlParameters, args, kwargs, "failed to load STL from ",
+                        [](const std::filesystem::path& path, Interruption& interruption) {
+                          return Mesh::from_path(path, interruption);
+                        });
 }
 
 PyObject* get_name(PyObject* self, void*) {

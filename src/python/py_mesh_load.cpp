@@ -27,21 +27,28 @@ PyObject* new_mesh_object(Mesh mesh) {
   return new_instance(module_types().mesh, std::make_unique<Mesh>(std::move(mesh)));
 }
 
-PyObject* mesh_load(PyObject*, PyObject* args, PyObject* kwargs) {
+PyObject* load_mesh_file(const Parameters& parameters, PyObject* args, PyObject* kwargs,
+                         const char* failure, MeshLoader loader) {
   return without_cpp_exceptions([&]() -> PyObject* {
     PyObject* matched[1];
-    if (!match_arguments(kLoadParameters, args, kwargs, matched)) return nullptr;
+    if (!match_arguments(parameters, args, kwargs, matched)) return nullptr;
     std::string path;
     if (!convert_path(matched[0], "path", path)) return nullptr;
-    // Ctrl-C ends a read that never ends, such as one of a FIFO.
-    Result<Mesh> read = load_model(std::filesystem::path(path), python_signal_handlers());
+    // Ctrl-C ends a read that never ends, such as one of /dev/zero or a FIFO.
+    Result<Mesh> read = loader(std::filesystem::path(path), python_signal_handlers());
     if (!read) {
-      // The decoder's reason becomes the exception's __cause__.
-      return raise_error(std::move(read).error().with_context("failed to load model from " + path),
-                         matched[0]);
+      // The loader's reason becomes the exception's __cause__.
+      return raise_error(std::move(read).error().with_context(failure + path), matched[0]);
     }
     return new_mesh_object(read->normalized());
   });
+}
+
+PyObject* mesh_load(PyObject*, PyObject* args, PyObject* kwargs) {
+  return load_mesh_file(kLoadParameters, args, kwargs, "failed to load model from ",
+                        [](const std::filesystem::path& path, Interruption& interruption) {
+                          return load_model(path, interruption);
+                        });
 }
 
 PyObject* get_mesh_size(PyObject* self, void*) {

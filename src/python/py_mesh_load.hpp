@@ -4,12 +4,25 @@
 
 #include "python/python.hpp"
 
+#include <filesystem>
+
+#include "common/interruption.hpp"
+#include "python/arguments.hpp"
+
 #include "stl/mesh.hpp"
 
 namespace facetview {
 
 // A new Mesh object that owns `mesh`; null with the error set on failure.
 PyObject* new_mesh_object(Mesh mesh);
+
+using MeshLoader = Result<Mesh> (*)(const std::filesystem::path&, Interruption&);
+
+// The body of the static methods that load a file by path (Mesh.from_stl,
+// Mesh.load): one path argument, the loader, and the context that a failure
+// gets in front of the path; the mesh is normalized.
+PyObject* load_mesh_file(const Parameters& parameters, PyObject* args, PyObject* kwargs,
+                         const char* failure, MeshLoader loader);
 
 // Mesh.load(path): a model file of any supported format, normalized.
 PyObject* mesh_load(PyObject*, PyObject* args, PyObject* kwargs);
