@@ -7,25 +7,26 @@ import math
 import os
 import signal
 import sys
-from contextlib import contextmanager
 from functools import partial
-from typing import Any, Callable, Iterator, List, Optional, Tuple
+from typing import Any, Callable, List, Optional, Tuple
 
 from . import _facetview as native
+from .models import ModelError, open_model
+from .signals import DeferredSignals, Terminated, ending_signals_raise
 from .terminal import TerminalSession, terminal_size
 from .viewer import Pose, Viewer
 
 PROGRAM = "facetview"
 MAX_CELLS = 65535  # viewports count cells in 16 bits
+# Far beyond any real screen, well below what the frame's buffers could not hold.
+MAX_TOTAL_CELLS = 1 << 22
+# Limits that keep every wait within what the system's timers take.
+FPS_RANGE = (0.01, 1000.0)
+MAX_HOLD = 86400.0
 
 EXIT_FAILURE = 1
 EXIT_USAGE = 2
 EXIT_INTERRUPTED = 128 + signal.SIGINT
-
-# Signals that end the viewer; each one unwinds it like an exception, so the
-# terminal is given back before the process goes.
-ENDING_SIGNALS = (signal.SIGTERM, signal.SIGHUP)
-
 
 class CommandError(Exception):
     """A failure reported in one line after the program name, with an exit status."""
@@ -37,14 +38,6 @@ class UsageError(CommandError):
     """Bad command line input."""
 
     status = EXIT_USAGE
-
-
-class Terminated(BaseException):
-    """An ending signal arrived."""
-
-    def __init__(self, signum: int) -> None:
-        super().__init__(signum)
-        self.signum = signum
 
 
 class ArgumentParser(argparse.ArgumentParser):
@@ -60,6 +53,8 @@ def parse_size(text: str) -> Tuple[int, int]:
     size = int(cols), int(rows)
     if not all(1 <= value <= MAX_CELLS for value in size):
         raise argparse.ArgumentTypeError(f"bad size '{text}', columns and rows must be 1 to {MAX_CELLS}")
+    if size[0] * size[1] > MAX_TOTAL_CELLS:
+        raise argparse.ArgumentTypeError(f"bad size '{text}', at most {MAX_TOTAL_CELLS} cells in all")
     return size
 
 
@@ -80,7 +75,9 @@ def checked(convert: Callable[[str], Any], accept: Callable[[Any], bool], expect
 
 positive_int = checked(int, lambda value: value >= 1, "a whole number of at least 1")
 positive_float = checked(float, lambda value: 0 < value < math.inf, "a number greater than zero")
-non_negative_float = checked(float, lambda value: 0 <= value < math.inf, "a number of zero or more")
+frame_rate = checked(float, lambda value: FPS_RANGE[0] <= value <= FPS_RANGE[1],
+                     f"a number from {FPS_RANGE[0]:g} to {FPS_RANGE[1]:g}")
+hold_time = checked(float, lambda value: 0 <= value <= MAX_HOLD, f"a number from 0 to {MAX_HOLD:g}")
 finite_float = checked(float, math.isfinite, "a number")
 
 
@@ -91,7 +88,7 @@ def build_parser() -> ArgumentParser:
         description="Show a 3D model (binary or ASCII STL) spinning in a terminal that "
         "speaks the kitty graphics protocol.",
         epilog="Keys: arrows or h/j/k/l turn the model, + and - zoom, 1/2/3 pick low/medium/high "
-        "quality, space pauses the turntable, r resets the camera, q or Ctrl-C quits.",
+        "quality, space pauses the turntable, r resets the camera, Ctrl-Z suspends, q or Ctrl-C quits.",
     )
     parser.add_argument("model", nargs="?", metavar="MODEL.stl",
                         help="STL file to show (default: the built-in demo hull)")
@@ -100,10 +97,10 @@ def build_parser() -> ArgumentParser:
                         help="render N frames, then exit")
     frames.add_argument("--once", action="store_const", const=1, dest="frames",
                         help="render one frame, then exit (same as --frames 1)")
-    parser.add_argument("--hold", type=non_negative_float, default=0.0, metavar="SECONDS",
+    parser.add_argument("--hold", type=hold_time, default=0.0, metavar="SECONDS",
                         help="with --frames or --once, keep the last frame on screen this long "
                         "before cleaning up (default: 0)")
-    parser.add_argument("--fps", type=positive_float, default=30.0,
+    parser.add_argument("--fps", type=frame_rate, default=30.0,
                         help="frames per second to aim for (default: %(default)g)")
     parser.add_argument("--quality", default="medium", metavar="{low,medium,high}",
                         help="pixels per cell (default: %(default)s)")
@@ -121,21 +118,6 @@ def build_parser() -> ArgumentParser:
     return parser
 
 
-def load_mesh(path: Optional[str]) -> native.Mesh:
-    if path is None:
-        return native.Mesh.demo()
-    try:
-        # The native loader says only that loading failed; this tells why a file cannot be read.
-        with open(path, "rb"):
-            pass
-    except OSError as error:
-        raise CommandError(f"{path}: {error.strerror}") from None
-    try:
-        return native.Mesh.from_stl(path)
-    except RuntimeError:
-        raise CommandError(f"{path}: not a valid STL file") from None
-
-
 def make_surface(quality: str):
     try:
         return native.Surface(quality)
@@ -143,37 +125,34 @@ def make_surface(quality: str):
         raise UsageError(str(error)) from None
 
 
-def _raise_terminated(signum: int, frame) -> None:
-    raise Terminated(signum)
-
-
-@contextmanager
-def ending_signals_raise() -> Iterator[None]:
-    previous = {signum: signal.signal(signum, _raise_terminated) for signum in ENDING_SIGNALS}
-    try:
-        yield
-    finally:
-        for signum, handler in previous.items():
-            signal.signal(signum, handler)
-
-
 def run(args: argparse.Namespace) -> None:
     surface = make_surface(args.quality)
     if args.size is None and not os.isatty(1):
         raise UsageError("standard output is not a terminal; use --size COLSxROWS to draw anyway")
-    mesh = load_mesh(args.model)
+    try:
+        model = open_model(args.model)
+    except ModelError as error:
+        raise CommandError(str(error)) from None
     current_size = (lambda: args.size) if args.size is not None else partial(terminal_size, 1)
     in_fd = 0 if os.isatty(0) else None
     start = Pose(args.pitch, args.yaw, args.roll, args.zoom)
-    with ending_signals_raise(), TerminalSession(out_fd=1, in_fd=in_fd) as session:
-        viewer = Viewer(surface, mesh, session, current_size, quality=args.quality,
-                        start=start, fps=args.fps, spin=args.spin)
-        viewer.run(frame_limit=args.frames, hold=args.hold)
+    with ending_signals_raise(), DeferredSignals() as signals, \
+            TerminalSession(out_fd=1, in_fd=in_fd) as session:
+        viewer = Viewer(surface, model.mesh, session, current_size, quality=args.quality,
+                        start=start, fps=args.fps, spin=args.spin, signals=signals)
+        try:
+            viewer.run(frame_limit=args.frames, hold=args.hold)
+        except MemoryError:
+            cols, rows = viewer.terminal_size()
+            raise CommandError(f"not enough memory for a frame of {cols}x{rows} cells") from None
 
 
 def fail(message: str, status: int) -> int:
-    sys.stderr.write(f"{PROGRAM}: {message}\n")
-    sys.stderr.flush()
+    try:
+        sys.stderr.write(f"{PROGRAM}: {message}\n")
+        sys.stderr.flush()
+    except OSError:
+        pass  # no terminal left to tell
     return status
 
 

@@ -2,19 +2,22 @@
 
 from __future__ import annotations
 
+import errno
 import math
 import os
 import select
+import signal
 import time
-import unicodedata
-from dataclasses import dataclass
-from typing import Callable, Optional, Tuple
+from dataclasses import dataclass, replace
+from typing import Callable, List, Optional, Tuple
 
 from . import _facetview as native
-from .keys import Action, KeyDecoder
+from .keys import Action, Event, KeyDecoder
+from .signals import DeferredSignals, Terminated, stop_process
+from .status import status_line
 from .terminal import TerminalSession
 
-# Radians the turntable turns per second, and per key press.
+# Radians the turntable turns per frame second, and per key press.
 SPIN_RATE = 0.5
 TURN_STEP = 0.12
 ZOOM_STEP = 1.1
@@ -22,6 +25,7 @@ ZOOM_STEP = 1.1
 ZOOM_RANGE = (0.45, 2.5)
 # Seconds between two updates of the frames-per-second figure.
 FPS_INTERVAL = 1.0
+READ_SIZE = 1024
 
 CANONICAL_QUALITY = {"low": "low", "med": "medium", "medium": "medium", "high": "high"}
 QUALITY_ACTIONS = {
@@ -46,26 +50,6 @@ class Pose:
 
     def camera(self) -> native.Camera:
         return native.Camera(self.pitch, self.yaw, self.roll, self.zoom)
-
-
-def printable(text: str) -> str:
-    """Text safe to put on the screen: a model name may hold control characters."""
-    return "".join(char if char.isprintable() else "?" for char in text)
-
-
-def fit_to_width(text: str, cells: int) -> str:
-    """The longest start of text that takes at most this many terminal cells.
-
-    Wide (East Asian) characters take two cells and combining marks none.
-    """
-    used = 0
-    for index, char in enumerate(text):
-        if unicodedata.combining(char):
-            continue
-        used += 2 if unicodedata.east_asian_width(char) in "WF" else 1
-        if used > cells:
-            return text[:index]
-    return text
 
 
 class FrameRate:
@@ -95,7 +79,9 @@ class Viewer:
     The viewport covers the terminal but its bottom row, which holds the status
     line. A frame is drawn whenever the camera, the quality or the terminal
     size changed since the last one; the turntable changes the camera at every
-    frame while it runs.
+    frame while it runs. Input and the deferred signals (suspend, continue)
+    are handled between frames, at least once per frame however long a frame
+    takes.
     """
 
     def __init__(
@@ -109,6 +95,7 @@ class Viewer:
         fps: float = 30.0,
         spin: bool = True,
         clock: Callable[[], float] = time.monotonic,
+        signals: Optional[DeferredSignals] = None,
     ) -> None:
         self.surface = surface
         self.mesh = mesh
@@ -116,10 +103,11 @@ class Viewer:
         self.terminal_size = terminal_size
         self.quality = CANONICAL_QUALITY[quality]
         self.start = start
-        self.camera = start.camera()
+        self.pose = start
         self.frame_period = 1.0 / fps
         self.spinning = spin
         self.clock = clock
+        self.signals = signals
         self.frame_rate = FrameRate(clock)
         self.frames = 0
         self.quit_requested = False
@@ -129,6 +117,9 @@ class Viewer:
         self._dirty = True
 
     # One frame.
+
+    def camera(self) -> native.Camera:
+        return self.pose.camera()
 
     def viewport(self) -> native.Viewport:
         cols, rows = self._size
@@ -149,83 +140,128 @@ class Viewer:
             self._status_shown = None
             self._dirty = True
         if self._dirty:
-            self.surface.render_to_terminal(self.mesh, self.camera, self.viewport())
+            self.surface.render_to_terminal(self.mesh, self.camera(), self.viewport())
             self.frame_rate.count_frame()
             self._dirty = False
         self.frames += 1
         self.draw_status()
 
-    def status_text(self) -> str:
-        parts = [
-            printable(self.mesh.name),
-            f"{self.mesh.triangle_count} triangles",
-            self.quality,
-        ]
-        if not self.spinning:
-            parts.append("paused")
-        elif self.frame_rate.value is not None:
-            parts.append(f"{self.frame_rate.value:.0f} fps")
-        return " | ".join(parts)
+    def redraw_all(self) -> None:
+        """After the screen was lost (a suspension): every tile and the status again."""
+        self.surface.clear()
+        self._status_shown = None
+        self._dirty = True
+
+    def status_text(self, cells: int) -> str:
+        return status_line(
+            cells,
+            name=self.mesh.name,
+            triangles=self.mesh.triangle_count,
+            quality=self.quality,
+            paused=not self.spinning,
+            fps=self.frame_rate.value,
+            help_text=KEYS_HELP if self.session.in_fd is not None else None,
+        )
 
     def draw_status(self) -> None:
         if not self.status_rows():
             return
         cols, rows = self._size
         # One cell short of the edge, so that the last row never scrolls.
-        width = cols - 1
-        text = self.status_text()
-        with_help = f"{text}   {KEYS_HELP}"
-        if self.session.in_fd is not None and fit_to_width(with_help, width) == with_help:
-            text = with_help
-        text = fit_to_width(text, width)
+        text = self.status_text(cols - 1)
         if text != self._status_shown:
             self.session.write_line(rows - 1, text)
             self._status_shown = text
 
-    # Input.
+    # Input and signals.
 
-    def apply(self, action: Action) -> None:
-        camera = self.camera
-        if action is Action.QUIT:
+    def apply(self, event: Event) -> None:
+        if event is Action.QUIT:
             self.quit_requested = True
-        elif action is Action.TURN_LEFT:
-            camera.yaw -= TURN_STEP
+        elif event is Action.SUSPEND:
+            self.suspend(whole_group=True)  # as the terminal's own Ctrl-Z would
+        elif isinstance(event, Action):
+            self.apply_action(event)
+
+    def apply_action(self, action: Action) -> None:
+        pose = self.pose
+        if action is Action.TURN_LEFT:
+            pose = replace(pose, yaw=pose.yaw - TURN_STEP)
         elif action is Action.TURN_RIGHT:
-            camera.yaw += TURN_STEP
+            pose = replace(pose, yaw=pose.yaw + TURN_STEP)
         elif action is Action.TURN_UP:
-            camera.pitch -= TURN_STEP
+            pose = replace(pose, pitch=pose.pitch - TURN_STEP)
         elif action is Action.TURN_DOWN:
-            camera.pitch += TURN_STEP
+            pose = replace(pose, pitch=pose.pitch + TURN_STEP)
         elif action in (Action.ZOOM_IN, Action.ZOOM_OUT):
             factor = ZOOM_STEP if action is Action.ZOOM_IN else 1.0 / ZOOM_STEP
-            camera.zoom = min(max(camera.zoom * factor, ZOOM_RANGE[0]), ZOOM_RANGE[1])
+            pose = replace(pose, zoom=min(max(pose.zoom * factor, ZOOM_RANGE[0]), ZOOM_RANGE[1]))
         elif action in QUALITY_ACTIONS:
             self.quality = QUALITY_ACTIONS[action]
             self.surface.set_quality(self.quality)
         elif action is Action.TOGGLE_PAUSE:
             self.spinning = not self.spinning
         elif action is Action.RESET_CAMERA:
-            self.camera = self.start.camera()
+            pose = self.start
+        self.pose = pose
         self._dirty = True
 
+    def suspend(self, whole_group: bool) -> None:
+        """Gives the terminal back, stops until continued, then takes it again."""
+        self.session.close()
+        stop_process(whole_group)
+        self.session.open()
+        self.redraw_all()
+        if self.signals is not None:
+            self.signals.take()  # the SIGCONT of this very resumption
+
+    def handle_signals(self) -> None:
+        for signum in self.signals.take():
+            if signum == signal.SIGTSTP:
+                self.suspend(whole_group=False)
+            elif signum == signal.SIGCONT:
+                # Stopped by something else (SIGSTOP): whatever ran meanwhile may
+                # have changed the modes and the screen.
+                self.session.close()
+                self.session.open()
+                self.redraw_all()
+
+    def read_input(self) -> None:
+        try:
+            data = os.read(self.session.in_fd, READ_SIZE)
+        except OSError as error:
+            if error.errno != errno.EIO:
+                raise
+            data = b""
+        if not data:
+            raise Terminated(signal.SIGHUP)  # the terminal is gone
+        for event in self._decoder.feed(data, self.clock()):
+            self.apply(event)
+
     def wait(self, seconds: float) -> None:
-        """Waits, handling keys as they come, until the time is up or quit is asked."""
+        """Waits, handling input and signals as they come, until the time is up or quit is asked.
+
+        Looks at the input at least once, even when the time is already up.
+        """
         deadline = self.clock() + seconds
-        in_fd = self.session.in_fd
         while not self.quit_requested:
-            remaining = deadline - self.clock()
-            if remaining <= 0:
-                return
-            if in_fd is None:
+            sources: List[int] = []
+            if self.session.in_fd is not None:
+                sources.append(self.session.in_fd)
+            if self.signals is not None:
+                sources.append(self.signals.fileno())
+            remaining = max(deadline - self.clock(), 0.0)
+            if sources:
+                ready = select.select(sources, [], [], remaining)[0]
+            else:
                 time.sleep(remaining)
+                ready = []
+            if self.signals is not None and self.signals.fileno() in ready:
+                self.handle_signals()
+            if self.session.in_fd is not None and self.session.in_fd in ready:
+                self.read_input()
+            if self.clock() >= deadline:
                 return
-            ready, _, _ = select.select([in_fd], [], [], remaining)
-            if ready:
-                data = os.read(in_fd, 1024)
-                if not data:
-                    in_fd = None  # the input hung up: go on without keys
-                for action in self._decoder.feed(data):
-                    self.apply(action)
 
     # The loop.
 
@@ -245,5 +281,6 @@ class Viewer:
             next_frame = max(next_frame, self.clock())
             self.wait(next_frame - self.clock())
             if self.spinning:
-                self.camera.yaw = math.remainder(self.camera.yaw + SPIN_RATE * self.frame_period, math.tau)
+                yaw = math.remainder(self.pose.yaw + SPIN_RATE * self.frame_period, math.tau)
+                self.pose = replace(self.pose, yaw=yaw)
                 self._dirty = True
