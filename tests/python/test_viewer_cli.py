@@ -9,7 +9,7 @@ import pytest
 
 import facetview as f
 from facetview import models
-from facetview.cli import build_parser, main
+from facetview.cli import main, parse_arguments
 
 FACET = b"facet normal 0 0 0\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\nendloop\nendfacet\n"
 
@@ -18,9 +18,14 @@ FACET = b"facet normal 0 0 0\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1
     ([], dict(model=None, frames=None, hold=0.0, fps=30.0, spin=True, quality="medium", size=None)),
     (["m.stl", "--frames", "3", "--hold", "1.5", "--fps", "5", "--no-spin", "--yaw", "-2", "--zoom", "2", "--size", "65535X1",
       "--quality", "low"], dict(model="m.stl", frames=3, hold=1.5, fps=5.0, spin=False, yaw=-2.0, zoom=2.0, size=(65535, 1), quality="low")),
+    ([], dict(up=None, inline=False)),
+    # A negative axis after --up is its value, not an option.
+    (["--up", "-z", "m.stl", "--inline"], dict(up="-z", model="m.stl", inline=True)),
+    (["--up=-x", "--", "-y"], dict(up="-x", model="-y")),
+    (["--up", "x"], dict(up="x")),
 ])
 def test_options_reach_the_namespace(args, expected):
-    parsed = vars(build_parser().parse_args(args))
+    parsed = vars(parse_arguments(args))
     assert {key: parsed[key] for key in expected} == expected
 
 
@@ -35,6 +40,8 @@ def test_options_reach_the_namespace(args, expected):
     (["--fps", "inf"], 2, "argument --fps: expected a number from 0.01 to 1000, got 'inf'"),
     (["--size", "60000x60000"], 2, "argument --size: bad size '60000x60000', at most 4194304 cells in all"),
     (["--pitch", "nan"], 2, "argument --pitch: expected a number, got 'nan'"),
+    (["--up", "w"], 2, "argument --up: invalid choice: 'w' (choose from 'z', 'y', 'x', '-z', '-y', '-x')"),
+    (["--up", "-w"], 2, "argument --up: expected one argument"),
     (["--once", "--frames", "3"], 2, "argument --frames: not allowed with argument --once"),
     (["a.stl", "b.stl"], 2, "unrecognized arguments: b.stl"),
     (["--quality", "ultra"], 2, "unknown quality 'ultra', expected low|medium|high"),

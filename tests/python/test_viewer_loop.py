@@ -1,5 +1,6 @@
 """The viewer loop with a recording surface: keys, their limits, resizes and slow frames."""
 
+import math
 import os
 import pty
 
@@ -7,7 +8,7 @@ import pytest
 
 import facetview as f
 from facetview.terminal import CLEAR_SCREEN, TerminalSession
-from facetview.viewer import SPIN_RATE, TURN_STEP, Pose, Viewer
+from facetview.viewer import DRAG_TURN_PER_WIDTH, SPIN_RATE, TURN_STEP, Pose, Viewer
 
 START = Pose(pitch=0.25, yaw=-0.5, roll=0.125, zoom=1.0)
 
@@ -101,6 +102,39 @@ def test_a_quit_key_ends_the_loop_even_when_frames_take_longer_than_their_period
 def test_keys_move_the_camera(terminal, keys, pose):
     _, surface = run_viewer(terminal, keys, frames=2)
     assert poses(surface)[1] == tuple(f32(value) for value in pose)
+
+
+@pytest.mark.parametrize("keys, pose", [
+    (b"f", (0, 0)), (b"F", (math.pi, 0)), (b"s", (-math.pi / 2, 0)), (b"S", (math.pi / 2, 0)),
+    (b"t", (0, math.pi / 2)), (b"T", (0, -math.pi / 2)),
+])
+def test_axis_views_turn_the_model_and_hold_the_turntable(terminal, keys, pose):
+    viewer, surface = run_viewer(terminal, keys, frames=3, spin=True)
+    yaw, pitch = pose
+    assert poses(surface)[1:] == [tuple(f32(value) for value in (pitch, yaw, START.roll, START.zoom))]
+    assert not viewer.spinning
+
+
+# Mouse reports as the terminal sends them: SGR form, cells counted from 1.
+def mouse(flags, col, row, release=False):
+    return b"\x1b[<%d;%d;%d%s" % (flags, col, row, b"m" if release else b"M")
+
+
+@pytest.mark.parametrize("reports, pose, spinning", [
+    # A left-button drag of 4 columns right and 2 rows down; the viewport is 40 cells wide.
+    (mouse(0, 10, 5) + mouse(32, 12, 6) + mouse(32, 14, 7) + mouse(0, 14, 7, True),
+     (START.pitch + 2 * 2 * DRAG_TURN_PER_WIDTH / 40, START.yaw + 4 * DRAG_TURN_PER_WIDTH / 40, 1.0), False),
+    # The turntable holds while the button is down.
+    (mouse(0, 10, 5) + mouse(32, 6, 5), (START.pitch, START.yaw - 4 * DRAG_TURN_PER_WIDTH / 40, 1.0), True),
+    # Motion without a press, and drags with another button, turn nothing.
+    (mouse(32, 12, 6) + mouse(2, 10, 5) + mouse(34, 12, 6), None, False),
+    (mouse(64, 3, 3) + mouse(64, 3, 3), (START.pitch, START.yaw, 1.1 * 1.1), False),
+    (mouse(65, 3, 3), (START.pitch, START.yaw, 1 / 1.1), False),
+])
+def test_the_mouse_turns_and_zooms(terminal, reports, pose, spinning):
+    _, surface = run_viewer(terminal, reports, frames=3, spin=spinning)
+    expected = [] if pose is None else [tuple(f32(value) for value in (pose[0], pose[1], START.roll, pose[2]))]
+    assert poses(surface)[1:] == expected
 
 
 def test_quality_keys_reach_the_surface_and_the_status_line(terminal):

@@ -15,8 +15,9 @@ import time
 
 import pytest
 
-TAKEN = b"\x1b[?1049h\x1b[?25l\x1b[2J"
-GIVEN_BACK = b"\x1b_Ga=d,d=A,q=2\x1b\\\x1b[?25h\x1b[?1049l"
+MOUSE_ON, MOUSE_OFF = b"\x1b[?1000h\x1b[?1002h\x1b[?1006h", b"\x1b[?1006l\x1b[?1002l\x1b[?1000l"
+TAKEN = b"\x1b[?1049h\x1b[?25l\x1b[2J" + MOUSE_ON
+GIVEN_BACK = b"\x1b_Ga=d,d=A,q=2\x1b\\" + MOUSE_OFF + b"\x1b[?25h\x1b[?1049l"
 STATUS = b"\x1b[12;1Hdemo hull | 12 triangles"
 # Whole commands: a kitty graphics command ends with ESC \ before any other ESC;
 # a CSI sequence has its final byte. Anything else between them is plain text.
@@ -155,7 +156,7 @@ def test_the_session_waits_for_a_slow_nonblocking_terminal():
     received = []
 
     def read_slowly():
-        while not received or not received[-1].endswith(GIVEN_BACK):
+        while not received or not received[-1].endswith(GIVEN_BACK.replace(MOUSE_OFF, b"")):
             time.sleep(0.002)
             received.append(os.read(master, 256))
 
@@ -168,7 +169,7 @@ def test_the_session_waits_for_a_slow_nonblocking_terminal():
         reader.join(timeout=20)
         output = b"".join(received)
         lines = re.findall(rb"line (\d+) \.+\x1b\[K", output)
-        assert lines == [b"%03d" % row for row in range(300)] and output.endswith(GIVEN_BACK)
+        assert lines == [b"%03d" % row for row in range(300)] and output.endswith(GIVEN_BACK.replace(MOUSE_OFF, b""))
     finally:
         reader.join(timeout=20)
         os.close(master), os.close(slave)
@@ -188,6 +189,28 @@ def test_an_exception_inside_the_session_still_gives_the_terminal_back():
         output = b""
         while select.select([master], [], [], 0.2)[0]:
             output += os.read(master, 65536)
-        assert output.endswith(GIVEN_BACK)
+        assert output.endswith(GIVEN_BACK.replace(MOUSE_OFF, b""))
     finally:
         os.close(master), os.close(slave)
+
+
+@pytest.mark.parametrize("reply, feeds, top", [
+    (b"\x1b[5;1R", 4, 4),  # the cursor on row 5 at the start of its line: the picture starts there
+    (b"\x1b[5;7R", 5, 5),  # text before the cursor stays: the picture starts on the next line
+    (b"\x1b[12;1R", 4, 7),  # on the bottom row the screen scrolls up to make room
+    (None, 4, 7),  # a terminal that does not answer: taken as the bottom row
+])
+def test_inline_draws_one_frame_below_the_cursor_and_leaves_it(viewers, reply, feeds, top):
+    viewer = viewers("--inline", "--size", "20x4")
+    asked_at = viewer.read_until(b"\x1b[6n")
+    if reply is not None:
+        os.write(viewer.master, reply)
+    assert (viewer.process.wait(timeout=20), viewer.process.stderr.read()) == (0, b"")
+    end = b"\x1b[%d;1H\x1b[?25h" % (top + 5)
+    viewer.read_until(end, asked_at)
+    drawn = viewer.output[asked_at:]
+    assert drawn.startswith(b"\x1b[?25l" + b"\r\n" * feeds + b"\x1b_G") and drawn.endswith(end)
+    # Every tile on the picture's rows; the images stay, in the normal screen.
+    assert {int(row) for row in re.findall(rb"\x1b\[(\d+);\d+H", drawn[:-len(end)])} == {top + 1}
+    assert drawn.count(b"a=p,") == 3 and b"\x1b[?1049h" not in viewer.output
+    assert viewer.modes() == viewer.modes_before

@@ -7,11 +7,14 @@ import math
 import os
 import signal
 import sys
+from contextlib import contextmanager
 from functools import partial
-from typing import Any, Callable, List, Optional, Tuple
+from typing import Any, Callable, Iterator, List, Optional, Tuple
 
 from . import _facetview as native
+from .inline import draw_inline
 from .models import ModelError, open_model
+from .orientation import UP_AXES
 from .signals import DeferredSignals, Terminated, ending_signals_raise
 from .terminal import TerminalSession, terminal_size
 from .viewer import Pose, Viewer
@@ -87,8 +90,10 @@ def build_parser() -> ArgumentParser:
         prog=PROGRAM,
         description="Show a 3D model (binary or ASCII STL) spinning in a terminal that "
         "speaks the kitty graphics protocol.",
-        epilog="Keys: arrows or h/j/k/l turn the model, + and - zoom, 1/2/3 pick low/medium/high "
-        "quality, space pauses the turntable, r resets the camera, Ctrl-Z suspends, q or Ctrl-C quits.",
+        epilog="Keys: arrows or h/j/k/l turn the model (or drag it with the mouse), + and - zoom (or "
+        "the wheel), f/s/t look from the front, right side or top (F/S/T from the opposite side), "
+        "1/2/3 pick low/medium/high quality, space pauses the turntable, r resets the camera, "
+        "Ctrl-Z suspends, q or Ctrl-C quits.",
     )
     parser.add_argument("model", nargs="?", metavar="MODEL.stl",
                         help="STL file to show (default: the built-in demo hull)")
@@ -112,10 +117,31 @@ def build_parser() -> ArgumentParser:
                             help=f"starting camera {name} (default: %(default)g)")
     parser.add_argument("--zoom", type=positive_float, default=default.zoom,
                         help="starting camera zoom, 0.45 to 2.5 takes effect (default: %(default)g)")
+    parser.add_argument("--up", choices=UP_AXES, metavar="{z,y,x,-z,-y,-x}",
+                        help="the model's axis that points up; the turntable turns about it "
+                        "(default: z for model files, as 3D printing and CAD use; y for the demo)")
     parser.add_argument("--size", type=parse_size, metavar="COLSxROWS",
                         help="draw for a terminal of this size instead of asking the terminal; "
                         "also allows an output that is not a terminal")
+    parser.add_argument("--inline", action="store_true",
+                        help="draw one frame at the cursor in the normal screen and leave it there, "
+                        "the cursor below it (as wide as the terminal unless --size is given)")
     return parser
+
+
+def parse_arguments(argv: Optional[List[str]]) -> argparse.Namespace:
+    """The options of argv; in "--up -z" the "-z" is the axis, not an option."""
+    remaining = list(sys.argv[1:] if argv is None else argv)
+    joined: List[str] = []
+    while remaining:
+        arg = remaining.pop(0)
+        if arg == "--":
+            joined += [arg, *remaining]
+            break
+        if arg == "--up" and remaining and remaining[0] in UP_AXES:
+            arg = f"--up={remaining.pop(0)}"
+        joined.append(arg)
+    return build_parser().parse_args(joined)
 
 
 def make_surface(quality: str):
@@ -130,21 +156,32 @@ def run(args: argparse.Namespace) -> None:
     if args.size is None and not os.isatty(1):
         raise UsageError("standard output is not a terminal; use --size COLSxROWS to draw anyway")
     try:
-        model = open_model(args.model)
+        model = open_model(args.model, args.up)
     except ModelError as error:
         raise CommandError(str(error)) from None
-    current_size = (lambda: args.size) if args.size is not None else partial(terminal_size, 1)
     in_fd = 0 if os.isatty(0) else None
     start = Pose(args.pitch, args.yaw, args.roll, args.zoom)
+    if args.inline:
+        screen = terminal_size(1) if os.isatty(1) else None
+        with ending_signals_raise(), out_of_memory_said(args.size or screen):
+            draw_inline(surface, model.mesh, start.camera(model.up), args.size, screen, in_fd=in_fd)
+        return
+    current_size = (lambda: args.size) if args.size is not None else partial(terminal_size, 1)
     with ending_signals_raise(), DeferredSignals() as signals, \
-            TerminalSession(out_fd=1, in_fd=in_fd) as session:
+            TerminalSession(out_fd=1, in_fd=in_fd, mouse=True) as session:
         viewer = Viewer(surface, model.mesh, session, current_size, quality=args.quality,
-                        start=start, fps=args.fps, spin=args.spin, signals=signals)
-        try:
+                        start=start, fps=args.fps, spin=args.spin, signals=signals, up=model.up)
+        with out_of_memory_said(current_size()):
             viewer.run(frame_limit=args.frames, hold=args.hold)
-        except MemoryError:
-            cols, rows = viewer.terminal_size()
-            raise CommandError(f"not enough memory for a frame of {cols}x{rows} cells") from None
+
+
+@contextmanager
+def out_of_memory_said(size: Tuple[int, int]) -> Iterator[None]:
+    try:
+        yield
+    except MemoryError:
+        cols, rows = size
+        raise CommandError(f"not enough memory for a frame of {cols}x{rows} cells") from None
 
 
 def fail(message: str, status: int) -> int:
@@ -158,7 +195,7 @@ def fail(message: str, status: int) -> int:
 
 def main(argv: Optional[List[str]] = None) -> int:
     try:
-        args = build_parser().parse_args(argv)
+        args = parse_arguments(argv)
         run(args)
     except CommandError as error:
         return fail(str(error), error.status)

@@ -21,6 +21,12 @@ class Action(enum.Enum):
     QUALITY_HIGH = enum.auto()
     TOGGLE_PAUSE = enum.auto()
     RESET_CAMERA = enum.auto()
+    VIEW_FRONT = enum.auto()
+    VIEW_BACK = enum.auto()
+    VIEW_RIGHT = enum.auto()
+    VIEW_LEFT = enum.auto()
+    VIEW_TOP = enum.auto()
+    VIEW_BOTTOM = enum.auto()
     SUSPEND = enum.auto()
     QUIT = enum.auto()
 
@@ -65,6 +71,13 @@ BYTE_ACTIONS = {
     ord("3"): Action.QUALITY_HIGH,
     ord(" "): Action.TOGGLE_PAUSE,
     ord("r"): Action.RESET_CAMERA,
+    # Views along the axes; with Shift, from the opposite side.
+    ord("f"): Action.VIEW_FRONT,
+    ord("F"): Action.VIEW_BACK,
+    ord("s"): Action.VIEW_RIGHT,
+    ord("S"): Action.VIEW_LEFT,
+    ord("t"): Action.VIEW_TOP,
+    ord("T"): Action.VIEW_BOTTOM,
     ord("q"): Action.QUIT,
     ord("Q"): Action.QUIT,
     CTRL_C: Action.QUIT,

@@ -8,9 +8,11 @@ buffer of its own, and text buffered by Python would not be ordered with them.
 from __future__ import annotations
 
 import os
+import re
 import select
 import signal
 import termios
+import time
 from typing import List, Optional, Tuple
 
 ENTER_ALTERNATE_SCREEN = b"\x1b[?1049h"
@@ -26,6 +28,11 @@ DELETE_ALL_IMAGES = b"\x1b_Ga=d,d=A,q=2\x1b\\"
 # is reported too instead of being turned into arrow keys.
 MOUSE_ON = b"\x1b[?1000h\x1b[?1002h\x1b[?1006h"
 MOUSE_OFF = b"\x1b[?1006l\x1b[?1002l\x1b[?1000l"
+
+# Device status report 6: the terminal answers with the cursor position.
+REQUEST_CURSOR_POSITION = b"\x1b[6n"
+CURSOR_POSITION_REPORT = re.compile(rb"\x1b\[(\d+);(\d+)R")
+CURSOR_REPORT_TIMEOUT = 1.0
 
 # Signals that must not cut the clean-up short.
 CLEANUP_BLOCKED_SIGNALS = {signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGTSTP}
@@ -80,12 +87,45 @@ def raw_mode(attributes: List) -> List:
     Ctrl-C and Ctrl-Z then arrive as keys, which the viewer handles only where
     it is safe to. Output processing stays as it was.
     """
-    raw = [list(value) if isinstance(value, list) else value for value in attributes]
+    raw = _without_line_editing(attributes)
     raw[IFLAG] &= ~(termios.BRKINT | termios.ICRNL | termios.INPCK | termios.ISTRIP | termios.IXON)
-    raw[LFLAG] &= ~(termios.ECHO | termios.ICANON | termios.IEXTEN | termios.ISIG)
-    raw[CC][termios.VMIN] = 1
-    raw[CC][termios.VTIME] = 0
+    raw[LFLAG] &= ~(termios.IEXTEN | termios.ISIG)
     return raw
+
+
+def _without_line_editing(attributes: List) -> List:
+    """A copy of termios attributes with echo and line editing off: each byte is read as it comes."""
+    copy = [list(value) if isinstance(value, list) else value for value in attributes]
+    copy[LFLAG] &= ~(termios.ECHO | termios.ICANON)
+    copy[CC][termios.VMIN] = 1
+    copy[CC][termios.VTIME] = 0
+    return copy
+
+
+def cursor_position(in_fd: int, out_fd: int, timeout: float = CURSOR_REPORT_TIMEOUT) -> Optional[Tuple[int, int]]:
+    """(row, col) of the cursor, from 0, as the terminal reports it; None without an answer in time.
+
+    Echo and line editing are off while the answer comes; keys typed meanwhile are lost.
+    """
+    saved = termios.tcgetattr(in_fd)
+    termios.tcsetattr(in_fd, termios.TCSANOW, _without_line_editing(saved))
+    try:
+        write_all(out_fd, REQUEST_CURSOR_POSITION)
+        deadline = time.monotonic() + timeout
+        reply = b""
+        while True:
+            match = CURSOR_POSITION_REPORT.search(reply)
+            if match:
+                return int(match[1]) - 1, int(match[2]) - 1
+            remaining = deadline - time.monotonic()
+            if remaining <= 0 or not select.select([in_fd], [], [], remaining)[0]:
+                return None
+            data = os.read(in_fd, 256)
+            if not data:
+                return None
+            reply += data
+    finally:
+        termios.tcsetattr(in_fd, termios.TCSANOW, saved)
 
 
 class TerminalSession:

@@ -12,7 +12,8 @@ from dataclasses import dataclass, replace
 from typing import Callable, List, Optional, Tuple
 
 from . import _facetview as native
-from .keys import Action, Event, KeyDecoder
+from .keys import Action, Event, KeyDecoder, MouseEvent, MouseKind
+from .orientation import upright_camera_angles
 from .signals import DeferredSignals, Terminated, stop_process
 from .status import status_line
 from .terminal import TerminalSession
@@ -20,6 +21,10 @@ from .terminal import TerminalSession
 # Radians the turntable turns per frame second, and per key press.
 SPIN_RATE = 0.5
 TURN_STEP = 0.12
+# Radians a drag turns the model per cell of its width; a cell is about twice
+# as high as wide, so a row turns twice as far as a column.
+DRAG_TURN_PER_WIDTH = math.pi
+LEFT_BUTTON = 0
 ZOOM_STEP = 1.1
 # The renderer clamps the zoom to this range; pressing past it would do nothing.
 ZOOM_RANGE = (0.45, 2.5)
@@ -33,7 +38,17 @@ QUALITY_ACTIONS = {
     Action.QUALITY_MEDIUM: "medium",
     Action.QUALITY_HIGH: "high",
 }
-KEYS_HELP = "arrows/hjkl turn  +/- zoom  1/2/3 quality  space pause  r reset  q quit"
+# (pitch, yaw) that look at an upright model along an axis; roll and zoom stay.
+AXIS_VIEWS = {
+    Action.VIEW_FRONT: (0.0, 0.0),
+    Action.VIEW_BACK: (0.0, math.pi),
+    Action.VIEW_RIGHT: (0.0, -math.pi / 2),
+    Action.VIEW_LEFT: (0.0, math.pi / 2),
+    Action.VIEW_TOP: (math.pi / 2, 0.0),
+    Action.VIEW_BOTTOM: (-math.pi / 2, 0.0),
+}
+KEYS_HELP = ("arrows/hjkl/drag turn  +/-/wheel zoom  f/s/t views  1/2/3 quality  space pause  r reset  "
+             "q quit")
 
 
 DEFAULT_CAMERA = native.Camera.default()
@@ -48,8 +63,9 @@ class Pose:
     roll: float = DEFAULT_CAMERA.roll
     zoom: float = DEFAULT_CAMERA.zoom
 
-    def camera(self) -> native.Camera:
-        return native.Camera(self.pitch, self.yaw, self.roll, self.zoom)
+    def camera(self, up: str = "y") -> native.Camera:
+        """The camera that shows a model whose up axis is `up` as this pose shows an upright one."""
+        return native.Camera(*upright_camera_angles(self.pitch, self.yaw, self.roll, up), self.zoom)
 
 
 class FrameRate:
@@ -77,7 +93,8 @@ class Viewer:
     """Renders one mesh into the terminal, frame after frame.
 
     The viewport covers the terminal but its bottom row, which holds the status
-    line. A frame is drawn whenever the camera, the quality or the terminal
+    line. The pose is that of the model stood upright on its up axis, so the
+    turntable turns about that axis. A frame is drawn whenever the camera, the quality or the terminal
     size changed since the last one; the turntable changes the camera at every
     frame while it runs. Input and the deferred signals (suspend, continue)
     are handled between frames, at least once per frame however long a frame
@@ -96,6 +113,7 @@ class Viewer:
         spin: bool = True,
         clock: Callable[[], float] = time.monotonic,
         signals: Optional[DeferredSignals] = None,
+        up: str = "y",
     ) -> None:
         self.surface = surface
         self.mesh = mesh
@@ -108,6 +126,7 @@ class Viewer:
         self.spinning = spin
         self.clock = clock
         self.signals = signals
+        self.up = up
         self.frame_rate = FrameRate(clock)
         self.frames = 0
         self.quit_requested = False
@@ -115,11 +134,12 @@ class Viewer:
         self._size: Optional[Tuple[int, int]] = None
         self._status_shown: Optional[str] = None
         self._dirty = True
+        self._drag_from: Optional[Tuple[int, int]] = None
 
     # One frame.
 
     def camera(self) -> native.Camera:
-        return self.pose.camera()
+        return self.pose.camera(self.up)
 
     def viewport(self) -> native.Viewport:
         cols, rows = self._size
@@ -182,6 +202,8 @@ class Viewer:
             self.suspend(whole_group=True)  # as the terminal's own Ctrl-Z would
         elif isinstance(event, Action):
             self.apply_action(event)
+        elif isinstance(event, MouseEvent):
+            self.apply_mouse(event)
 
     def apply_action(self, action: Action) -> None:
         pose = self.pose
@@ -203,8 +225,32 @@ class Viewer:
             self.spinning = not self.spinning
         elif action is Action.RESET_CAMERA:
             pose = self.start
+        elif action in AXIS_VIEWS:
+            pitch, yaw = AXIS_VIEWS[action]
+            pose = replace(pose, pitch=pitch, yaw=yaw)
+            self.spinning = False
         self.pose = pose
         self._dirty = True
+
+    def apply_mouse(self, event: MouseEvent) -> None:
+        """Wheel to zoom; a drag with the left button turns the model (and holds the turntable)."""
+        if event.kind is MouseKind.WHEEL_UP:
+            self.apply_action(Action.ZOOM_IN)
+        elif event.kind is MouseKind.WHEEL_DOWN:
+            self.apply_action(Action.ZOOM_OUT)
+        elif event.button != LEFT_BUTTON:
+            return
+        elif event.kind is MouseKind.PRESS:
+            self._drag_from = (event.col, event.row)
+        elif event.kind is MouseKind.RELEASE:
+            self._drag_from = None
+        elif event.kind is MouseKind.MOTION and self._drag_from is not None:
+            col, row = self._drag_from
+            per_cell = DRAG_TURN_PER_WIDTH / max(self._size[0] if self._size else 1, 1)
+            self.pose = replace(self.pose, yaw=self.pose.yaw + (event.col - col) * per_cell,
+                                pitch=self.pose.pitch + (event.row - row) * 2 * per_cell)
+            self._drag_from = (event.col, event.row)
+            self._dirty = True
 
     def suspend(self, whole_group: bool) -> None:
         """Gives the terminal back, stops until continued, then takes it again."""
@@ -280,7 +326,7 @@ class Viewer:
             # A frame that took longer than its period does not make the next ones hurry.
             next_frame = max(next_frame, self.clock())
             self.wait(next_frame - self.clock())
-            if self.spinning:
+            if self.spinning and self._drag_from is None:
                 yaw = math.remainder(self.pose.yaw + SPIN_RATE * self.frame_period, math.tau)
                 self.pose = replace(self.pose, yaw=yaw)
                 self._dirty = True
