@@ -109,6 +109,23 @@ def test_a_stopped_viewer_gives_the_terminal_back_and_takes_it_again_when_contin
     assert viewer.modes() == viewer.modes_before and viewer.process.stderr.read() == b""
 
 
+def test_a_viewer_stopped_from_elsewhere_takes_the_terminal_again_when_continued(viewers):
+    viewer = viewers("--no-spin")
+    viewer.read_until(STATUS)
+    viewer.process.send_signal(signal.SIGSTOP)
+    _, wait_status = os.waitpid(viewer.process.pid, os.WUNTRACED)
+    assert os.WIFSTOPPED(wait_status)
+    continued_at = len(viewer.output)
+    viewer.process.send_signal(signal.SIGCONT)
+    # Whatever ran meanwhile may have changed the modes and the screen: all of it is set up again.
+    viewer.read_until(STATUS, viewer.read_until(GIVEN_BACK + TAKEN, continued_at))
+    assert viewer.output.count(b"a=p,", continued_at) == viewer.output.count(b"a=p,", 0, continued_at)
+    os.write(viewer.master, b"q")
+    assert viewer.process.wait(timeout=20) == 0
+    viewer.read_until(GIVEN_BACK, continued_at + len(GIVEN_BACK))
+    assert viewer.modes() == viewer.modes_before
+
+
 def test_a_terminal_that_hangs_up_ends_the_viewer_without_a_word(viewers):
     viewer = viewers(controlling=True)
     viewer.read_until(STATUS)
@@ -172,6 +189,32 @@ def test_the_session_waits_for_a_slow_nonblocking_terminal():
         assert lines == [b"%03d" % row for row in range(300)] and output.endswith(GIVEN_BACK.replace(MOUSE_OFF, b""))
     finally:
         reader.join(timeout=20)
+        os.close(master), os.close(slave)
+
+
+@pytest.mark.parametrize("failing", [b"\x1b_Ga=d", b"\x1b[?1006l", b"\x1b[?25h"])
+def test_each_step_of_giving_the_terminal_back_is_tried_after_one_failed(monkeypatch, failing):
+    from facetview import terminal
+
+    write = os.write
+
+    def failing_write(fd, data):
+        if bytes(data).startswith(failing):
+            raise OSError(5, "Input/output error")
+        return write(fd, data)
+
+    master, slave = pty.openpty()
+    try:
+        modes_before = termios.tcgetattr(slave)
+        with terminal.TerminalSession(out_fd=slave, in_fd=slave, mouse=True):
+            monkeypatch.setattr(terminal.os, "write", failing_write)
+        assert termios.tcgetattr(slave) == modes_before
+        output = b""
+        while select.select([master], [], [], 0.2)[0]:
+            output += os.read(master, 65536)
+        steps = [b"\x1b_Ga=d,d=A,q=2\x1b\\", MOUSE_OFF, b"\x1b[?25h", b"\x1b[?1049l"]
+        assert output.endswith(b"".join(step for step in steps if not step.startswith(failing)))
+    finally:
         os.close(master), os.close(slave)
 
 
