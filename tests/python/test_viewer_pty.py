@@ -134,7 +134,6 @@ def test_a_terminal_that_hangs_up_ends_the_viewer_without_a_word(viewers):
     assert viewer.process.stderr.read() == b""
 
 
-@pytest.mark.xfail(reason="needs the native writer that waits on a full non-blocking descriptor")
 def test_a_slow_nonblocking_terminal_gets_every_frame_whole(viewers):
     viewer = viewers("--frames", "4", "--fps", "100", "--quality", "high", nonblocking=True, size=(120, 40))
     deadline = time.monotonic() + 60

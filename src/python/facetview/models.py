@@ -30,9 +30,10 @@ def open_model(path: Optional[str], up: Optional[str] = None) -> Model:
     if path is None:
         return Model(native.Mesh.demo(), None, up or BUILT_IN_UP)
     try:
-        mesh = _read_mesh(path)
+        # As bytes, a file name that is not valid UTF-8 reaches the file system unchanged.
+        mesh = native.Mesh.from_stl(os.fsencode(path))
     except RuntimeError as error:
-        raise ModelError(f"{shown_path(path)}: {load_failure_reason(error, path)}") from None
+        raise ModelError(f"{shown_path(path)}: {load_failure_reason(error)}") from None
     except UnicodeError:
         raise ModelError(f"{shown_path(path)}: the file name cannot be encoded") from None
     return Model(mesh, path, up or FILE_UP)
@@ -40,31 +41,15 @@ def open_model(path: Optional[str], up: Optional[str] = None) -> Model:
 
 def shown_path(path: str) -> str:
     """The path for a message: bytes that are not UTF-8 shown as \\xNN escapes."""
-    return os.fsencode(path).decode("utf-8", "backslashreplace")
-
-
-def _read_mesh(path: str) -> native.Mesh:
     try:
-        # As bytes, a file name that is not valid UTF-8 reaches the file system unchanged.
-        return native.Mesh.from_stl(os.fsencode(path))
-    except TypeError:
-        return native.Mesh.from_stl(path)  # a loader that takes str only
+        return os.fsencode(path).decode("utf-8", "backslashreplace")
+    except UnicodeError:  # a name that no file can have
+        return path.encode("utf-8", "backslashreplace").decode("utf-8")
 
 
-def load_failure_reason(error: RuntimeError, path: str) -> str:
-    """Why a model did not load: the cause the loader attached.
-
-    A loader that attaches none is asked nothing more than whether the file
-    can be opened at all.
-    """
+def load_failure_reason(error: RuntimeError) -> str:
+    """Why a model did not load: the cause the loader attached (a system error or the reader's own)."""
     cause = error.__cause__
     if isinstance(cause, OSError):
         return cause.strerror or str(cause)
-    if cause is not None:
-        return str(cause)
-    try:
-        with open(os.fsencode(path), "rb"):
-            pass
-    except OSError as unreadable:
-        return unreadable.strerror or str(unreadable)
-    return "not a valid STL file"
+    return str(cause if cause is not None else error)
