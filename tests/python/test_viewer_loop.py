@@ -7,6 +7,7 @@ import pty
 import pytest
 
 import facetview as f
+from facetview.models import open_model
 from facetview.terminal import CLEAR_SCREEN, TerminalSession
 from facetview.viewer import DRAG_TURN_PER_WIDTH, SPIN_RATE, TURN_STEP, Pose, Viewer
 
@@ -67,7 +68,7 @@ def run_viewer(terminal, keys, frames, spin=False, sizes=((40, 10),), cost=1.0):
     size_calls = iter(list(sizes) + [sizes[-1]] * frames)
     with TerminalSession(out_fd=output_write, in_fd=slave) as session:
         os.write(master, keys)  # in raw mode, as a user would type them
-        viewer = Viewer(surface, f.Mesh.demo(), session, lambda: next(size_calls), start=START,
+        viewer = Viewer(surface, open_model(None), session, lambda: next(size_calls), start=START,
                         fps=30, spin=spin, clock=clock)
         viewer.run(frame_limit=frames)
     return viewer, surface

@@ -169,8 +169,8 @@ def run(args: argparse.Namespace) -> None:
     current_size = (lambda: args.size) if args.size is not None else partial(terminal_size, 1)
     with ending_signals_raise(), DeferredSignals() as signals, \
             TerminalSession(out_fd=1, in_fd=in_fd, mouse=True) as session:
-        viewer = Viewer(surface, model.mesh, session, current_size, quality=args.quality,
-                        start=start, fps=args.fps, spin=args.spin, signals=signals, up=model.up)
+        viewer = Viewer(surface, model, session, current_size, quality=args.quality,
+                        start=start, fps=args.fps, spin=args.spin, signals=signals)
         with out_of_memory_said(current_size()):
             viewer.run(frame_limit=args.frames, hold=args.hold)
 

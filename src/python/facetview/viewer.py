@@ -13,6 +13,7 @@ from typing import Callable, List, Optional, Tuple
 
 from . import _facetview as native
 from .keys import Action, Event, KeyDecoder, MouseEvent, MouseKind
+from .models import Model
 from .orientation import upright_camera_angles
 from .signals import DeferredSignals, Terminated, stop_process
 from .status import status_line
@@ -90,7 +91,7 @@ class FrameRate:
 
 
 class Viewer:
-    """Renders one mesh into the terminal, frame after frame.
+    """Renders one model into the terminal, frame after frame.
 
     The viewport covers the terminal but its bottom row, which holds the status
     line. The pose is that of the model stood upright on its up axis, so the
@@ -104,7 +105,7 @@ class Viewer:
     def __init__(
         self,
         surface,
-        mesh: native.Mesh,
+        model: Model,
         session: TerminalSession,
         terminal_size: Callable[[], Tuple[int, int]],
         quality: str = "medium",
@@ -113,10 +114,10 @@ class Viewer:
         spin: bool = True,
         clock: Callable[[], float] = time.monotonic,
         signals: Optional[DeferredSignals] = None,
-        up: str = "y",
     ) -> None:
         self.surface = surface
-        self.mesh = mesh
+        self.model = model
+        self.mesh = model.mesh
         self.session = session
         self.terminal_size = terminal_size
         self.quality = CANONICAL_QUALITY[quality]
@@ -126,7 +127,6 @@ class Viewer:
         self.spinning = spin
         self.clock = clock
         self.signals = signals
-        self.up = up
         self.frame_rate = FrameRate(clock)
         self.frames = 0
         self.quit_requested = False
@@ -139,7 +139,7 @@ class Viewer:
     # One frame.
 
     def camera(self) -> native.Camera:
-        return self.pose.camera(self.up)
+        return self.pose.camera(self.model.up)
 
     def viewport(self) -> native.Viewport:
         cols, rows = self._size
