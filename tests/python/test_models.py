@@ -248,3 +248,22 @@ def test_real_stl_files_load_as_from_stl(models):
         loaded = Mesh.load(path)
         assert (loaded.name, loaded.triangle_count) == (expected.name, expected.triangle_count), path
         assert f.render(loaded, CAMERA, 24, 16) == f.render(expected, CAMERA, 24, 16), path
+
+
+def signed_volume(vertices, faces):
+    """Six times the volume a closed surface encloses: positive when its faces are wound outwards."""
+    return sum(np.linalg.det(np.array([vertices[i] for i in face])) for face in faces)
+
+
+def test_the_viewers_default_model_is_the_demo_hull_wound_outwards():
+    from facetview.models import open_model
+    from facetview.solid_demo import OUTWARD_FACES, VERTICES
+
+    assert signed_volume(DEMO_VERTICES, DEMO_FACES) < 0 < signed_volume(VERTICES, OUTWARD_FACES)
+    assert signed_volume(VERTICES, OUTWARD_FACES) == pytest.approx(-signed_volume(DEMO_VERTICES, DEMO_FACES))
+    model = open_model(None)
+    assert (model.mesh.name, model.mesh.size, model.title) == ("demo hull", Mesh.demo().size, "demo hull")
+    # Wound outwards, the faces the eye sees are the outer ones: another picture than the demo's.
+    outward = Mesh.from_arrays(DEMO_VERTICES, [face[::-1] for face in DEMO_FACES], normalize=False)
+    assert f.render(model.mesh, CAMERA, 40, 30) == f.render(outward, CAMERA, 40, 30)
+    assert f.render(model.mesh, CAMERA, 40, 30) != f.render(Mesh.demo(), CAMERA, 40, 30)

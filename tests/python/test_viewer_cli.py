@@ -48,31 +48,47 @@ def test_options_reach_the_namespace(args, expected):
     (["missing.stl", "--size", "20x6"], 1, "missing.stl: No such file or directory"),
     ([".", "--size", "20x6"], 1, ".: Is a directory"),
     (["text.stl", "--size", "20x6"], 1, "text.stl: failed to parse STL triangles from ASCII source"),
+    (["notes.txt", "--size", "20x6"], 1,
+     'notes.txt: unsupported model format: text beginning "hello, not a model" and the extension .txt'),
+    (["bad.obj", "--size", "20x6"], 1, "bad.obj: OBJ line 3: vertex index 3 out of range for 2 vertices"),
+    (["--pixels", "8x8"], 2, "--pixels sizes the picture of --output, which is missing"),
+    (["--output", "a.png", "--inline"], 2, "--output and --inline draw in different places; choose one"),
+    (["--output", "a.png", "--pixels", "0x8"], 2, "argument --pixels: bad pixel size '0x8', width and height must be 1 to 65535"),
+    (["--output", "a.png", "--pixels", "8 by 8"], 2,
+     "argument --pixels: bad pixel size '8 by 8', expected WIDTHxHEIGHT such as 800x600"),
+    (["--output", "no/such/dir/a.png"], 1, "no/such/dir/a.png: No such file or directory"),
+    (["--output", "a.png", "--pixels", "65535x65535"], 1, "not enough memory for a picture of 65535x65535 pixels"),
     (["\ud800.stl", "--size", "20x6"], 1, "\\ud800.stl: the file name cannot be encoded"),
 ])
 def test_bad_input_gets_one_line_and_its_status(tmp_path, monkeypatch, capfd, args, status, message):
     (tmp_path / "text.stl").write_text("hello, not a model\n")
+    (tmp_path / "notes.txt").write_text("hello, not a model\n")
+    (tmp_path / "bad.obj").write_text("v 0 0 0\nv 1 0 0\nf 1 2 3\n")
     monkeypatch.chdir(tmp_path)
     assert main(args) == status
     assert capfd.readouterr() == ("", f"facetview: {message}\n")
 
 
 @pytest.mark.parametrize("name, size, status_line", [
-    (None, "60x6", b"\x1b[6;1Hdemo hull | 12 triangles | medium"),
-    # The status line fits the row: no control sequence from a file reaches the terminal,
+    (None, "60x6", "\x1b[6;1Hdemo hull | 12 triangles | 1.9 × 1.4 × 1.4 | medium"),
+    # The file's name, not the name inside it, and its size in the file's units.
+    ("part.stl", "60x6", "\x1b[6;1Hpart.stl | 1 triangles | 20 × 10 × 0.005 | medium"),
+    # The status line fits the row: no control sequence from a file name reaches the terminal,
     # wide characters take two cells and combining accents none.
-    ("a\x1b[2Jb", "14x3", b"\x1b[3;1Ha?[2Jb | 1 tr"),
-    ("\u90e8\u54c1\u30e2\u30c7\u30eb", "14x3", "\x1b[3;1H\u90e8\u54c1\u30e2\u30c7\u30eb | ".encode()),
-    ("e\u0301" * 6, "14x3", ("\x1b[3;1H" + "e\u0301" * 6 + " | 1 tr").encode()),
+    ("a\x1b[2Jb.stl", "14x3", "\x1b[3;1Ha?[2Jb.stl | "),
+    ("\u90e8\u54c1\u30e2\u30c7\u30eb.stl", "14x3", "\x1b[3;1H\u90e8\u54c1\u30e2\u30c7\u30eb.st"),
+    ("e\u0301" * 6 + ".stl", "14x3", "\x1b[3;1H" + "e\u0301" * 6 + ".stl | "),
 ])
 def test_size_allows_any_output_and_the_terminal_is_given_back(tmp_path, name, size, status_line):
-    (tmp_path / "m.stl").write_bytes(b"solid " + (name or "").encode() + b"\n" + FACET + b"endsolid\n")
-    model = [str(tmp_path / "m.stl")] if name else []
+    model = []
+    if name:
+        (tmp_path / name).write_bytes(b"solid inner name\nvertex 0 0 0\nvertex 20 0 0.005\nvertex 0 10 0\n")
+        model = [str(tmp_path / name)]
     result = subprocess.run([sys.executable, "-m", "facetview", "--once", "--size", size, *model],
                             stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
     assert (result.returncode, result.stderr) == (0, b"")
     assert result.stdout.startswith(b"\x1b[?1049h\x1b[?25l\x1b[2J")
-    assert result.stdout.endswith(status_line + b"\x1b[K\x1b_Ga=d,d=A,q=2\x1b\\\x1b[?25h\x1b[?1049l")
+    assert result.stdout.endswith(status_line.encode() + b"\x1b[K\x1b_Ga=d,d=A,q=2\x1b\\\x1b[?25h\x1b[?1049l")
 
 
 @pytest.mark.parametrize("cause, message", [
@@ -81,10 +97,10 @@ def test_size_allows_any_output_and_the_terminal_is_given_back(tmp_path, name, s
     (RuntimeError("invalid float literal"), "m.stl: invalid float literal"),
 ])
 def test_a_load_error_tells_the_reason_the_loader_attached(monkeypatch, capfd, cause, message):
-    def from_stl(path):
-        raise RuntimeError("failed to load STL from m.stl") from cause
+    def load(path):
+        raise RuntimeError("failed to load model from m.stl") from cause
 
-    fake = types.SimpleNamespace(Mesh=types.SimpleNamespace(from_stl=from_stl))
+    fake = types.SimpleNamespace(Mesh=types.SimpleNamespace(load=load))
     monkeypatch.setattr(models, "native", fake)
     assert main(["m.stl", "--size", "20x6"]) == 1
     assert capfd.readouterr() == ("", f"facetview: {message}\n")
@@ -97,4 +113,38 @@ def test_a_model_whose_name_is_not_utf8_loads(tmp_path):
     result = subprocess.run([sys.executable, "-m", "facetview", "--once", "--size", "40x4", path],
                             stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
     assert (result.returncode, result.stderr) == (0, b"")
-    assert b"named | 1 triangles" in result.stdout
+    assert b"m\\xff.stl | 1 triangles" in result.stdout
+
+
+@pytest.mark.parametrize("args, size", [
+    (["--pixels", "64x40"], (64, 40)),
+    (["--size", "20x6", "--quality", "high"], (100, 60)),
+    ([], (800, 600)),
+])
+def test_output_draws_the_frame_of_the_starting_camera_into_a_png(tmp_path, args, size):
+    from PIL import Image
+
+    import facetview as f
+    from facetview.viewer import Pose
+
+    (tmp_path / "part.obj").write_text("v 0 0 0\nv 4 0 0\nv 0 3 0\nv 0 0 2\nf 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\n")
+    # No terminal anywhere: standard input and output are not one.
+    result = subprocess.run([sys.executable, "-m", "facetview", str(tmp_path / "part.obj"), "--output",
+                             str(tmp_path / "part.png"), "--yaw", "0.4", *args],
+                            stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
+    assert (result.returncode, result.stdout, result.stderr) == (0, b"", b"")
+    camera = Pose(yaw=0.4).camera("z")  # model files stand on +Z
+    expected = f.render(f.Mesh.load(tmp_path / "part.obj"), camera, *size)
+    with Image.open(tmp_path / "part.png") as image:
+        assert (image.size, image.tobytes()) == (size, expected)
+
+
+@pytest.mark.parametrize("size, text", [
+    ((62.0, 40.0, 12.5), "62 × 40 × 12.5"),
+    ((1.9000000476837158, 1.399999976158142, 0.0), "1.9 × 1.4 × 0"),
+    ((1234.5678, 0.004, 0.00012345), "1234.57 × 0.004 × 0.000123"),
+])
+def test_sizes_read_as_a_person_writes_them(size, text):
+    from facetview.status import size_text
+
+    assert size_text(size) == text

@@ -139,10 +139,11 @@ def test_the_mouse_turns_and_zooms(terminal, reports, pose, spinning):
 
 
 def test_quality_keys_reach_the_surface_and_the_status_line(terminal):
-    viewer, surface = run_viewer(terminal, b"31", frames=2, sizes=[(50, 10)])
+    viewer, surface = run_viewer(terminal, b"31", frames=2, sizes=[(80, 10)])
     assert (surface.qualities, viewer.quality) == (["high", "low"], "low")
     status = [line.partition(b"\x1b[K")[0] for line in os.read(terminal[2], 65536).split(b"\x1b[10;1H")[1:]]
-    assert status == [b"demo hull | 12 triangles | medium | paused", b"demo hull | 12 triangles | low | paused"]
+    assert status == ["demo hull | 12 triangles | 1.9 × 1.4 × 1.4 | medium | paused".encode(),
+                      "demo hull | 12 triangles | 1.9 × 1.4 × 1.4 | low | paused".encode()]
 
 
 @pytest.mark.parametrize("keys, spinning, yaw_steps", [

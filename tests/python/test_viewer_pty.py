@@ -256,3 +256,19 @@ def test_inline_draws_one_frame_below_the_cursor_and_leaves_it(viewers, reply, f
     assert {int(row) for row in re.findall(rb"\x1b\[(\d+);\d+H", drawn[:-len(end)])} == {top + 1}
     assert drawn.count(b"a=p,") == 3 and b"\x1b[?1049h" not in viewer.output
     assert viewer.modes() == viewer.modes_before
+
+
+@pytest.mark.parametrize("name, content, status", [
+    ("part.obj", b"v 0 0 0\nv 4 0 0\nv 0 3 0\nv 0 0 2\nf 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\n",
+     "part.obj | 4 triangles | 4 × 3 × 2 | medium"),
+    ("part.ply", b"ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+                 b"property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n"
+                 b"0 0 0\n62 0 0\n0 40 12.5\n3 0 1 2\n", "part.ply | 1 triangles | 62 × 40 × 12.5 | medium"),
+])
+def test_any_model_format_opens_with_its_file_name_and_size_in_the_status(viewers, tmp_path, name, content, status):
+    (tmp_path / name).write_bytes(content)
+    viewer = viewers(str(tmp_path / name))
+    viewer.read_until(b"\x1b[12;1H" + status.encode())
+    os.write(viewer.master, b"q")
+    assert viewer.process.wait(timeout=20) == 0
+    assert viewer.process.stderr.read() == b""

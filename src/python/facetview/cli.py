@@ -1,4 +1,4 @@
-"""Command line of the viewer: `facetview [MODEL.stl]` or `python -m facetview`."""
+"""Command line of the viewer: `facetview [MODEL]` or `python -m facetview`."""
 
 from __future__ import annotations
 
@@ -13,16 +13,19 @@ from typing import Any, Callable, Iterator, List, Optional, Tuple
 
 from . import _facetview as native
 from .inline import draw_inline
-from .models import ModelError, open_model
+from ._frames import save_png
+from .models import Model, ModelError, failure_reason, open_model, shown_path
 from .orientation import UP_AXES
 from .signals import DeferredSignals, Terminated, ending_signals_raise
 from .terminal import TerminalSession, terminal_size
 from .viewer import Pose, Viewer
 
 PROGRAM = "facetview"
-MAX_CELLS = 65535  # viewports count cells in 16 bits
+MAX_SIDE = 65535  # viewports count cells, and pictures pixels, in 16 bits
 # Far beyond any real screen, well below what the frame's buffers could not hold.
 MAX_TOTAL_CELLS = 1 << 22
+# The picture --output draws when no size is given.
+DEFAULT_PIXELS = (800, 600)
 # Limits that keep every wait within what the system's timers take.
 FPS_RANGE = (0.01, 1000.0)
 MAX_HOLD = 86400.0
@@ -48,17 +51,28 @@ class ArgumentParser(argparse.ArgumentParser):
         raise UsageError(message)
 
 
+def parse_pair(text: str, what: str, form: str, example: str, sides: str) -> Tuple[int, int]:
+    """Two whole numbers of 1 to MAX_SIDE joined by an x, such as 80x24."""
+    first, separator, second = text.lower().partition("x")
+    if not (separator and first.isdigit() and second.isdigit()):
+        raise argparse.ArgumentTypeError(f"bad {what} '{text}', expected {form} such as {example}")
+    pair = int(first), int(second)
+    if not all(1 <= value <= MAX_SIDE for value in pair):
+        raise argparse.ArgumentTypeError(f"bad {what} '{text}', {sides} must be 1 to {MAX_SIDE}")
+    return pair
+
+
 def parse_size(text: str) -> Tuple[int, int]:
     """COLSxROWS, for example 80x24."""
-    cols, separator, rows = text.lower().partition("x")
-    if not (separator and cols.isdigit() and rows.isdigit()):
-        raise argparse.ArgumentTypeError(f"bad size '{text}', expected COLSxROWS such as 80x24")
-    size = int(cols), int(rows)
-    if not all(1 <= value <= MAX_CELLS for value in size):
-        raise argparse.ArgumentTypeError(f"bad size '{text}', columns and rows must be 1 to {MAX_CELLS}")
+    size = parse_pair(text, "size", "COLSxROWS", "80x24", "columns and rows")
     if size[0] * size[1] > MAX_TOTAL_CELLS:
         raise argparse.ArgumentTypeError(f"bad size '{text}', at most {MAX_TOTAL_CELLS} cells in all")
     return size
+
+
+def parse_pixels(text: str) -> Tuple[int, int]:
+    """WIDTHxHEIGHT in pixels, for example 800x600."""
+    return parse_pair(text, "pixel size", "WIDTHxHEIGHT", "800x600", "width and height")
 
 
 def checked(convert: Callable[[str], Any], accept: Callable[[Any], bool], expected: str):
@@ -88,15 +102,16 @@ def build_parser() -> ArgumentParser:
     default = Pose()
     parser = ArgumentParser(
         prog=PROGRAM,
-        description="Show a 3D model (binary or ASCII STL) spinning in a terminal that "
-        "speaks the kitty graphics protocol.",
+        description="Show a 3D model (STL, OBJ, PLY or 3MF) spinning in a terminal that "
+        "speaks the kitty graphics protocol, or draw it to a PNG file.",
         epilog="Keys: arrows or h/j/k/l turn the model (or drag it with the mouse), + and - zoom (or "
         "the wheel), f/s/t look from the front, right side or top (F/S/T from the opposite side), "
         "1/2/3 pick low/medium/high quality, space pauses the turntable, r resets the camera, "
         "Ctrl-Z suspends, q or Ctrl-C quits.",
     )
-    parser.add_argument("model", nargs="?", metavar="MODEL.stl",
-                        help="STL file to show (default: the built-in demo hull)")
+    parser.add_argument("model", nargs="?", metavar="MODEL",
+                        help="model file to show: STL, OBJ, PLY or 3MF (default: the built-in "
+                        "demo hull)")
     frames = parser.add_mutually_exclusive_group()
     frames.add_argument("--frames", type=positive_int, metavar="N",
                         help="render N frames, then exit")
@@ -123,6 +138,12 @@ def build_parser() -> ArgumentParser:
     parser.add_argument("--size", type=parse_size, metavar="COLSxROWS",
                         help="draw for a terminal of this size instead of asking the terminal; "
                         "also allows an output that is not a terminal")
+    parser.add_argument("--output", metavar="FILE.png",
+                        help="draw one frame into this PNG file instead of the terminal, which is "
+                        "then not needed; sized by --pixels, else by --size in cells at the "
+                        f"quality's cell size, else {DEFAULT_PIXELS[0]}x{DEFAULT_PIXELS[1]} pixels")
+    parser.add_argument("--pixels", type=parse_pixels, metavar="WIDTHxHEIGHT",
+                        help="with --output, the picture's size in pixels")
     parser.add_argument("--inline", action="store_true",
                         help="draw one frame at the cursor in the normal screen and leave it there, "
                         "the cursor below it (as wide as the terminal unless --size is given)")
@@ -144,6 +165,13 @@ def parse_arguments(argv: Optional[List[str]]) -> argparse.Namespace:
     return build_parser().parse_args(joined)
 
 
+def opened_model(args: argparse.Namespace) -> Model:
+    try:
+        return open_model(args.model, args.up)
+    except ModelError as error:
+        raise CommandError(str(error)) from None
+
+
 def make_surface(quality: str):
     try:
         return native.Surface(quality)
@@ -151,16 +179,41 @@ def make_surface(quality: str):
         raise UsageError(str(error)) from None
 
 
+def output_pixels(args: argparse.Namespace) -> Tuple[int, int]:
+    """The --output picture's size: --pixels, else what a surface of the quality gives
+    a viewport of --size cells, else DEFAULT_PIXELS."""
+    if args.pixels is not None:
+        return args.pixels
+    if args.size is not None:
+        return make_surface(args.quality).framebuffer_size(native.Viewport.full_screen(*args.size))
+    return DEFAULT_PIXELS
+
+
+def write_picture(args: argparse.Namespace, model: Model, start: Pose) -> None:
+    """The one frame of --output, into its PNG file; no terminal is involved."""
+    width, height = output_pixels(args)
+    try:
+        save_png(os.fsencode(args.output), model.mesh, start.camera(model.up), width, height)
+    except MemoryError:
+        raise CommandError(f"not enough memory for a picture of {width}x{height} pixels") from None
+    except RuntimeError as error:
+        raise CommandError(f"{shown_path(args.output)}: {failure_reason(error)}") from None
+
+
 def run(args: argparse.Namespace) -> None:
     surface = make_surface(args.quality)
+    if args.pixels is not None and args.output is None:
+        raise UsageError("--pixels sizes the picture of --output, which is missing")
+    if args.output is not None and args.inline:
+        raise UsageError("--output and --inline draw in different places; choose one")
+    start = Pose(args.pitch, args.yaw, args.roll, args.zoom)
+    if args.output is not None:
+        write_picture(args, opened_model(args), start)
+        return
     if args.size is None and not os.isatty(1):
         raise UsageError("standard output is not a terminal; use --size COLSxROWS to draw anyway")
-    try:
-        model = open_model(args.model, args.up)
-    except ModelError as error:
-        raise CommandError(str(error)) from None
+    model = opened_model(args)
     in_fd = 0 if os.isatty(0) else None
-    start = Pose(args.pitch, args.yaw, args.roll, args.zoom)
     if args.inline:
         screen = terminal_size(1) if os.isatty(1) else None
         with ending_signals_raise(), out_of_memory_said(args.size or screen):

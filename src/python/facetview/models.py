@@ -7,6 +7,7 @@ from dataclasses import dataclass
 from typing import Optional
 
 from . import _facetview as native
+from .solid_demo import solid_demo
 
 
 class ModelError(Exception):
@@ -19,6 +20,11 @@ class Model:
     path: Optional[str]  # None for the built-in model
     up: str  # the axis that points up in the model's own coordinates, such as "z"
 
+    @property
+    def title(self) -> str:
+        """What the status line calls the model: its file's name, else the mesh's own name."""
+        return shown_path(os.path.basename(self.path)) if self.path is not None else self.mesh.name
+
 
 # 3D-printing and CAD files put +Z up; the built-in hull is made with +Y up.
 FILE_UP = "z"
@@ -28,12 +34,12 @@ BUILT_IN_UP = "y"
 def open_model(path: Optional[str], up: Optional[str] = None) -> Model:
     """The model at path, or the built-in one; up overrides the usual up axis."""
     if path is None:
-        return Model(native.Mesh.demo(), None, up or BUILT_IN_UP)
+        return Model(solid_demo(), None, up or BUILT_IN_UP)
     try:
         # As bytes, a file name that is not valid UTF-8 reaches the file system unchanged.
-        mesh = native.Mesh.from_stl(os.fsencode(path))
+        mesh = native.Mesh.load(os.fsencode(path))
     except RuntimeError as error:
-        raise ModelError(f"{shown_path(path)}: {load_failure_reason(error)}") from None
+        raise ModelError(f"{shown_path(path)}: {failure_reason(error)}") from None
     except UnicodeError:
         raise ModelError(f"{shown_path(path)}: the file name cannot be encoded") from None
     return Model(mesh, path, up or FILE_UP)
@@ -47,9 +53,15 @@ def shown_path(path: str) -> str:
         return path.encode("utf-8", "backslashreplace").decode("utf-8")
 
 
-def load_failure_reason(error: RuntimeError) -> str:
-    """Why a model did not load: the cause the loader attached (a system error or the reader's own)."""
+def failure_reason(error: RuntimeError) -> str:
+    """Why a call of the module failed: the causes it attached, outermost first, down to a
+    system error or the reader's own reason ("OBJ line 4: vertex index 9 out of range ...")."""
+    reasons = []
     cause = error.__cause__
-    if isinstance(cause, OSError):
-        return cause.strerror or str(cause)
-    return str(cause if cause is not None else error)
+    while cause is not None:
+        if isinstance(cause, OSError):
+            reasons.append(cause.strerror or str(cause))
+            break
+        reasons.append(str(cause))
+        cause = cause.__cause__
+    return ": ".join(reasons) or str(error)

@@ -3,7 +3,7 @@
 from __future__ import annotations
 
 import unicodedata
-from typing import Optional
+from typing import Optional, Tuple
 
 SEPARATOR = " | "
 HELP_GAP = "   "
@@ -29,11 +29,19 @@ def fit_to_width(text: str, cells: int) -> str:
     return text
 
 
+def size_text(size: Tuple[float, float, float]) -> str:
+    """Extents for a person: "62 × 40 × 12.5"; two decimals at most, no trailing zeros,
+    and three significant digits below 1."""
+    return " × ".join(f"{extent:.2f}".rstrip("0").rstrip(".") if extent >= 1 else f"{extent:.3g}"
+                      for extent in size)
+
+
 def status_line(
     cells: int,
     *,
     name: str,
     triangles: int,
+    size: Optional[Tuple[float, float, float]] = None,
     quality: str,
     paused: bool = False,
     fps: Optional[float] = None,
@@ -44,7 +52,10 @@ def status_line(
     Fields that are None are left out; the help text is added only when it
     fits whole, and the rest is cut to the width.
     """
-    fields = [printable(name), f"{triangles} triangles", quality]
+    fields = [printable(name), f"{triangles} triangles"]
+    if size is not None:
+        fields.append(size_text(size))
+    fields.append(quality)
     if paused:
         fields.append("paused")
     elif fps is not None:

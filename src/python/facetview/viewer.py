@@ -175,8 +175,9 @@ class Viewer:
     def status_text(self, cells: int) -> str:
         return status_line(
             cells,
-            name=self.mesh.name,
+            name=self.model.title,
             triangles=self.mesh.triangle_count,
+            size=self.mesh.size,
             quality=self.quality,
             paused=not self.spinning,
             fps=self.frame_rate.value,
