@@ -7,6 +7,7 @@ import time
 import pytest
 
 import facetview as f
+from facetview.models import open_model
 from kitty_graphics import decode_frame
 from kitty_session import SCREEN_WIDTH, KittySession, missing_tools
 
@@ -22,8 +23,9 @@ pytestmark = pytest.mark.skipif(
 
 
 def rendered_cells(capfdbinary, camera, viewport):
-    """Cell means of the frame the surface sends for this camera, decoded from what it writes to fd 1."""
-    f.Surface("medium").render_to_terminal(f.Mesh.demo(), f.Camera(**camera), viewport)
+    """Cell means of the frame the surface sends of the viewer's default model for this camera,
+    decoded from what it writes to fd 1."""
+    f.Surface("medium").render_to_terminal(open_model(None).mesh, f.Camera(**camera), viewport)
     width, height, frame = decode_frame(capfdbinary.readouterr().out, viewport.cols, viewport.rows)
     return cell_means(frame, width, 4, width // viewport.cols, height // viewport.rows, viewport.cols, viewport.rows)
 
