@@ -13,7 +13,7 @@
 #include "common/byte_output.hpp"
 #include "common/error.hpp"
 #include "kitty/tile.hpp"
-#include "kitty/viewport.hpp"
+#include "common/viewport.hpp"
 #include "kitty/zlib_compressor.hpp"
 
 namespace facetview {

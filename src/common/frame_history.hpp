@@ -1,0 +1,49 @@
+// What a cell-drawing presenter showed last: the viewport it drew over and a
+// copy of the frame, so that the next frame sends only what changed.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "common/viewport.hpp"
+
+namespace facetview {
+
+class FrameHistory {
+ public:
+  // Whether a frame of this size over this viewport can be compared with the
+  // remembered one; false when nothing is remembered.
+  bool comparable(Viewport viewport, std::uint32_t width, std::uint32_t height) const;
+
+  // The remembered frame; only meaningful while comparable() holds.
+  std::span<const std::uint8_t> previous() const { return previous_; }
+
+  // Records a frame that reached the terminal whole.
+  void remember(std::span<const std::uint8_t> frame, Viewport viewport, std::uint32_t width,
+                std::uint32_t height);
+
+  // After a failed write: the screen holds an unknown part of the frame, so the
+  // next one is drawn in full. The viewport stays marked as drawn over.
+  void forget_pixels() { comparable_ = false; }
+
+  // Marks something drawn over the viewport, even before it is remembered.
+  void mark_drawn(Viewport viewport) { drawn_area_ = viewport; }
+
+  // The cells that may still show something of this presenter.
+  std::optional<Viewport> drawn_area() const { return drawn_area_; }
+
+  // Nothing of this presenter is on the screen any more.
+  void clear();
+
+ private:
+  std::vector<std::uint8_t> previous_;
+  Viewport viewport_;
+  std::uint32_t width_ = 0;
+  std::uint32_t height_ = 0;
+  bool comparable_ = false;
+  std::optional<Viewport> drawn_area_;
+};
+
+}  // namespace facetview

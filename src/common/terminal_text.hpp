@@ -1,0 +1,29 @@
+// Pieces of terminal text shared by the presenters that draw into character
+// cells, appended to a frame's text so that the frame goes out as one write.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/viewport.hpp"
+
+namespace facetview {
+
+// Starts and ends a synchronized update: terminals that know it show the
+// frame at once instead of as it arrives, the others ignore it.
+inline constexpr std::string_view synchronized_update_begin = "\x1b[?2026h";
+inline constexpr std::string_view synchronized_update_end = "\x1b[?2026l";
+// Back to the default colours and attributes.
+inline constexpr std::string_view attributes_reset = "\x1b[0m";
+
+// Appends value in decimal.
+void append_decimal(std::string& text, std::uint64_t value);
+
+// Moves the cursor to a cell; row and column count from 0 here and from 1 on the wire.
+void append_cursor_position(std::string& text, std::uint32_t row, std::uint32_t column);
+
+// Overwrites every cell of the viewport with a space in the default colours:
+// erase commands leave sixel pixels behind in some terminals, spaces do not.
+void append_blank_cells(std::string& text, Viewport viewport);
+
+}  // namespace facetview

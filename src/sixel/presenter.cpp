@@ -1,0 +1,183 @@
+#include "sixel/presenter.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <string>
+
+#include "common/frame_compare.hpp"
+#include "common/terminal_text.hpp"
+
+namespace facetview {
+
+namespace {
+
+// One sixel is a column of 6 pixels.
+constexpr std::uint32_t sixel_height = 6;
+constexpr std::size_t rgb_bytes_per_pixel = 3;
+// Larger than any screen: a viewport beyond this is a mistake, not a picture.
+constexpr std::uint64_t max_screen_side = 32768;
+
+std::uint64_t screen_width(Viewport viewport, const SixelLayout& layout) {
+  return std::uint64_t{std::max<std::uint16_t>(viewport.cols, 1)} * layout.cell_width;
+}
+
+std::uint64_t screen_height(Viewport viewport, const SixelLayout& layout) {
+  return std::uint64_t{std::max<std::uint16_t>(viewport.rows, 1)} * layout.cell_height;
+}
+
+std::uint32_t divide_rounding_up(std::uint64_t total, std::uint32_t part) {
+  return static_cast<std::uint32_t>((total + part - 1) / part);
+}
+
+bool layout_usable(Viewport viewport, const SixelLayout& layout) {
+  return layout.cell_width != 0 && layout.cell_height != 0 && layout.scale != 0 &&
+         screen_width(viewport, layout) <= max_screen_side &&
+         screen_height(viewport, layout) <= max_screen_side;
+}
+
+// Cell rows of the viewport that may be drawn on: all of them, unless the
+// viewport reaches the screen's last row.
+std::uint32_t drawable_rows(Viewport viewport, const SixelLayout& layout) {
+  if (!layout.screen_rows) return viewport.rows;
+  const std::uint32_t above_last_row = *layout.screen_rows == 0 ? 0 : *layout.screen_rows - 1u;
+  if (viewport.row >= above_last_row) return 0;
+  return std::min<std::uint32_t>(viewport.rows, above_last_row - viewport.row);
+}
+
+}  // namespace
+
+std::uint32_t sixel_frame_width(Viewport viewport, const SixelLayout& layout) {
+  return divide_rounding_up(std::min(screen_width(viewport, layout), max_screen_side),
+                            std::max<std::uint32_t>(layout.scale, 1));
+}
+
+std::uint32_t sixel_frame_height(Viewport viewport, const SixelLayout& layout) {
+  return divide_rounding_up(std::min(screen_height(viewport, layout), max_screen_side),
+                            std::max<std::uint32_t>(layout.scale, 1));
+}
+
+std::uint32_t sixel_band_rows(std::uint32_t cell_height) {
+  if (cell_height == 0) return 1;
+  return sixel_height / std::gcd(cell_height, sixel_height);
+}
+
+Status SixelPresenter::present_rgba(ByteOutput& output, std::span<const std::uint8_t> frame,
+                                    std::uint32_t width, std::uint32_t height, Viewport viewport,
+                                    const SixelLayout& layout) {
+  if (!rgba_frame_size_matches(frame.size(), width, height)) {
+    return Error("frame of " + std::to_string(frame.size()) +
+                 " bytes does not match framebuffer size " + std::to_string(width) + "x" +
+                 std::to_string(height));
+  }
+  if (!layout_usable(viewport, layout) || width != sixel_frame_width(viewport, layout) ||
+      height != sixel_frame_height(viewport, layout)) {
+    return Error("framebuffer size " + std::to_string(width) + "x" + std::to_string(height) +
+                 " does not fit viewport " + std::to_string(viewport.cols) + "x" +
+                 std::to_string(viewport.rows) + " cells of " + std::to_string(layout.cell_width) +
+                 "x" + std::to_string(layout.cell_height) + " pixels at scale " +
+                 std::to_string(layout.scale));
+  }
+
+  text_.clear();
+  text_ += synchronized_update_begin;
+  const std::size_t empty_size = text_.size();
+  const bool everything = !history_.comparable(viewport, width, height) || layout_ != layout;
+  // Pixels left over from another viewport or cell size are blanked first.
+  const std::optional<Viewport> drawn = history_.drawn_area();
+  if (drawn && (*drawn != viewport || layout_ != layout)) append_blank_cells(text_, *drawn);
+
+  const std::uint32_t rows = viewport.cols == 0 ? 0 : drawable_rows(viewport, layout);
+  const std::uint32_t band_rows = sixel_band_rows(layout.cell_height);
+  std::span<const std::uint8_t> previous = history_.previous();
+  bool palette_chosen = false;
+  // Runs of changed bands go out as one image each, all in one palette chosen
+  // from the whole frame, so that bands meet without seams.
+  const auto send_run = [&](std::uint32_t first_row, std::uint32_t end_row) -> Status {
+    if (!palette_chosen) {
+      frame_rgb_.resize(std::size_t{width} * height * rgb_bytes_per_pixel);
+      for (std::size_t pixel = 0; pixel < std::size_t{width} * height; ++pixel) {
+        std::memcpy(&frame_rgb_[pixel * rgb_bytes_per_pixel], &frame[pixel * rgba_bytes_per_pixel],
+                    rgb_bytes_per_pixel);
+      }
+      if (Status chosen = encoder_.choose_palette(frame_rgb_, width, height); !chosen) {
+        return chosen;
+      }
+      palette_chosen = true;
+    }
+    return append_band(width, viewport, layout, first_row, end_row);
+  };
+  std::optional<std::uint32_t> run_start;
+  for (std::uint32_t first = 0; first < rows; first += band_rows) {
+    const std::uint32_t end = std::min(first + band_rows, rows);
+    const std::uint32_t top = first * layout.cell_height / layout.scale;
+    const std::uint32_t bottom =
+        std::min(divide_rounding_up(std::uint64_t{end} * layout.cell_height, layout.scale), height);
+    const bool changed =
+        everything || pixels_differ(frame, previous, width, PixelRect{0, top, width, bottom - top});
+    if (changed && !run_start) run_start = first;
+    if (!changed && run_start) {
+      if (Status band = send_run(*run_start, first); !band) return band;
+      run_start.reset();
+    }
+  }
+  if (run_start) {
+    if (Status band = send_run(*run_start, rows); !band) return band;
+  }
+  if (text_.size() == empty_size) return Status::success();
+  text_ += synchronized_update_end;
+
+  history_.mark_drawn(viewport);
+  layout_ = layout;
+  Status sent = output.write_all(text_);
+  if (sent) sent = output.flush();
+  if (!sent) {
+    // Some bands may be on screen and some not: send them all next time.
+    history_.forget_pixels();
+    return sent;
+  }
+  history_.remember(frame, viewport, width, height);
+  return Status::success();
+}
+
+Status SixelPresenter::clear(ByteOutput& output) {
+  const std::optional<Viewport> drawn = history_.drawn_area();
+  if (!drawn) return Status::success();
+  text_.clear();
+  append_blank_cells(text_, *drawn);
+  if (Status written = output.write_all(text_); !written) return written;
+  history_.clear();
+  return Status::success();
+}
+
+Status SixelPresenter::append_band(std::uint32_t width, Viewport viewport,
+                                   const SixelLayout& layout, std::uint32_t first_row,
+                                   std::uint32_t end_row) {
+  const std::uint32_t scale = layout.scale;
+  const auto band_width = static_cast<std::uint32_t>(screen_width(viewport, layout));
+  const std::uint32_t top = first_row * layout.cell_height;
+  const std::uint32_t band_height = (end_row - first_row) * layout.cell_height;
+
+  // The band at screen size: each frame pixel repeated scale times across, each
+  // row repeated by copying the row above.
+  const std::size_t row_bytes = std::size_t{band_width} * rgb_bytes_per_pixel;
+  screen_rgb_.resize(row_bytes * band_height);
+  for (std::uint32_t y = 0; y < band_height; ++y) {
+    std::uint8_t* row = screen_rgb_.data() + y * row_bytes;
+    if (y > 0 && (top + y) / scale == (top + y - 1) / scale) {
+      std::memcpy(row, row - row_bytes, row_bytes);
+      continue;
+    }
+    const std::uint8_t* source =
+        frame_rgb_.data() + std::size_t{(top + y) / scale} * width * rgb_bytes_per_pixel;
+    for (std::uint32_t x = 0; x < band_width; ++x) {
+      std::memcpy(row + std::size_t{x} * rgb_bytes_per_pixel,
+                  source + std::size_t{x / scale} * rgb_bytes_per_pixel, rgb_bytes_per_pixel);
+    }
+  }
+
+  append_cursor_position(text_, std::uint32_t{viewport.row} + first_row, viewport.col);
+  return encoder_.encode(screen_rgb_, band_width, band_height, text_);
+}
+
+}  // namespace facetview
