@@ -79,8 +79,9 @@ def _csi_end(data: bytes, start: int) -> Optional[int]:
 
 
 def _numbers(parameters: bytes) -> Optional[Tuple[int, ...]]:
+    """The numbers of a parameter list; empty ones (kitty answers "62;") are left out."""
     try:
-        return tuple(int(part) for part in parameters.split(b";"))
+        return tuple(int(part) for part in parameters.split(b";") if part)
     except ValueError:
         return None
 
