@@ -127,7 +127,10 @@ def parse_replies(data: bytes) -> Replies:
                         cell_size = (numbers[2], numbers[1])
                     index = final + 1
                     continue
-                keystrokes += data[index:final + 1]  # a key such as an arrow
+                # A private marker (? > <) makes it an answer to some other query,
+                # never a key; anything else is a key such as an arrow.
+                if not parameters[:1] in (b"?", b">", b"<"):
+                    keystrokes += data[index:final + 1]
                 index = final + 1
                 continue
         keystrokes.append(0x1B)  # a lone Escape key, or ESC before another key
