@@ -1,104 +1,144 @@
 #include "sixel/encoder.hpp"
 
-#include <sixel.h>
+#include <algorithm>
+#include <array>
+#include <vector>
 
-#include <climits>
-#include <string>
+#include "common/terminal_text.hpp"
 
 namespace facetview {
 
 namespace {
 
-// Colour registers that every sixel terminal is assumed to have.
-constexpr int palette_size = 256;
+// Device control string of a sixel image: P1 = 0 with raster attributes that
+// give the aspect, P2 = 1 so that unset pixels keep what is under them.
+constexpr std::string_view image_start = "\x1bP0;1q";
+constexpr std::string_view image_end = "\x1b\\";
+constexpr std::uint32_t sixel_height = 6;
+constexpr char empty_sixel = '?';  // 0x3F: no pixel of the six set
+// Shortest run worth its "!count" prefix.
+constexpr std::uint32_t shortest_repeat = 4;
 
-Error sixel_error(const char* step, SIXELSTATUS status) {
-  return Error(std::string("sixel encoding failed: ") + step + ": " +
-               sixel_helper_format_error(status));
+std::uint64_t percent(std::uint8_t channel) {
+  return (std::uint64_t{channel} * 100 + 127) / 255;
 }
 
-// libsixel takes int sizes.
-bool fits_int(std::uint32_t width, std::uint32_t height) {
-  return width <= INT_MAX && height <= INT_MAX && width != 0 && height != 0;
-}
+// Collects one colour's sixels left to right as runs of equal characters.
+class RunWriter {
+ public:
+  explicit RunWriter(std::string& out) : out_(out) {}
 
-// RGB pixels of 3 bytes, width x height of them, with sizes libsixel can take.
-bool image_usable(std::span<std::uint8_t> rgb, std::uint32_t width, std::uint32_t height) {
-  return fits_int(width, height) && rgb.size() / 3 / width >= height;
-}
+  void add(char sixel, std::uint32_t count) {
+    if (count == 0) return;
+    if (sixel == current_ && count_ != 0) {
+      count_ += count;
+      return;
+    }
+    flush();
+    current_ = sixel;
+    count_ = count;
+  }
 
-// libsixel hands the encoded text to this callback piece by piece; target
-// points at the string of the image being encoded.
-int append_to_string(char* data, int size, void* target) {
-  (*static_cast<std::string**>(target))->append(data, static_cast<std::size_t>(size));
-  return 0;
-}
+  // Ends the colour's row; empty sixels at its end are left out.
+  void finish() {
+    if (current_ != empty_sixel) flush();
+    count_ = 0;
+  }
+
+ private:
+  void flush() {
+    if (count_ == 0) return;
+    if (count_ >= shortest_repeat) {
+      out_ += '!';
+      append_decimal(out_, count_);
+      out_ += current_;
+    } else {
+      out_.append(count_, current_);
+    }
+    count_ = 0;
+  }
+
+  std::string& out_;
+  char current_ = empty_sixel;
+  std::uint32_t count_ = 0;
+};
+
+// One frame column's part of a sixel row in one colour.
+struct ColumnBits {
+  std::uint32_t column;
+  std::uint8_t bits;
+};
 
 }  // namespace
 
-struct SixelEncoder::Output {
-  sixel_output_t* handle = nullptr;
-  std::string* target = nullptr;  // where the callback appends, set per image
-  ~Output() {
-    if (handle != nullptr) sixel_output_unref(handle);
+void append_sixel_image(std::string& out, const IndexedFrame& frame,
+                        std::span<const PaletteColour> palette, const ScreenBand& band) {
+  out += image_start;
+  out += "\"1;1;";
+  append_decimal(out, band.width);
+  out += ';';
+  append_decimal(out, band.height);
+  for (std::size_t index = 0; index < palette.size(); ++index) {
+    out += '#';
+    append_decimal(out, index);
+    out += ";2;";
+    append_decimal(out, percent(palette[index].r));
+    out += ';';
+    append_decimal(out, percent(palette[index].g));
+    out += ';';
+    append_decimal(out, percent(palette[index].b));
   }
-};
 
-SixelEncoder::SixelEncoder() = default;
-SixelEncoder::~SixelEncoder() = default;
-
-void SixelEncoder::DitherDeleter::operator()(sixel_dither* dither) const {
-  sixel_dither_unref(dither);
-}
-
-Status SixelEncoder::choose_palette(std::span<std::uint8_t> sample, std::uint32_t width,
-                                    std::uint32_t height) {
-  if (!image_usable(sample, width, height)) {
-    return Error("sixel encoding failed: image size out of range");
+  const std::uint32_t scale = std::max<std::uint32_t>(band.scale, 1);
+  if (frame.width == 0 || frame.height == 0 || frame.indices.size() / frame.width < frame.height) {
+    out += image_end;
+    return;
   }
-  sixel_dither_t* raw_dither = nullptr;
-  if (const SIXELSTATUS status = sixel_dither_new(&raw_dither, palette_size, nullptr);
-      SIXEL_FAILED(status)) {
-    return sixel_error("palette", status);
-  }
-  std::unique_ptr<sixel_dither, DitherDeleter> dither(raw_dither);
-  if (const SIXELSTATUS status = sixel_dither_initialize(
-          dither.get(), sample.data(), static_cast<int>(width), static_cast<int>(height),
-          SIXEL_PIXELFORMAT_RGB888, SIXEL_LARGE_NORM, SIXEL_REP_AVERAGE_PIXELS, SIXEL_QUALITY_LOW);
-      SIXEL_FAILED(status)) {
-    return sixel_error("palette", status);
-  }
-  // No error diffusion: the same pixels always give the same sixels, so bands
-  // that did not change need not be sent again.
-  sixel_dither_set_diffusion_type(dither.get(), SIXEL_DIFFUSE_NONE);
-  palette_ = std::move(dither);
-  return Status::success();
-}
-
-Status SixelEncoder::encode(std::span<std::uint8_t> rgb, std::uint32_t width, std::uint32_t height,
-                            std::string& out) {
-  if (!image_usable(rgb, width, height)) {
-    return Error("sixel encoding failed: image size out of range");
-  }
-  if (!palette_) return Error("sixel encoding failed: no palette chosen");
-  if (!output_) {
-    auto output = std::make_unique<Output>();
-    if (const SIXELSTATUS status =
-            sixel_output_new(&output->handle, append_to_string, &output->target, nullptr);
-        SIXEL_FAILED(status)) {
-      output->handle = nullptr;
-      return sixel_error("output", status);
+  const std::uint32_t frame_columns = std::min(frame.width, (band.width + scale - 1) / scale);
+  // Per colour, the columns where it sets any of the six pixels, in order; one
+  // list for every value an index can take.
+  std::vector<std::vector<ColumnBits>> by_colour(SixelPalette::max_colours);
+  std::vector<std::size_t> used;
+  for (std::uint32_t row = 0; row < band.height; row += sixel_height) {
+    const std::uint32_t rows = std::min(sixel_height, band.height - row);
+    std::array<const std::uint8_t*, sixel_height> sources{};
+    for (std::uint32_t line = 0; line < rows; ++line) {
+      // Rows past the frame repeat its last one rather than read beyond it.
+      const std::size_t frame_row =
+          std::min<std::size_t>((band.top + row + line) / scale, frame.height - 1);
+      sources[line] = frame.indices.data() + frame_row * frame.width;
     }
-    output_ = std::move(output);
+    used.clear();
+    for (std::uint32_t column = 0; column < frame_columns; ++column) {
+      for (std::uint32_t line = 0; line < rows; ++line) {
+        const std::uint8_t colour = sources[line][column];
+        std::vector<ColumnBits>& entries = by_colour[colour];
+        if (entries.empty()) used.push_back(colour);
+        if (entries.empty() || entries.back().column != column) entries.push_back({column, 0});
+        entries.back().bits = static_cast<std::uint8_t>(entries.back().bits | (1u << line));
+      }
+    }
+    if (row > 0) out += '-';  // down one sixel row
+    bool first = true;
+    for (const std::size_t colour : used) {
+      if (!first) out += '$';  // back to the row's start for the next colour
+      first = false;
+      out += '#';
+      append_decimal(out, colour);
+      RunWriter runs(out);
+      std::uint32_t x = 0;  // screen column reached
+      for (const ColumnBits& entry : by_colour[colour]) {
+        const std::uint32_t start = entry.column * scale;
+        const std::uint32_t end = std::min(start + scale, band.width);
+        runs.add(empty_sixel, start - x);
+        runs.add(static_cast<char>(empty_sixel + entry.bits), end - start);
+        x = end;
+      }
+      runs.finish();
+      by_colour[colour].clear();
+    }
   }
-  output_->target = &out;
-  if (const SIXELSTATUS status =
-          sixel_encode(rgb.data(), static_cast<int>(width), static_cast<int>(height), 0,
-                       palette_.get(), output_->handle);
-      SIXEL_FAILED(status)) {
-    return sixel_error("encode", status);
-  }
-  return Status::success();
+  out += image_end;
 }
 
 }  // namespace facetview

@@ -1,40 +1,38 @@
-// Palette quantisation and sixel encoding of one RGB image, done by libsixel.
+// Sixel images of a palette-indexed frame, enlarged by a whole scale on the
+// way: each frame pixel becomes scale x scale screen pixels. Written here
+// rather than by libsixel, whose encoder would first need the enlarged image
+// and then costs several times a whole kitty frame.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 
-#include "common/error.hpp"
-
-struct sixel_dither;
+#include "sixel/palette.hpp"
 
 namespace facetview {
 
-class SixelEncoder {
- public:
-  SixelEncoder();
-  ~SixelEncoder();
-  SixelEncoder(const SixelEncoder&) = delete;
-  SixelEncoder& operator=(const SixelEncoder&) = delete;
-
-  // Chooses a palette of at most 256 colours for the images that follow from
-  // sample, width x height RGB pixels of 3 bytes each.
-  Status choose_palette(std::span<std::uint8_t> sample, std::uint32_t width, std::uint32_t height);
-
-  // Appends to out one sixel image (DCS ... ST) of rgb, width x height RGB
-  // pixels, in the chosen palette, which it sends in full. Pixel aspect 1:1.
-  Status encode(std::span<std::uint8_t> rgb, std::uint32_t width, std::uint32_t height,
-                std::string& out);
-
- private:
-  struct Output;
-  struct DitherDeleter {
-    void operator()(sixel_dither* dither) const;
-  };
-  std::unique_ptr<Output> output_;  // created on first use
-  std::unique_ptr<sixel_dither, DitherDeleter> palette_;
+// A frame of palette indices, width x height of them, row-major.
+struct IndexedFrame {
+  std::span<const std::uint8_t> indices;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
 };
+
+// The part of the screen image to encode: screen rows top to top + height,
+// columns 0 to width, where screen pixel (x, y) shows frame pixel
+// (x / scale, y / scale). The caller keeps that inside the frame.
+struct ScreenBand {
+  std::uint32_t scale = 1;
+  std::uint32_t top = 0;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+};
+
+// Appends one sixel image (DCS ... ST) of the band: 1:1 pixel aspect and its
+// size in the raster attributes, the whole palette, then the pixels, six
+// screen rows at a time with repeated columns run-length coded.
+void append_sixel_image(std::string& out, const IndexedFrame& frame,
+                        std::span<const PaletteColour> palette, const ScreenBand& band);
 
 }  // namespace facetview

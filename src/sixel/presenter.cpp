@@ -100,12 +100,11 @@ Status SixelPresenter::present_rgba(ByteOutput& output, std::span<const std::uin
         std::memcpy(&frame_rgb_[pixel * rgb_bytes_per_pixel], &frame[pixel * rgba_bytes_per_pixel],
                     rgb_bytes_per_pixel);
       }
-      if (Status chosen = encoder_.choose_palette(frame_rgb_, width, height); !chosen) {
-        return chosen;
-      }
+      if (Status chosen = palette_.quantise(frame_rgb_, width, height); !chosen) return chosen;
       palette_chosen = true;
     }
-    return append_band(width, viewport, layout, first_row, end_row);
+    append_band(width, height, viewport, layout, first_row, end_row);
+    return Status::success();
   };
   std::optional<std::uint32_t> run_start;
   for (std::uint32_t first = 0; first < rows; first += band_rows) {
@@ -150,34 +149,15 @@ Status SixelPresenter::clear(ByteOutput& output) {
   return Status::success();
 }
 
-Status SixelPresenter::append_band(std::uint32_t width, Viewport viewport,
-                                   const SixelLayout& layout, std::uint32_t first_row,
-                                   std::uint32_t end_row) {
-  const std::uint32_t scale = layout.scale;
-  const auto band_width = static_cast<std::uint32_t>(screen_width(viewport, layout));
-  const std::uint32_t top = first_row * layout.cell_height;
-  const std::uint32_t band_height = (end_row - first_row) * layout.cell_height;
-
-  // The band at screen size: each frame pixel repeated scale times across, each
-  // row repeated by copying the row above.
-  const std::size_t row_bytes = std::size_t{band_width} * rgb_bytes_per_pixel;
-  screen_rgb_.resize(row_bytes * band_height);
-  for (std::uint32_t y = 0; y < band_height; ++y) {
-    std::uint8_t* row = screen_rgb_.data() + y * row_bytes;
-    if (y > 0 && (top + y) / scale == (top + y - 1) / scale) {
-      std::memcpy(row, row - row_bytes, row_bytes);
-      continue;
-    }
-    const std::uint8_t* source =
-        frame_rgb_.data() + std::size_t{(top + y) / scale} * width * rgb_bytes_per_pixel;
-    for (std::uint32_t x = 0; x < band_width; ++x) {
-      std::memcpy(row + std::size_t{x} * rgb_bytes_per_pixel,
-                  source + std::size_t{x / scale} * rgb_bytes_per_pixel, rgb_bytes_per_pixel);
-    }
-  }
-
+void SixelPresenter::append_band(std::uint32_t width, std::uint32_t height, Viewport viewport,
+                                 const SixelLayout& layout, std::uint32_t first_row,
+                                 std::uint32_t end_row) {
   append_cursor_position(text_, std::uint32_t{viewport.row} + first_row, viewport.col);
-  return encoder_.encode(screen_rgb_, band_width, band_height, text_);
+  const ScreenBand band{layout.scale, first_row * layout.cell_height,
+                        static_cast<std::uint32_t>(screen_width(viewport, layout)),
+                        (end_row - first_row) * layout.cell_height};
+  append_sixel_image(text_, IndexedFrame{palette_.indices(), width, height}, palette_.colours(),
+                     band);
 }
 
 }  // namespace facetview

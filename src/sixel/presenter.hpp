@@ -15,6 +15,7 @@
 #include "common/frame_history.hpp"
 #include "common/viewport.hpp"
 #include "sixel/encoder.hpp"
+#include "sixel/palette.hpp"
 
 namespace facetview {
 
@@ -55,16 +56,16 @@ class SixelPresenter {
   void reset() { history_.clear(); }
 
  private:
-  // Appends the image of cell rows first_row to end_row, enlarged from frame_rgb_.
-  Status append_band(std::uint32_t width, Viewport viewport, const SixelLayout& layout,
-                     std::uint32_t first_row, std::uint32_t end_row);
+  // Appends the image of cell rows first_row to end_row, from the frame in the
+  // palette's indices.
+  void append_band(std::uint32_t width, std::uint32_t height, Viewport viewport,
+                   const SixelLayout& layout, std::uint32_t first_row, std::uint32_t end_row);
 
   FrameHistory history_;
   std::optional<SixelLayout> layout_;  // of the remembered frame
-  SixelEncoder encoder_;
-  std::string text_;                      // the frame's text
-  std::vector<std::uint8_t> frame_rgb_;   // the frame without alpha
-  std::vector<std::uint8_t> screen_rgb_;  // a band at screen size
+  SixelPalette palette_;
+  std::string text_;                     // the frame's text
+  std::vector<std::uint8_t> frame_rgb_;  // the frame without alpha
 };
 
 }  // namespace facetview

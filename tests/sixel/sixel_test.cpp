@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "sixel/encoder.hpp"
 #include "sixel/presenter.hpp"
 #include "support/memory_output.hpp"
 
@@ -32,6 +33,29 @@ TEST(SixelFrameSize, ScreenPixelsOverTheScaleRoundedUp) {
         S{{0, 0, 3, 1}, {0, 0, 0, {}}, 0, 0}}) {
     EXPECT_EQ(sixel_frame_width(viewport, layout), width);
     EXPECT_EQ(sixel_frame_height(viewport, layout), height);
+  }
+}
+
+TEST(SixelImage, EnlargedRunLengthCodedAndCroppedToTheBand) {
+  const PaletteColour palette[] = {{255, 0, 0}, {0, 0, 255}};
+  const std::uint8_t indices[] = {0, 1,   // frame row 0
+                                  1, 1,   // 1
+                                  0, 0,   // 2
+                                  1, 0};  // 3
+  const IndexedFrame frame{indices, 2, 4};
+  using I = std::tuple<ScreenBand, std::string_view>;
+  for (const auto& [band, data] : {
+           // Two frame columns doubled, cut after 3 screen columns; rows 0 and 1 of one sixel.
+           I{{2, 0, 3, 2}, "\"1;1;3;2#0;2;100;0;0#1;2;0;0;100#0BB$#1??B"},
+           // Scale 5: runs of 5; screen rows 3 to 8 are frame rows 0, 0, 1, 1, 1, 1.
+           I{{5, 3, 10, 6}, "\"1;1;10;6#0;2;100;0;0#1;2;0;0;100#0!5B$#1!5{!5~"},
+           // Two sixel rows, frame rows 0, 0, 1, 1, 2, 2 and then 3 alone; colours in
+           // the order they first occur.
+           I{{2, 0, 4, 7}, "\"1;1;4;7#0;2;100;0;0#1;2;0;0;100#0rroo$#1KKNN-#1@@$#0??@@"},
+       }) {
+    std::string out;
+    append_sixel_image(out, frame, palette, band);
+    EXPECT_EQ(out, "\x1bP0;1q" + std::string(data) + "\x1b\\");
   }
 }
 
@@ -142,7 +166,9 @@ void expect_screen_shows(const SixelScreen& screen, const std::vector<std::uint8
       // are percentages: a channel may be off by up to 7 + 1.
       if (!seen || std::abs(seen->r - pixel[0]) > 8 || std::abs(seen->g - pixel[1]) > 8 ||
           std::abs(seen->b - pixel[2]) > 8) {
-        if (wrong++ < 6) printf("DBG %u %u seen %d %d %d want %d %d %d\n", x, y, seen ? seen->r : -1, seen ? seen->g : -1, seen ? seen->b : -1, pixel[0], pixel[1], pixel[2]);
+        if (wrong++ < 6)
+          printf("DBG %u %u seen %d %d %d want %d %d %d\n", x, y, seen ? seen->r : -1,
+                 seen ? seen->g : -1, seen ? seen->b : -1, pixel[0], pixel[1], pixel[2]);
       }
     }
   }
