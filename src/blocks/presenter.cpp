@@ -71,26 +71,11 @@ Status BlocksPresenter::present_rgba(ByteOutput& output, std::span<const std::ui
   text_ += attributes_reset;
   text_ += synchronized_update_end;
 
-  history_.mark_drawn(viewport);
-  Status sent = output.write_all(text_);
-  if (sent) sent = output.flush();
-  if (!sent) {
-    // Some of the cells may be on screen and some not: redraw them all next time.
-    history_.forget_pixels();
-    return sent;
-  }
-  history_.remember(frame, viewport, width, height);
-  return Status::success();
+  return history_.send(output, text_, frame, viewport, width, height);
 }
 
 Status BlocksPresenter::clear(ByteOutput& output) {
-  const std::optional<Viewport> drawn = history_.drawn_area();
-  if (!drawn) return Status::success();
-  text_.clear();
-  append_blank_cells(text_, *drawn);
-  if (Status written = output.write_all(text_); !written) return written;
-  history_.clear();
-  return Status::success();
+  return history_.blank_drawn_area(output, text_);
 }
 
 void BlocksPresenter::append_changed_cells(std::span<const std::uint8_t> frame, Viewport viewport,

@@ -5,8 +5,12 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
+#include "common/byte_output.hpp"
+#include "common/error.hpp"
 #include "common/viewport.hpp"
 
 namespace facetview {
@@ -20,6 +24,23 @@ class FrameHistory {
   // The remembered frame; only meaningful while comparable() holds.
   std::span<const std::uint8_t> previous() const { return previous_; }
 
+  // The cells that may still show something of this presenter.
+  std::optional<Viewport> drawn_area() const { return drawn_area_; }
+
+  // Nothing of this presenter is on the screen any more.
+  void clear();
+
+  // Sends a frame's whole text in one write and flushes. The frame is
+  // remembered once it has left; after a failure its pixels are forgotten, so
+  // the next frame is drawn in full, while the viewport stays marked as drawn.
+  Status send(ByteOutput& output, std::string_view text, std::span<const std::uint8_t> frame,
+              Viewport viewport, std::uint32_t width, std::uint32_t height);
+
+  // Blanks the cells drawn over, without flushing, and forgets them; writes
+  // nothing when nothing is drawn. text is scratch space.
+  Status blank_drawn_area(ByteOutput& output, std::string& text);
+
+ private:
   // Records a frame that reached the terminal whole.
   void remember(std::span<const std::uint8_t> frame, Viewport viewport, std::uint32_t width,
                 std::uint32_t height);
@@ -31,13 +52,6 @@ class FrameHistory {
   // Marks something drawn over the viewport, even before it is remembered.
   void mark_drawn(Viewport viewport) { drawn_area_ = viewport; }
 
-  // The cells that may still show something of this presenter.
-  std::optional<Viewport> drawn_area() const { return drawn_area_; }
-
-  // Nothing of this presenter is on the screen any more.
-  void clear();
-
- private:
   std::vector<std::uint8_t> previous_;
   Viewport viewport_;
   std::uint32_t width_ = 0;

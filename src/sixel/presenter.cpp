@@ -126,27 +126,12 @@ Status SixelPresenter::present_rgba(ByteOutput& output, std::span<const std::uin
   if (text_.size() == empty_size) return Status::success();
   text_ += synchronized_update_end;
 
-  history_.mark_drawn(viewport);
   layout_ = layout;
-  Status sent = output.write_all(text_);
-  if (sent) sent = output.flush();
-  if (!sent) {
-    // Some bands may be on screen and some not: send them all next time.
-    history_.forget_pixels();
-    return sent;
-  }
-  history_.remember(frame, viewport, width, height);
-  return Status::success();
+  return history_.send(output, text_, frame, viewport, width, height);
 }
 
 Status SixelPresenter::clear(ByteOutput& output) {
-  const std::optional<Viewport> drawn = history_.drawn_area();
-  if (!drawn) return Status::success();
-  text_.clear();
-  append_blank_cells(text_, *drawn);
-  if (Status written = output.write_all(text_); !written) return written;
-  history_.clear();
-  return Status::success();
+  return history_.blank_drawn_area(output, text_);
 }
 
 void SixelPresenter::append_band(std::uint32_t width, std::uint32_t height, Viewport viewport,
