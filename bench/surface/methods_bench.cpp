@@ -6,6 +6,7 @@
 // slowly turning one. Presentation only; the frames are rendered beforehand.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -76,15 +77,36 @@ void report_bytes(benchmark::State& state, const CountingOutput& output) {
       benchmark::Counter(static_cast<double>(output.written), benchmark::Counter::kAvgIterations);
 }
 
+// Wall time of one whole frame, averaged over rounds.
+double seconds_per_whole_frame(AnyPresenter& presenter, const Views& views, int rounds) {
+  CountingOutput output;
+  const auto start = std::chrono::steady_clock::now();
+  for (int round = 0; round < rounds; ++round) {
+    presenter.forget();
+    if (!presenter.present(output, views.first, views)) return 0;
+  }
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / rounds;
+}
+
+// The counter kitty_time_ratio relates the frame's time to a whole kitty frame
+// of the same view, measured just before it.
 void present_everything_changed(benchmark::State& state, PresentMethod method) {
+  const Views kitty_views(PresentMethod::kitty);
+  AnyPresenter kitty(PresentMethod::kitty);
+  const double kitty_seconds = seconds_per_whole_frame(kitty, kitty_views, 20);
   const Views views(method);
   AnyPresenter presenter(method);
   CountingOutput output;
+  const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) {
     presenter.forget();
     if (!presenter.present(output, views.first, views)) state.SkipWithError("present failed");
   }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   report_bytes(state, output);
+  state.counters["kitty_time_ratio"] =
+      seconds / static_cast<double>(state.iterations()) / kitty_seconds;
 }
 
 // Alternates between the two views, so every frame is one turning step. The
