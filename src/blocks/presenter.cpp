@@ -21,7 +21,7 @@ Error cell_mismatch_error(std::uint32_t width, std::uint32_t height, Viewport vi
 
 Rgb pixel_at(std::span<const std::uint8_t> frame, std::uint32_t width, std::uint32_t x,
              std::uint32_t y) {
-  const std::uint8_t* pixel = frame.data() + (std::size_t{y} * width + x) * rgba_bytes_per_pixel;
+  const std::uint8_t* pixel = frame.data() + (std::size_t{y} * width + x) * bytes_per_pixel;
   return {pixel[0], pixel[1], pixel[2]};
 }
 
@@ -46,11 +46,7 @@ void append_cursor_move(std::string& text, std::optional<std::uint32_t>& cursor_
 
 Status BlocksPresenter::present_rgba(ByteOutput& output, std::span<const std::uint8_t> frame,
                                      std::uint32_t width, std::uint32_t height, Viewport viewport) {
-  if (!rgba_frame_size_matches(frame.size(), width, height)) {
-    return Error("frame of " + std::to_string(frame.size()) +
-                 " bytes does not match framebuffer size " + std::to_string(width) + "x" +
-                 std::to_string(height));
-  }
+  if (Status sized = check_frame_size(frame.size(), width, height); !sized) return sized;
   // A viewport of 0 cells is sized as one of 1 cell, and shows nothing.
   const std::uint32_t cols = std::max<std::uint32_t>(viewport.cols, 1);
   const std::uint32_t rows = std::max<std::uint32_t>(viewport.rows, 1);

@@ -5,9 +5,10 @@
 #include <cstdint>
 #include <span>
 
-namespace facetview {
+#include "common/error.hpp"
+#include "common/rgba.hpp"
 
-inline constexpr std::size_t rgba_bytes_per_pixel = 4;
+namespace facetview {
 
 // A rectangle of pixels within a frame.
 struct PixelRect {
@@ -17,8 +18,9 @@ struct PixelRect {
   std::uint32_t height = 0;
 };
 
-// Whether frame_size is exactly width x height RGBA pixels, without overflow.
-bool rgba_frame_size_matches(std::size_t frame_size, std::uint32_t width, std::uint32_t height);
+// Fails unless frame_size is exactly width x height RGBA pixels, computed
+// without overflow: presenters cut the frame by its width and height.
+Status check_frame_size(std::size_t frame_size, std::uint32_t width, std::uint32_t height);
 
 // Whether the rectangle's pixels differ between frame and previous, both
 // frame_width pixels per row and holding the whole rectangle; compared row by

@@ -30,6 +30,8 @@ Status FrameHistory::send(ByteOutput& output, std::string_view text,
   Status sent = output.write_all(text);
   if (sent) sent = output.flush();
   if (!sent) {
+    // Nothing of the frame may wait in the output for the next one.
+    output.discard();
     forget_pixels();
     return sent;
   }
@@ -41,7 +43,12 @@ Status FrameHistory::blank_drawn_area(ByteOutput& output, std::string& text) {
   if (!drawn_area_) return Status::success();
   text.clear();
   append_blank_cells(text, *drawn_area_);
-  if (Status written = output.write_all(text); !written) return written;
+  if (Status written = output.write_all(text); !written) {
+    // The cells may or may not be blank: draw the next frame whole, and blank
+    // them again at the next clear.
+    forget_pixels();
+    return written;
+  }
   clear();
   return Status::success();
 }

@@ -36,8 +36,9 @@ class FrameHistory {
   Status send(ByteOutput& output, std::string_view text, std::span<const std::uint8_t> frame,
               Viewport viewport, std::uint32_t width, std::uint32_t height);
 
-  // Blanks the cells drawn over, without flushing, and forgets them; writes
-  // nothing when nothing is drawn. text is scratch space.
+  // Blanks the cells drawn over, without flushing, and forgets them (after a
+  // failed write only their pixels); writes nothing when nothing is drawn.
+  // text is scratch space.
   Status blank_drawn_area(ByteOutput& output, std::string& text);
 
  private:

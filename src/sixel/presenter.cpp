@@ -65,11 +65,7 @@ std::uint32_t sixel_band_rows(std::uint32_t cell_height) {
 Status SixelPresenter::present_rgba(ByteOutput& output, std::span<const std::uint8_t> frame,
                                     std::uint32_t width, std::uint32_t height, Viewport viewport,
                                     const SixelLayout& layout) {
-  if (!rgba_frame_size_matches(frame.size(), width, height)) {
-    return Error("frame of " + std::to_string(frame.size()) +
-                 " bytes does not match framebuffer size " + std::to_string(width) + "x" +
-                 std::to_string(height));
-  }
+  if (Status sized = check_frame_size(frame.size(), width, height); !sized) return sized;
   if (!layout_usable(viewport, layout) || width != sixel_frame_width(viewport, layout) ||
       height != sixel_frame_height(viewport, layout)) {
     return Error("framebuffer size " + std::to_string(width) + "x" + std::to_string(height) +
@@ -97,7 +93,7 @@ Status SixelPresenter::present_rgba(ByteOutput& output, std::span<const std::uin
     if (!palette_chosen) {
       frame_rgb_.resize(std::size_t{width} * height * rgb_bytes_per_pixel);
       for (std::size_t pixel = 0; pixel < std::size_t{width} * height; ++pixel) {
-        std::memcpy(&frame_rgb_[pixel * rgb_bytes_per_pixel], &frame[pixel * rgba_bytes_per_pixel],
+        std::memcpy(&frame_rgb_[pixel * rgb_bytes_per_pixel], &frame[pixel * bytes_per_pixel],
                     rgb_bytes_per_pixel);
       }
       if (Status chosen = palette_.quantise(frame_rgb_, width, height); !chosen) return chosen;

@@ -7,8 +7,6 @@
 namespace facetview {
 namespace {
 
-// 2^-23, the 32-bit float machine epsilon: shorter cross products carry no direction.
-constexpr float kDegenerateLength = 1.1920929e-7f;
 // Stored normals shorter than this are treated as absent.
 constexpr float kMinCandidateLength = 0.0001f;
 
@@ -28,7 +26,7 @@ Vec3 computed_normal(Vec3 a, Vec3 b, Vec3 c) {
   const Vec3 n{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x};
   const float length = std::sqrt(n.z * n.z + (n.x * n.x + n.y * n.y));
   // Written so that a NaN length also gives the zero normal.
-  if (length > kDegenerateLength) return n / length;
+  if (length > shortest_direction_length) return n / length;
   return {};
 }
 
@@ -77,7 +75,7 @@ Mesh Mesh::normalized() const {
   const Vec3 centre{(low.x + high.x) * 0.5f, (low.y + high.y) * 0.5f, (low.z + high.z) * 0.5f};
   const Vec3 size = high - low;
   const float extent = std::fmax(std::fmax(size.x, size.y), size.z);
-  const float scale = extent > kDegenerateLength ? 2.0f / extent : 1.0f;
+  const float scale = extent > shortest_direction_length ? 2.0f / extent : 1.0f;
 
   Mesh result;
   result.name = name;

@@ -17,6 +17,9 @@ namespace {
 constexpr std::size_t kMaxReadChunk = 0x7ffff000;
 // Buffer growth for files whose size is not known in advance (pipes, /proc).
 constexpr std::size_t kMinGrowth = 64 * 1024;
+// Bytes read between two checks for signals: a source that never ends and
+// never blocks, such as /dev/zero, gets no EINTR to stop it.
+constexpr std::size_t kBytesBetweenSignalChecks = 4 << 20;
 
 class FileDescriptor {
  public:
@@ -37,6 +40,7 @@ Result<std::string> read_all(const FileDescriptor& file, Interruption& interrupt
   // One byte beyond the known size, so that the end shows up without growing.
   std::string content(sized ? static_cast<std::size_t>(status.st_size) + 1 : kMinGrowth, '\0');
   std::size_t used = 0;
+  std::size_t next_signal_check = kBytesBetweenSignalChecks;
   while (true) {
     if (used == content.size()) content.resize(std::max(content.size() * 2, kMinGrowth));
     const std::size_t wanted = std::min(content.size() - used, kMaxReadChunk);
@@ -48,6 +52,10 @@ Result<std::string> read_all(const FileDescriptor& file, Interruption& interrupt
     }
     if (got == 0) break;
     used += static_cast<std::size_t>(got);
+    if (used >= next_signal_check) {
+      if (Status go_on = interruption.check(); !go_on) return std::move(go_on).error();
+      next_signal_check = used + kBytesBetweenSignalChecks;
+    }
   }
   content.resize(used);
   return content;
@@ -57,8 +65,12 @@ Result<std::string> read_all(const FileDescriptor& file, Interruption& interrupt
 
 Result<std::string> read_whole_file(const std::filesystem::path& path, Interruption& interruption) {
   if (path.native().find('\0') != std::string::npos) return Error("path contains a NUL byte");
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return os_error(errno);
+  // Opening a FIFO waits for a writer; a signal may end the wait.
+  int fd = -1;
+  while ((fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC)) < 0) {
+    if (errno != EINTR) return os_error(errno);
+    if (Status go_on = interruption.check(); !go_on) return std::move(go_on).error();
+  }
   const FileDescriptor file(fd);
   try {
     return read_all(file, interruption);

@@ -74,11 +74,8 @@ Status TerminalSurface::clear(ByteOutput& output) {
       [&](auto& presenter) -> Status {
         using Kind = std::decay_t<decltype(presenter)>;
         if constexpr (std::is_same_v<Kind, Presenter>) {
-          if (Status written = output.write_all(Presenter::delete_all_sequence); !written) {
-            return written;
-          }
           presenter.reset();
-          return Status::success();
+          return output.write_all(Presenter::delete_all_sequence);
         } else {
           return presenter.clear(output);
         }

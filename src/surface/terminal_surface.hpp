@@ -65,8 +65,8 @@ class TerminalSurface {
                                             const Camera& camera, Viewport viewport);
 
   // Removes what the surface showed (kitty: every image; otherwise the cells
-  // drawn over are blanked) and forgets it, so the next frame is sent whole.
-  // Writes without flushing; on a failed write the surface keeps its state.
+  // drawn over are blanked) and forgets it, so the next frame is sent whole,
+  // also when the write fails. Writes without flushing.
   Status clear(ByteOutput& output);
 
   // Forgets what was shown without writing anything.
