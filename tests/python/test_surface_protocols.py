@@ -50,10 +50,11 @@ def test_sixel_takes_the_cell_size_given():
             Surface(protocol="sixel", cell_size=bad)
 
 
-def test_auto_without_a_terminal_chooses_blocks():
-    # Standard output is captured by pytest, so nothing is asked.
+def test_auto_without_a_terminal_keeps_kitty():
+    # Standard output is captured by pytest, so nothing is asked, and a file gets
+    # what it always got.
     assert not f.terminal_capabilities().probed
-    assert Surface(protocol="auto").protocol == "blocks"
+    assert Surface(protocol="auto").protocol == "kitty"
 
 
 def test_blocks_draw_the_cells_and_clear_blanks_them(capfdbinary):

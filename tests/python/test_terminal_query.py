@@ -81,11 +81,12 @@ def test_true_colour_from_the_environment(environ, true_colour):
     assert q.environment_true_colour(environ) is true_colour
 
 
-def test_no_probe_unless_both_ends_are_terminals(monkeypatch):
-    monkeypatch.setattr(os, "isatty", lambda fd: fd == 0)
+@pytest.mark.parametrize("terminals, method", [({0}, "kitty"), ({1}, "blocks"), (set(), "kitty")])
+def test_no_probe_unless_both_ends_are_terminals(monkeypatch, terminals, method):
+    monkeypatch.setattr(os, "isatty", lambda fd: fd in terminals)
     found = q.detect({"COLORTERM": "truecolor", "TMUX": "/tmp/tmux-0/default,1,0"})
-    assert (found.method, found.probed, found.true_colour, found.in_tmux) == ("blocks", False, True, True)
-    assert "method: blocks" in found.describe() and "not asked" in found.describe()
+    assert (found.method, found.probed, found.true_colour, found.in_tmux) == (method, False, True, True)
+    assert f"method: {method}" in found.describe() and "not asked" in found.describe()
 
 
 @pytest.fixture

@@ -254,7 +254,10 @@ def detect(environ: Optional[Mapping[str, str]] = None, timeout: float = TIMEOUT
     true_colour = environment_true_colour(environ)
     in_tmux = bool(environ.get("TMUX"))
     if not (os.isatty(0) and os.isatty(1)):
-        return Capabilities("blocks", False, False, False, False, true_colour, None, in_tmux)
+        # Unasked, a terminal gets text that any terminal shows; a file or a pipe
+        # gets the kitty commands it always got.
+        method = "blocks" if os.isatty(1) else "kitty"
+        return Capabilities(method, False, False, False, False, true_colour, None, in_tmux)
     cell_size = window_cell_size(1)
     # tmux swallows graphics commands (or shows them as the pane title): never raw.
     queries = (b"" if in_tmux else KITTY_QUERY) + (b"" if cell_size else CELL_SIZE_QUERY)
