@@ -120,3 +120,32 @@ def test_exchange_reads_to_the_sentinel_and_restores_the_modes(pty_terminal, ans
     if complete:
         assert (replies.kitty_graphics, replies.cell_size, replies.keystrokes) == (True, (7, 17), b"x")
     assert termios.tcgetattr(program_end) == modes
+
+
+@pytest.mark.parametrize("environ, answer, cell_size, asked, method", [
+    # kitty answers OK; the window knows its pixels, so the cell size is not asked.
+    ({}, KITTY_OK + DA1_KITTY, (8, 16), q.KITTY_QUERY + q.DEVICE_ATTRIBUTES_QUERY, "kitty"),
+    # Inside tmux no graphics command goes out raw, and a kitty answer from further out does not count.
+    ({"TMUX": "x"}, KITTY_OK + DA1_TMUX, None, q.CELL_SIZE_QUERY + q.DEVICE_ATTRIBUTES_QUERY, "blocks"),
+    ({}, CELL_SIZE + DA1_XTERM_VT340, None, q.KITTY_QUERY + q.CELL_SIZE_QUERY + q.DEVICE_ATTRIBUTES_QUERY, "sixel"),
+    # A tty that fails is a terminal that does not answer.
+    ({}, OSError, None, q.KITTY_QUERY + q.CELL_SIZE_QUERY + q.DEVICE_ATTRIBUTES_QUERY, "blocks"),
+])
+def test_detection_asks_once_and_chooses(monkeypatch, pty_terminal, environ, answer, cell_size, asked, method):
+    program_end, _ = pty_terminal
+    sent = []
+
+    def exchange(fd, queries, timeout):
+        sent.append(queries)
+        if answer is OSError:
+            raise OSError("input/output error")
+        return q.parse_replies(answer)
+
+    monkeypatch.setattr(os, "isatty", lambda fd: True)
+    monkeypatch.setattr(os, "open", lambda path, flags: os.dup(program_end))
+    monkeypatch.setattr(q, "window_cell_size", lambda fd: cell_size)
+    monkeypatch.setattr(q, "exchange", exchange)
+    found = q.detect(environ)
+    assert sent == [asked]
+    assert (found.method, found.probed, found.answered) == (method, True, answer is not OSError)
+    assert found.cell_size == (cell_size or ((7, 17) if answer is not OSError and CELL_SIZE in answer else None))

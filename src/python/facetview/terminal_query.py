@@ -267,6 +267,8 @@ def detect(environ: Optional[Mapping[str, str]] = None, timeout: float = TIMEOUT
         return Capabilities("blocks", False, False, False, False, true_colour, cell_size, in_tmux)
     try:
         replies = exchange(fd, queries + DEVICE_ATTRIBUTES_QUERY, timeout)
+    except OSError:
+        replies = Replies()  # a terminal that cannot be asked is one that does not answer
     finally:
         os.close(fd)
     kitty = bool(replies.kitty_graphics) and not in_tmux
