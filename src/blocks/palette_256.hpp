@@ -4,14 +4,9 @@
 
 #include <cstdint>
 
-namespace facetview {
+#include "common/rgba.hpp"
 
-struct Rgb {
-  std::uint8_t r = 0;
-  std::uint8_t g = 0;
-  std::uint8_t b = 0;
-  friend bool operator==(const Rgb&, const Rgb&) = default;
-};
+namespace facetview {
 
 // The nearer, by squared distance, of the cube's and the grey ramp's nearest
 // entries. The 16 system colours are left out: terminals choose them freely.

@@ -71,8 +71,8 @@ struct ColumnBits {
 
 }  // namespace
 
-void append_sixel_image(std::string& out, const IndexedFrame& frame,
-                        std::span<const PaletteColour> palette, const ScreenBand& band) {
+void append_sixel_image(std::string& out, const IndexedFrame& frame, std::span<const Rgb> palette,
+                        const ScreenBand& band) {
   out += image_start;
   out += "\"1;1;";
   append_decimal(out, band.width);

@@ -32,7 +32,7 @@ struct ScreenBand {
 // Appends one sixel image (DCS ... ST) of the band: 1:1 pixel aspect and its
 // size in the raster attributes, the whole palette, then the pixels, six
 // screen rows at a time with repeated columns run-length coded.
-void append_sixel_image(std::string& out, const IndexedFrame& frame,
-                        std::span<const PaletteColour> palette, const ScreenBand& band);
+void append_sixel_image(std::string& out, const IndexedFrame& frame, std::span<const Rgb> palette,
+                        const ScreenBand& band);
 
 }  // namespace facetview

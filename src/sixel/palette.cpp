@@ -24,14 +24,14 @@ Error palette_error(SIXELSTATUS status) {
 
 constexpr int dropped_bits = 8 - cache_bits;
 
-int cache_key(PaletteColour colour) {
+int cache_key(Rgb colour) {
   return (colour.r >> dropped_bits) << (2 * cache_bits) | (colour.g >> dropped_bits) << cache_bits |
          (colour.b >> dropped_bits);
 }
 
 // The middle of the colours that share a key: the one its nearest palette
 // colour is chosen for, so that the mapping depends on the palette alone.
-PaletteColour key_centre(int key) {
+Rgb key_centre(int key) {
   constexpr int mask = (1 << cache_bits) - 1;
   constexpr int half_step = 1 << (dropped_bits - 1);
   return {static_cast<std::uint8_t>(((key >> (2 * cache_bits)) << dropped_bits) + half_step),
@@ -84,7 +84,7 @@ Status SixelPalette::quantise(std::span<std::uint8_t> rgb, std::uint32_t width,
   return Status::success();
 }
 
-std::uint8_t SixelPalette::nearest(PaletteColour colour) const {
+std::uint8_t SixelPalette::nearest(Rgb colour) const {
   std::size_t best = 0;
   int best_distance = INT_MAX;
   for (std::size_t index = 0; index < colours_.size(); ++index) {

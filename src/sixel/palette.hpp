@@ -8,14 +8,9 @@
 #include <vector>
 
 #include "common/error.hpp"
+#include "common/rgba.hpp"
 
 namespace facetview {
-
-struct PaletteColour {
-  std::uint8_t r = 0;
-  std::uint8_t g = 0;
-  std::uint8_t b = 0;
-};
 
 class SixelPalette {
  public:
@@ -26,13 +21,13 @@ class SixelPalette {
   // every pixel to one of them; indices() then holds width x height entries.
   Status quantise(std::span<std::uint8_t> rgb, std::uint32_t width, std::uint32_t height);
 
-  std::span<const PaletteColour> colours() const { return colours_; }
+  std::span<const Rgb> colours() const { return colours_; }
   std::span<const std::uint8_t> indices() const { return indices_; }
 
  private:
-  std::uint8_t nearest(PaletteColour colour) const;
+  std::uint8_t nearest(Rgb colour) const;
 
-  std::vector<PaletteColour> colours_;
+  std::vector<Rgb> colours_;
   std::vector<std::uint8_t> indices_;
   // The nearest colour of each 5-bit-per-channel colour seen this frame, or -1.
   std::vector<std::int16_t> nearest_cache_;

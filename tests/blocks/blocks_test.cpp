@@ -72,7 +72,7 @@ TEST(BlocksPresenter, ChangedCellsOnlyWithShortMovesAndColourChanges) {
                             std::string(end));
 }
 
-TEST(BlocksPresenter, PaletteColoursWhereTrueColourIsMissing) {
+TEST(BlocksPresenter, RgbsWhereTrueColourIsMissing) {
   BlocksPresenter presenter(ColourDepth::palette_256);
   MemoryOutput out;
   ASSERT_TRUE(presenter.present_rgba(out, frame_of({red, blue}), 1, 2, Viewport{0, 0, 1, 1}));

@@ -37,7 +37,7 @@ TEST(SixelFrameSize, ScreenPixelsOverTheScaleRoundedUp) {
 }
 
 TEST(SixelImage, EnlargedRunLengthCodedAndCroppedToTheBand) {
-  const PaletteColour palette[] = {{255, 0, 0}, {0, 0, 255}};
+  const Rgb palette[] = {{255, 0, 0}, {0, 0, 255}};
   const std::uint8_t indices[] = {0, 1,   // frame row 0
                                   1, 1,   // 1
                                   0, 0,   // 2
@@ -58,11 +58,6 @@ TEST(SixelImage, EnlargedRunLengthCodedAndCroppedToTheBand) {
     EXPECT_EQ(out, "\x1bP0;1q" + std::string(data) + "\x1b\\");
   }
 }
-
-struct Rgb8 {
-  std::uint8_t r, g, b;
-  friend bool operator==(const Rgb8&, const Rgb8&) = default;
-};
 
 // The terminal's pixels as the presenter's output paints them: each image is
 // decoded (by libsixel's decoder) and drawn at the cell of the cursor position
@@ -103,7 +98,7 @@ class SixelScreen {
     return images;
   }
 
-  std::optional<Rgb8> at(std::uint32_t x, std::uint32_t y) const {
+  std::optional<Rgb> at(std::uint32_t x, std::uint32_t y) const {
     return pixels_.at(std::size_t{y} * width_ + x);
   }
 
@@ -124,7 +119,7 @@ class SixelScreen {
         const unsigned char* entry = palette + 3 * indices[y * width + x];
         const std::size_t target =
             (std::size_t{row} * cell_height_ + y) * width_ + col * cell_width_ + x;
-        pixels_.at(target) = Rgb8{entry[0], entry[1], entry[2]};
+        pixels_.at(target) = Rgb{entry[0], entry[1], entry[2]};
       }
     }
     std::free(indices);
@@ -132,18 +127,18 @@ class SixelScreen {
   }
 
   std::uint32_t width_, cell_width_, cell_height_;
-  std::vector<std::optional<Rgb8>> pixels_;
+  std::vector<std::optional<Rgb>> pixels_;
 };
 
 // A frame of stripes 3 pixels wide in colours from a small set, each colour
 // covering many pixels of every band: libsixel merges colours of only a few
 // pixels into their neighbours.
 std::vector<std::uint8_t> striped_frame(std::uint32_t width, std::uint32_t height, unsigned seed) {
-  const Rgb8 colours[] = {
+  const Rgb colours[] = {
       {200, 30, 30}, {30, 200, 30}, {30, 30, 200}, {240, 240, 240}, {10, 10, 10}};
   std::mt19937 random(seed);
-  std::vector<Rgb8> stripes(width / 3 + 1);
-  for (Rgb8& stripe : stripes) stripe = colours[random() % 5];
+  std::vector<Rgb> stripes(width / 3 + 1);
+  for (Rgb& stripe : stripes) stripe = colours[random() % 5];
   std::vector<std::uint8_t> frame;
   for (std::uint32_t y = 0; y < height; ++y) {
     for (std::uint32_t x = 0; x < width; ++x) {
@@ -161,7 +156,7 @@ void expect_screen_shows(const SixelScreen& screen, const std::vector<std::uint8
     for (std::uint32_t x = 0; x < screen_width; ++x) {
       const std::uint8_t* pixel =
           &frame[(std::size_t{y / layout.scale} * frame_width + x / layout.scale) * 4];
-      const std::optional<Rgb8> seen = screen.at(x, y);
+      const std::optional<Rgb> seen = screen.at(x, y);
       // libsixel builds its palette from 5 bits per channel, and sixel colours
       // are percentages: a channel may be off by up to 7 + 1.
       if (!seen || std::abs(seen->r - pixel[0]) > 8 || std::abs(seen->g - pixel[1]) > 8 ||
