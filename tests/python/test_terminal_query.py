@@ -142,6 +142,7 @@ def test_detection_asks_once_and_chooses(monkeypatch, pty_terminal, environ, ans
         return q.parse_replies(answer)
 
     monkeypatch.setattr(os, "isatty", lambda fd: True)
+    monkeypatch.setattr(os, "ttyname", lambda fd: "/dev/pts/x")
     monkeypatch.setattr(os, "open", lambda path, flags: os.dup(program_end))
     monkeypatch.setattr(q, "window_cell_size", lambda fd: cell_size)
     monkeypatch.setattr(q, "exchange", exchange)

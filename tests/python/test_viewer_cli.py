@@ -58,7 +58,7 @@ def test_bad_input_gets_one_line_and_its_status(tmp_path, monkeypatch, capfd, ar
 
 
 @pytest.mark.parametrize("name, size, status_line", [
-    (None, "60x6", b"\x1b[6;1Hdemo hull | 12 triangles | medium"),
+    (None, "60x6", b"\x1b[6;1Hdemo hull | 12 triangles | medium | kitty graphics"),
     # The status line fits the row: no control sequence from a file reaches the terminal,
     # wide characters take two cells and combining accents none.
     ("a\x1b[2Jb", "14x3", b"\x1b[3;1Ha?[2Jb | 1 tr"),

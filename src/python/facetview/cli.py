@@ -17,6 +17,7 @@ from .models import ModelError, open_model
 from .orientation import UP_AXES
 from .signals import DeferredSignals, Terminated, ending_signals_raise
 from .terminal import TerminalSession, terminal_size
+from .terminal_query import Capabilities, terminal_capabilities
 from .viewer import Pose, Viewer
 
 PROGRAM = "facetview"
@@ -30,6 +31,7 @@ MAX_HOLD = 86400.0
 EXIT_FAILURE = 1
 EXIT_USAGE = 2
 EXIT_INTERRUPTED = 128 + signal.SIGINT
+PROTOCOLS = ("auto", "kitty", "sixel", "blocks")
 
 class CommandError(Exception):
     """A failure reported in one line after the program name, with an exit status."""
@@ -88,8 +90,8 @@ def build_parser() -> ArgumentParser:
     default = Pose()
     parser = ArgumentParser(
         prog=PROGRAM,
-        description="Show a 3D model (binary or ASCII STL) spinning in a terminal that "
-        "speaks the kitty graphics protocol.",
+        description="Show a 3D model (binary or ASCII STL) spinning in the terminal: with kitty "
+        "graphics, sixel images or half-block characters, whichever the terminal shows best.",
         epilog="Keys: arrows or h/j/k/l turn the model (or drag it with the mouse), + and - zoom (or "
         "the wheel), f/s/t look from the front, right side or top (F/S/T from the opposite side), "
         "1/2/3 pick low/medium/high quality, space pauses the turntable, r resets the camera, "
@@ -109,6 +111,11 @@ def build_parser() -> ArgumentParser:
                         help="frames per second to aim for (default: %(default)g)")
     parser.add_argument("--quality", default="medium", metavar="{low,medium,high}",
                         help="pixels per cell (default: %(default)s)")
+    parser.add_argument("--protocol", choices=PROTOCOLS, default="auto", metavar="{auto,kitty,sixel,blocks}",
+                        help="how to draw: kitty graphics, sixel images or half-block cells; auto asks "
+                        "the terminal and takes the first it shows, in that order (default: auto)")
+    parser.add_argument("--detect", action="store_true",
+                        help="print what the terminal answered and the method auto picks, then exit")
     parser.add_argument("--no-spin", dest="spin", action="store_false",
                         help="start with the turntable paused, so the camera holds still")
     for name in ("pitch", "yaw", "roll"):
@@ -144,15 +151,24 @@ def parse_arguments(argv: Optional[List[str]]) -> argparse.Namespace:
     return build_parser().parse_args(joined)
 
 
-def make_surface(quality: str):
+def make_surface(quality: str, protocol: str, capabilities: Optional[Capabilities]):
+    """A surface drawing with protocol, or for "auto" with what detection chose."""
+    if capabilities is not None:
+        protocol = capabilities.method
+    cell_size = capabilities.cell_size if capabilities is not None else None
     try:
-        return native.Surface(quality)
+        return native.Surface(quality, protocol=protocol, cell_size=cell_size)
     except ValueError as error:
         raise UsageError(str(error)) from None
 
 
 def run(args: argparse.Namespace) -> None:
-    surface = make_surface(args.quality)
+    if args.detect:
+        print(terminal_capabilities().describe())
+        return
+    # Asked once, before the screen is taken over: the answers must not reach the viewer as keys.
+    capabilities = terminal_capabilities() if args.protocol == "auto" else None
+    surface = make_surface(args.quality, args.protocol, capabilities)
     if args.size is None and not os.isatty(1):
         raise UsageError("standard output is not a terminal; use --size COLSxROWS to draw anyway")
     try:
@@ -171,6 +187,8 @@ def run(args: argparse.Namespace) -> None:
             TerminalSession(out_fd=1, in_fd=in_fd, mouse=True) as session:
         viewer = Viewer(surface, model, session, current_size, quality=args.quality,
                         start=start, fps=args.fps, spin=args.spin, signals=signals)
+        if capabilities is not None and in_fd is not None:
+            viewer.take_input(capabilities.keystrokes)  # typed while the terminal was asked
         with out_of_memory_said(current_size()):
             viewer.run(frame_limit=args.frames, hold=args.hold)
 

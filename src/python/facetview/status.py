@@ -6,6 +6,8 @@ import unicodedata
 from typing import Optional
 
 SEPARATOR = " | "
+# How the status line names each way of drawing.
+METHOD_NAMES = {"kitty": "kitty graphics", "sixel": "sixel", "blocks": "half-blocks"}
 HELP_GAP = "   "
 
 
@@ -35,6 +37,7 @@ def status_line(
     name: str,
     triangles: int,
     quality: str,
+    method: Optional[str] = None,
     paused: bool = False,
     fps: Optional[float] = None,
     help_text: Optional[str] = None,
@@ -45,6 +48,8 @@ def status_line(
     fits whole, and the rest is cut to the width.
     """
     fields = [printable(name), f"{triangles} triangles", quality]
+    if method is not None:
+        fields.append(METHOD_NAMES.get(method, method))
     if paused:
         fields.append("paused")
     elif fps is not None:

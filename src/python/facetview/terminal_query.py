@@ -249,7 +249,7 @@ def exchange(fd: int, queries: bytes, timeout: float) -> Replies:
 
 
 def detect(environ: Optional[Mapping[str, str]] = None, timeout: float = TIMEOUT_SECONDS) -> Capabilities:
-    """Asks the controlling terminal, when standard input and output are terminals."""
+    """Asks the terminal, when standard input and output are terminals."""
     environ = os.environ if environ is None else environ
     true_colour = environment_true_colour(environ)
     in_tmux = bool(environ.get("TMUX"))
@@ -262,7 +262,10 @@ def detect(environ: Optional[Mapping[str, str]] = None, timeout: float = TIMEOUT
     # tmux swallows graphics commands (or shows them as the pane title): never raw.
     queries = (b"" if in_tmux else KITTY_QUERY) + (b"" if cell_size else CELL_SIZE_QUERY)
     try:
-        fd = os.open("/dev/tty", os.O_RDWR | os.O_NOCTTY)
+        # The terminal of standard input, opened afresh for reading and writing:
+        # the controlling terminal in a shell, and the right one also where the
+        # program was given another.
+        fd = os.open(os.ttyname(0), os.O_RDWR | os.O_NOCTTY)
     except OSError:
         return Capabilities("blocks", False, False, False, False, true_colour, cell_size, in_tmux)
     try:
