@@ -15,6 +15,9 @@ inline constexpr std::string_view synchronized_update_begin = "\x1b[?2026h";
 inline constexpr std::string_view synchronized_update_end = "\x1b[?2026l";
 // Back to the default colours and attributes.
 inline constexpr std::string_view attributes_reset = "\x1b[0m";
+// Line wrapping at the right edge (DECAWM), on by default.
+inline constexpr std::string_view autowrap_off = "\x1b[?7l";
+inline constexpr std::string_view autowrap_on = "\x1b[?7h";
 
 // Appends value in decimal.
 void append_decimal(std::string& text, std::uint64_t value);
@@ -24,6 +27,7 @@ void append_cursor_position(std::string& text, std::uint32_t row, std::uint32_t 
 
 // Overwrites every cell of the viewport with a space in the default colours:
 // erase commands leave sixel pixels behind in some terminals, spaces do not.
+// Line wrapping is off meanwhile and on again after.
 void append_blank_cells(std::string& text, Viewport viewport);
 
 }  // namespace facetview

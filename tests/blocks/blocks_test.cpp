@@ -132,11 +132,12 @@ TEST(BlocksPresenter, NewViewportBlanksTheOldOneAndClearBlanksTheLast) {
   out.take();
   ASSERT_TRUE(
       presenter.present_rgba(out, frame_of({red, red, red, red}), 2, 2, Viewport{4, 3, 2, 1}));
-  EXPECT_EQ(out.take(), std::string(begin) + "\x1b[0m\x1b[1;1H \x1b[4;5H\x1b[48;2;255;0;0m  " +
+  EXPECT_EQ(out.take(), std::string(begin) +
+                            "\x1b[?7l\x1b[0m\x1b[1;1H \x1b[?7h\x1b[4;5H\x1b[48;2;255;0;0m  " +
                             std::string(end));
   const int flushes = out.flushes;
   ASSERT_TRUE(presenter.clear(out));
-  EXPECT_EQ(out.take(), "\x1b[0m\x1b[4;5H  ");
+  EXPECT_EQ(out.take(), "\x1b[?7l\x1b[0m\x1b[4;5H  \x1b[?7h");
   EXPECT_EQ(out.flushes, flushes);
   ASSERT_TRUE(presenter.clear(out));  // nothing shown any more
   EXPECT_EQ(out.bytes, "");

@@ -8,7 +8,7 @@ import facetview as f
 from facetview import Camera, Mesh, Surface, Viewport
 
 VIEWPORT = Viewport(2, 1, 12, 5)
-BLANK_CELLS = b"\x1b[0m" + b"".join(b"\x1b[%d;3H" % row + b" " * 12 for row in range(2, 7))
+BLANK_CELLS = b"\x1b[?7l\x1b[0m" + b"".join(b"\x1b[%d;3H" % row + b" " * 12 for row in range(2, 7)) + b"\x1b[?7h"
 
 
 @pytest.mark.parametrize("bad, exception, message", [

@@ -236,7 +236,7 @@ TEST(SixelPresenter, FailedOutputSendsEverythingNextTimeAndClearBlanksTheCells) 
   EXPECT_EQ(out.take(), whole);
 
   ASSERT_TRUE(presenter.clear(out));
-  EXPECT_EQ(out.take(), "\x1b[0m\x1b[3;2H  \x1b[4;2H  ");
+  EXPECT_EQ(out.take(), "\x1b[?7l\x1b[0m\x1b[3;2H  \x1b[4;2H  \x1b[?7h");
   ASSERT_TRUE(presenter.clear(out));
   EXPECT_EQ(out.bytes, "");
 }

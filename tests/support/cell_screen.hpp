@@ -76,7 +76,7 @@ class CellScreen {
 
   void csi(std::string_view parameters, char command) {
     if (command == 'h' || command == 'l') {
-      if (parameters != "?2026") throw std::runtime_error("unexpected mode");
+      if (parameters != "?2026" && parameters != "?7") throw std::runtime_error("unexpected mode");
       return;
     }
     const std::vector<int> values = numbers(parameters);

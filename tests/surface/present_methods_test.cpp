@@ -77,8 +77,8 @@ TEST_P(EveryMethod, RendersAtItsFrameSizeAndClearsWhatItShowed) {
 
   ASSERT_TRUE(surface.clear(out));
   const std::string blank =
-      "\x1b[0m\x1b[3;2H            \x1b[4;2H            \x1b[5;2H            "
-      "\x1b[6;2H            \x1b[7;2H            ";
+      "\x1b[?7l\x1b[0m\x1b[3;2H            \x1b[4;2H            \x1b[5;2H            "
+      "\x1b[6;2H            \x1b[7;2H            \x1b[?7h";
   EXPECT_EQ(out.take(), GetParam() == M::kitty ? "\x1b_Ga=d,d=A,q=2\x1b\\" : blank);
   EXPECT_EQ(out.flushes, 1);
   // Afterwards the whole frame goes out again.
