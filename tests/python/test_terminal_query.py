@@ -2,6 +2,7 @@
 the exchange with a terminal on a pseudo-terminal."""
 
 import os
+import random
 import termios
 import threading
 
@@ -150,3 +151,17 @@ def test_detection_asks_once_and_chooses(monkeypatch, pty_terminal, environ, ans
     assert sent == [asked]
     assert (found.method, found.probed, found.answered) == (method, True, answer is not OSError)
     assert found.cell_size == (cell_size or ((7, 17) if answer is not OSError and CELL_SIZE in answer else None))
+
+
+@pytest.mark.parametrize("seed", range(20))
+def test_any_input_is_sorted_without_loss(seed):
+    """Random mixes of answers, their pieces and keys: nothing raises, and every byte is
+    an answer, a keystroke or pending."""
+    pieces = [KITTY_OK, KITTY_ERROR, CELL_SIZE, DA1_XTERM, b"\x1b", b"\x1b[", b"\x1b_", b"\x1b]", b"\x07",
+              b"\x1b\\", b";", b"c", b"t", b"q", b"\x1b[A", b"\x1bP", b"7", b"?"]
+    generator = random.Random(seed)
+    data = b"".join(generator.choice(pieces) for _ in range(generator.randrange(1, 40)))
+    replies = q.parse_replies(data)
+    assert data.endswith(replies.pending)
+    assert len(replies.keystrokes) + len(replies.pending) <= len(data)
+    assert replies.complete == (replies.device_attributes is not None)
