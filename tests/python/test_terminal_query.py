@@ -129,6 +129,8 @@ def test_exchange_reads_to_the_sentinel_and_restores_the_modes(pty_terminal, ans
     # Inside tmux no graphics command goes out raw, and a kitty answer from further out does not count.
     ({"TMUX": "x"}, KITTY_OK + DA1_TMUX, None, q.CELL_SIZE_QUERY + q.DEVICE_ATTRIBUTES_QUERY, "blocks"),
     ({}, CELL_SIZE + DA1_XTERM_VT340, None, q.KITTY_QUERY + q.CELL_SIZE_QUERY + q.DEVICE_ATTRIBUTES_QUERY, "sixel"),
+    # A tmux with sixel: the cell size comes from the tmux server.
+    ({"TMUX": "x"}, b"\x1b[?1;2;4c", None, q.CELL_SIZE_QUERY + q.DEVICE_ATTRIBUTES_QUERY, "sixel"),
     # A tty that fails is a terminal that does not answer.
     ({}, OSError, None, q.KITTY_QUERY + q.CELL_SIZE_QUERY + q.DEVICE_ATTRIBUTES_QUERY, "blocks"),
 ])
@@ -147,10 +149,13 @@ def test_detection_asks_once_and_chooses(monkeypatch, pty_terminal, environ, ans
     monkeypatch.setattr(os, "open", lambda path, flags: os.dup(program_end))
     monkeypatch.setattr(q, "window_cell_size", lambda fd: cell_size)
     monkeypatch.setattr(q, "exchange", exchange)
+    monkeypatch.setattr(q, "tmux_cell_size", lambda: (9, 19))
     found = q.detect(environ)
     assert sent == [asked]
     assert (found.method, found.probed, found.answered) == (method, True, answer is not OSError)
-    assert found.cell_size == (cell_size or ((7, 17) if answer is not OSError and CELL_SIZE in answer else None))
+    if cell_size is None and answer is not OSError:
+        cell_size = (7, 17) if CELL_SIZE in answer else (9, 19) if method == "sixel" else None
+    assert found.cell_size == cell_size
 
 
 @pytest.mark.parametrize("seed", range(20))

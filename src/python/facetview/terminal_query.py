@@ -13,6 +13,7 @@ import fcntl
 import os
 import select
 import struct
+import subprocess
 import termios
 import time
 from dataclasses import dataclass
@@ -209,6 +210,18 @@ def window_cell_size(fd: int) -> Optional[CellSize]:
     return width // cols, height // rows
 
 
+def tmux_cell_size() -> Optional[CellSize]:
+    """The cell size tmux knows of its client's terminal (tmux 3.4 and later), where
+    the pane's own window size has no pixels."""
+    try:
+        answer = subprocess.run(["tmux", "display-message", "-p", "#{client_cell_width} #{client_cell_height}"],
+                                capture_output=True, timeout=1, check=True).stdout.split()
+        width, height = (int(value) for value in answer)
+    except (OSError, subprocess.SubprocessError, ValueError):
+        return None
+    return (width, height) if width > 0 and height > 0 else None
+
+
 def _write_all(fd: int, data: bytes) -> None:
     while data:
         data = data[os.write(fd, data):]
@@ -276,9 +289,11 @@ def detect(environ: Optional[Mapping[str, str]] = None, timeout: float = TIMEOUT
         os.close(fd)
     kitty = bool(replies.kitty_graphics) and not in_tmux
     sixel = sixel_announced(replies.device_attributes)
+    cell_size = cell_size or replies.cell_size
+    if cell_size is None and in_tmux and sixel:
+        cell_size = tmux_cell_size()  # a tmux with sixel draws in its client's pixels
     return Capabilities(choose_method(kitty, sixel), True, replies.complete, kitty, sixel,
-                        true_colour, cell_size or replies.cell_size, in_tmux,
-                        replies.keystrokes + replies.pending)
+                        true_colour, cell_size, in_tmux, replies.keystrokes + replies.pending)
 
 
 _detected: Optional[Capabilities] = None
