@@ -12,8 +12,8 @@
 
 #include "common/byte_output.hpp"
 #include "common/error.hpp"
+#include "common/viewport.hpp"
 #include "kitty/tile.hpp"
-#include "kitty/viewport.hpp"
 #include "kitty/zlib_compressor.hpp"
 
 namespace facetview {

@@ -70,9 +70,9 @@ def test_bad_input_gets_one_line_and_its_status(tmp_path, monkeypatch, capfd, ar
 
 
 @pytest.mark.parametrize("name, size, status_line", [
-    (None, "60x6", "\x1b[6;1Hdemo hull | 12 triangles | 1.9 × 1.4 × 1.4 | medium"),
+    (None, "80x6", "\x1b[6;1Hdemo hull | 12 triangles | 1.9 × 1.4 × 1.4 | medium | kitty graphics"),
     # The file's name, not the name inside it, and its size in the file's units.
-    ("part.stl", "60x6", "\x1b[6;1Hpart.stl | 1 triangles | 20 × 10 × 0.005 | medium"),
+    ("part.stl", "80x6", "\x1b[6;1Hpart.stl | 1 triangles | 20 × 10 × 0.005 | medium | kitty graphics"),
     # The status line fits the row: no control sequence from a file name reaches the terminal,
     # wide characters take two cells and combining accents none.
     ("a\x1b[2Jb.stl", "14x3", "\x1b[3;1Ha?[2Jb.stl | "),

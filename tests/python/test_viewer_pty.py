@@ -27,7 +27,7 @@ COMMAND = re.compile(rb"\x1b_G[^\x1b]*\x1b\\|\x1b\[[0-?]*[ -/]*[@-~]")
 class PtyViewer:
     """The viewer as a child process on a 60 x 12 pseudo-terminal."""
 
-    def __init__(self, *args, nonblocking=False, controlling=False, size=(60, 12)):
+    def __init__(self, *args, nonblocking=False, controlling=False, size=(60, 12), protocol="kitty"):
         self.master, self.slave = pty.openpty()
         fcntl.ioctl(self.slave, termios.TIOCSWINSZ, struct.pack("HHHH", size[1], size[0], 0, 0))
         self.modes_before = termios.tcgetattr(self.slave)
@@ -36,7 +36,9 @@ class PtyViewer:
         # Its own process group in this session, so that job control may stop it;
         # or a session of its own with this terminal as its controlling terminal.
         setup = self._control_terminal if controlling else os.setpgrp
-        self.process = subprocess.Popen([sys.executable, "-m", "facetview", *args], stdin=self.slave,
+        # kitty graphics unless told: this terminal answers no query unless a test does.
+        chosen = ["--protocol", protocol] if protocol else []
+        self.process = subprocess.Popen([sys.executable, "-m", "facetview", *chosen, *args], stdin=self.slave,
                                         stdout=self.slave, stderr=subprocess.PIPE, preexec_fn=setup)
         self.output = b""
 
@@ -272,3 +274,41 @@ def test_any_model_format_opens_with_its_file_name_and_size_in_the_status(viewer
     os.write(viewer.master, b"q")
     assert viewer.process.wait(timeout=20) == 0
     assert viewer.process.stderr.read() == b""
+
+
+QUERIES = b"\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\\x1b[16t\x1b[c"
+SIXEL_IMAGE = b"\x1bP0;1q\"1;1;"
+
+
+@pytest.mark.parametrize("answer, drawn, method", [
+    (b"\x1b_Gi=31;OK\x1b\\\x1b[?62;c", b"\x1b_Ga=t,", b"kitty graphics"),
+    (b"\x1b[6;16;8t\x1b[?63;1;2;4;6;9;15;16;22;28c", SIXEL_IMAGE, b"sixel"),
+    (b"\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c", "\u2580".encode(), b"half-blocks"),
+    (None, "\u2580".encode(), b"half-blocks"),  # no answer at all
+])
+def test_the_viewer_draws_with_what_the_terminal_answers(viewers, answer, drawn, method):
+    viewer = viewers(protocol=None, size=(100, 12))  # wide enough for the whole status line
+    viewer.read_until(QUERIES)
+    if answer is not None:
+        # A key typed while the terminal was asked reaches the viewer all the same:
+        # space pauses the turntable.
+        os.write(viewer.master, answer + b" ")
+    viewer.read_until(STATUS + " | 1.9 × 1.4 × 1.4 | medium | ".encode() + method + (b" | paused" if answer else b""))
+    assert drawn in viewer.output
+    os.write(viewer.master, b"q")
+    assert viewer.process.wait(timeout=20) == 0
+    assert viewer.process.stderr.read() == b""
+
+
+@pytest.mark.parametrize("answer, lines", [
+    (b"\x1b[6;16;8t\x1b[?63;1;2;4;6;9;15;16;22;28c", [b"method: sixel", b"cell size: 8x16 pixels"]),
+    (None, [b"method: blocks", b"terminal: no answer within the timeout"]),
+])
+def test_detect_tells_what_the_terminal_answered(viewers, answer, lines):
+    viewer = viewers("--detect", protocol=None)
+    viewer.read_until(QUERIES)
+    if answer is not None:
+        os.write(viewer.master, answer)
+    assert viewer.process.wait(timeout=20) == 0
+    for line in lines:
+        viewer.read_until(line)

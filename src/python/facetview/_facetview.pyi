@@ -111,25 +111,38 @@ class Mesh:
 
 @final
 class Surface:
-    """Draws meshes over a viewport of the terminal with the kitty graphics protocol."""
+    """Draws meshes over a viewport of the terminal: kitty graphics, sixel images or
+    half-block characters."""
 
-    def __new__(cls, quality: str = "medium") -> Surface:
-        """A surface of quality "low", "medium" (or "med") or "high"; writes nothing."""
+    def __new__(
+        cls,
+        quality: str = "medium",
+        *,
+        protocol: str = "kitty",
+        cell_size: tuple[int, int] | None = None,
+    ) -> Surface:
+        """A surface of quality "low", "medium" (or "med") or "high", drawing with protocol
+        ("kitty", "sixel" or "blocks"); cell_size is the terminal's cell in pixels, for sixel.
+        Writes nothing."""
+    @property
+    def protocol(self) -> str:
+        """The way this surface draws."""
     def set_quality(self, quality: str) -> None:
         """Changes the quality from the next frame on; ValueError for an unknown name."""
     def framebuffer_size(self, viewport: Viewport) -> tuple[int, int]:
         """The (width, height) in pixels that a frame over viewport gets at this quality."""
     def render_to_terminal(self, mesh: Mesh, camera: Camera, viewport: Viewport) -> tuple[int, int]:
-        """Renders one frame and sends the tiles that changed to standard output.
+        """Renders one frame and sends what changed to standard output.
 
         Returns (width, height) of the frame; MemoryError for a frame too large to
         allocate, RuntimeError when the terminal output fails.
         """
     def clear(self) -> None:
-        """Deletes every image from the terminal (written, not flushed) and forgets the last frame."""
+        """Deletes what the surface showed from the terminal and forgets the last frame."""
 
 def _mesh_from_arrays(vertices: bytes, vertex_format: str, vertex_item_size: int,
                       faces: Union[bytes, None], face_format: str, face_item_size: int,
                       name: str, normalize: object) -> Mesh: ...
 def _render(mesh: Mesh, camera: Camera, width: int, height: int) -> bytes: ...
-def _save_png(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"], mesh: Mesh, camera: Camera, width: int, height: int) -> None: ...
+def _save_png(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"], mesh: Mesh,
+              camera: Camera, width: int, height: int) -> None: ...

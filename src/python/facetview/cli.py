@@ -18,6 +18,7 @@ from .models import Model, ModelError, failure_reason, open_model, shown_path
 from .orientation import UP_AXES
 from .signals import DeferredSignals, Terminated, ending_signals_raise
 from .terminal import TerminalSession, terminal_size
+from .terminal_query import Capabilities, terminal_capabilities
 from .viewer import Pose, Viewer
 
 PROGRAM = "facetview"
@@ -33,6 +34,7 @@ MAX_HOLD = 86400.0
 EXIT_FAILURE = 1
 EXIT_USAGE = 2
 EXIT_INTERRUPTED = 128 + signal.SIGINT
+PROTOCOLS = ("auto", "kitty", "sixel", "blocks")
 
 class CommandError(Exception):
     """A failure reported in one line after the program name, with an exit status."""
@@ -102,8 +104,9 @@ def build_parser() -> ArgumentParser:
     default = Pose()
     parser = ArgumentParser(
         prog=PROGRAM,
-        description="Show a 3D model (STL, OBJ, PLY or 3MF) spinning in a terminal that "
-        "speaks the kitty graphics protocol, or draw it to a PNG file.",
+        description="Show a 3D model (STL, OBJ, PLY or 3MF) spinning in the terminal: with kitty "
+        "graphics, sixel images or half-block characters, whichever the terminal shows best; "
+        "or draw it into a PNG file.",
         epilog="Keys: arrows or h/j/k/l turn the model (or drag it with the mouse), + and - zoom (or "
         "the wheel), f/s/t look from the front, right side or top (F/S/T from the opposite side), "
         "1/2/3 pick low/medium/high quality, space pauses the turntable, r resets the camera, "
@@ -124,6 +127,11 @@ def build_parser() -> ArgumentParser:
                         help="frames per second to aim for (default: %(default)g)")
     parser.add_argument("--quality", default="medium", metavar="{low,medium,high}",
                         help="pixels per cell (default: %(default)s)")
+    parser.add_argument("--protocol", choices=PROTOCOLS, default="auto", metavar="{auto,kitty,sixel,blocks}",
+                        help="how to draw: kitty graphics, sixel images or half-block cells; auto asks "
+                        "the terminal and takes the first it shows, in that order (default: auto)")
+    parser.add_argument("--detect", action="store_true",
+                        help="print what the terminal answered and the method auto picks, then exit")
     parser.add_argument("--no-spin", dest="spin", action="store_false",
                         help="start with the turntable paused, so the camera holds still")
     for name in ("pitch", "yaw", "roll"):
@@ -172,20 +180,25 @@ def opened_model(args: argparse.Namespace) -> Model:
         raise CommandError(str(error)) from None
 
 
-def make_surface(quality: str):
+def make_surface(quality: str, protocol: str, capabilities: Optional[Capabilities]):
+    """A surface drawing with protocol, or for "auto" with what detection chose."""
+    if capabilities is not None:
+        protocol = capabilities.method
+    cell_size = capabilities.cell_size if capabilities is not None else None
     try:
-        return native.Surface(quality)
+        return native.Surface(quality, protocol=protocol, cell_size=cell_size)
     except ValueError as error:
         raise UsageError(str(error)) from None
 
 
 def output_pixels(args: argparse.Namespace) -> Tuple[int, int]:
-    """The --output picture's size: --pixels, else what a surface of the quality gives
-    a viewport of --size cells, else DEFAULT_PIXELS."""
+    """The --output picture's size: --pixels, else what a kitty surface of the quality
+    gives a viewport of --size cells, else DEFAULT_PIXELS."""
+    surface = make_surface(args.quality, "kitty", None)  # also checks the quality's name
     if args.pixels is not None:
         return args.pixels
     if args.size is not None:
-        return make_surface(args.quality).framebuffer_size(native.Viewport.full_screen(*args.size))
+        return surface.framebuffer_size(native.Viewport.full_screen(*args.size))
     return DEFAULT_PIXELS
 
 
@@ -201,7 +214,9 @@ def write_picture(args: argparse.Namespace, model: Model, start: Pose) -> None:
 
 
 def run(args: argparse.Namespace) -> None:
-    surface = make_surface(args.quality)
+    if args.detect:
+        print(terminal_capabilities().describe())
+        return
     if args.pixels is not None and args.output is None:
         raise UsageError("--pixels sizes the picture of --output, which is missing")
     if args.output is not None and args.inline:
@@ -210,6 +225,9 @@ def run(args: argparse.Namespace) -> None:
     if args.output is not None:
         write_picture(args, opened_model(args), start)
         return
+    # Asked once, before the screen is taken over: the answers must not reach the viewer as keys.
+    capabilities = terminal_capabilities() if args.protocol == "auto" else None
+    surface = make_surface(args.quality, args.protocol, capabilities)
     if args.size is None and not os.isatty(1):
         raise UsageError("standard output is not a terminal; use --size COLSxROWS to draw anyway")
     model = opened_model(args)
@@ -224,6 +242,8 @@ def run(args: argparse.Namespace) -> None:
             TerminalSession(out_fd=1, in_fd=in_fd, mouse=True) as session:
         viewer = Viewer(surface, model, session, current_size, quality=args.quality,
                         start=start, fps=args.fps, spin=args.spin, signals=signals)
+        if capabilities is not None and in_fd is not None:
+            viewer.take_input(capabilities.keystrokes)  # typed while the terminal was asked
         with out_of_memory_said(current_size()):
             viewer.run(frame_limit=args.frames, hold=args.hold)
 

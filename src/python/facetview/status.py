@@ -6,6 +6,8 @@ import unicodedata
 from typing import Optional, Tuple
 
 SEPARATOR = " | "
+# How the status line names each way of drawing.
+METHOD_NAMES = {"kitty": "kitty graphics", "sixel": "sixel", "blocks": "half-blocks"}
 HELP_GAP = "   "
 
 
@@ -43,6 +45,7 @@ def status_line(
     triangles: int,
     size: Optional[Tuple[float, float, float]] = None,
     quality: str,
+    method: Optional[str] = None,
     paused: bool = False,
     fps: Optional[float] = None,
     help_text: Optional[str] = None,
@@ -56,6 +59,8 @@ def status_line(
     if size is not None:
         fields.append(size_text(size))
     fields.append(quality)
+    if method is not None:
+        fields.append(METHOD_NAMES.get(method, method))
     if paused:
         fields.append("paused")
     elif fps is not None:

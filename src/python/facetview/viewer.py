@@ -179,6 +179,7 @@ class Viewer:
             triangles=self.mesh.triangle_count,
             size=self.mesh.size,
             quality=self.quality,
+            method=getattr(self.surface, "protocol", None),
             paused=not self.spinning,
             fps=self.frame_rate.value,
             help_text=KEYS_HELP if self.session.in_fd is not None else None,
@@ -282,6 +283,10 @@ class Viewer:
             data = b""
         if not data:
             raise Terminated(signal.SIGHUP)  # the terminal is gone
+        self.take_input(data)
+
+    def take_input(self, data: bytes) -> None:
+        """Acts on input bytes as keys and mouse events."""
         for event in self._decoder.feed(data, self.clock()):
             self.apply(event)
 
