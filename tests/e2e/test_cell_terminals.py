@@ -12,6 +12,7 @@ from pathlib import Path
 import pytest
 
 import facetview as f
+from facetview.models import open_model
 from cell_text import replay_cells, replay_sixel
 from kitty_session import KittySession
 from x_terminal import SCREEN_WIDTH, XTerminal, missing_tools, wait_for_file, xterm_command
@@ -35,7 +36,7 @@ def rendered_output(capfdbinary, monkeypatch, protocol, true_colour, **surface_a
     monkeypatch.setenv("TERM", "xterm-256color")
     capfdbinary.readouterr()
     f.Surface("medium", protocol=protocol, **surface_args).render_to_terminal(
-        f.Mesh.demo(), f.Camera(*CAMERA), f.Viewport.full_screen(COLS, ROWS, 1))
+        open_model(None).mesh, f.Camera(*CAMERA), f.Viewport.full_screen(COLS, ROWS, 1))
     return capfdbinary.readouterr().out
 
 
@@ -145,9 +146,10 @@ def test_tmux_pane_holds_exactly_the_frames_pixels(tmp_path, capfdbinary, monkey
         while (seen := replay_cells(tmux.capture(), COLS, ROWS))[:ROWS - 1] != expected[:ROWS - 1]:
             assert time.monotonic() < deadline, "the pane does not show the frame"
             time.sleep(0.2)
-        # Every cell of the viewport holds two 24-bit colours; the status line names the method.
+        # Every cell of the viewport holds two 24-bit colours; the status line, cut to the
+        # row, begins with the model and its size (the method comes after the quality).
         assert all(None not in pair for line in seen[:ROWS - 1] for pair in line)
-        assert b"| medium | hal" in tmux.capture().splitlines()[ROWS - 1]  # "half-blocks", cut to the row
+        assert "demo hull | 12 triangles | 1.9 × 1.4".encode() in tmux.capture().splitlines()[ROWS - 1]
     finally:
         tmux.close()
 
