@@ -1,19 +1,28 @@
 #include "stl/default_name.hpp"
+#include "stl/file_reader.hpp"
 #include "stl/mesh.hpp"
 #include "stl/stl_decoder.hpp"
+#include "stl/stl_stream.hpp"
 #include "stl/utf8.hpp"
 #include "stl/whole_file.hpp"
 
 namespace facetview {
 
 Result<Mesh> Mesh::from_path(const std::filesystem::path& path, Interruption& interruption) {
-  // The content lives only inside this call, whatever its outcome.
-  Result<std::string> content = read_whole_file(path, interruption);
-  if (!content) {
-    return std::move(content).error().with_context("failed to read STL file " +
-                                                   to_utf8_lossy(path.native()));
+  const std::string read_context = "failed to read STL file " + to_utf8_lossy(path.native());
+  Result<FileReader> file = FileReader::open(path);
+  if (!file) return std::move(file).error().with_context(read_context);
+
+  Result<Mesh> mesh = Error("");
+  if (const std::optional<std::uint64_t> size = file->reported_size()) {
+    mesh = decode_stl_stream(*file, *size, default_mesh_name(path), interruption, read_context);
+  } else {
+    // Pipes, devices and files without a reported size are only binary when
+    // their whole length says so: they are read whole first.
+    Result<std::string> content = read_to_end(*file, interruption);
+    if (!content) return std::move(content).error().with_context(read_context);
+    mesh = decode_stl(*content, default_mesh_name(path));
   }
-  Result<Mesh> mesh = decode_stl(*content, default_mesh_name(path));
   if (mesh) mesh->source_path = path;
   return mesh;
 }

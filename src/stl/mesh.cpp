@@ -2,7 +2,10 @@
 
 #include <cmath>
 #include <iterator>
-#include <limits>
+#include <utility>
+
+#include "stl/bounds.hpp"
+#include "stl/triangle_normals.hpp"
 
 namespace facetview {
 namespace {
@@ -14,9 +17,6 @@ constexpr float kMinCandidateLength = 0.0001f;
 
 Vec3 operator-(Vec3 a, Vec3 b) {
   return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-Vec3 operator*(Vec3 v, float s) {
-  return {v.x * s, v.y * s, v.z * s};
 }
 Vec3 operator/(Vec3 v, float s) {
   return {v.x / s, v.y / s, v.z / s};
@@ -62,33 +62,20 @@ Mesh Mesh::demo_mesh() {
   return mesh;
 }
 
-Mesh Mesh::normalized() const {
-  constexpr float kInf = std::numeric_limits<float>::infinity();
-  // std::fmin and std::fmax return the other operand for a NaN, so a NaN
-  // coordinate does not spoil the box.
-  Vec3 low{kInf, kInf, kInf};
-  Vec3 high{-kInf, -kInf, -kInf};
-  for (const Triangle& triangle : triangles) {
-    for (const Vec3& v : triangle.vertices) {
-      low = {std::fmin(low.x, v.x), std::fmin(low.y, v.y), std::fmin(low.z, v.z)};
-      high = {std::fmax(high.x, v.x), std::fmax(high.y, v.y), std::fmax(high.z, v.z)};
-    }
-  }
-  const Vec3 centre{(low.x + high.x) * 0.5f, (low.y + high.y) * 0.5f, (low.z + high.z) * 0.5f};
-  const Vec3 size = high - low;
+Mesh Mesh::normalized() const& {
+  return Mesh(*this).normalized();
+}
+
+Mesh Mesh::normalized() && {
+  const Bounds bounds = bounds_of(triangles);
+  const Vec3 centre{(bounds.low.x + bounds.high.x) * 0.5f, (bounds.low.y + bounds.high.y) * 0.5f,
+                    (bounds.low.z + bounds.high.z) * 0.5f};
+  const Vec3 size = bounds.high - bounds.low;
   const float extent = std::fmax(std::fmax(size.x, size.y), size.z);
   const float scale = extent > kDegenerateLength ? 2.0f / extent : 1.0f;
-
-  Mesh result;
-  result.name = name;
-  result.source_path = source_path;
-  result.triangles.reserve(triangles.size());
-  for (const Triangle& triangle : triangles) {
-    const auto& [a, b, c] = triangle.vertices;
-    result.triangles.push_back(make_triangle(triangle.normal, (a - centre) * scale,
-                                             (b - centre) * scale, (c - centre) * scale));
-  }
-  return result;
+  // The old normal is the candidate for the moved corners.
+  place_and_settle_normals(triangles, {centre, scale});
+  return std::move(*this);
 }
 
 }  // namespace facetview

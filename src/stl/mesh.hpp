@@ -37,8 +37,10 @@ struct Mesh {
   static Result<Mesh> from_path(const std::filesystem::path& path,
                                 Interruption& interruption = retry_on_signal());
 
-  // A copy centred on the origin whose largest side spans -1 to 1.
-  Mesh normalized() const;
+  // The mesh centred on the origin with its largest side spanning -1 to 1:
+  // a copy, or, from an rvalue, the same triangles changed in place.
+  Mesh normalized() const&;
+  Mesh normalized() &&;
 };
 
 }  // namespace facetview

@@ -1,0 +1,75 @@
+#include "stl/bounds.hpp"
+
+#include <array>
+#include <cstring>
+
+namespace facetview {
+namespace {
+
+using Floats = float __attribute__((vector_size(16)));
+
+// A triangle's twelve floats (normal, a, b, c) as three vectors of four; the
+// vertex coordinates sit at these (vector, lane) places.
+constexpr int kPlaces[3][3][2] = {
+    {{0, 3}, {1, 2}, {2, 1}},  // x of a, b, c
+    {{1, 0}, {1, 3}, {2, 2}},  // y
+    {{1, 1}, {2, 0}, {2, 3}},  // z
+};
+
+float& component(Vec3& v, int axis) {
+  return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
+}
+float component(const Vec3& v, int axis) {
+  return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
+}
+
+// A box side that came out as zero takes the sign of the last zero in list
+// order, which the lanes cannot tell.
+void take_last_zero(std::span<const Triangle> triangles, float& side, int axis) {
+  if (side != 0.0f) return;
+  for (auto t = triangles.rbegin(); t != triangles.rend(); ++t) {
+    for (int k = 2; k >= 0; --k) {
+      const float value = component(t->vertices[k], axis);
+      if (value == 0.0f) {
+        side = value;
+        return;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+Bounds bounds_of(std::span<const Triangle> triangles) {
+  static_assert(sizeof(Triangle) == 12 * sizeof(float));
+  constexpr float kInf = Bounds::kInf;
+  Floats low0 = Floats{} + kInf, low1 = low0, low2 = low0;
+  Floats high0 = Floats{} - kInf, high1 = high0, high2 = high0;
+  // A NaN compares false and leaves the box as it is; which of two equal
+  // zeros a lane keeps is settled below.
+  const auto lower = [](Floats v, Floats low) { return v < low ? v : low; };
+  const auto higher = [](Floats v, Floats high) { return v > high ? v : high; };
+  for (const Triangle& triangle : triangles) {
+    Floats values[3];
+    std::memcpy(values, &triangle, sizeof values);
+    low0 = lower(values[0], low0), high0 = higher(values[0], high0);
+    low1 = lower(values[1], low1), high1 = higher(values[1], high1);
+    low2 = lower(values[2], low2), high2 = higher(values[2], high2);
+  }
+  const std::array<Floats, 3> low{low0, low1, low2}, high{high0, high1, high2};
+  Bounds bounds;
+  for (int axis = 0; axis < 3; ++axis) {
+    float& low_side = component(bounds.low, axis);
+    float& high_side = component(bounds.high, axis);
+    for (const auto& [vector, lane] : kPlaces[axis]) {
+      const float l = low[vector][lane], h = high[vector][lane];
+      low_side = l <= low_side ? l : low_side;
+      high_side = h >= high_side ? h : high_side;
+    }
+    take_last_zero(triangles, low_side, axis);
+    take_last_zero(triangles, high_side, axis);
+  }
+  return bounds;
+}
+
+}  // namespace facetview

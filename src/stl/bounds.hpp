@@ -1,0 +1,23 @@
+// The box around every vertex of a triangle list.
+#pragma once
+
+#include <limits>
+#include <span>
+
+#include "stl/mesh.hpp"
+
+namespace facetview {
+
+struct Bounds {
+  static constexpr float kInf = std::numeric_limits<float>::infinity();
+  Vec3 low{kInf, kInf, kInf};
+  Vec3 high{-kInf, -kInf, -kInf};
+};
+
+// The box of every vertex in list order, as if each coordinate were taken in
+// turn by low = v <= low ? v : low (and high alike): a NaN coordinate does not
+// spoil the box, and of two equal values (0 and -0) the later one is kept.
+// No vertex leaves the box at +infinity to -infinity.
+Bounds bounds_of(std::span<const Triangle> triangles);
+
+}  // namespace facetview
