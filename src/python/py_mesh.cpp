@@ -40,7 +40,8 @@ PyObject* mesh_from_stl(PyObject*, PyObject* args, PyObject* kwargs) {
       return raise_runtime_error(
           std::move(read).error().with_context("failed to load STL from " + path));
     }
-    return wrap(read->normalized());
+    // Normalised in place: the mesh is not copied.
+    return wrap(std::move(*read).normalized());
   });
 }
 

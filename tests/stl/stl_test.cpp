@@ -11,6 +11,7 @@
 
 #include <sys/stat.h>
 
+#include "stl/float_literal.hpp"
 #include "stl/mesh.hpp"
 #include "stl/stl_decoder.hpp"
 
@@ -434,6 +435,37 @@ TEST(FromPath, PipesAreReadWholeAndEndlessFilesCanBeStopped) {
   EXPECT_EQ(messages(Mesh::from_path("/dev/zero", stop)),
             (Chain{"failed to read STL file /dev/zero", "interrupted"}));
   EXPECT_EQ(stop.left, -1);
+}
+
+}  // namespace
+}  // namespace facetview
+
+namespace facetview {
+namespace {
+
+// Short decimals take a path of their own; every word must still give the
+// float nearest to it, as the C library's strtof rounds it.
+TEST(FloatLiteral, ShortAndLongDecimalsRoundLikeStrtof) {
+  std::mt19937 engine(17);
+  const auto pick = [&](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(engine);
+  };
+  for (int i = 0; i < 200000; ++i) {
+    std::string digits;
+    for (int n = pick(1, 10); n > 0; --n) digits += static_cast<char>('0' + pick(0, 9));
+    if (pick(0, 3) == 0) digits.insert(0, std::string(pick(1, 3), '0'));
+    const int point = pick(-1, static_cast<int>(digits.size()));
+    if (point >= 0) digits.insert(static_cast<std::size_t>(point), 1, '.');
+    const int sign = pick(0, 5);
+    if (sign < 2) digits.insert(0, 1, sign == 0 ? '-' : '+');
+    if (pick(0, 1)) digits.append(pick(0, 1) ? "e" : "E").append(std::to_string(pick(-14, 14)));
+    const std::string& word = digits;
+    const std::optional<float> parsed = parse_float_literal(word);
+    ASSERT_TRUE(parsed.has_value()) << word;
+    const float expected = std::strtof(word.c_str(), nullptr);
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(*parsed), std::bit_cast<std::uint32_t>(expected))
+        << word;
+  }
 }
 
 }  // namespace
