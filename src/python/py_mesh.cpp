@@ -34,14 +34,13 @@ PyObject* mesh_from_stl(PyObject*, PyObject* args, PyObject* kwargs) {
     if (!match_arguments(kFromStlParameters, args, kwargs, matched)) return nullptr;
     std::string path;
     if (!convert_text(matched[0], "path", path)) return nullptr;
-    Result<Mesh> read = Mesh::from_path(std::filesystem::path(path));
+    Result<Mesh> read = Mesh::normalized_from_path(std::filesystem::path(path));
     if (!read) {
       // Only this outermost message reaches Python, not the reader's own.
       return raise_runtime_error(
           std::move(read).error().with_context("failed to load STL from " + path));
     }
-    // Normalised in place: the mesh is not copied.
-    return wrap(std::move(*read).normalized());
+    return wrap(std::move(*read));
   });
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,9 @@ class AsciiStlDecoder {
   // last, whatever follows the last line feed. Fails at once on a UTF-8
   // fault; a bad number only stops the parsing, and finish reports it.
   Status decode(std::string_view text);
+
+  // The triangles decoded so far.
+  std::span<const Triangle> triangles() const { return mesh_.triangles; }
 
   Result<Mesh> finish() &&;
 

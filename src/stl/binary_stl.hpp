@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,9 @@ class BinaryStlDecoder {
   // The next records in file order; `records` holds whole records. Records
   // beyond the count are ignored.
   void decode(std::string_view records);
+
+  // The triangles decoded so far.
+  std::span<const Triangle> triangles() const { return mesh_.triangles; }
 
   Result<Mesh> finish() &&;
 

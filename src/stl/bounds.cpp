@@ -23,13 +23,13 @@ float component(const Vec3& v, int axis) {
   return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
 }
 
-// A box side that came out as zero takes the sign of the last zero in list
+// A box side that came out as zero takes the sign of the first zero in list
 // order, which the lanes cannot tell.
-void take_last_zero(std::span<const Triangle> triangles, float& side, int axis) {
+void take_first_zero(std::span<const Triangle> triangles, float& side, int axis) {
   if (side != 0.0f) return;
-  for (auto t = triangles.rbegin(); t != triangles.rend(); ++t) {
-    for (int k = 2; k >= 0; --k) {
-      const float value = component(t->vertices[k], axis);
+  for (const Triangle& t : triangles) {
+    for (int k = 0; k < 3; ++k) {
+      const float value = component(t.vertices[k], axis);
       if (value == 0.0f) {
         side = value;
         return;
@@ -63,13 +63,22 @@ Bounds bounds_of(std::span<const Triangle> triangles) {
     float& high_side = component(bounds.high, axis);
     for (const auto& [vector, lane] : kPlaces[axis]) {
       const float l = low[vector][lane], h = high[vector][lane];
-      low_side = l <= low_side ? l : low_side;
-      high_side = h >= high_side ? h : high_side;
+      low_side = l < low_side ? l : low_side;
+      high_side = h > high_side ? h : high_side;
     }
-    take_last_zero(triangles, low_side, axis);
-    take_last_zero(triangles, high_side, axis);
+    take_first_zero(triangles, low_side, axis);
+    take_first_zero(triangles, high_side, axis);
   }
   return bounds;
+}
+
+Bounds merged(const Bounds& earlier, const Bounds& later) {
+  const auto low = [](float e, float l) { return l < e ? l : e; };
+  const auto high = [](float e, float l) { return l > e ? l : e; };
+  return {{low(earlier.low.x, later.low.x), low(earlier.low.y, later.low.y),
+           low(earlier.low.z, later.low.z)},
+          {high(earlier.high.x, later.high.x), high(earlier.high.y, later.high.y),
+           high(earlier.high.z, later.high.z)}};
 }
 
 }  // namespace facetview

@@ -15,9 +15,12 @@ struct Bounds {
 };
 
 // The box of every vertex in list order, as if each coordinate were taken in
-// turn by low = v <= low ? v : low (and high alike): a NaN coordinate does not
-// spoil the box, and of two equal values (0 and -0) the later one is kept.
+// turn by low = std::fmin(low, v) (and high alike): a NaN coordinate does not
+// spoil the box, and of two equal values (0 and -0) the earlier one is kept.
 // No vertex leaves the box at +infinity to -infinity.
 Bounds bounds_of(std::span<const Triangle> triangles);
+
+// The box of `earlier`'s vertices followed by `later`'s, by the same rule.
+Bounds merged(const Bounds& earlier, const Bounds& later);
 
 }  // namespace facetview

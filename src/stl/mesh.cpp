@@ -2,10 +2,6 @@
 
 #include <cmath>
 #include <iterator>
-#include <utility>
-
-#include "stl/bounds.hpp"
-#include "stl/triangle_normals.hpp"
 
 namespace facetview {
 namespace {
@@ -60,22 +56,6 @@ Mesh Mesh::demo_mesh() {
         make_triangle(Vec3{}, kVertices[face[0]], kVertices[face[1]], kVertices[face[2]]));
   }
   return mesh;
-}
-
-Mesh Mesh::normalized() const& {
-  return Mesh(*this).normalized();
-}
-
-Mesh Mesh::normalized() && {
-  const Bounds bounds = bounds_of(triangles);
-  const Vec3 centre{(bounds.low.x + bounds.high.x) * 0.5f, (bounds.low.y + bounds.high.y) * 0.5f,
-                    (bounds.low.z + bounds.high.z) * 0.5f};
-  const Vec3 size = bounds.high - bounds.low;
-  const float extent = std::fmax(std::fmax(size.x, size.y), size.z);
-  const float scale = extent > kDegenerateLength ? 2.0f / extent : 1.0f;
-  // The old normal is the candidate for the moved corners.
-  place_and_settle_normals(triangles, {centre, scale});
-  return std::move(*this);
 }
 
 }  // namespace facetview

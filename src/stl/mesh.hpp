@@ -37,6 +37,10 @@ struct Mesh {
   static Result<Mesh> from_path(const std::filesystem::path& path,
                                 Interruption& interruption = retry_on_signal());
 
+  // from_path and normalized in one, the box found while the file is decoded.
+  static Result<Mesh> normalized_from_path(const std::filesystem::path& path,
+                                           Interruption& interruption = retry_on_signal());
+
   // The mesh centred on the origin with its largest side spanning -1 to 1:
   // a copy, or, from an rvalue, the same triangles changed in place.
   Mesh normalized() const&;

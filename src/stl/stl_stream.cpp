@@ -67,12 +67,29 @@ class BlockReader {
   std::optional<Error> error_;
 };
 
-Result<Mesh> decode_binary(BlockReader& blocks, std::uint64_t size, std::string default_name) {
+// The box of a decoder's triangles, taken in as they come.
+class BoundsTracker {
+ public:
+  explicit BoundsTracker(Bounds& bounds) : bounds_(bounds) { bounds_ = Bounds{}; }
+
+  void take_new(std::span<const Triangle> triangles) {
+    bounds_ = merged(bounds_, bounds_of(triangles.subspan(taken_)));
+    taken_ = triangles.size();
+  }
+
+ private:
+  Bounds& bounds_;
+  std::size_t taken_ = 0;
+};
+
+Result<Mesh> decode_binary(BlockReader& blocks, std::uint64_t size, std::string default_name,
+                           BoundsTracker& bounds) {
   BinaryStlDecoder decoder(blocks.held(), size, std::move(default_name));
   blocks.consume(kBinaryStlPreambleSize);
   do {
     const std::size_t whole = blocks.held().size() / kBinaryStlRecordSize * kBinaryStlRecordSize;
     decoder.decode(blocks.held().substr(0, whole));
+    bounds.take_new(decoder.triangles());
     blocks.consume(whole);
   } while (blocks.fill());
   if (blocks.error()) return std::move(*blocks.error());
@@ -91,7 +108,8 @@ AsciiStlDecoder ascii_decoder(std::uint64_t size, std::string default_name) {
   }
 }
 
-Result<Mesh> decode_ascii(BlockReader& blocks, std::uint64_t size, std::string default_name) {
+Result<Mesh> decode_ascii(BlockReader& blocks, std::uint64_t size, std::string default_name,
+                          BoundsTracker& bounds) {
   AsciiStlDecoder decoder = ascii_decoder(size, std::move(default_name));
   while (true) {
     const std::string_view held = blocks.held();
@@ -100,12 +118,14 @@ Result<Mesh> decode_ascii(BlockReader& blocks, std::uint64_t size, std::string d
       if (Status status = decoder.decode(held.substr(0, last_line_feed + 1)); !status) {
         return std::move(status).error();
       }
+      bounds.take_new(decoder.triangles());
       blocks.consume(last_line_feed + 1);
     }
     if (!blocks.fill()) break;
   }
   if (blocks.error()) return std::move(*blocks.error());
   if (Status status = decoder.decode(blocks.held()); !status) return std::move(status).error();
+  bounds.take_new(decoder.triangles());
   return std::move(decoder).finish();
 }
 
@@ -113,16 +133,17 @@ Result<Mesh> decode_ascii(BlockReader& blocks, std::uint64_t size, std::string d
 
 Result<Mesh> decode_stl_stream(FileReader& file, std::uint64_t reported_size,
                                std::string default_name, Interruption& interruption,
-                               const std::string& read_context) {
+                               const std::string& read_context, Bounds& bounds) {
   BlockReader blocks(file, interruption, read_context);
+  BoundsTracker tracker(bounds);
   // Enough of the start to see the preamble of a binary file.
   while (blocks.held().size() < kBinaryStlPreambleSize && blocks.fill()) {
   }
   if (blocks.error()) return std::move(*blocks.error());
   if (is_binary_stl(reported_size, blocks.held())) {
-    return decode_binary(blocks, reported_size, std::move(default_name));
+    return decode_binary(blocks, reported_size, std::move(default_name), tracker);
   }
-  return decode_ascii(blocks, reported_size, std::move(default_name));
+  return decode_ascii(blocks, reported_size, std::move(default_name), tracker);
 }
 
 }  // namespace facetview

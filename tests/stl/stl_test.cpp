@@ -349,15 +349,30 @@ std::vector<Record> random_records(std::size_t count) {
   return records;
 }
 
+// Flat in z, every z but the first (NaN) a zero of either sign, over many read
+// blocks: the first zero decides the sign of the box's sides, and so of every
+// z placed.
+std::vector<Record> signed_zero_edges(std::size_t count, std::size_t offset) {
+  std::vector<Record> records = random_records(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    for (int k = 1; k < 4; ++k) records[i][k].z = (i * 3 + k + offset) % 7 < 3 ? -0.0f : 0.0f;
+  }
+  records[0][1].z = kNaN;  // not in the box: the first zero is the second corner's
+  return records;
+}
+
 TEST(Normalized, InPlaceAndCopyGiveTheEarlierBoxBitForBit) {
-  const Result<Mesh> read = decode_stl(binary_stl("", random_records(3001)), "random");
-  ASSERT_TRUE(read.ok());
-  const Mesh original = read.value();
-  const Mesh expected = reference_normalized(original);
-  EXPECT_TRUE(same_bits(original.normalized(), expected));
-  EXPECT_TRUE(same_bits(original, read.value()));  // the copy leaves its input alone
-  Mesh moved = original;
-  EXPECT_TRUE(same_bits(std::move(moved).normalized(), expected));
+  for (const auto& records :
+       {random_records(3001), signed_zero_edges(3001, 0), signed_zero_edges(3001, 3)}) {
+    const Result<Mesh> read = decode_stl(binary_stl("", records), "random");
+    ASSERT_TRUE(read.ok());
+    const Mesh original = read.value();
+    const Mesh expected = reference_normalized(original);
+    EXPECT_TRUE(same_bits(original.normalized(), expected));
+    EXPECT_TRUE(same_bits(original, read.value()));  // the copy leaves its input alone
+    Mesh moved = original;
+    EXPECT_TRUE(same_bits(std::move(moved).normalized(), expected));
+  }
 }
 
 std::string ascii_facets(std::size_t count, const std::string& line_end) {
@@ -385,6 +400,8 @@ TEST(FromPath, BlockByBlockMatchesDecodingInMemory) {
   const std::vector<std::pair<std::string, std::string>> contents{
       {"binary_across_blocks", binary_stl("head", random_records(25003))},
       {"binary_count_too_high", binary_stl("", random_records(3), 4)},
+      {"binary_flat_starting_at_minus_zero", binary_stl("", signed_zero_edges(25003, 0))},
+      {"binary_flat_starting_at_plus_zero", binary_stl("", signed_zero_edges(25003, 3))},
       {"ascii", "solid big part\n" + facets + "endsolid\n"},
       {"ascii_crlf", "solid crlf\r\n" + ascii_facets(5000, "\r\n") + "endsolid\r"},
       {"ascii_no_final_line_feed", facets + "vertex 1 2 3\nvertex 4 5 6\nvertex 7 8 9"},
@@ -399,11 +416,16 @@ TEST(FromPath, BlockByBlockMatchesDecodingInMemory) {
   const TemporaryDirectory dir;
   for (const auto& [name, content] : contents) {
     SCOPED_TRACE(name);
-    const Result<Mesh> streamed = Mesh::from_path(dir.write(name + ".stl", content));
+    const std::string path = dir.write(name + ".stl", content);
+    const Result<Mesh> streamed = Mesh::from_path(path);
     const Result<Mesh> in_memory = decode_stl(content, name);
     EXPECT_EQ(messages(streamed), messages(in_memory));
-    if (streamed.ok() && in_memory.ok()) {
+    // Normalised with the box found block by block, as the earlier box would.
+    const Result<Mesh> normalized = Mesh::normalized_from_path(path);
+    EXPECT_EQ(messages(normalized), messages(in_memory));
+    if (streamed.ok() && in_memory.ok() && normalized.ok()) {
       EXPECT_TRUE(same_bits(streamed.value(), in_memory.value()));
+      EXPECT_TRUE(same_bits(normalized.value(), reference_normalized(in_memory.value())));
     }
   }
 }
