@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <string_view>
 #include <vector>
 
@@ -20,6 +21,11 @@ class CountingOutput final : public ByteOutput {
   Status write_all(std::string_view bytes) override {
     written += bytes.size();
     if (bytes.starts_with("\x1b_Ga=p,")) ++placements;
+    return Status::success();
+  }
+  // Counts a command given in pieces without joining them.
+  Status write_command(std::initializer_list<std::string_view> pieces) override {
+    for (const std::string_view piece : pieces) written += piece.size();
     return Status::success();
   }
   Status flush() override { return Status::success(); }

@@ -14,11 +14,15 @@ Error& Error::operator=(const Error& other) {
   return *this;
 }
 
-Error os_error(int errno_value) {
+std::string os_error_description(int errno_value) {
   // strerror_r (GNU flavour) may return a static string instead of filling buf.
   char buf[256];
-  const char* text = strerror_r(errno_value, buf, sizeof buf);
-  Error error(std::string(text) + " (os error " + std::to_string(errno_value) + ")");
+  return strerror_r(errno_value, buf, sizeof buf);
+}
+
+Error os_error(int errno_value) {
+  Error error(os_error_description(errno_value) + " (os error " + std::to_string(errno_value) +
+              ")");
   error.os_errno_ = errno_value;
   return error;
 }

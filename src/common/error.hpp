@@ -44,6 +44,9 @@ class Error {
 // followed by " (os error N)".
 Error os_error(int errno_value);
 
+// The platform's description of errno_value, such as "No such file or directory".
+std::string os_error_description(int errno_value);
+
 // Either a value or an Error; nothing partial.
 template <class T>
 class [[nodiscard]] Result {

@@ -5,14 +5,13 @@
 #include <limits>
 #include <string>
 
+#include "common/rgba.hpp"
 #include "kitty/base64.hpp"
 #include "kitty/sequences.hpp"
 
 namespace facetview {
 
 namespace {
-
-constexpr std::size_t bytes_per_pixel = 4;
 
 // Whether frame_size is exactly width x height RGBA pixels, without overflow.
 bool frame_size_matches(std::size_t frame_size, std::uint32_t width, std::uint32_t height) {
@@ -47,20 +46,25 @@ Status Presenter::present_rgba(ByteOutput& output, std::span<const std::uint8_t>
   if (!frame_size_matches(frame.size(), width, height)) {
     return frame_size_error(frame.size(), width, height);
   }
-  if (!frame_state_fits(frame.size(), width, height, viewport)) {
+  // Until the frame is out whole, the screen may hold any part of it.
+  AbandonedFrame abandoned(*this, output);
+  const bool rebuilding = !frame_state_fits(frame.size(), width, height, viewport);
+  if (rebuilding) {
     if (Status rebuilt = rebuild(output, frame.size(), width, height, viewport); !rebuilt) {
       return rebuilt;
     }
   }
   collect_changed_tiles(frame);
-  if (changed_tiles_.empty()) return Status::success();
   for (const std::size_t index : changed_tiles_) {
     if (Status sent = send_tile(output, frame, index); !sent) return sent;
   }
-  // The frame counts as shown only once it has left the buffer: after a failed
-  // flush the tiles sent compare against the older frame and go out again.
-  if (Status flushed = output.flush(); !flushed) return flushed;
+  // An unchanged frame writes nothing; anything written goes out now, so that
+  // nothing waits in the output between frames.
+  if (rebuilding || !changed_tiles_.empty()) {
+    if (Status flushed = output.flush(); !flushed) return flushed;
+  }
   std::copy(frame.begin(), frame.end(), frame_state_->previous.begin());
+  abandoned.dismiss();
   return Status::success();
 }
 
@@ -69,9 +73,10 @@ void Presenter::reset() {
   next_z_ = initial_z;
 }
 
-std::span<const Tile> Presenter::tiles() const {
-  if (!frame_state_) return {};
-  return frame_state_->tiles;
+Presenter::AbandonedFrame::~AbandonedFrame() {
+  if (presenter_ == nullptr) return;
+  output_.discard();
+  presenter_->reset();
 }
 
 bool Presenter::frame_state_fits(std::size_t frame_size, std::uint32_t width, std::uint32_t height,

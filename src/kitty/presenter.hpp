@@ -31,7 +31,9 @@ class Presenter {
   Presenter() = default;
 
   // frame holds width * height * 4 bytes. Writes the changed tiles and flushes
-  // once; an unchanged frame writes nothing.
+  // once; an unchanged frame writes nothing. When the frame fails half-way (an
+  // output failure, an error, an exception) the rest of it is discarded and
+  // the last frame forgotten: the next call rebuilds the whole screen.
   Status present_rgba(ByteOutput& output, std::span<const std::uint8_t> frame, std::uint32_t width,
                       std::uint32_t height, Viewport viewport);
 
@@ -40,12 +42,12 @@ class Presenter {
 
   std::int32_t next_z() const { return next_z_; }
   bool has_frame_state() const { return frame_state_.has_value(); }
-  // The tiles of the frame state in index order; empty without frame state.
-  std::span<const Tile> tiles() const;
+
+ protected:
+  // z-index that the next placement gets.
+  std::int32_t next_z_ = initial_z;
 
  private:
-  friend class PresenterTestPeer;
-
   // What was presented last.
   struct FrameState {
     std::vector<std::uint8_t> previous;  // copy of the last frame, all zero after a rebuild
@@ -53,6 +55,22 @@ class Presenter {
     Viewport viewport;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
+  };
+
+  // Discards the rest of a frame and forgets the last one, unless dismissed
+  // once the frame is out whole.
+  class AbandonedFrame {
+   public:
+    AbandonedFrame(Presenter& presenter, ByteOutput& output)
+        : presenter_(&presenter), output_(output) {}
+    AbandonedFrame(const AbandonedFrame&) = delete;
+    AbandonedFrame& operator=(const AbandonedFrame&) = delete;
+    ~AbandonedFrame();
+    void dismiss() { presenter_ = nullptr; }
+
+   private:
+    Presenter* presenter_;
+    ByteOutput& output_;
   };
 
   bool frame_state_fits(std::size_t frame_size, std::uint32_t width, std::uint32_t height,
@@ -63,7 +81,6 @@ class Presenter {
   Status send_tile(ByteOutput& output, std::span<const std::uint8_t> frame, std::size_t index);
 
   std::optional<FrameState> frame_state_;
-  std::int32_t next_z_ = initial_z;
 
   // Scratch reused from tile to tile and frame to frame; holds nothing between
   // calls that matters.

@@ -48,9 +48,9 @@ Status write_transmit(ByteOutput& output, std::uint32_t id, std::uint32_t pixel_
       head.append(",o=z,");
     }
     head.append("m=").append(more).append(";");
-    if (Status status = output.write_all(head.view()); !status) return status;
-    if (Status status = output.write_all(chunk); !status) return status;
-    if (Status status = output.write_all(string_terminator); !status) return status;
+    if (Status status = output.write_command({head.view(), chunk, string_terminator}); !status) {
+      return status;
+    }
   } while (offset < payload.size());
   return Status::success();
 }

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/rgba.hpp"
+
 namespace facetview {
 
 namespace {
-
-constexpr std::size_t bytes_per_pixel = 4;
 
 std::size_t ceil_div(std::size_t total, std::size_t part) {
   return (total + part - 1) / part;

@@ -13,8 +13,7 @@ class BorrowFlag {
   void release_exclusive() { state_ = 0; }
 
  private:
-  // The number of readers, or -1 while a writer holds the instance. Starts at
-  // zero in the zero-filled memory of a new instance.
+  // The number of readers, or -1 while a writer holds the instance.
   std::int32_t state_ = 0;
 };
 

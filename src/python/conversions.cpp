@@ -32,6 +32,19 @@ bool raise_wrong_type(PyObject* argument, PyObject* expected_name, const char* n
   return false;
 }
 
+bool raise_not_text(PyObject* argument, const char* name) {
+  const OwnedRef expected_name(PyUnicode_FromString("PyString"));
+  return expected_name != nullptr && raise_wrong_type(argument, expected_name.get(), name);
+}
+
+bool copy_bytes(PyObject* bytes_object, std::string& out) {
+  char* bytes = nullptr;
+  Py_ssize_t size = 0;
+  if (PyBytes_AsStringAndSize(bytes_object, &bytes, &size) != 0) return false;
+  out.assign(bytes, static_cast<std::size_t>(size));
+  return true;
+}
+
 }  // namespace
 
 bool convert_u16(PyObject* argument, const char* name, std::uint16_t& out) {
@@ -56,18 +69,22 @@ bool convert_f32(PyObject* argument, const char* name, float& out) {
 }
 
 bool convert_text(PyObject* argument, const char* name, std::string& out) {
-  if (!PyUnicode_Check(argument)) {
-    const OwnedRef expected_name(PyUnicode_FromString("PyString"));
-    return expected_name != nullptr && raise_wrong_type(argument, expected_name.get(), name);
-  }
+  if (!PyUnicode_Check(argument)) return raise_not_text(argument, name);
   // A lone surrogate raises the interpreter's UnicodeEncodeError here.
   const OwnedRef utf8(PyUnicode_AsUTF8String(argument));
-  if (utf8 == nullptr) return false;
-  char* bytes = nullptr;
-  Py_ssize_t size = 0;
-  if (PyBytes_AsStringAndSize(utf8.get(), &bytes, &size) != 0) return false;
-  out.assign(bytes, static_cast<std::size_t>(size));
-  return true;
+  return utf8 != nullptr && copy_bytes(utf8.get(), out);
+}
+
+bool convert_path(PyObject* argument, const char* name, std::string& out) {
+  const bool path_like =
+      PyUnicode_Check(argument) || PyBytes_Check(argument) ||
+      PyObject_HasAttrString(reinterpret_cast<PyObject*>(Py_TYPE(argument)), "__fspath__");
+  if (!path_like) return raise_not_text(argument, name);
+  const OwnedRef path(PyOS_FSPath(argument));
+  if (path == nullptr) return false;
+  if (PyBytes_Check(path.get())) return copy_bytes(path.get(), out);
+  const OwnedRef encoded(PyUnicode_EncodeFSDefault(path.get()));
+  return encoded != nullptr && copy_bytes(encoded.get(), out);
 }
 
 bool check_instance(PyObject* argument, PyTypeObject* type, const char* name) {

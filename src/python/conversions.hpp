@@ -19,6 +19,12 @@ bool convert_f32(PyObject* argument, const char* name, float& out);
 // A str or a subclass of it, as UTF-8.
 bool convert_text(PyObject* argument, const char* name, std::string& out);
 
+// A str, bytes or os.PathLike object as the bytes that os.fsencode gives, so
+// that a str holding escaped undecodable bytes gives those bytes back. Other
+// types give the TypeError of convert_text; a str that the file-system
+// encoding cannot encode gives the interpreter's UnicodeEncodeError.
+bool convert_path(PyObject* argument, const char* name, std::string& out);
+
 // An instance of type (or of a subclass).
 bool check_instance(PyObject* argument, PyTypeObject* type, const char* name);
 

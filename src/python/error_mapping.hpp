@@ -9,13 +9,19 @@
 
 namespace facetview {
 
-// A new RuntimeError whose only argument is the outermost message of error;
-// the causes stay behind. Null with the interpreter's error set if even that
-// cannot be built.
-PyObject* py_runtime_error(const Error& error);
+// A new RuntimeError whose only argument is the outermost message of error.
+// The reason below it, if any, becomes its __cause__: an OSError of the
+// subclass that the errno selects (FileNotFoundError, PermissionError, ...),
+// with errno, description and `filename` (when not null), when the root cause
+// is a failed system call; otherwise a RuntimeError with the next message,
+// whose own __cause__ goes on down the chain. Null with the interpreter's
+// error set if even that cannot be built.
+PyObject* py_runtime_error(const Error& error, PyObject* filename = nullptr);
 
-// Raises py_runtime_error(error); returns null for the caller to return.
-std::nullptr_t raise_runtime_error(const Error& error);
+// Raises py_runtime_error(error), unless an exception is set already: one that
+// a Python signal handler raised while the operation waited, which goes on
+// unchanged. Returns null for the caller to return.
+std::nullptr_t raise_error(const Error& error, PyObject* filename = nullptr);
 
 // Sets the Python error for the C++ exception being handled: MemoryError for
 // std::bad_alloc, RuntimeError for anything else.

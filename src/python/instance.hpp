@@ -5,17 +5,22 @@
 #include "python/python.hpp"
 
 #include <memory>
+#include <new>
+#include <type_traits>
 
 #include "python/borrow.hpp"
 
 namespace facetview {
 
-// An aggregate, so it begins its life in the zero-filled memory that the
-// type's allocator hands out: no borrow, no record yet.
+// The object header comes first, so a PyObject* is a pointer to the instance.
+// The members after it are constructed by new_instance and destroyed by
+// dealloc_instance; the memory that the allocator hands out is not trusted to
+// hold them.
 template <class Record>
 struct PyInstance {
-  PyObject_HEAD BorrowFlag borrow;
-  Record* record;  // owned; set right after allocation
+  PyObject ob_base;
+  BorrowFlag borrow;
+  Record* record;  // owned
 };
 
 template <class Record>
@@ -28,9 +33,12 @@ PyInstance<Record>* as_instance(PyObject* object) {
 template <class Record>
 PyObject* new_instance(PyTypeObject* type, std::unique_ptr<Record> record) {
   const auto allocate = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
+  static_assert(std::is_standard_layout_v<PyInstance<Record>>);
   PyObject* object = allocate(type, 0);
   if (object == nullptr) return nullptr;
-  as_instance<Record>(object)->record = record.release();
+  PyInstance<Record>* instance = as_instance<Record>(object);
+  new (&instance->borrow) BorrowFlag();
+  new (&instance->record) Record*(record.release());
   return object;
 }
 
@@ -39,7 +47,9 @@ PyObject* new_instance(PyTypeObject* type, std::unique_ptr<Record> record) {
 template <class Record>
 void dealloc_instance(PyObject* object) {
   PyTypeObject* type = Py_TYPE(object);
-  delete as_instance<Record>(object)->record;
+  PyInstance<Record>* instance = as_instance<Record>(object);
+  delete instance->record;
+  instance->borrow.~BorrowFlag();
   const auto free_object = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
   free_object(object);
   Py_DECREF(type);

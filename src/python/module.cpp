@@ -9,7 +9,6 @@
 #include "python/py_mesh.hpp"
 #include "python/py_surface.hpp"
 #include "python/py_viewport.hpp"
-#include "surface/stdout_writer.hpp"
 
 namespace facetview {
 namespace {
@@ -28,8 +27,12 @@ PyModuleDef module_definition = {
     .m_free = nullptr,
 };
 
-// Created once per process; a later initialisation returns the same object.
+// Created once per interpreter; a later initialisation returns the same object.
 PyObject* the_module = nullptr;
+// Marks, in the interpreter's own dictionary, the interpreter that created the
+// module and its types. A program that embeds Python and initialises a new
+// interpreter after finalising the old one finds no mark and gets new ones.
+constexpr const char* kCreatorMark = "facetview._facetview";
 // The interpreter of the first import: the types and records are not isolated
 // per interpreter, so no other interpreter may use them.
 std::optional<std::int64_t> owning_interpreter;
@@ -74,28 +77,25 @@ PyObject* create_module() {
   return complete ? module.release() : nullptr;
 }
 
-// Standard output is buffered and clear() does not flush, so the bytes of a
-// last clear() would be lost at exit; they are written out here, once the
-// interpreter has finished. Nothing is left to report a failure to.
-void flush_at_exit() {
-  static_cast<void>(flush_standard_output());
-}
-
-bool register_exit_flush() {
-  static bool registered = false;
-  if (!registered && Py_AtExit(flush_at_exit) != 0) {
-    PyErr_SetString(PyExc_ImportError, "cannot register the flush of standard output at exit");
-    return false;
-  }
-  registered = true;
-  return true;
-}
-
 PyObject* initialise_module() {
   if (!in_owning_interpreter()) return nullptr;
-  if (!register_exit_flush()) return nullptr;
-  if (the_module == nullptr) the_module = create_module();
-  Py_XINCREF(the_module);
+  PyObject* marks = PyInterpreterState_GetDict(PyInterpreterState_Get());
+  if (marks == nullptr) {
+    PyErr_SetString(PyExc_ImportError, "the interpreter keeps no state of its own");
+    return nullptr;
+  }
+  if (PyDict_GetItemString(marks, kCreatorMark) == nullptr) {
+    // Any module and types from before belong to a finalised interpreter:
+    // they stay with it, unused and unreleased.
+    module_types() = ModuleTypes{};
+    the_module = nullptr;
+    OwnedRef module(create_module());
+    if (module == nullptr || PyDict_SetItemString(marks, kCreatorMark, Py_True) != 0) {
+      return nullptr;
+    }
+    the_module = module.release();
+  }
+  Py_INCREF(the_module);
   return the_module;
 }
 

@@ -53,12 +53,13 @@ int set_field(PyObject* self, PyObject* value, void*) {
     PyErr_SetString(PyExc_AttributeError, "can't delete attribute");
     return -1;
   }
+  // Converted before the borrow: the conversion may run Python code (__float__)
+  // that reads this very camera; a failure leaves the field as it was.
+  float converted = 0.0f;
+  if (!convert_f32(value, "value", converted)) return -1;
   PyCamera* camera = as_instance<Camera>(self);
   const Borrow borrow(camera->borrow, Access::exclusive);
   if (!borrow) return -1;
-  // Converted into a local first, so a failure leaves the field as it was.
-  float converted = 0.0f;
-  if (!convert_f32(value, "value", converted)) return -1;
   camera->record->*Field = converted;
   return 0;
 }

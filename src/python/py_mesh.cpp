@@ -7,6 +7,7 @@
 #include "python/error_mapping.hpp"
 #include "python/module_types.hpp"
 #include "python/quoted_name.hpp"
+#include "python/signal_handlers.hpp"
 
 namespace facetview {
 namespace {
@@ -33,12 +34,14 @@ PyObject* mesh_from_stl(PyObject*, PyObject* args, PyObject* kwargs) {
     PyObject* matched[1];
     if (!match_arguments(kFromStlParameters, args, kwargs, matched)) return nullptr;
     std::string path;
-    if (!convert_text(matched[0], "path", path)) return nullptr;
-    Result<Mesh> read = Mesh::normalized_from_path(std::filesystem::path(path));
+    if (!convert_path(matched[0], "path", path)) return nullptr;
+    // Ctrl-C ends a read that never ends, such as one of /dev/zero or a FIFO.
+    Result<Mesh> read =
+        Mesh::normalized_from_path(std::filesystem::path(path), python_signal_handlers());
     if (!read) {
-      // Only this outermost message reaches Python, not the reader's own.
-      return raise_runtime_error(
-          std::move(read).error().with_context("failed to load STL from " + path));
+      // The reader's reason becomes the exception's __cause__.
+      return raise_error(std::move(read).error().with_context("failed to load STL from " + path),
+                         matched[0]);
     }
     return wrap(std::move(*read));
   });

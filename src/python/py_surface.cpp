@@ -9,6 +9,7 @@
 #include "python/py_camera.hpp"
 #include "python/py_mesh.hpp"
 #include "python/py_viewport.hpp"
+#include "python/signal_handlers.hpp"
 #include "surface/stdout_writer.hpp"
 
 namespace facetview {
@@ -109,9 +110,10 @@ PyObject* surface_render_to_terminal(PyObject* self, PyObject* args, PyObject* k
 
     // A frame too large to allocate throws std::bad_alloc, which becomes
     // MemoryError; the surface stays usable for a smaller frame.
-    const Result<PresentedFrame> frame = surface->record->render_and_present(
-        standard_output(), *mesh->record, *camera->record, *viewport->record);
-    if (!frame) return raise_runtime_error(frame.error());
+    const Result<PresentedFrame> frame =
+        surface->record->render_and_present(standard_output(python_signal_handlers()),
+                                            *mesh->record, *camera->record, *viewport->record);
+    if (!frame) return raise_error(frame.error());
     return size_tuple(frame->width, frame->height);
   });
 }
@@ -121,10 +123,16 @@ PyObject* surface_clear(PyObject* self, PyObject*) {
     PySurface* surface = as_instance<TerminalSurface>(self);
     const Borrow borrow(surface->borrow, Access::exclusive);
     if (!borrow) return nullptr;
-    // Not flushed here: the next frame flushes it, or the exit hook of the module.
-    const Status written = standard_output().write_all(Presenter::delete_all_sequence);
-    if (!written) return raise_runtime_error(written.error());
+    // Takes effect before the call returns. Whatever happens, the images on
+    // screen are unknown now, so the next frame rebuilds.
     surface->record->presenter().reset();
+    ByteOutput& output = standard_output(python_signal_handlers());
+    Status cleared = output.write_all(Presenter::delete_all_sequence);
+    if (cleared) cleared = output.flush();
+    if (!cleared) {
+      output.discard();
+      return raise_error(cleared.error());
+    }
     Py_RETURN_NONE;
   });
 }

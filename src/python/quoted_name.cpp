@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
+#include "common/utf8.hpp"
 #include "python/unicode/character_ranges.hpp"
-#include "python/utf8.hpp"
 
 namespace facetview {
 namespace {
@@ -25,7 +25,8 @@ void append_hex_escape(std::string& out, char32_t code) {
 std::string quoted_name(std::string_view utf8_name) {
   std::string out = "\"";
   while (!utf8_name.empty()) {
-    const char32_t code = take_code_point(utf8_name);
+    // Each stray byte shows as a U+FFFD of its own.
+    const char32_t code = take_code_point(utf8_name, Utf8Replacement::each_byte);
     switch (code) {
       case U'"':
         out += "\\\"";

@@ -11,7 +11,6 @@ constexpr Rgb kHighTint{0.86f, 0.72f, 0.56f};
 constexpr Rgb kLowTint{0.47f, 0.62f, 0.78f};
 constexpr Rgb kRimTint{1.0f, 0.96f, 0.9f};
 constexpr Rgb kNearColour{0.14f, 0.17f, 0.2f};
-constexpr float kEpsilon = 1.1920929e-7f;  // 2^-23
 
 float dot(Vec3 a, Vec3 b) {
   return a.x * b.x + a.y * b.y + a.z * b.z;
@@ -20,7 +19,7 @@ float dot(Vec3 a, Vec3 b) {
 // Unit length, or zero when the vector is too short to have a direction.
 Vec3 normalized_or_zero(Vec3 v) {
   const float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-  if (length <= kEpsilon) return {};
+  if (length <= shortest_direction_length) return {};
   return {v.x / length, v.y / length, v.z / length};
 }
 

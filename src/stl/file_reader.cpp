@@ -16,10 +16,14 @@ constexpr std::size_t kMaxReadChunk = std::size_t{4} << 20;
 
 }  // namespace
 
-Result<FileReader> FileReader::open(const std::filesystem::path& path) {
+Result<FileReader> FileReader::open(const std::filesystem::path& path, Interruption& interruption) {
   if (path.native().find('\0') != std::string::npos) return Error("path contains a NUL byte");
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return os_error(errno);
+  // Opening a FIFO waits for a writer; a signal may end the wait.
+  int fd = -1;
+  while ((fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC)) < 0) {
+    if (errno != EINTR) return os_error(errno);
+    if (Status go_on = interruption.check(); !go_on) return std::move(go_on).error();
+  }
   struct stat status {};
   if (::fstat(fd, &status) != 0) {
     const int error = errno;

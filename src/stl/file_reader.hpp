@@ -15,8 +15,9 @@ namespace facetview {
 class FileReader {
  public:
   // Fails with the operating system's error, or when the path holds a NUL
-  // byte, which the system calls would silently take as its end.
-  static Result<FileReader> open(const std::filesystem::path& path);
+  // byte, which the system calls would silently take as its end. An open that
+  // a signal interrupts (a FIFO waiting for a writer) asks `interruption`.
+  static Result<FileReader> open(const std::filesystem::path& path, Interruption& interruption);
 
   FileReader(FileReader&& other) noexcept
       : fd_(std::exchange(other.fd_, -1)), reported_size_(other.reported_size_) {}

@@ -15,7 +15,7 @@ namespace {
 Result<Mesh> read_stl(const std::filesystem::path& path, Interruption& interruption,
                       std::optional<Bounds>& bounds) {
   const std::string read_context = "failed to read STL file " + to_utf8_lossy(path.native());
-  Result<FileReader> file = FileReader::open(path);
+  Result<FileReader> file = FileReader::open(path, interruption);
   if (!file) return std::move(file).error().with_context(read_context);
 
   Result<Mesh> mesh = Error("");

@@ -6,11 +6,6 @@
 namespace facetview {
 namespace {
 
-// 2^-23, the 32-bit float machine epsilon: shorter cross products carry no direction.
-constexpr float kDegenerateLength = 1.1920929e-7f;
-// Stored normals shorter than this are treated as absent.
-constexpr float kMinCandidateLength = 0.0001f;
-
 Vec3 operator-(Vec3 a, Vec3 b) {
   return {a.x - b.x, a.y - b.y, a.z - b.z};
 }
@@ -24,7 +19,7 @@ Vec3 computed_normal(Vec3 a, Vec3 b, Vec3 c) {
   const Vec3 n{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x};
   const float length = std::sqrt(n.z * n.z + (n.x * n.x + n.y * n.y));
   // Written so that a NaN length also gives the zero normal.
-  if (length > kDegenerateLength) return n / length;
+  if (length > shortest_direction_length) return n / length;
   return {};
 }
 
@@ -33,7 +28,7 @@ Vec3 computed_normal(Vec3 a, Vec3 b, Vec3 c) {
 Triangle make_triangle(Vec3 candidate_normal, Vec3 a, Vec3 b, Vec3 c) {
   const Vec3 m = candidate_normal;
   const float length = std::sqrt(m.x * m.x + m.y * m.y + m.z * m.z);
-  const Vec3 normal = length <= kMinCandidateLength ? computed_normal(a, b, c) : m / length;
+  const Vec3 normal = length <= shortest_candidate_normal ? computed_normal(a, b, c) : m / length;
   return Triangle{normal, {a, b, c}};
 }
 

@@ -19,6 +19,9 @@ struct Triangle {
   std::array<Vec3, 3> vertices;  // a, b, c in source order
 };
 
+// Stored normals no longer than this are treated as absent.
+inline constexpr float shortest_candidate_normal = 0.0001f;
+
 // Every triangle of the system is built here. The candidate normal wins when it
 // is long enough (it is scaled to unit length, never flipped); otherwise the
 // normal comes from the winding a -> b -> c, or is zero for a degenerate triangle.

@@ -6,12 +6,6 @@
 #include "stl/triangle_normals.hpp"
 
 namespace facetview {
-namespace {
-
-// 2^-23: a box no larger than this keeps the scale 1.
-constexpr float kDegenerateExtent = 1.1920929e-7f;
-
-}  // namespace
 
 Mesh normalized_within(Mesh mesh, const Bounds& bounds) {
   const Vec3 centre{(bounds.low.x + bounds.high.x) * 0.5f, (bounds.low.y + bounds.high.y) * 0.5f,
@@ -19,7 +13,7 @@ Mesh normalized_within(Mesh mesh, const Bounds& bounds) {
   const Vec3 size{bounds.high.x - bounds.low.x, bounds.high.y - bounds.low.y,
                   bounds.high.z - bounds.low.z};
   const float extent = std::fmax(std::fmax(size.x, size.y), size.z);
-  const float scale = extent > kDegenerateExtent ? 2.0f / extent : 1.0f;
+  const float scale = extent > shortest_direction_length ? 2.0f / extent : 1.0f;
   place_and_settle_normals(mesh.triangles, {centre, scale});
   return mesh;
 }

@@ -82,12 +82,12 @@ void settle_four(Triangle* triangles, const Placement* placement) {
                     e1.x * e2.y - e1.y * e2.x};
   const Floats length = square_root(n.z * n.z + (n.x * n.x + n.y * n.y));
   const Floats zero{};
-  const auto has_direction = length > broadcast(1.1920929e-7f);
+  const auto has_direction = length > broadcast(shortest_direction_length);
   // Step 2: the candidate's length M.
   const Floats candidate_length = square_root(m.x * m.x + m.y * m.y + m.z * m.z);
   // Steps 3 and 4: a candidate longer than 0.0001 (or NaN) wins, scaled;
   // otherwise the computed normal.
-  const auto candidate_wins = ~(candidate_length <= broadcast(0.0001f));
+  const auto candidate_wins = ~(candidate_length <= broadcast(shortest_candidate_normal));
   columns[0] = candidate_wins ? m.x / candidate_length : has_direction ? n.x / length : zero;
   columns[1] = candidate_wins ? m.y / candidate_length : has_direction ? n.y / length : zero;
   columns[2] = candidate_wins ? m.z / candidate_length : has_direction ? n.z / length : zero;

@@ -11,4 +11,8 @@ struct Vec3 {
   friend bool operator==(const Vec3&, const Vec3&) = default;
 };
 
+// 2^-23, the 32-bit float machine epsilon: a vector no longer than this
+// carries no direction.
+inline constexpr float shortest_direction_length = 0x1p-23f;
+
 }  // namespace facetview

@@ -1,9 +1,10 @@
 #include "stl/white_space.hpp"
 
-#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+
+#include "common/utf8.hpp"
 
 namespace facetview {
 
@@ -91,22 +92,12 @@ std::optional<std::string_view> WordSplitter::next() {
 }
 
 std::size_t WordSplitter::character_length(std::size_t position) const {
-  const auto lead = static_cast<unsigned char>(line_[position]);
-  const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-  return std::min(length, line_.size() - position);
+  return decode_utf8(line_.substr(position)).length;
 }
 
 std::size_t WordSplitter::non_ascii_white_space_length(std::size_t position) const {
-  const auto lead = static_cast<unsigned char>(line_[position]);
-  // All white space beyond ASCII is two or three bytes long.
-  const std::size_t length = character_length(position);
-  if (lead < 0xC2 || lead >= 0xF0 || (lead < 0xE0 ? length != 2 : length != 3)) return 0;
-  const auto byte = [&](std::size_t k) {
-    return static_cast<char32_t>(static_cast<unsigned char>(line_[position + k]) & 0x3F);
-  };
-  const char32_t code_point = length == 2 ? ((lead & 0x1Fu) << 6) | byte(1)
-                                          : ((lead & 0x0Fu) << 12) | (byte(1) << 6) | byte(2);
-  return is_white_space(code_point) ? length : 0;
+  const Utf8Sequence character = decode_utf8(line_.substr(position));
+  return is_white_space(character.code_point) ? character.length : 0;
 }
 
 }  // namespace facetview

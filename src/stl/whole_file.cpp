@@ -42,7 +42,7 @@ Result<std::string> read_to_end(FileReader& file, Interruption& interruption) {
 }
 
 Result<std::string> read_whole_file(const std::filesystem::path& path, Interruption& interruption) {
-  Result<FileReader> file = FileReader::open(path);
+  Result<FileReader> file = FileReader::open(path, interruption);
   if (!file) return std::move(file).error();
   return read_to_end(*file, interruption);
 }

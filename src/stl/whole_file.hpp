@@ -13,7 +13,8 @@ namespace facetview {
 // The whole content of the file at `path`. Fails with the operating system's
 // error (a directory gives "Is a directory"), or when the path holds a NUL
 // byte, which the system calls would silently take as its end. A read that a
-// signal interrupts asks `interruption` whether to go on.
+// signal interrupts, and every few MiB of a long read, asks `interruption`
+// whether to go on.
 Result<std::string> read_whole_file(const std::filesystem::path& path,
                                     Interruption& interruption = retry_on_signal());
 

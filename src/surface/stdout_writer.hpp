@@ -1,17 +1,15 @@
-// The process-wide buffered writer on file descriptor 1.
+// The process-wide frame writer on file descriptor 1.
 #pragma once
 
 #include "common/byte_output.hpp"
-#include "common/error.hpp"
+#include "common/interruption.hpp"
 
 namespace facetview {
 
-// Created on first use; holds up to 1024 bytes; each call locks it on its own.
-// Never goes through Python's sys.stdout.
-ByteOutput& standard_output();
-
-// Writes out whatever the writer still holds, such as the delete-all sequence
-// of a last clear(); meant to run when the interpreter exits.
-Status flush_standard_output();
+// Created on first use and never through Python's sys.stdout. It holds nothing
+// between frames, so nothing is left to write at exit or to duplicate in a
+// forked child. `interruption` is asked from now on when a signal interrupts a
+// blocked write; it must live for the rest of the process.
+ByteOutput& standard_output(Interruption& interruption);
 
 }  // namespace facetview

@@ -1,6 +1,5 @@
 """Argument matching and conversion: the same rules and messages for every method."""
 
-import pathlib
 
 import pytest
 
@@ -54,10 +53,10 @@ CONVERSION_FAILURES = [
     # Conversion runs in parameter order; the first failure wins.
     (Viewport, (0, -1, "x", 0), {}, OverflowError, RANGE_MESSAGE),
     (Camera, (), {"zoom": "z", "yaw": "y"}, TypeError, "argument 'yaw': must be real number, not str"),
-    (Mesh.from_stl, (pathlib.Path("a.stl"),), {}, TypeError, "argument 'path': 'PosixPath' object cannot be converted to 'PyString'"),
+    (Mesh.from_stl, (bytearray(b"a.stl"),), {}, TypeError, "argument 'path': 'bytearray' object cannot be converted to 'PyString'"),
     (Surface, (b"low",), {}, TypeError, "argument 'quality': 'bytes' object cannot be converted to 'PyString'"),
     (Surface, ("low\udc80",), {}, UnicodeEncodeError, "'utf-8' codec can't encode character '\\udc80' in position 3: surrogates not allowed"),
-    (Mesh.from_stl, ("model\udc80.stl",), {}, UnicodeEncodeError, "'utf-8' codec can't encode character '\\udc80' in position 5: surrogates not allowed"),
+    (Mesh.from_stl, ("model\ud800.stl",), {}, UnicodeEncodeError, "'utf-8' codec can't encode character '\\ud800' in position 5: surrogates not allowed"),
     (SURFACE.framebuffer_size, ("x",), {}, TypeError, "argument 'viewport': 'str' object cannot be converted to 'Viewport'"),
     (SURFACE.render_to_terminal, (Camera(), Camera(), Viewport(0, 0, 1, 1)), {}, TypeError, "argument 'mesh': 'Camera' object cannot be converted to 'Mesh'"),
     (SURFACE.render_to_terminal, (Mesh.demo(), Camera(), None), {}, TypeError, "argument 'viewport': 'NoneType' object cannot be converted to 'Viewport'"),

@@ -1,7 +1,11 @@
 """The module object, its type objects and the traits the four classes share."""
 
 import importlib
+import os
+import shutil
+import subprocess
 import sys
+import sysconfig
 import weakref
 
 import pytest
@@ -38,6 +42,36 @@ def test_subinterpreter_import_is_refused():
     output = result.stdout.decode()
     assert result.returncode == 0 and output.startswith("refused:") and "ImportError" in output, result
     assert "does not support subinterpreters" in output
+
+
+# A program that embeds Python, finalises the interpreter and starts a new one: the module of the
+# new one must work, rather than hand out the dead module of the old.
+EMBEDDING = r"""#include <Python.h>
+int main(void) {
+  for (int round = 0; round < 2; ++round) {
+    Py_Initialize();
+    if (PyRun_SimpleString("import facetview as f\n"
+                           "print(f.Surface('low'), f.Mesh.demo(), f.Viewport(1, 2, 3, 4))\n") != 0) return 1;
+    if (Py_FinalizeEx() != 0) return 2;
+  }
+  return 0;
+}
+"""
+
+
+def test_module_works_in_a_new_interpreter_after_finalisation(tmp_path):
+    compiler = shutil.which("cc") or shutil.which("gcc")
+    library = sysconfig.get_config_var("LDVERSION")
+    if compiler is None or not sysconfig.get_config_var("Py_ENABLE_SHARED"):
+        pytest.skip("needs a C compiler and a shared libpython")
+    (tmp_path / "embed.c").write_text(EMBEDDING)
+    subprocess.run([compiler, str(tmp_path / "embed.c"), "-I" + sysconfig.get_config_var("INCLUDEPY"),
+                    "-L" + sysconfig.get_config_var("LIBDIR"), "-lpython" + library, "-o", str(tmp_path / "embed")],
+                   check=True)
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(p for p in sys.path if p))
+    result = subprocess.run([str(tmp_path / "embed")], capture_output=True, env=env, check=False)
+    line = 'Surface(quality="low") Mesh(name="demo hull", triangles=12) Viewport(col=1, row=2, cols=3, rows=4)\n'
+    assert (result.returncode, result.stdout.decode(), result.stderr) == (0, line * 2, b"")
 
 
 @pytest.mark.parametrize("make", [lambda: Viewport(1, 2, 3, 4), Camera, Mesh.demo, Surface], ids=[cls.__name__ for cls in CLASSES])

@@ -74,6 +74,18 @@ def test_camera_stores_nearest_float32_and_keeps_it(field, value, stored):
     assert repr(getattr(camera, field)) == repr(stored)
 
 
+@pytest.mark.parametrize("field", ["pitch", "yaw", "roll", "zoom"])
+def test_camera_setter_converts_before_it_borrows(field):
+    camera = Camera(zoom=2.0)
+
+    class Twice:  # reads the camera it is being stored into
+        def __float__(self):
+            return camera.zoom * 2
+
+    setattr(camera, field, Twice())
+    assert getattr(camera, field) == 4.0
+
+
 def test_demo_mesh():
     mesh = Mesh.demo()
     assert (mesh.name, mesh.triangle_count, repr(mesh)) == ("demo hull", 12, 'Mesh(name="demo hull", triangles=12)')

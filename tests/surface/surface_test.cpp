@@ -1,13 +1,21 @@
 #include <fcntl.h>
+#include <pthread.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
 #include <new>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -85,7 +93,7 @@ TEST_F(TerminalSurfaceTest, FramesHaveTheFramebufferSizeAndRebuildOnlyOnChange) 
        {Step{Q::medium, terminal, delete_all, 1}, Step{Q::medium, terminal, "", 0},
         Step{Q::high, terminal, delete_all, 1}, Step{Q::high, terminal, "", 0},
         Step{Q::low, {3, 4, 1, 1}, delete_all, 1}, Step{Q::low, {0, 0, 200, 50}, delete_all, 1},
-        Step{Q::medium, {5, 5, 0, 0}, delete_all, 0}}) {
+        Step{Q::medium, {5, 5, 0, 0}, delete_all, 1}}) {
     surface.set_quality(quality);
     expect_frame(viewport);
     EXPECT_EQ(output.flushes, flushes);
@@ -101,11 +109,13 @@ TEST_F(TerminalSurfaceTest, UnallocatableFrameThrowsAndLeavesTheSurfaceUsable) {
   EXPECT_EQ(output.bytes, "");  // the presenter still holds the last frame
 }
 
-TEST_F(TerminalSurfaceTest, OutputFailureIsReturnedUnchangedAndTheFrameResent) {
+TEST_F(TerminalSurfaceTest, OutputFailureIsReturnedUnchangedAndTheNextFrameRebuilds) {
   const int fd = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
   if (fd < 0) GTEST_SKIP() << "no /dev/full";
-  for (const std::size_t capacity : {16, 1 << 24}) {  // fails on a write, then on the flush
-    FdWriter full(fd, capacity);
+  expect_frame(terminal);
+  for (const std::size_t limit : {std::size_t{16}, FdWriter::default_frame_limit}) {
+    FdWriter full(fd, limit);  // fails on an early part of the frame, then on the flush
+    surface.set_quality(limit == 16 ? Q::low : Q::high);
     const Result<PresentedFrame> frame = present(full, terminal);
     ASSERT_FALSE(frame.ok());
     EXPECT_EQ(frame.error().message(), "No space left on device (os error 28)");
@@ -113,51 +123,214 @@ TEST_F(TerminalSurfaceTest, OutputFailureIsReturnedUnchangedAndTheFrameResent) {
   }
   ::close(fd);
   expect_frame(terminal);
-  EXPECT_EQ(output.flushes, 1);  // tiles went out again
+  EXPECT_EQ(output.bytes.substr(0, delete_all.size()), delete_all);  // a rebuild
+  EXPECT_EQ(output.flushes, 1);
 }
 
+// Everything one read of the descriptor gives.
 std::string drain(int fd) {
   std::string bytes(1 << 20, '\0');
   bytes.resize(static_cast<std::size_t>(std::max<ssize_t>(::read(fd, bytes.data(), 1 << 20), 0)));
   return bytes;
 }
 
-TEST(FdWriter, EmptiesTheBufferOnlyWhenItMust) {
-  int fd[2];
-  ASSERT_EQ(::pipe2(fd, O_NONBLOCK), 0);
-  FdWriter writer(fd[1], 4);
-  // Written bytes, what reaches the pipe meanwhile, bytes held after.
-  using Step = std::tuple<std::string_view, std::string_view, std::size_t>;
-  for (const auto& [bytes, reaches, held] :
-       {Step{"", "", 0}, Step{"abcd", "", 4},                      // exactly full fits
-        Step{"e", "abcd", 1}, Step{"fgh", "", 4},                  // flushes first; fills up
-        Step{"ijklm", "efghijklm", 0}, Step{"nopqr", "nopqr", 0},  // larger: direct
-        Step{"x", "", 1}, Step{"a\nb\nc", "xa\nb\n", 1}, Step{"d\n", "cd\n", 0}}) {
-    ASSERT_TRUE(writer.write_all(bytes).ok());
-    EXPECT_EQ(drain(fd[0]), reaches) << bytes;
-    EXPECT_EQ(writer.buffered_size(), held) << bytes;
+struct Pipe {
+  Pipe(int flags = 0) { EXPECT_EQ(::pipe2(fd, flags | O_CLOEXEC), 0); }
+  ~Pipe() {
+    ::close(fd[0]);
+    ::close(fd[1]);
   }
-  ::close(fd[0]);
-  ::close(fd[1]);
+  int fd[2] = {-1, -1};
+};
+
+// Sizes of the units handed to the writer, what reaches the pipe meanwhile.
+TEST(FdWriter, SendsWholeFramesAndEarlyOnlyAtCommandBoundaries) {
+  Pipe pipe(O_NONBLOCK);
+  FdWriter writer(pipe.fd[1], 8);
+  using Step = std::tuple<std::string_view, std::string_view>;
+  for (const auto& [bytes, reaches] :
+       {Step{"", ""}, Step{"abcd", ""}, Step{"efgh", ""},            // exactly the limit is held
+        Step{"i", "abcdefgh"}, Step{"jklmnopqrst", "ijklmnopqrst"},  // larger: straight out
+        Step{"uv", ""}, Step{"\n", ""}}) {
+    ASSERT_TRUE(writer.write_all(bytes).ok());
+    EXPECT_EQ(drain(pipe.fd[0]), reaches) << bytes;
+  }
+  ASSERT_TRUE(writer.write_command({"w", "", "xy"}).ok());
+  ASSERT_TRUE(writer.flush().ok());
+  EXPECT_EQ(drain(pipe.fd[0]), "uv\nwxy");
+  ASSERT_TRUE(writer.flush().ok());  // nothing is left behind
+  writer.discard();
+  EXPECT_EQ(drain(pipe.fd[0]), "");
 }
 
-// A full non-blocking pipe takes part of a flush: the rest stays at the front, in order.
-TEST(FdWriter, PartlyFlushedBytesStayInOrder) {
-  int fd[2];
-  ASSERT_EQ(::pipe2(fd, O_NONBLOCK), 0);
-  std::string first;
-  while (first.size() < std::size_t(::fcntl(fd[1], F_GETPIPE_SZ)) + 5000)
-    first += std::to_string(first.size()) + ",";
-  FdWriter writer(fd[1], 2 * first.size());
-  ASSERT_TRUE(writer.write_all(first).ok());
-  EXPECT_EQ(writer.flush().error().message(), os_error(EAGAIN).message());
-  std::string seen = drain(fd[0]);
-  EXPECT_EQ(seen.size() + writer.buffered_size(), first.size());
-  ASSERT_TRUE(writer.write_all("tail").ok());
+// Writes to the writer it is asked by, as a signal handler might.
+class WritingHandler final : public Interruption {
+ public:
+  explicit WritingHandler(FdWriter& writer) : writer_(writer) {}
+  Status check() override {
+    for (Status status : {writer_.write_all("x"), writer_.flush()}) {
+      refusals += !status && status.error().message() == "output is busy sending a frame";
+    }
+    writer_.discard();
+    return Status::success();
+  }
+  int refusals = 0;
+
+ private:
+  FdWriter& writer_;
+};
+
+// A reader that takes small bites of a non-blocking pipe: the writer waits for
+// room instead of failing, and the frame arrives whole, even when a signal
+// handler tries to write meanwhile.
+TEST(FdWriter, WaitsForASlowReaderOfANonBlockingPipe) {
+  Pipe pipe(O_NONBLOCK);
+  ASSERT_GT(::fcntl(pipe.fd[1], F_SETPIPE_SZ, 4096), 0);
+  std::string frame;
+  while (frame.size() < 200000) frame += std::to_string(frame.size()) + ",";
+  std::string seen;
+  std::thread reader([&] {
+    ::fcntl(pipe.fd[0], F_SETFL, 0);
+    char bite[700];
+    for (ssize_t got; (got = ::read(pipe.fd[0], bite, sizeof bite)) > 0;) seen.append(bite, got);
+  });
+  FdWriter writer(pipe.fd[1]);
+  WritingHandler handler(writer);
+  writer.set_interruption(handler);
+  ASSERT_TRUE(writer.write_all(frame).ok());
+  EXPECT_TRUE(writer.flush().ok());
+  ::close(pipe.fd[1]);
+  pipe.fd[1] = -1;
+  reader.join();
+  EXPECT_EQ(seen, frame);
+  EXPECT_GT(handler.refusals, 0);  // short writes asked it, and it was turned away
+}
+
+class StopAtOnce final : public Interruption {
+ public:
+  Status check() override {
+    ++checks;
+    return Error("stopped by a signal handler");
+  }
+  std::atomic<int> checks = 0;
+};
+
+// A write blocked on a full pipe hears a signal: the interruption stops the
+// frame, and the command cut in two is ended before anything else goes out.
+TEST(FdWriter, SignalStopsABlockedWriteAndTheCutCommandIsTerminated) {
+  struct sigaction action {};
+  action.sa_handler = [](int) {};  // no SA_RESTART: the write returns early
+  struct sigaction previous {};
+  ASSERT_EQ(::sigaction(SIGUSR1, &action, &previous), 0);
+  Pipe pipe;
+  const std::string first(40000, 'a'), second(40000, 'b');
+  StopAtOnce stop;
+  FdWriter writer(pipe.fd[1]);
+  writer.set_interruption(stop);
+  std::atomic<bool> done = false;
+  Status flushed;
+  std::thread sender([&] {
+    EXPECT_TRUE(writer.write_all(first).ok());
+    EXPECT_TRUE(writer.write_all(second).ok());
+    flushed = writer.flush();
+    done = true;
+  });
+  const pthread_t sender_thread = sender.native_handle();
+  while (!done) {
+    ::pthread_kill(sender_thread, SIGUSR1);
+    std::this_thread::yield();
+  }
+  sender.join();
+  ::sigaction(SIGUSR1, &previous, nullptr);
+  ASSERT_FALSE(flushed.ok());
+  EXPECT_EQ(flushed.error().message(), "stopped by a signal handler");
+  EXPECT_EQ(stop.checks, 1);
+
+  ::fcntl(pipe.fd[0], F_SETFL, O_NONBLOCK);
+  std::string seen;
+  for (std::string part; !(part = drain(pipe.fd[0])).empty();) seen += part;
+  ASSERT_EQ(seen, (first + second).substr(0, seen.size()));
+  const bool cut = seen.size() != 0 && seen.size() != first.size();
+  writer.set_interruption(retry_on_signal());
+  ASSERT_TRUE(writer.write_all("next").ok());
   ASSERT_TRUE(writer.flush().ok());
-  EXPECT_EQ(seen + drain(fd[0]), first + "tail");
-  ::close(fd[0]);
-  ::close(fd[1]);
+  EXPECT_EQ(drain(pipe.fd[0]), cut ? "\x1b\\next" : "next");
+}
+
+// Where each command of a kitty stream ends.
+std::vector<std::size_t> command_ends(std::string_view stream) {
+  std::vector<std::size_t> ends;
+  for (std::size_t at = 0; at < stream.size();) {
+    const std::string_view end_mark = stream.substr(at, 3) == "\x1b_G" ? "\x1b\\" : "H";
+    const std::size_t end = stream.find(end_mark, at);
+    if (end == std::string_view::npos) break;
+    at = end + end_mark.size();
+    ends.push_back(at);
+  }
+  return ends;
+}
+
+// A file that takes only its first n bytes (a file-size limit): for every n,
+// the stream holds the first n bytes of the failed frame, the string
+// terminator if they end inside a command, and then the next frame whole,
+// rebuilt from scratch.
+TEST(FdWriter, EveryCutOfAFrameIsFollowedByAWholeRebuild) {
+  rlimit unlimited{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  const int fd = ::memfd_create("stream", MFD_CLOEXEC);
+  ASSERT_GE(fd, 0);
+
+  // One tile of 32 x 32 pixels: its noise needs a second chunk.
+  const Viewport viewport{1, 2, 8, 4};
+  std::vector<std::uint8_t> first(32 * 32 * 4), second(first.size());
+  std::mt19937 noise(5);
+  for (std::size_t i = 0; i < first.size(); ++i) {
+    first[i] = static_cast<std::uint8_t>(noise());
+    second[i] = static_cast<std::uint8_t>(i / 7);
+  }
+  auto stream_of = [&](std::span<const std::uint8_t> frame) {
+    struct Memory final : ByteOutput {
+      Status write_all(std::string_view bytes) override {
+        text += bytes;
+        return Status::success();
+      }
+      Status flush() override { return Status::success(); }
+      std::string text;
+    } memory;
+    Presenter presenter;
+    EXPECT_TRUE(presenter.present_rgba(memory, frame, 32, 32, viewport).ok());
+    return memory.text;
+  };
+  const std::string first_stream = stream_of(first), second_stream = stream_of(second);
+  const std::vector<std::size_t> ends = command_ends(first_stream);
+  ASSERT_EQ(ends.back(), first_stream.size());
+  ASSERT_GT(first_stream.size(), 4100u);
+
+  for (const std::size_t limit : {std::size_t{100}, FdWriter::default_frame_limit}) {
+    for (std::size_t n = 0; n < first_stream.size(); ++n) {
+      SCOPED_TRACE("limit " + std::to_string(limit) + ", cut at " + std::to_string(n));
+      ASSERT_EQ(::ftruncate(fd, 0), 0);
+      ASSERT_EQ(::lseek(fd, 0, SEEK_SET), 0);
+      Presenter presenter;
+      FdWriter writer(fd, limit);
+      rlimit cut = unlimited;
+      cut.rlim_cur = n;
+      ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &cut), 0);
+      const Status failed = presenter.present_rgba(writer, first, 32, 32, viewport);
+      ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &unlimited), 0);
+      ASSERT_FALSE(failed.ok());
+      EXPECT_EQ(failed.error().message(), os_error(EFBIG).message());
+      ASSERT_TRUE(presenter.present_rgba(writer, second, 32, 32, viewport).ok());
+
+      std::string written(first_stream.size() + second_stream.size() + 2, '\0');
+      written.resize(static_cast<std::size_t>(::pread(fd, written.data(), written.size(), 0)));
+      const bool torn = n != 0 && !std::binary_search(ends.begin(), ends.end(), n);
+      ASSERT_EQ(written, first_stream.substr(0, n) + (torn ? "\x1b\\" : "") + second_stream);
+    }
+  }
+  ::close(fd);
+  std::signal(SIGXFSZ, old_handler);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-from typing import final
+import os
+from typing import Union, final
 
 __all__ = ["Viewport", "Camera", "Mesh", "Surface"]
 
@@ -33,7 +34,7 @@ class Mesh:
     @staticmethod
     def demo() -> Mesh: ...
     @staticmethod
-    def from_stl(path: str) -> Mesh: ...
+    def from_stl(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]) -> Mesh: ...
     @property
     def name(self) -> str: ...
     @property

@@ -1,0 +1,141 @@
+"""What reaches file descriptor 1 when writing to it fails, blocks or is interrupted by a signal."""
+
+import fcntl
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import termios
+
+import pytest
+
+from conftest import signal_until_exit
+from kitty_stream import DELETE_ALL, STRING_TERMINATOR, commands, screen
+
+PIPE_SIZE = 4096
+# Frame A goes to a descriptor set up by each case; then frame B, another view, to the capture file.
+CHILD = """import os, signal, sys, facetview as f
+surface, viewport = f.Surface("medium"), f.Viewport(0, 0, 48, 24)
+def frame(pitch):
+    return surface.render_to_terminal(f.Mesh.demo(), f.Camera(pitch=pitch), viewport)
+def stop(number, _):
+    signal.signal(number, signal.SIG_IGN)
+    raise SystemExit(3)
+signal.signal(signal.SIGTERM, stop)
+capture = os.dup(1)
+{setup}
+try:
+    frame(0.1)
+    print("sent", file=sys.stderr)
+except BaseException as error:
+    print(type(error).__name__, error, file=sys.stderr)
+os.dup2(capture, 1)
+frame(0.9)
+"""
+SETUPS = {
+    "closed": "os.close(1)",
+    "full": "os.dup2(os.open('/dev/full', os.O_WRONLY), 1)",
+    "broken pipe": "r, w = os.pipe(); os.close(r); os.dup2(w, 1)",
+    "given": "os.dup2(int(os.environ['FRAME_FD']), 1)",
+    "given, non-blocking": "os.dup2(int(os.environ['FRAME_FD']), 1); os.set_blocking(1, False)",
+}
+
+
+def child(setup, pipe_end=None):
+    """Starts the child with its fd 1 on a capture file; FRAME_FD names pipe_end for the setup."""
+    capture = tempfile.TemporaryFile()
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(p for p in sys.path if p))
+    if pipe_end is not None:
+        env["FRAME_FD"] = str(pipe_end)
+    process = subprocess.Popen([sys.executable, "-c", CHILD.format(setup=SETUPS[setup])], stdout=capture,
+                               stderr=subprocess.PIPE, env=env, pass_fds=() if pipe_end is None else (pipe_end,))
+    return process, capture
+
+
+def captured(capture):
+    capture.seek(0)
+    return capture.read()
+
+
+def small_pipe():
+    read_end, write_end = os.pipe()
+    fcntl.fcntl(write_end, fcntl.F_SETPIPE_SZ, PIPE_SIZE)
+    return read_end, write_end
+
+
+def pipe_is_full(read_end):
+    return int.from_bytes(fcntl.ioctl(read_end, termios.FIONREAD, b"\0\0\0\0"), sys.byteorder) >= PIPE_SIZE
+
+
+@pytest.fixture(scope="module")
+def frame_b_alone():
+    """The screen that frame B draws on a fresh terminal."""
+    process, capture = child("full")
+    assert process.wait() == 0
+    return screen(captured(capture))
+
+
+@pytest.mark.parametrize("setup, error", [
+    ("closed", "RuntimeError Bad file descriptor (os error 9)"),
+    ("full", "RuntimeError No space left on device (os error 28)"),
+    ("broken pipe", "RuntimeError Broken pipe (os error 32)"),
+])
+def test_failed_frame_leaves_nothing_and_the_next_rebuilds(setup, error, frame_b_alone):
+    process, capture = child(setup)
+    _, stderr = process.communicate()
+    assert (process.returncode, stderr.decode().splitlines()) == (0, [error])
+    stream = captured(capture)
+    assert stream.startswith(DELETE_ALL)  # nothing of frame A, and a whole rebuild
+    assert screen(stream) == frame_b_alone
+
+
+def child_blocked_on_a_full_pipe():
+    """The child with frame A half-way into a pipe that nobody reads, and the pipe's read end."""
+    read_end, write_end = small_pipe()
+    process, capture = child("given", write_end)
+    os.close(write_end)
+    while not pipe_is_full(read_end):
+        os.sched_yield()
+    return process, capture, read_end
+
+
+def test_pipe_broken_mid_frame_ends_the_cut_command_first(frame_b_alone):
+    process, capture, read_end = child_blocked_on_a_full_pipe()
+    os.close(read_end)  # the terminal goes away with part of frame A in flight
+    _, stderr = process.communicate()
+    assert (process.returncode, stderr.decode()) == (0, "RuntimeError Broken pipe (os error 32)\n")
+    stream = captured(capture)
+    # The pipe took PIPE_SIZE bytes, which end inside a command: the terminal must leave it first.
+    assert stream.startswith(STRING_TERMINATOR + DELETE_ALL)
+    assert screen(stream[len(STRING_TERMINATOR):]) == frame_b_alone
+
+
+def test_slow_reader_of_a_non_blocking_pipe_gets_whole_frames(frame_b_alone):
+    read_end, write_end = small_pipe()
+    process, capture = child("given, non-blocking", write_end)
+    os.close(write_end)
+    received = b""
+    while chunk := os.read(read_end, 512):
+        received += chunk
+        os.sched_yield()
+    os.close(read_end)
+    _, stderr = process.communicate()
+    assert (process.returncode, stderr.decode()) == (0, "sent\n")
+    # Frame A whole on the pipe, frame B an update of it: together they show frame B.
+    assert received.startswith(DELETE_ALL) and commands(received)
+    assert screen(received + captured(capture)) == frame_b_alone
+
+
+def test_signal_stops_a_write_blocked_on_a_full_pipe(frame_b_alone):
+    process, capture, read_end = child_blocked_on_a_full_pipe()
+    signal_until_exit(process, signal.SIGTERM)  # its handler raises SystemExit
+    _, stderr = process.communicate()
+    assert (process.returncode, stderr.decode()) == (0, "SystemExit 3\n")
+    fcntl.fcntl(read_end, fcntl.F_SETFL, os.O_NONBLOCK)
+    on_the_pipe = os.read(read_end, 2 * PIPE_SIZE)
+    os.close(read_end)
+    stream = on_the_pipe + captured(capture)
+    # Whole commands, but for the one cut short, which is ended before the rebuild.
+    assert commands(stream).count(("torn",)) == 1 and stream.count(DELETE_ALL) == 2
+    assert screen(stream) == frame_b_alone
