@@ -65,9 +65,10 @@ def seconds_per_call(call: Callable[[], object], calls: int) -> float:
     return (time.perf_counter() - start) / calls
 
 
-def frame_runner(quality: str, cols: int, rows: int, turning: bool) -> Callable[[], object]:
+def frame_runner(quality: str, cols: int, rows: int, turning: bool,
+                 mesh: object = None) -> Callable[[], object]:
     surface = native.Surface(quality)
-    mesh = native.Mesh.demo()
+    mesh = mesh if mesh is not None else native.Mesh.demo()
     camera = native.Camera()
     viewport = native.Viewport(0, 0, cols, rows)
     # The first frame sends every tile; the timed ones after it only what changed.
@@ -173,19 +174,8 @@ def measure_sphere(frames: int) -> List[Tuple[str, float, str]]:
         sphere = native.Mesh.from_stl(stl.name)
     rows: List[Tuple[str, float, str]] = []
     for turning in (False, True):
-        def runner(mesh: object) -> Callable[[], object]:
-            surface, camera = native.Surface("high"), native.Camera()
-            viewport = native.Viewport(0, 0, 160, 48)
-            surface.render_to_terminal(mesh, camera, viewport)
-
-            def frame() -> object:
-                if turning:
-                    camera.yaw += TURN_PER_FRAME
-                return surface.render_to_terminal(mesh, camera, viewport)
-
-            return frame
-
-        sphere_frame, demo_frame = runner(sphere), runner(native.Mesh.demo())
+        sphere_frame = frame_runner("high", 160, 48, turning, sphere)
+        demo_frame = frame_runner("high", 160, 48, turning)
         spheres, demos = [], []
         for _ in range(ROUNDS):
             spheres.append(seconds_per_call(sphere_frame, max(1, frames // 10)))

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+#include "raster/simd_lanes.hpp"
+
 namespace facetview {
 namespace {
 
@@ -100,21 +102,7 @@ struct Span {
   return span;
 }
 
-// Neighbouring samples of a row are handled together, N at a time. Each lane
-// does the same correctly rounded float operations as a single sample would,
-// so the pixels do not depend on the grouping or on the instruction set.
-template <int N>
-struct Simd;
-template <>
-struct Simd<4> {
-  using Floats = float __attribute__((vector_size(16)));
-  using Lanes = std::int32_t __attribute__((vector_size(16)));
-};
-template <>
-struct Simd<8> {
-  using Floats = float __attribute__((vector_size(32)));
-  using Lanes = std::int32_t __attribute__((vector_size(32)));
-};
+// Neighbouring samples of a row are handled together, N at a time (Simd<N>).
 
 template <int N>
 [[gnu::always_inline]] inline bool any(const typename Simd<N>::Lanes& mask) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "raster/shading.hpp"
+#include "raster/simd_lanes.hpp"
 #include "raster/triangle_pipeline.hpp"
 
 // The vector helpers below are internal and inlined into the functions that
@@ -14,21 +15,8 @@
 namespace facetview {
 namespace {
 
-// N triangles side by side, one per lane. Each lane does the same correctly
-// rounded float operations, in the same order, as draw_triangle does for one
-// triangle, so the pixels do not depend on the grouping or the instruction set.
-template <int N>
-struct Simd;
-template <>
-struct Simd<4> {
-  using Floats = float __attribute__((vector_size(16)));
-  using Mask = std::int32_t __attribute__((vector_size(16)));
-};
-template <>
-struct Simd<8> {
-  using Floats = float __attribute__((vector_size(32)));
-  using Mask = std::int32_t __attribute__((vector_size(32)));
-};
+// N triangles side by side, one per lane (Simd<N>), each going through the
+// steps of draw_triangle with the same operations in the same order.
 
 // Sets every lane to `value` (adding it to zero would turn -0 into +0).
 template <int N>
@@ -66,16 +54,58 @@ struct FrameLanes {
   Floats width, height, aspect, distance, focal;
   Floats sin_yaw, cos_yaw, sin_pitch, cos_pitch, sin_roll, cos_roll;
   Floats last_x, last_y;  // the last pixel index as a float: may round up beyond 2^24
-  typename Simd<N>::Mask last_column, last_row;
+  typename Simd<N>::Lanes last_column, last_row;
 };
 
 // One bit per lane among the first `count` whose mask is set.
 template <int N>
-[[gnu::always_inline]] inline std::uint32_t lane_bits(const typename Simd<N>::Mask& mask,
+[[gnu::always_inline]] inline std::uint32_t lane_bits(const typename Simd<N>::Lanes& mask,
                                                       int count) {
+  std::int32_t lanes[N];
+  std::memcpy(lanes, &mask, sizeof lanes);
   std::uint32_t bits = 0;
-  for (int lane = 0; lane < N; ++lane) bits |= (mask[lane] != 0 ? 1u : 0u) << lane;
+  for (int lane = 0; lane < N; ++lane) bits |= (lanes[lane] != 0 ? 1u : 0u) << lane;
   return bits & ((1u << count) - 1);
+}
+
+// Helpers of step 7, the bounding box, lane by lane (finite values only).
+template <int N>
+[[gnu::always_inline]] inline typename Simd<N>::Floats lowest(typename Simd<N>::Floats a,
+                                                              typename Simd<N>::Floats b,
+                                                              typename Simd<N>::Floats c) {
+  const auto ab = a < b ? a : b;
+  return ab < c ? ab : c;
+}
+template <int N>
+[[gnu::always_inline]] inline typename Simd<N>::Floats highest(typename Simd<N>::Floats a,
+                                                               typename Simd<N>::Floats b,
+                                                               typename Simd<N>::Floats c) {
+  const auto ab = a > b ? a : b;
+  return ab > c ? ab : c;
+}
+// Raised to 0, then lowered to `last`.
+template <int N>
+[[gnu::always_inline]] inline typename Simd<N>::Floats inside_frame(typename Simd<N>::Floats value,
+                                                                    typename Simd<N>::Floats last) {
+  const typename Simd<N>::Floats zero{};
+  const auto raised = value > zero ? value : zero;
+  return raised < last ? raised : last;
+}
+// On values of at least 0, truncation rounds down.
+template <int N>
+[[gnu::always_inline]] inline typename Simd<N>::Lanes rounded_down(typename Simd<N>::Floats value) {
+  return __builtin_convertvector(value, typename Simd<N>::Lanes);
+}
+// One more where truncation lost a fraction (true comparisons are -1).
+template <int N>
+[[gnu::always_inline]] inline typename Simd<N>::Lanes rounded_up(typename Simd<N>::Floats value) {
+  const auto whole = __builtin_convertvector(value, typename Simd<N>::Lanes);
+  return whole - (__builtin_convertvector(whole, typename Simd<N>::Floats) < value);
+}
+template <int N>
+[[gnu::always_inline]] inline typename Simd<N>::Lanes at_most(typename Simd<N>::Lanes index,
+                                                              typename Simd<N>::Lanes last) {
+  return index > last ? last : index;
 }
 
 // One corner of every lane's projected triangle.
@@ -120,7 +150,7 @@ template <int N>
                                               const FrameLanes<N>& f, const FrameValues& frame,
                                               const FrameBuffers& buffers, ScanLanes scan) {
   using Floats = typename Simd<N>::Floats;
-  using Mask = typename Simd<N>::Mask;
+  using Mask = typename Simd<N>::Lanes;
 
   // Step 1, view transform, and the view depth d = D - Z of each corner.
   CornerLanes<N> view[3];
@@ -178,23 +208,16 @@ template <int N>
   // Step 7, bounding box. Clamping to the frame before rounding gives the same
   // whole numbers as rounding first, and on values of at least 0 truncation
   // rounds down; rounding up adds one where truncation lost a fraction.
-  const auto low = [](Floats a, Floats b) { return a < b ? a : b; };
-  const auto high = [](Floats a, Floats b) { return a > b ? a : b; };
-  const auto inside_frame = [&](Floats value, Floats last) { return low(high(value, zero), last); };
-  const Floats x_low = inside_frame(low(low(screen[0].x, screen[1].x), screen[2].x), f.last_x);
-  const Floats x_high = inside_frame(high(high(screen[0].x, screen[1].x), screen[2].x), f.last_x);
-  const Floats y_low = inside_frame(low(low(screen[0].y, screen[1].y), screen[2].y), f.last_y);
-  const Floats y_high = inside_frame(high(high(screen[0].y, screen[1].y), screen[2].y), f.last_y);
-  const auto round_down = [](Floats value) { return __builtin_convertvector(value, Mask); };
-  const auto round_up = [](Floats value) {
-    const Mask whole = __builtin_convertvector(value, Mask);
-    return whole - (__builtin_convertvector(whole, Floats) < value);  // true lanes are -1
-  };
-  const auto within = [](Mask index, Mask last) { return index > last ? last : index; };
-  const Mask x_min = within(round_down(x_low), f.last_column);
-  const Mask x_max = within(round_up(x_high), f.last_column);
-  const Mask y_min = within(round_down(y_low), f.last_row);
-  const Mask y_max = within(round_up(y_high), f.last_row);
+  const Floats x_low = inside_frame<N>(lowest<N>(screen[0].x, screen[1].x, screen[2].x), f.last_x);
+  const Floats x_high =
+      inside_frame<N>(highest<N>(screen[0].x, screen[1].x, screen[2].x), f.last_x);
+  const Floats y_low = inside_frame<N>(lowest<N>(screen[0].y, screen[1].y, screen[2].y), f.last_y);
+  const Floats y_high =
+      inside_frame<N>(highest<N>(screen[0].y, screen[1].y, screen[2].y), f.last_y);
+  const Mask x_min = at_most<N>(rounded_down<N>(x_low), f.last_column);
+  const Mask x_max = at_most<N>(rounded_up<N>(x_high), f.last_column);
+  const Mask y_min = at_most<N>(rounded_down<N>(y_low), f.last_row);
+  const Mask y_max = at_most<N>(rounded_up<N>(y_high), f.last_row);
 
   // Steps 4 and 9 one triangle at a time, in list order.
   for (; drawn != 0; drawn &= drawn - 1) {

@@ -15,8 +15,9 @@ struct Bounds {
 };
 
 // The box of every vertex in list order, as if each coordinate were taken in
-// turn by low = std::fmin(low, v) (and high alike): a NaN coordinate does not
-// spoil the box, and of two equal values (0 and -0) the earlier one is kept.
+// turn by low = v < low ? v : low (and high alike): a NaN coordinate does not
+// spoil the box, and of two equal values (0 and -0) the earlier one is kept,
+// whatever the compiler makes of std::fmin.
 // No vertex leaves the box at +infinity to -infinity.
 Bounds bounds_of(std::span<const Triangle> triangles);
 
