@@ -9,7 +9,6 @@ namespace {
 // Four triangles side by side, one per lane. Each lane does the same
 // correctly rounded float operations, in the same order, as make_triangle.
 using Floats = float __attribute__((vector_size(16)));
-using Indices = int __attribute__((vector_size(16)));
 
 struct Vec3Lanes {
   Floats x, y, z;
@@ -33,14 +32,14 @@ Floats square_root(Floats v) {
 // Rows a, b, c, d become columns: lane j of result i is lane i of row j.
 // Its own inverse.
 void transpose(Floats& a, Floats& b, Floats& c, Floats& d) {
-  const Floats ab_low = __builtin_shuffle(a, b, Indices{0, 4, 1, 5});
-  const Floats ab_high = __builtin_shuffle(a, b, Indices{2, 6, 3, 7});
-  const Floats cd_low = __builtin_shuffle(c, d, Indices{0, 4, 1, 5});
-  const Floats cd_high = __builtin_shuffle(c, d, Indices{2, 6, 3, 7});
-  a = __builtin_shuffle(ab_low, cd_low, Indices{0, 1, 4, 5});
-  b = __builtin_shuffle(ab_low, cd_low, Indices{2, 3, 6, 7});
-  c = __builtin_shuffle(ab_high, cd_high, Indices{0, 1, 4, 5});
-  d = __builtin_shuffle(ab_high, cd_high, Indices{2, 3, 6, 7});
+  const Floats ab_low = __builtin_shufflevector(a, b, 0, 4, 1, 5);
+  const Floats ab_high = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+  const Floats cd_low = __builtin_shufflevector(c, d, 0, 4, 1, 5);
+  const Floats cd_high = __builtin_shufflevector(c, d, 2, 6, 3, 7);
+  a = __builtin_shufflevector(ab_low, cd_low, 0, 1, 4, 5);
+  b = __builtin_shufflevector(ab_low, cd_low, 2, 3, 6, 7);
+  c = __builtin_shufflevector(ab_high, cd_high, 0, 1, 4, 5);
+  d = __builtin_shufflevector(ab_high, cd_high, 2, 3, 6, 7);
 }
 
 Vec3 place(Vec3 v, const Placement& p) {
