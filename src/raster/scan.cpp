@@ -143,12 +143,6 @@ struct RowConstants {
   Floats inverse_depth[3];
 };
 
-// Sets every lane to `value` (adding it to zero would turn -0 into +0).
-template <int N>
-[[gnu::always_inline]] inline void broadcast(typename Simd<N>::Floats& lanes, float value) {
-  for (int lane = 0; lane < N; ++lane) lanes[lane] = value;
-}
-
 // Depth test and write of the up to N samples from `column` on; `count` lanes
 // lie in the row. Unless the row was narrowed to its inside part, most groups
 // miss the triangle and are dropped early; in a narrowed row nearly every group
@@ -253,6 +247,76 @@ void scan_samples(const ScanSetup& setup, TriangleColour& colour, const FrameBuf
   }
 }
 
+// Boxes of at most this many columns and rows, most triangles of a fine mesh,
+// are sampled four at a time in row-major order.
+constexpr std::int32_t kSmallBoxSide = 3;
+
+// The column and row offsets of sample j of a small box `width` columns wide.
+struct SmallBoxOffsets {
+  std::int32_t column[kSmallBoxSide + 1][12];
+  std::int32_t row[kSmallBoxSide + 1][12];
+};
+constexpr SmallBoxOffsets small_box_offsets() {
+  SmallBoxOffsets offsets{};
+  for (int width = 1; width <= kSmallBoxSide; ++width) {
+    for (int j = 0; j < 12; ++j) {
+      offsets.column[width][j] = j % width;
+      offsets.row[width][j] = j / width;
+    }
+  }
+  return offsets;
+}
+constexpr SmallBoxOffsets kSmallBoxOffsets = small_box_offsets();
+
+// The edge tests of scan_samples for four samples at once, each lane doing a
+// sample's operations; the rare samples inside go on one by one.
+void scan_small_box(const ScanSetup& setup, TriangleColour& colour, const FrameBuffers& buffers) {
+  using Floats = Simd<4>::Floats;
+  using Lanes = Simd<4>::Lanes;
+  const PixelBox& box = setup.box;
+  const std::int32_t width = box.x_max - box.x_min + 1;
+  const std::int32_t count = width * (box.y_max - box.y_min + 1);
+  Floats column_coefficient[3], anchor_x[3], row_coefficient[3], anchor_y[3];
+  for (int k = 0; k < 3; ++k) {
+    broadcast<4>(column_coefficient[k], setup.edges[k].column_coefficient);
+    broadcast<4>(anchor_x[k], setup.edges[k].anchor_x);
+    broadcast<4>(row_coefficient[k], setup.edges[k].row_coefficient);
+    broadcast<4>(anchor_y[k], setup.edges[k].anchor_y);
+  }
+  const Lanes lane_index{0, 1, 2, 3};
+  for (std::int32_t first = 0; first < count; first += 4) {
+    Lanes columns, rows;
+    std::memcpy(&columns, &kSmallBoxOffsets.column[width][first], sizeof columns);
+    std::memcpy(&rows, &kSmallBoxOffsets.row[width][first], sizeof rows);
+    columns += box.x_min;
+    rows += box.y_min;
+    const Floats sample_x = __builtin_convertvector(columns, Floats) + 0.5f;
+    const Floats sample_y = __builtin_convertvector(rows, Floats) + 0.5f;
+    Floats g[3];
+    for (int k = 0; k < 3; ++k) {
+      const Floats row_term = row_coefficient[k] * (sample_y - anchor_y[k]);
+      g[k] = column_coefficient[k] * (sample_x - anchor_x[k]) - row_term;
+    }
+    const Floats zero{};
+    const Lanes inside =
+        (g[0] >= zero) & (g[1] >= zero) & (g[2] >= zero) & (lane_index < count - first);
+    if (!any<4>(inside)) continue;
+    for (int lane = 0; lane < 4; ++lane) {
+      if (!inside[lane]) continue;
+      const float q = g[0][lane] / setup.area * setup.inverse_depth[0] +
+                      g[1][lane] / setup.area * setup.inverse_depth[1] +
+                      g[2][lane] / setup.area * setup.inverse_depth[2];
+      const float z = 1.0f / q;
+      const std::size_t pixel = static_cast<std::size_t>(rows[lane]) * buffers.width +
+                                static_cast<std::size_t>(columns[lane]);
+      if (!(q > 0.0f && z < buffers.depth[pixel])) continue;
+      buffers.depth[pixel] = z;
+      const Rgba bytes = colour.get();
+      std::memcpy(buffers.rgba.data() + pixel * 4, bytes.data(), bytes.size());
+    }
+  }
+}
+
 // Boxes up to this many columns go sample by sample.
 constexpr std::int32_t kSampleBySampleMaxWidth = 3;
 
@@ -285,6 +349,9 @@ void scan_triangle(const ScreenTriangle& triangle, const PixelBox& box, Triangle
   const bool narrow_rows = can_narrow_rows(triangle, box);
   const ScanSetup setup{oriented_edges(triangle, narrow_rows), std::fabs(triangle.doubled_area),
                         triangle.inverse_depth, box, narrow_rows};
+  if (box.x_max - box.x_min < kSmallBoxSide && box.y_max - box.y_min < kSmallBoxSide) {
+    return scan_small_box(setup, colour, buffers);
+  }
   if (box.x_max - box.x_min < kSampleBySampleMaxWidth) return scan_samples(setup, colour, buffers);
 #if defined(__x86_64__)
   if (lanes == ScanLanes::automatic && has_avx2()) return scan_rows_avx2(setup, colour, buffers);

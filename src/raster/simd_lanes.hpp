@@ -21,4 +21,14 @@ struct Simd<8> {
   using Lanes = std::int32_t __attribute__((vector_size(32)));
 };
 
+// Sets every lane to `value` (adding it to zero would turn -0 into +0).
+template <int N>
+[[gnu::always_inline]] inline void broadcast(typename Simd<N>::Floats& lanes, float value) {
+  if constexpr (N == 4) {
+    lanes = typename Simd<4>::Floats{value, value, value, value};
+  } else {
+    lanes = typename Simd<8>::Floats{value, value, value, value, value, value, value, value};
+  }
+}
+
 }  // namespace facetview

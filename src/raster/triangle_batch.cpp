@@ -18,13 +18,11 @@ namespace {
 // N triangles side by side, one per lane (Simd<N>), each going through the
 // steps of draw_triangle with the same operations in the same order.
 
-// Sets every lane to `value` (adding it to zero would turn -0 into +0).
+// `value` in every lane, as an expression.
 template <int N>
 struct Broadcast {
   typename Simd<N>::Floats lanes;
-  explicit Broadcast(float value) {
-    for (int lane = 0; lane < N; ++lane) lanes[lane] = value;
-  }
+  explicit Broadcast(float value) { broadcast<N>(lanes, value); }
 };
 
 // The frame values spread over the lanes.
