@@ -44,7 +44,7 @@ class PresentedSurface {
   }
 
   // Forgetting the last frame makes the next one rebuild and send every tile.
-  void forget_last_frame() { surface_.presenter().reset(); }
+  void forget_last_frame() { surface_.forget_shown(); }
 
  private:
   benchmark::State& state_;

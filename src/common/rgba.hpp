@@ -2,9 +2,18 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace facetview {
 
 inline constexpr std::size_t bytes_per_pixel = 4;
+
+// A colour without alpha, as terminals take it.
+struct Rgb {
+  std::uint8_t r = 0;
+  std::uint8_t g = 0;
+  std::uint8_t b = 0;
+  friend bool operator==(const Rgb&, const Rgb&) = default;
+};
 
 }  // namespace facetview

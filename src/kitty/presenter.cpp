@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "common/frame_compare.hpp"
 #include "common/rgba.hpp"
 #include "kitty/base64.hpp"
 #include "kitty/sequences.hpp"
@@ -12,19 +13,6 @@
 namespace facetview {
 
 namespace {
-
-// Whether frame_size is exactly width x height RGBA pixels, without overflow.
-bool frame_size_matches(std::size_t frame_size, std::uint32_t width, std::uint32_t height) {
-  constexpr std::size_t max_size = std::numeric_limits<std::size_t>::max();
-  if (width != 0 && height > max_size / bytes_per_pixel / width) return false;
-  return frame_size == std::size_t{width} * height * bytes_per_pixel;
-}
-
-Error frame_size_error(std::size_t frame_size, std::uint32_t width, std::uint32_t height) {
-  return Error("frame of " + std::to_string(frame_size) +
-               " bytes does not match framebuffer size " + std::to_string(width) + "x" +
-               std::to_string(height));
-}
 
 Error cell_alignment_error(std::uint32_t width, std::uint32_t height, Viewport viewport) {
   return Error("framebuffer size " + std::to_string(width) + "x" + std::to_string(height) +
@@ -43,9 +31,7 @@ Status Presenter::present_rgba(ByteOutput& output, std::span<const std::uint8_t>
                                std::uint32_t width, std::uint32_t height, Viewport viewport) {
   // Tiles are cut out of the frame by its width and height, so a frame of any
   // other length would be read out of bounds.
-  if (!frame_size_matches(frame.size(), width, height)) {
-    return frame_size_error(frame.size(), width, height);
-  }
+  if (Status sized = check_frame_size(frame.size(), width, height); !sized) return sized;
   // Until the frame is out whole, the screen may hold any part of it.
   AbandonedFrame abandoned(*this, output);
   const bool rebuilding = !frame_state_fits(frame.size(), width, height, viewport);

@@ -13,9 +13,9 @@
 
 #include "common/byte_output.hpp"
 #include "common/error.hpp"
+#include "common/viewport.hpp"
 #include "kitty/compressor.hpp"
 #include "kitty/tile.hpp"
-#include "kitty/viewport.hpp"
 
 namespace facetview {
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/frame_compare.hpp"
 #include "common/rgba.hpp"
 
 namespace facetview {
@@ -47,14 +48,8 @@ std::vector<Tile> build_tile_grid(Viewport viewport, std::uint16_t tile_cols,
 
 bool tile_pixels_differ(const Tile& tile, std::span<const std::uint8_t> frame,
                         std::span<const std::uint8_t> previous, std::uint32_t frame_width) {
-  const std::size_t row_bytes = std::size_t{tile.pixel_width} * bytes_per_pixel;
-  const std::size_t stride = std::size_t{frame_width} * bytes_per_pixel;
-  if (row_bytes == 0) return false;
-  std::size_t offset = pixel_offset(tile.x, tile.y, frame_width);
-  for (std::uint32_t row = 0; row < tile.pixel_height; ++row, offset += stride) {
-    if (std::memcmp(frame.data() + offset, previous.data() + offset, row_bytes) != 0) return true;
-  }
-  return false;
+  return pixels_differ(frame, previous, frame_width,
+                       PixelRect{tile.x, tile.y, tile.pixel_width, tile.pixel_height});
 }
 
 void gather_tile_pixels(const Tile& tile, std::span<const std::uint8_t> frame,

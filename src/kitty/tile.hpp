@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "kitty/viewport.hpp"
+#include "common/viewport.hpp"
 
 namespace facetview {
 

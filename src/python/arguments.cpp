@@ -8,7 +8,7 @@ namespace {
 
 bool raise_too_many_positional(const Parameters& parameters, Py_ssize_t given) {
   std::string message = std::string(parameters.method) + " takes ";
-  const std::size_t count = parameters.names.size();
+  const std::size_t count = parameters.positional_count();
   if (parameters.required != count) {
     message += "from " + std::to_string(parameters.required) + " to ";
   }
@@ -83,7 +83,7 @@ bool match_arguments(const Parameters& parameters, PyObject* args, PyObject* kwa
 
   const Py_ssize_t positional_count = PyTuple_Size(args);
   if (positional_count < 0) return false;
-  if (static_cast<std::size_t>(positional_count) > parameters.names.size()) {
+  if (static_cast<std::size_t>(positional_count) > parameters.positional_count()) {
     return raise_too_many_positional(parameters, positional_count);
   }
   for (Py_ssize_t i = 0; i < positional_count; ++i) {

@@ -5,6 +5,7 @@
 #include "python/python.hpp"
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 
 namespace facetview {
@@ -13,6 +14,12 @@ struct Parameters {
   const char* method;                  // full name for messages, e.g. "Viewport.__new__()"
   std::span<const char* const> names;  // in order; all positional or keyword
   std::size_t required;                // the leading names that must be given
+  // How many leading names may be given by position; the rest are keyword-only.
+  std::size_t positional = SIZE_MAX;
+
+  std::size_t positional_count() const {
+    return positional < names.size() ? positional : names.size();
+  }
 };
 
 // Fills matched[i] with a borrowed reference to the argument for names[i], or

@@ -1,5 +1,7 @@
 #include "python/py_surface.hpp"
 
+#include <unistd.h>
+
 #include <string>
 
 #include "python/arguments.hpp"
@@ -11,13 +13,18 @@
 #include "python/py_viewport.hpp"
 #include "python/signal_handlers.hpp"
 #include "surface/stdout_writer.hpp"
+#include "surface/terminal_display.hpp"
 
 namespace facetview {
 namespace {
 
 constexpr const char* kQualityNames[] = {"quality"};
-constexpr Parameters kNewParameters{"Surface.__new__()", kQualityNames, 0};
+constexpr const char* kNewNames[] = {"quality", "protocol", "cell_size"};
+constexpr Parameters kNewParameters{"Surface.__new__()", kNewNames, 0, 1};
 constexpr Parameters kSetQualityParameters{"Surface.set_quality()", kQualityNames, 1};
+
+// The module of the package that asks the terminal what it can show.
+constexpr const char* kQueryModule = "facetview.terminal_query";
 
 constexpr const char* kViewportNames[] = {"viewport"};
 constexpr Parameters kFramebufferSizeParameters{"Surface.framebuffer_size()", kViewportNames, 1};
@@ -41,6 +48,112 @@ bool convert_quality(PyObject* argument, Quality& out) {
   return false;
 }
 
+// How a new surface presents: the method, its colour depth and a cell size
+// that the terminal reported, if any.
+struct Presentation {
+  PresentMethod method = PresentMethod::kitty;
+  ColourDepth colour_depth = ColourDepth::true_colour;
+  std::optional<std::pair<std::uint16_t, std::uint16_t>> cell_size;
+};
+
+// Calls a function of the query module without arguments; a new reference or
+// null with an exception set.
+PyObject* call_query_function(const char* name) {
+  const OwnedRef module(PyImport_ImportModule(kQueryModule));
+  if (module == nullptr) return nullptr;
+  const OwnedRef function(PyObject_GetAttrString(module.get(), name));
+  if (function == nullptr) return nullptr;
+  return PyObject_CallObject(function.get(), nullptr);
+}
+
+// Reads a truth value from the query module; false with an exception set on failure.
+bool query_flag(PyObject* object, bool& out) {
+  const int truth = PyObject_IsTrue(object);
+  if (truth < 0) return false;
+  out = truth != 0;
+  return true;
+}
+
+// A (width, height) pair of cell pixels, each 1 to 65535; false with an
+// exception set otherwise.
+bool convert_cell_size(PyObject* argument,
+                       std::optional<std::pair<std::uint16_t, std::uint16_t>>& out) {
+  if (argument == Py_None) {
+    out.reset();
+    return true;
+  }
+  if (!PyTuple_Check(argument) || PyTuple_Size(argument) != 2) {
+    PyErr_SetString(PyExc_TypeError, "argument 'cell_size': expected a tuple (width, height)");
+    return false;
+  }
+  std::uint16_t width = 0;
+  std::uint16_t height = 0;
+  if (!convert_u16(PyTuple_GetItem(argument, 0), "cell_size", width) ||
+      !convert_u16(PyTuple_GetItem(argument, 1), "cell_size", height)) {
+    return false;
+  }
+  if (width == 0 || height == 0) {
+    PyErr_SetString(PyExc_ValueError, "cell size must be at least 1x1 pixels");
+    return false;
+  }
+  out = std::pair(width, height);
+  return true;
+}
+
+// "auto": what the terminal answers (facetview.terminal_capabilities()).
+bool detect_presentation(Presentation& out) {
+  const OwnedRef capabilities(call_query_function("terminal_capabilities"));
+  if (capabilities == nullptr) return false;
+  const OwnedRef method(PyObject_GetAttrString(capabilities.get(), "method"));
+  if (method == nullptr) return false;
+  std::string name;
+  if (!convert_text(method.get(), "method", name)) return false;
+  const std::optional<PresentMethod> parsed = parse_present_method(name);
+  if (!parsed) {
+    PyErr_Format(PyExc_RuntimeError, "terminal detection chose an unknown method '%s'",
+                 name.c_str());
+    return false;
+  }
+  out.method = *parsed;
+  const OwnedRef true_colour(PyObject_GetAttrString(capabilities.get(), "true_colour"));
+  bool deep = false;
+  if (true_colour == nullptr || !query_flag(true_colour.get(), deep)) return false;
+  out.colour_depth = deep ? ColourDepth::true_colour : ColourDepth::palette_256;
+  const OwnedRef cell_size(PyObject_GetAttrString(capabilities.get(), "cell_size"));
+  return cell_size != nullptr && convert_cell_size(cell_size.get(), out.cell_size);
+}
+
+// The protocol named by argument, a str; false with an exception set.
+bool convert_protocol(PyObject* argument, Presentation& out) {
+  std::string text;
+  if (!convert_text(argument, "protocol", text)) return false;
+  if (text == "auto") return detect_presentation(out);
+  const std::optional<PresentMethod> method = parse_present_method(text);
+  if (!method) {
+    const std::string message = "unknown protocol '" + text + "', expected auto|kitty|sixel|blocks";
+    const OwnedRef message_text(
+        PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), nullptr));
+    if (message_text != nullptr) PyErr_SetObject(PyExc_ValueError, message_text.get());
+    return false;
+  }
+  out.method = *method;
+  if (out.method == PresentMethod::blocks) {
+    // Half-blocks need to know whether the terminal takes 24-bit colours.
+    const OwnedRef true_colour(call_query_function("environment_true_colour"));
+    bool deep = false;
+    if (true_colour == nullptr || !query_flag(true_colour.get(), deep)) return false;
+    out.colour_depth = deep ? ColourDepth::true_colour : ColourDepth::palette_256;
+  }
+  return true;
+}
+
+// Takes what the terminal on standard output tells now: its rows and cell size.
+void measure_display(TerminalSurface& surface) {
+  if (surface.method() == PresentMethod::sixel) {
+    surface.update_display(measure_terminal_display(STDOUT_FILENO));
+  }
+}
+
 PyObject* size_tuple(std::uint32_t width, std::uint32_t height) {
   return Py_BuildValue("(kk)", static_cast<unsigned long>(width),
                        static_cast<unsigned long>(height));
@@ -48,11 +161,23 @@ PyObject* size_tuple(std::uint32_t width, std::uint32_t height) {
 
 PyObject* surface_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return without_cpp_exceptions([&]() -> PyObject* {
-    PyObject* matched[1];
+    PyObject* matched[3];
     if (!match_arguments(kNewParameters, args, kwargs, matched)) return nullptr;
     Quality quality = Quality::medium;
     if (matched[0] != nullptr && !convert_quality(matched[0], quality)) return nullptr;
-    return new_instance(type, std::make_unique<TerminalSurface>(quality));
+    Presentation presentation;
+    if (matched[1] != nullptr && !convert_protocol(matched[1], presentation)) return nullptr;
+    // A cell size given here counts over one that detection found.
+    if (matched[2] != nullptr && !convert_cell_size(matched[2], presentation.cell_size)) {
+      return nullptr;
+    }
+    auto surface =
+        std::make_unique<TerminalSurface>(quality, presentation.method, presentation.colour_depth);
+    if (presentation.cell_size) {
+      surface->set_reported_cell_size(presentation.cell_size->first,
+                                      presentation.cell_size->second);
+    }
+    return new_instance(type, std::move(surface));
   });
 }
 
@@ -81,7 +206,8 @@ PyObject* surface_framebuffer_size(PyObject* self, PyObject* args, PyObject* kwa
     PyViewport* viewport = as_instance<Viewport>(matched[0]);
     const Borrow viewport_borrow(viewport->borrow, Access::shared);
     if (!viewport_borrow) return nullptr;
-    const FrameSize size = framebuffer_size(surface->record->quality(), *viewport->record);
+    measure_display(*surface->record);
+    const FrameSize size = surface->record->frame_size(*viewport->record);
     return size_tuple(size.width, size.height);
   });
 }
@@ -110,6 +236,7 @@ PyObject* surface_render_to_terminal(PyObject* self, PyObject* args, PyObject* k
 
     // A frame too large to allocate throws std::bad_alloc, which becomes
     // MemoryError; the surface stays usable for a smaller frame.
+    measure_display(*surface->record);
     const Result<PresentedFrame> frame =
         surface->record->render_and_present(standard_output(python_signal_handlers()),
                                             *mesh->record, *camera->record, *viewport->record);
@@ -123,11 +250,10 @@ PyObject* surface_clear(PyObject* self, PyObject*) {
     PySurface* surface = as_instance<TerminalSurface>(self);
     const Borrow borrow(surface->borrow, Access::exclusive);
     if (!borrow) return nullptr;
-    // Takes effect before the call returns. Whatever happens, the images on
-    // screen are unknown now, so the next frame rebuilds.
-    surface->record->presenter().reset();
+    // Takes effect before the call returns. Whatever happens, what is on
+    // screen is unknown now, so the next frame is sent whole.
     ByteOutput& output = standard_output(python_signal_handlers());
-    Status cleared = output.write_all(Presenter::delete_all_sequence);
+    Status cleared = surface->record->clear(output);
     if (cleared) cleared = output.flush();
     if (!cleared) {
       output.discard();
@@ -142,11 +268,31 @@ PyObject* surface_repr(PyObject* self) {
     PySurface* surface = as_instance<TerminalSurface>(self);
     const Borrow borrow(surface->borrow, Access::shared);
     if (!borrow) return nullptr;
-    const std::string text =
-        "Surface(quality=\"" + std::string(quality_name(surface->record->quality())) + "\")";
+    std::string text =
+        "Surface(quality=\"" + std::string(quality_name(surface->record->quality())) + "\"";
+    // The kitty default keeps its short form.
+    if (surface->record->method() != PresentMethod::kitty) {
+      text += ", protocol=\"" + std::string(present_method_name(surface->record->method())) + "\"";
+    }
+    text += ")";
     return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
   });
 }
+
+PyObject* surface_protocol(PyObject* self, void*) {
+  return without_cpp_exceptions([&]() -> PyObject* {
+    PySurface* surface = as_instance<TerminalSurface>(self);
+    const Borrow borrow(surface->borrow, Access::shared);
+    if (!borrow) return nullptr;
+    const std::string_view name = present_method_name(surface->record->method());
+    return PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size()));
+  });
+}
+
+PyGetSetDef surface_getset[] = {
+    {"protocol", surface_protocol, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
 
 constexpr int kArgumentsFlags = METH_VARARGS | METH_KEYWORDS;
 
@@ -162,7 +308,9 @@ PyMethodDef surface_methods[] = {
 };
 
 PyType_Slot surface_slots[] = {
-    {Py_tp_doc, const_cast<char*>("Surface(quality=\"medium\")\n--\n\n")},
+    {Py_tp_doc, const_cast<char*>(
+                    "Surface(quality=\"medium\", *, protocol=\"kitty\", cell_size=None)\n--\n\n")},
+    {Py_tp_getset, surface_getset},
     {Py_tp_new, as_slot(surface_new)},
     {Py_tp_dealloc, as_slot(dealloc_instance<TerminalSurface>)},
     {Py_tp_repr, as_slot(surface_repr)},

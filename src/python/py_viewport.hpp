@@ -3,7 +3,7 @@
 
 #include "python/instance.hpp"
 
-#include "kitty/viewport.hpp"
+#include "common/viewport.hpp"
 
 namespace facetview {
 

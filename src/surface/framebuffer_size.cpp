@@ -48,4 +48,33 @@ FrameSize framebuffer_size(Quality quality, Viewport viewport) {
   return FrameSize{cell_width * cols, cell_height * rows};
 }
 
+SixelLayout sixel_layout(Quality quality, Viewport viewport, const TerminalDisplay& display) {
+  const auto ordinal = static_cast<std::uint32_t>(quality);
+  SixelLayout layout;
+  // The quality's own cells stand in when the terminal did not tell its size.
+  const bool cell_known =
+      display.cell_width.value_or(0) != 0 && display.cell_height.value_or(0) != 0;
+  layout.cell_width = cell_known ? *display.cell_width : ordinal + 3;
+  layout.cell_height = cell_known ? *display.cell_height : 2 * ordinal + 6;
+  layout.screen_rows = display.rows;
+
+  // The smallest whole scale that brings the frame within the budget; its
+  // pixels are repeated to cover the viewport.
+  const std::uint64_t budget = pixel_budgets.at(ordinal);
+  const std::uint64_t screen_width =
+      std::uint64_t{viewport.cols == 0 ? 1u : viewport.cols} * layout.cell_width;
+  const std::uint64_t screen_height =
+      std::uint64_t{viewport.rows == 0 ? 1u : viewport.rows} * layout.cell_height;
+  const auto frame_pixels = [&](std::uint64_t scale) {
+    return ((screen_width + scale - 1) / scale) * ((screen_height + scale - 1) / scale);
+  };
+  // sqrt of the overshoot is a lower bound for the scale, so the search is short.
+  std::uint64_t scale = std::max<std::uint64_t>(
+      1, static_cast<std::uint64_t>(std::sqrt(static_cast<double>(screen_width * screen_height) /
+                                              static_cast<double>(budget))));
+  while (frame_pixels(scale) > budget && scale < std::max(screen_width, screen_height)) ++scale;
+  layout.scale = static_cast<std::uint32_t>(scale);
+  return layout;
+}
+
 }  // namespace facetview

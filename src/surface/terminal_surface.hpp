@@ -2,14 +2,19 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <variant>
 
+#include "blocks/presenter.hpp"
 #include "common/byte_output.hpp"
 #include "common/error.hpp"
+#include "common/viewport.hpp"
 #include "kitty/presenter.hpp"
-#include "kitty/viewport.hpp"
 #include "raster/camera.hpp"
 #include "raster/renderer.hpp"
+#include "sixel/presenter.hpp"
 #include "stl/mesh.hpp"
+#include "surface/present_method.hpp"
 #include "surface/quality.hpp"
 
 namespace facetview {
@@ -20,8 +25,23 @@ struct FrameSize {
   friend bool operator==(const FrameSize&, const FrameSize&) = default;
 };
 
-// Whole pixels per cell, scaled down past the quality's pixel budget.
+// Whole pixels per cell, scaled down past the quality's pixel budget: the size
+// of the frames that the kitty presenter shows.
 FrameSize framebuffer_size(Quality quality, Viewport viewport);
+
+// What is known of the terminal that frames go to; each part may be unknown.
+struct TerminalDisplay {
+  std::optional<std::uint32_t> cell_width;  // pixels of one cell
+  std::optional<std::uint32_t> cell_height;
+  std::optional<std::uint16_t> rows;  // rows of the screen
+
+  friend bool operator==(const TerminalDisplay&, const TerminalDisplay&) = default;
+};
+
+// How a sixel frame covers the viewport: the display's cell size, else the
+// quality's, and the smallest whole scale that keeps the frame within the
+// quality's pixel budget.
+SixelLayout sixel_layout(Quality quality, Viewport viewport, const TerminalDisplay& display);
 
 struct PresentedFrame {
   Viewport viewport;
@@ -31,22 +51,45 @@ struct PresentedFrame {
 
 class TerminalSurface {
  public:
-  explicit TerminalSurface(Quality quality);
+  explicit TerminalSurface(Quality quality, PresentMethod method = PresentMethod::kitty,
+                           ColourDepth colour_depth = ColourDepth::true_colour);
+
+  // The size of the frame that render_and_present renders for the viewport:
+  // by the quality for kitty, two pixels per cell for blocks, the display's
+  // pixels (within the quality's budget) for sixel.
+  FrameSize frame_size(Viewport viewport) const;
 
   // Sizes, renders and presents one frame. Throws std::bad_alloc when the
   // frame's buffers cannot be allocated; the surface stays usable.
   Result<PresentedFrame> render_and_present(ByteOutput& output, const Mesh& mesh,
                                             const Camera& camera, Viewport viewport);
 
+  // Removes what the surface showed (kitty: every image; otherwise the cells
+  // drawn over are blanked) and forgets it, so the next frame is sent whole,
+  // also when the write fails. Writes without flushing.
+  Status clear(ByteOutput& output);
+
+  // Forgets what was shown without writing anything.
+  void forget_shown();
+
   Quality quality() const { return quality_; }
   void set_quality(Quality quality) { quality_ = quality; }
-  Presenter& presenter() { return presenter_; }
+  PresentMethod method() const { return static_cast<PresentMethod>(presenter_.index()); }
+  const TerminalDisplay& display() const { return display_; }
+  // Takes the display as measured now; where that does not know the cell
+  // size, the reported one stands in.
+  void update_display(const TerminalDisplay& measured);
+  // A cell size the terminal told otherwise, such as in answer to a query.
+  void set_reported_cell_size(std::uint32_t width, std::uint32_t height);
   const Renderer& renderer() const { return renderer_; }
 
  private:
   Renderer renderer_{1, 1};
-  Presenter presenter_;
+  // In the order of PresentMethod.
+  std::variant<Presenter, SixelPresenter, BlocksPresenter> presenter_;
   Quality quality_;
+  TerminalDisplay display_;
+  TerminalDisplay reported_cell_;  // only its cell size is used
 };
 
 }  // namespace facetview

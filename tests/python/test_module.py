@@ -93,7 +93,7 @@ def test_class_and_instance_traits(make):
     (Viewport, "(col, row, cols, rows)", ""),
     (Camera, "(pitch=0.45, yaw=..., roll=0.0, zoom=1.0)", ""),
     (Mesh, None, None),
-    (Surface, '(quality="medium")', ""),
+    (Surface, '(quality="medium", *, protocol="kitty", cell_size=None)', ""),
     (Viewport.full_screen, "(cols, rows, reserved_bottom_rows=0)", None),
     (Camera.default, "()", None),
     (Mesh.demo, "()", None),

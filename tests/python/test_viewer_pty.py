@@ -1,50 +1,221 @@
-"""The viewer on a pseudo-terminal: it ends on a key or a signal and gives the terminal back."""
+"""The viewer on a pseudo-terminal: it ends, stops and hangs up cleanly, and gives the terminal back."""
 
 import fcntl
 import os
 import pty
+import re
 import select
 import signal
 import struct
 import subprocess
 import sys
 import termios
+import threading
 import time
 
 import pytest
 
-GIVEN_BACK = b"\x1b_Ga=d,d=A,q=2\x1b\\\x1b[?25h\x1b[?1049l"
+MOUSE_ON, MOUSE_OFF = b"\x1b[?1000h\x1b[?1002h\x1b[?1006h", b"\x1b[?1006l\x1b[?1002l\x1b[?1000l"
+TAKEN = b"\x1b[?1049h\x1b[?25l\x1b[2J" + MOUSE_ON
+GIVEN_BACK = b"\x1b_Ga=d,d=A,q=2\x1b\\" + MOUSE_OFF + b"\x1b[?25h\x1b[?1049l"
+STATUS = b"\x1b[12;1Hdemo hull | 12 triangles"
+# Whole commands: a kitty graphics command ends with ESC \ before any other ESC;
+# a CSI sequence has its final byte. Anything else between them is plain text.
+COMMAND = re.compile(rb"\x1b_G[^\x1b]*\x1b\\|\x1b\[[0-?]*[ -/]*[@-~]")
+
+
+class PtyViewer:
+    """The viewer as a child process on a 60 x 12 pseudo-terminal."""
+
+    def __init__(self, *args, nonblocking=False, controlling=False, size=(60, 12), protocol="kitty"):
+        self.master, self.slave = pty.openpty()
+        fcntl.ioctl(self.slave, termios.TIOCSWINSZ, struct.pack("HHHH", size[1], size[0], 0, 0))
+        self.modes_before = termios.tcgetattr(self.slave)
+        if nonblocking:
+            os.set_blocking(self.slave, False)  # the child shares this open file description
+        # Its own process group in this session, so that job control may stop it;
+        # or a session of its own with this terminal as its controlling terminal.
+        setup = self._control_terminal if controlling else os.setpgrp
+        # kitty graphics unless told: this terminal answers no query unless a test does.
+        chosen = ["--protocol", protocol] if protocol else []
+        self.process = subprocess.Popen([sys.executable, "-m", "facetview", *chosen, *args], stdin=self.slave,
+                                        stdout=self.slave, stderr=subprocess.PIPE, preexec_fn=setup)
+        self.output = b""
+
+    @staticmethod
+    def _control_terminal():
+        os.setsid()
+        fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+
+    def read_until(self, expected, start=0):
+        deadline = time.monotonic() + 20
+        while expected not in self.output[start:]:
+            assert time.monotonic() < deadline, f"no {expected!r} in {self.output[-300:]!r}"
+            if select.select([self.master], [], [], 0.05)[0]:
+                self.output += os.read(self.master, 65536)
+        return self.output.index(expected, start) + len(expected)
+
+    def modes(self):
+        return termios.tcgetattr(self.slave)
+
+    def close(self):
+        self.process.kill()  # does nothing once the process has been waited for
+        self.process.wait()
+        self.process.stderr.close()
+        for fd in (self.master, self.slave):
+            try:
+                os.close(fd)
+            except OSError:
+                pass
+
+
+@pytest.fixture
+def viewers():
+    started = []
+    yield lambda *args, **options: started.append(PtyViewer(*args, **options)) or started[-1]
+    for viewer in started:
+        viewer.close()
 
 
 @pytest.mark.parametrize("end, status", [(b"q", 0), (b"\x03", 0), (signal.SIGTERM, -signal.SIGTERM),
                                          (signal.SIGHUP, -signal.SIGHUP), (signal.SIGINT, 128 + signal.SIGINT)])
-def test_viewer_ends_and_gives_the_terminal_back(end, status):
+def test_viewer_ends_and_gives_the_terminal_back(viewers, end, status):
+    viewer = viewers()
+    viewer.read_until(STATUS)
+    assert viewer.output.startswith(TAKEN + b"\x1b_Ga=d,d=A,q=2\x1b\\")
+    os.write(viewer.master, end) if isinstance(end, bytes) else viewer.process.send_signal(end)
+    assert viewer.process.wait(timeout=20) == status
+    viewer.read_until(GIVEN_BACK)
+    assert viewer.output.endswith(GIVEN_BACK) and viewer.modes() == viewer.modes_before
+    assert viewer.process.stderr.read() == b""
+
+
+@pytest.mark.parametrize("stop", [signal.SIGTSTP, b"\x1a"])
+def test_a_stopped_viewer_gives_the_terminal_back_and_takes_it_again_when_continued(viewers, stop):
+    viewer = viewers("--no-spin")
+    viewer.read_until(STATUS)
+    raw_modes = viewer.modes()
+    os.write(viewer.master, stop) if isinstance(stop, bytes) else viewer.process.send_signal(stop)
+    _, wait_status = os.waitpid(viewer.process.pid, os.WUNTRACED)
+    assert os.WIFSTOPPED(wait_status) and os.WSTOPSIG(wait_status) == signal.SIGTSTP
+    stopped_at = viewer.read_until(GIVEN_BACK)
+    assert viewer.modes() == viewer.modes_before
+    viewer.process.send_signal(signal.SIGCONT)
+    # The screen is taken again and the whole picture sent again: every tile.
+    viewer.read_until(STATUS, viewer.read_until(TAKEN, stopped_at))
+    assert viewer.output.count(b"a=p,", stopped_at) == viewer.output.count(b"a=p,", 0, stopped_at) > 0
+    assert viewer.modes() == raw_modes
+    os.write(viewer.master, b"q")
+    assert viewer.process.wait(timeout=20) == 0
+    assert viewer.read_until(GIVEN_BACK, stopped_at) == len(viewer.output)
+    assert viewer.modes() == viewer.modes_before and viewer.process.stderr.read() == b""
+
+
+def test_a_viewer_stopped_from_elsewhere_takes_the_terminal_again_when_continued(viewers):
+    viewer = viewers("--no-spin")
+    viewer.read_until(STATUS)
+    viewer.process.send_signal(signal.SIGSTOP)
+    _, wait_status = os.waitpid(viewer.process.pid, os.WUNTRACED)
+    assert os.WIFSTOPPED(wait_status)
+    continued_at = len(viewer.output)
+    viewer.process.send_signal(signal.SIGCONT)
+    # Whatever ran meanwhile may have changed the modes and the screen: all of it is set up again.
+    viewer.read_until(STATUS, viewer.read_until(GIVEN_BACK + TAKEN, continued_at))
+    assert viewer.output.count(b"a=p,", continued_at) == viewer.output.count(b"a=p,", 0, continued_at)
+    os.write(viewer.master, b"q")
+    assert viewer.process.wait(timeout=20) == 0
+    viewer.read_until(GIVEN_BACK, continued_at + len(GIVEN_BACK))
+    assert viewer.modes() == viewer.modes_before
+
+
+def test_a_terminal_that_hangs_up_ends_the_viewer_without_a_word(viewers):
+    viewer = viewers(controlling=True)
+    viewer.read_until(STATUS)
+    os.close(viewer.master)  # the terminal window goes: its session gets SIGHUP
+    assert viewer.process.wait(timeout=20) == -signal.SIGHUP
+    assert viewer.process.stderr.read() == b""
+
+
+def test_a_slow_nonblocking_terminal_gets_every_frame_whole(viewers):
+    viewer = viewers("--frames", "4", "--fps", "100", "--quality", "high", nonblocking=True, size=(120, 40))
+    deadline = time.monotonic() + 60
+    while viewer.process.poll() is None and time.monotonic() < deadline:
+        if select.select([viewer.master], [], [], 0.01)[0]:
+            viewer.output += os.read(viewer.master, 512)  # a reader slower than the writer
+        time.sleep(0.001)
+    assert (viewer.process.wait(timeout=20), viewer.process.stderr.read()) == (0, b"")
+    viewer.read_until(GIVEN_BACK)
+    text = COMMAND.sub(b"", viewer.output)
+    assert b"\x1b" not in text and text.startswith(b"demo hull")
+
+
+@pytest.mark.parametrize("args, size, message", [
+    (["--fps", "1e-10"], (60, 12), b"argument --fps: expected a number from 0.01 to 1000, got '1e-10'"),
+    (["--hold", "1e300"], (60, 12), b"argument --hold: expected a number from 0 to 86400, got '1e300'"),
+    (["--size", "60000x60000"], (60, 12), b"argument --size: bad size '60000x60000', at most 4194304 cells in all"),
+    # A terminal that says it is that big: the frame cannot be had.
+    ([], (65535, 65535), b"not enough memory for a frame of 65535x65535 cells"),
+])
+def test_out_of_range_options_get_one_line_and_leave_the_terminal_as_it_was(viewers, args, size, message):
+    viewer = viewers(*args, size=size)
+    status = viewer.process.wait(timeout=60)
+    assert (status, viewer.process.stderr.read()) == (2 if args else 1, b"facetview: " + message + b"\n")
+    assert viewer.modes() == viewer.modes_before
+    while select.select([viewer.master], [], [], 0.1)[0]:
+        viewer.output += os.read(viewer.master, 65536)
+    assert viewer.output in (b"", TAKEN + GIVEN_BACK)
+
+
+def test_the_session_waits_for_a_slow_nonblocking_terminal():
+    from facetview.terminal import TerminalSession
+
     master, slave = pty.openpty()
-    fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 12, 60, 0, 0))
-    modes_before = termios.tcgetattr(slave)
-    process = subprocess.Popen([sys.executable, "-m", "facetview"], stdin=slave, stdout=slave, stderr=subprocess.PIPE)
-    output = b""
+    os.set_blocking(slave, False)
+    received = []
 
-    def read_until(expected):
-        nonlocal output
-        deadline = time.monotonic() + 20
-        while expected not in output:
-            assert time.monotonic() < deadline, f"no {expected!r} in {output[-300:]!r}"
-            if select.select([master], [], [], 0.05)[0]:
-                output += os.read(master, 65536)
+    def read_slowly():
+        while not received or not received[-1].endswith(GIVEN_BACK.replace(MOUSE_OFF, b"")):
+            time.sleep(0.002)
+            received.append(os.read(master, 256))
 
+    reader = threading.Thread(target=read_slowly)
+    reader.start()
     try:
-        read_until(b"\x1b[12;1Hdemo hull | 12 triangles")
-        assert output.startswith(b"\x1b[?1049h\x1b[?25l\x1b[2J\x1b_Ga=d,d=A,q=2\x1b\\")
-        os.write(master, end) if isinstance(end, bytes) else process.send_signal(end)
-        assert process.wait(timeout=20) == status
-        read_until(GIVEN_BACK)
-        assert output.endswith(GIVEN_BACK) and termios.tcgetattr(slave) == modes_before
-        assert process.stderr.read() == b""
+        with TerminalSession(out_fd=slave, in_fd=slave) as session:
+            for row in range(300):
+                session.write_line(row % 10, f"line {row:03} ".ljust(80, "."))
+        reader.join(timeout=20)
+        output = b"".join(received)
+        lines = re.findall(rb"line (\d+) \.+\x1b\[K", output)
+        assert lines == [b"%03d" % row for row in range(300)] and output.endswith(GIVEN_BACK.replace(MOUSE_OFF, b""))
     finally:
-        process.kill()  # does nothing once the process has been waited for
-        process.wait()
-        process.stderr.close()
+        reader.join(timeout=20)
+        os.close(master), os.close(slave)
+
+
+@pytest.mark.parametrize("failing", [b"\x1b_Ga=d", b"\x1b[?1006l", b"\x1b[?25h"])
+def test_each_step_of_giving_the_terminal_back_is_tried_after_one_failed(monkeypatch, failing):
+    from facetview import terminal
+
+    write = os.write
+
+    def failing_write(fd, data):
+        if bytes(data).startswith(failing):
+            raise OSError(5, "Input/output error")
+        return write(fd, data)
+
+    master, slave = pty.openpty()
+    try:
+        modes_before = termios.tcgetattr(slave)
+        with terminal.TerminalSession(out_fd=slave, in_fd=slave, mouse=True):
+            monkeypatch.setattr(terminal.os, "write", failing_write)
+        assert termios.tcgetattr(slave) == modes_before
+        output = b""
+        while select.select([master], [], [], 0.2)[0]:
+            output += os.read(master, 65536)
+        steps = [b"\x1b_Ga=d,d=A,q=2\x1b\\", MOUSE_OFF, b"\x1b[?25h", b"\x1b[?1049l"]
+        assert output.endswith(b"".join(step for step in steps if not step.startswith(failing)))
+    finally:
         os.close(master), os.close(slave)
 
 
@@ -62,6 +233,66 @@ def test_an_exception_inside_the_session_still_gives_the_terminal_back():
         output = b""
         while select.select([master], [], [], 0.2)[0]:
             output += os.read(master, 65536)
-        assert output.endswith(GIVEN_BACK)
+        assert output.endswith(GIVEN_BACK.replace(MOUSE_OFF, b""))
     finally:
         os.close(master), os.close(slave)
+
+
+@pytest.mark.parametrize("reply, feeds, top", [
+    (b"\x1b[5;1R", 4, 4),  # the cursor on row 5 at the start of its line: the picture starts there
+    (b"\x1b[5;7R", 5, 5),  # text before the cursor stays: the picture starts on the next line
+    (b"\x1b[12;1R", 4, 7),  # on the bottom row the screen scrolls up to make room
+    (None, 4, 7),  # a terminal that does not answer: taken as the bottom row
+])
+def test_inline_draws_one_frame_below_the_cursor_and_leaves_it(viewers, reply, feeds, top):
+    viewer = viewers("--inline", "--size", "20x4")
+    asked_at = viewer.read_until(b"\x1b[6n")
+    if reply is not None:
+        os.write(viewer.master, reply)
+    assert (viewer.process.wait(timeout=20), viewer.process.stderr.read()) == (0, b"")
+    end = b"\x1b[%d;1H\x1b[?25h" % (top + 5)
+    viewer.read_until(end, asked_at)
+    drawn = viewer.output[asked_at:]
+    assert drawn.startswith(b"\x1b[?25l" + b"\r\n" * feeds + b"\x1b_G") and drawn.endswith(end)
+    # Every tile on the picture's rows; the images stay, in the normal screen.
+    assert {int(row) for row in re.findall(rb"\x1b\[(\d+);\d+H", drawn[:-len(end)])} == {top + 1}
+    assert drawn.count(b"a=p,") == 3 and b"\x1b[?1049h" not in viewer.output
+    assert viewer.modes() == viewer.modes_before
+
+
+QUERIES = b"\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\\x1b[16t\x1b[c"
+SIXEL_IMAGE = b"\x1bP0;1q\"1;1;"
+
+
+@pytest.mark.parametrize("answer, drawn, method", [
+    (b"\x1b_Gi=31;OK\x1b\\\x1b[?62;c", b"\x1b_Ga=t,", b"kitty graphics"),
+    (b"\x1b[6;16;8t\x1b[?63;1;2;4;6;9;15;16;22;28c", SIXEL_IMAGE, b"sixel"),
+    (b"\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c", "\u2580".encode(), b"half-blocks"),
+    (None, "\u2580".encode(), b"half-blocks"),  # no answer at all
+])
+def test_the_viewer_draws_with_what_the_terminal_answers(viewers, answer, drawn, method):
+    viewer = viewers(protocol=None)
+    viewer.read_until(QUERIES)
+    if answer is not None:
+        # A key typed while the terminal was asked reaches the viewer all the same:
+        # space pauses the turntable.
+        os.write(viewer.master, answer + b" ")
+    viewer.read_until(STATUS + b" | medium | " + method + (b" | paused" if answer else b""))
+    assert drawn in viewer.output
+    os.write(viewer.master, b"q")
+    assert viewer.process.wait(timeout=20) == 0
+    assert viewer.process.stderr.read() == b""
+
+
+@pytest.mark.parametrize("answer, lines", [
+    (b"\x1b[6;16;8t\x1b[?63;1;2;4;6;9;15;16;22;28c", [b"method: sixel", b"cell size: 8x16 pixels"]),
+    (None, [b"method: blocks", b"terminal: no answer within the timeout"]),
+])
+def test_detect_tells_what_the_terminal_answered(viewers, answer, lines):
+    viewer = viewers("--detect", protocol=None)
+    viewer.read_until(QUERIES)
+    if answer is not None:
+        os.write(viewer.master, answer)
+    assert viewer.process.wait(timeout=20) == 0
+    for line in lines:
+        viewer.read_until(line)

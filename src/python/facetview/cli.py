@@ -12,20 +12,26 @@ from functools import partial
 from typing import Any, Callable, Iterator, List, Optional, Tuple
 
 from . import _facetview as native
+from .inline import draw_inline
+from .models import ModelError, open_model
+from .orientation import UP_AXES
+from .signals import DeferredSignals, Terminated, ending_signals_raise
 from .terminal import TerminalSession, terminal_size
+from .terminal_query import Capabilities, terminal_capabilities
 from .viewer import Pose, Viewer
 
 PROGRAM = "facetview"
 MAX_CELLS = 65535  # viewports count cells in 16 bits
+# Far beyond any real screen, well below what the frame's buffers could not hold.
+MAX_TOTAL_CELLS = 1 << 22
+# Limits that keep every wait within what the system's timers take.
+FPS_RANGE = (0.01, 1000.0)
+MAX_HOLD = 86400.0
 
 EXIT_FAILURE = 1
 EXIT_USAGE = 2
 EXIT_INTERRUPTED = 128 + signal.SIGINT
-
-# Signals that end the viewer; each one unwinds it like an exception, so the
-# terminal is given back before the process goes.
-ENDING_SIGNALS = (signal.SIGTERM, signal.SIGHUP)
-
+PROTOCOLS = ("auto", "kitty", "sixel", "blocks")
 
 class CommandError(Exception):
     """A failure reported in one line after the program name, with an exit status."""
@@ -37,14 +43,6 @@ class UsageError(CommandError):
     """Bad command line input."""
 
     status = EXIT_USAGE
-
-
-class Terminated(BaseException):
-    """An ending signal arrived."""
-
-    def __init__(self, signum: int) -> None:
-        super().__init__(signum)
-        self.signum = signum
 
 
 class ArgumentParser(argparse.ArgumentParser):
@@ -60,6 +58,8 @@ def parse_size(text: str) -> Tuple[int, int]:
     size = int(cols), int(rows)
     if not all(1 <= value <= MAX_CELLS for value in size):
         raise argparse.ArgumentTypeError(f"bad size '{text}', columns and rows must be 1 to {MAX_CELLS}")
+    if size[0] * size[1] > MAX_TOTAL_CELLS:
+        raise argparse.ArgumentTypeError(f"bad size '{text}', at most {MAX_TOTAL_CELLS} cells in all")
     return size
 
 
@@ -80,7 +80,9 @@ def checked(convert: Callable[[str], Any], accept: Callable[[Any], bool], expect
 
 positive_int = checked(int, lambda value: value >= 1, "a whole number of at least 1")
 positive_float = checked(float, lambda value: 0 < value < math.inf, "a number greater than zero")
-non_negative_float = checked(float, lambda value: 0 <= value < math.inf, "a number of zero or more")
+frame_rate = checked(float, lambda value: FPS_RANGE[0] <= value <= FPS_RANGE[1],
+                     f"a number from {FPS_RANGE[0]:g} to {FPS_RANGE[1]:g}")
+hold_time = checked(float, lambda value: 0 <= value <= MAX_HOLD, f"a number from 0 to {MAX_HOLD:g}")
 finite_float = checked(float, math.isfinite, "a number")
 
 
@@ -88,10 +90,12 @@ def build_parser() -> ArgumentParser:
     default = Pose()
     parser = ArgumentParser(
         prog=PROGRAM,
-        description="Show a 3D model (binary or ASCII STL) spinning in a terminal that "
-        "speaks the kitty graphics protocol.",
-        epilog="Keys: arrows or h/j/k/l turn the model, + and - zoom, 1/2/3 pick low/medium/high "
-        "quality, space pauses the turntable, r resets the camera, q or Ctrl-C quits.",
+        description="Show a 3D model (binary or ASCII STL) spinning in the terminal: with kitty "
+        "graphics, sixel images or half-block characters, whichever the terminal shows best.",
+        epilog="Keys: arrows or h/j/k/l turn the model (or drag it with the mouse), + and - zoom (or "
+        "the wheel), f/s/t look from the front, right side or top (F/S/T from the opposite side), "
+        "1/2/3 pick low/medium/high quality, space pauses the turntable, r resets the camera, "
+        "Ctrl-Z suspends, q or Ctrl-C quits.",
     )
     parser.add_argument("model", nargs="?", metavar="MODEL.stl",
                         help="STL file to show (default: the built-in demo hull)")
@@ -100,13 +104,18 @@ def build_parser() -> ArgumentParser:
                         help="render N frames, then exit")
     frames.add_argument("--once", action="store_const", const=1, dest="frames",
                         help="render one frame, then exit (same as --frames 1)")
-    parser.add_argument("--hold", type=non_negative_float, default=0.0, metavar="SECONDS",
+    parser.add_argument("--hold", type=hold_time, default=0.0, metavar="SECONDS",
                         help="with --frames or --once, keep the last frame on screen this long "
                         "before cleaning up (default: 0)")
-    parser.add_argument("--fps", type=positive_float, default=30.0,
+    parser.add_argument("--fps", type=frame_rate, default=30.0,
                         help="frames per second to aim for (default: %(default)g)")
     parser.add_argument("--quality", default="medium", metavar="{low,medium,high}",
                         help="pixels per cell (default: %(default)s)")
+    parser.add_argument("--protocol", choices=PROTOCOLS, default="auto", metavar="{auto,kitty,sixel,blocks}",
+                        help="how to draw: kitty graphics, sixel images or half-block cells; auto asks "
+                        "the terminal and takes the first it shows, in that order (default: auto)")
+    parser.add_argument("--detect", action="store_true",
+                        help="print what the terminal answered and the method auto picks, then exit")
     parser.add_argument("--no-spin", dest="spin", action="store_false",
                         help="start with the turntable paused, so the camera holds still")
     for name in ("pitch", "yaw", "roll"):
@@ -115,71 +124,96 @@ def build_parser() -> ArgumentParser:
                             help=f"starting camera {name} (default: %(default)g)")
     parser.add_argument("--zoom", type=positive_float, default=default.zoom,
                         help="starting camera zoom, 0.45 to 2.5 takes effect (default: %(default)g)")
+    parser.add_argument("--up", choices=UP_AXES, metavar="{z,y,x,-z,-y,-x}",
+                        help="the model's axis that points up; the turntable turns about it "
+                        "(default: z for model files, as 3D printing and CAD use; y for the demo)")
     parser.add_argument("--size", type=parse_size, metavar="COLSxROWS",
                         help="draw for a terminal of this size instead of asking the terminal; "
                         "also allows an output that is not a terminal")
+    parser.add_argument("--inline", action="store_true",
+                        help="draw one frame at the cursor in the normal screen and leave it there, "
+                        "the cursor below it (as wide as the terminal unless --size is given)")
     return parser
 
 
-def load_mesh(path: Optional[str]) -> native.Mesh:
-    if path is None:
-        return native.Mesh.demo()
-    try:
-        # The native loader says only that loading failed; this tells why a file cannot be read.
-        with open(path, "rb"):
-            pass
-    except OSError as error:
-        raise CommandError(f"{path}: {error.strerror}") from None
-    try:
-        return native.Mesh.from_stl(path)
-    except RuntimeError:
-        raise CommandError(f"{path}: not a valid STL file") from None
+def parse_arguments(argv: Optional[List[str]]) -> argparse.Namespace:
+    """The options of argv; in "--up -z" the "-z" is the axis, not an option."""
+    remaining = list(sys.argv[1:] if argv is None else argv)
+    joined: List[str] = []
+    while remaining:
+        arg = remaining.pop(0)
+        if arg == "--":
+            joined += [arg, *remaining]
+            break
+        if arg == "--up" and remaining and remaining[0] in UP_AXES:
+            arg = f"--up={remaining.pop(0)}"
+        joined.append(arg)
+    return build_parser().parse_args(joined)
 
 
-def make_surface(quality: str):
+def make_surface(quality: str, protocol: str, capabilities: Optional[Capabilities]):
+    """A surface drawing with protocol, or for "auto" with what detection chose."""
+    if capabilities is not None:
+        protocol = capabilities.method
+    cell_size = capabilities.cell_size if capabilities is not None else None
     try:
-        return native.Surface(quality)
+        return native.Surface(quality, protocol=protocol, cell_size=cell_size)
     except ValueError as error:
         raise UsageError(str(error)) from None
 
 
-def _raise_terminated(signum: int, frame) -> None:
-    raise Terminated(signum)
+def run(args: argparse.Namespace) -> None:
+    if args.detect:
+        print(terminal_capabilities().describe())
+        return
+    # Asked once, before the screen is taken over: the answers must not reach the viewer as keys.
+    capabilities = terminal_capabilities() if args.protocol == "auto" else None
+    surface = make_surface(args.quality, args.protocol, capabilities)
+    if args.size is None and not os.isatty(1):
+        raise UsageError("standard output is not a terminal; use --size COLSxROWS to draw anyway")
+    try:
+        model = open_model(args.model, args.up)
+    except ModelError as error:
+        raise CommandError(str(error)) from None
+    in_fd = 0 if os.isatty(0) else None
+    start = Pose(args.pitch, args.yaw, args.roll, args.zoom)
+    if args.inline:
+        screen = terminal_size(1) if os.isatty(1) else None
+        with ending_signals_raise(), out_of_memory_said(args.size or screen):
+            draw_inline(surface, model.mesh, start.camera(model.up), args.size, screen, in_fd=in_fd)
+        return
+    current_size = (lambda: args.size) if args.size is not None else partial(terminal_size, 1)
+    with ending_signals_raise(), DeferredSignals() as signals, \
+            TerminalSession(out_fd=1, in_fd=in_fd, mouse=True) as session:
+        viewer = Viewer(surface, model, session, current_size, quality=args.quality,
+                        start=start, fps=args.fps, spin=args.spin, signals=signals)
+        if capabilities is not None and in_fd is not None:
+            viewer.take_input(capabilities.keystrokes)  # typed while the terminal was asked
+        with out_of_memory_said(current_size()):
+            viewer.run(frame_limit=args.frames, hold=args.hold)
 
 
 @contextmanager
-def ending_signals_raise() -> Iterator[None]:
-    previous = {signum: signal.signal(signum, _raise_terminated) for signum in ENDING_SIGNALS}
+def out_of_memory_said(size: Tuple[int, int]) -> Iterator[None]:
     try:
         yield
-    finally:
-        for signum, handler in previous.items():
-            signal.signal(signum, handler)
-
-
-def run(args: argparse.Namespace) -> None:
-    surface = make_surface(args.quality)
-    if args.size is None and not os.isatty(1):
-        raise UsageError("standard output is not a terminal; use --size COLSxROWS to draw anyway")
-    mesh = load_mesh(args.model)
-    current_size = (lambda: args.size) if args.size is not None else partial(terminal_size, 1)
-    in_fd = 0 if os.isatty(0) else None
-    start = Pose(args.pitch, args.yaw, args.roll, args.zoom)
-    with ending_signals_raise(), TerminalSession(out_fd=1, in_fd=in_fd) as session:
-        viewer = Viewer(surface, mesh, session, current_size, quality=args.quality,
-                        start=start, fps=args.fps, spin=args.spin)
-        viewer.run(frame_limit=args.frames, hold=args.hold)
+    except MemoryError:
+        cols, rows = size
+        raise CommandError(f"not enough memory for a frame of {cols}x{rows} cells") from None
 
 
 def fail(message: str, status: int) -> int:
-    sys.stderr.write(f"{PROGRAM}: {message}\n")
-    sys.stderr.flush()
+    try:
+        sys.stderr.write(f"{PROGRAM}: {message}\n")
+        sys.stderr.flush()
+    except OSError:
+        pass  # no terminal left to tell
     return status
 
 
 def main(argv: Optional[List[str]] = None) -> int:
     try:
-        args = build_parser().parse_args(argv)
+        args = parse_arguments(argv)
         run(args)
     except CommandError as error:
         return fail(str(error), error.status)

@@ -1,9 +1,10 @@
-"""Keyboard input of the interactive viewer: raw terminal bytes to actions."""
+"""Input of the interactive viewer: raw terminal bytes to actions and mouse events."""
 
 from __future__ import annotations
 
 import enum
-from typing import List, Optional
+from dataclasses import dataclass
+from typing import List, Optional, Union
 
 
 class Action(enum.Enum):
@@ -20,11 +21,40 @@ class Action(enum.Enum):
     QUALITY_HIGH = enum.auto()
     TOGGLE_PAUSE = enum.auto()
     RESET_CAMERA = enum.auto()
+    VIEW_FRONT = enum.auto()
+    VIEW_BACK = enum.auto()
+    VIEW_RIGHT = enum.auto()
+    VIEW_LEFT = enum.auto()
+    VIEW_TOP = enum.auto()
+    VIEW_BOTTOM = enum.auto()
+    SUSPEND = enum.auto()
     QUIT = enum.auto()
 
 
+class MouseKind(enum.Enum):
+    PRESS = enum.auto()
+    MOTION = enum.auto()
+    RELEASE = enum.auto()
+    WHEEL_UP = enum.auto()
+    WHEEL_DOWN = enum.auto()
+
+
+@dataclass(frozen=True)
+class MouseEvent:
+    """A mouse report: button 0 is the left one; col and row count cells from 0."""
+
+    kind: MouseKind
+    button: int
+    col: int
+    row: int
+
+
+Event = Union[Action, MouseEvent]
+
 ESC = 0x1B
+BEL = 0x07
 CTRL_C = 0x03
+CTRL_Z = 0x1A
 
 # Single bytes, as sent with the terminal in raw mode (so Ctrl-C arrives as 0x03).
 BYTE_ACTIONS = {
@@ -41,9 +71,17 @@ BYTE_ACTIONS = {
     ord("3"): Action.QUALITY_HIGH,
     ord(" "): Action.TOGGLE_PAUSE,
     ord("r"): Action.RESET_CAMERA,
+    # Views along the axes; with Shift, from the opposite side.
+    ord("f"): Action.VIEW_FRONT,
+    ord("F"): Action.VIEW_BACK,
+    ord("s"): Action.VIEW_RIGHT,
+    ord("S"): Action.VIEW_LEFT,
+    ord("t"): Action.VIEW_TOP,
+    ord("T"): Action.VIEW_BOTTOM,
     ord("q"): Action.QUIT,
     ord("Q"): Action.QUIT,
     CTRL_C: Action.QUIT,
+    CTRL_Z: Action.SUSPEND,
 }
 
 # Final bytes of the arrow keys, in both the normal ("ESC [ A") and the
@@ -55,53 +93,146 @@ ARROW_ACTIONS = {
     ord("D"): Action.TURN_LEFT,
 }
 
+# Bytes after ESC that open a string ended by ESC \ (or BEL): DCS, SOS, OSC,
+# PM and APC. Terminals answer queries with them; none is a key press.
+STRING_INTRODUCERS = frozenset(b"PX]^_")
+
+# Longest CSI parameter text kept; longer ones are read to their end and dropped.
+MAX_PARAMETERS = 32
+
+# Seconds after which an unfinished sequence is given up: a key such as Alt-[
+# sends ESC [ alone, and the next key must not be taken as its end. Strings
+# (terminal replies) get longer, as they may come over a slow link.
+SEQUENCE_TIMEOUT = 0.1
+STRING_TIMEOUT = 1.0
+
+WHEEL_FLAG = 64
+MOTION_FLAG = 32
+BUTTON_BITS = 3
+
+
+class _State(enum.Enum):
+    GROUND = enum.auto()
+    ESCAPE = enum.auto()
+    CSI = enum.auto()
+    SS3 = enum.auto()
+    STRING = enum.auto()
+    STRING_ESCAPE = enum.auto()
+
 
 class KeyDecoder:
-    """Turns a stream of key bytes into actions.
+    """Turns a stream of input bytes into actions and mouse events.
 
-    An escape sequence split across two reads is kept until its end arrives.
-    Unknown keys and sequences are skipped.
+    A byte-at-a-time state machine, so a sequence split across reads is
+    completed by the next read and any input takes time linear in its length.
+    Unknown keys and sequences are skipped; an unfinished sequence is dropped
+    when more input comes after its timeout.
     """
 
     def __init__(self) -> None:
-        self._pending = b""
+        self._state = _State.GROUND
+        self._since = 0.0
+        self._parameters = bytearray()
+        self._events: List[Event] = []
 
-    def feed(self, data: bytes) -> List[Action]:
-        buffer = self._pending + data
-        actions: List[Action] = []
-        index = 0
-        while index < len(buffer):
-            if buffer[index] != ESC:
-                action = BYTE_ACTIONS.get(buffer[index])
-                if action is not None:
-                    actions.append(action)
-                index += 1
-                continue
-            end = _escape_sequence_end(buffer, index)
-            if end is None:
-                break
-            action = ARROW_ACTIONS.get(buffer[end - 1]) if end - index > 1 else None
-            if action is not None:
-                actions.append(action)
-            index = end
-        self._pending = buffer[index:]
-        return actions
+    @property
+    def pending(self) -> bool:
+        return self._state is not _State.GROUND
+
+    def feed(self, data: bytes, now: float = 0.0) -> List[Event]:
+        """Events of data, read at time now (seconds on any monotonic clock)."""
+        if self.pending:
+            timeout = STRING_TIMEOUT if self._state in (_State.STRING, _State.STRING_ESCAPE) else SEQUENCE_TIMEOUT
+            if now - self._since >= timeout:
+                self._state = _State.GROUND
+        self._events = []
+        for byte in data:
+            self._step(byte, now)
+        return self._events
+
+    def _step(self, byte: int, now: float) -> None:
+        state = self._state
+        if state is _State.GROUND:
+            self._ground(byte, now)
+        elif state is _State.ESCAPE:
+            self._escape(byte, now)
+        elif state is _State.CSI:
+            self._csi(byte, now)
+        elif state is _State.SS3:
+            self._state = _State.GROUND
+            if byte == ESC:
+                self._ground(byte, now)
+            elif byte in ARROW_ACTIONS:
+                self._events.append(ARROW_ACTIONS[byte])
+        elif state is _State.STRING:
+            if byte == ESC:
+                self._state = _State.STRING_ESCAPE
+            elif byte == BEL:
+                self._state = _State.GROUND
+        else:  # STRING_ESCAPE: ESC \ ends the string; any other ESC starts a sequence of its own
+            self._state = _State.GROUND if byte == ord("\\") else _State.ESCAPE
+            if self._state is _State.ESCAPE:
+                self._escape(byte, now)
+
+    def _ground(self, byte: int, now: float) -> None:
+        if byte == ESC:
+            self._state, self._since = _State.ESCAPE, now
+        elif byte in BYTE_ACTIONS:
+            self._events.append(BYTE_ACTIONS[byte])
+
+    def _escape(self, byte: int, now: float) -> None:
+        if byte == ord("["):
+            self._state = _State.CSI
+            self._parameters.clear()
+        elif byte == ord("O"):
+            self._state = _State.SS3
+        elif byte in STRING_INTRODUCERS:
+            self._state = _State.STRING
+        else:
+            # ESC alone is the Escape key; with a plain key after it, that key
+            # with Alt, read as the key itself.
+            self._state = _State.GROUND
+            self._ground(byte, now)
+
+    def _csi(self, byte: int, now: float) -> None:
+        if 0x20 <= byte <= 0x3F:
+            if len(self._parameters) <= MAX_PARAMETERS:
+                self._parameters.append(byte)
+        elif 0x40 <= byte <= 0x7E:
+            self._state = _State.GROUND
+            if len(self._parameters) <= MAX_PARAMETERS:
+                self._dispatch_csi(bytes(self._parameters), byte)
+        elif byte == ESC or byte >= 0x80:
+            # A broken sequence: ESC starts the next one, anything else is dropped.
+            self._state = _State.GROUND
+            self._ground(byte, now)
+        elif byte != 0x7F:
+            self._ground(byte, now)  # a control key inside a sequence still counts (Ctrl-C)
+
+    def _dispatch_csi(self, parameters: bytes, final: int) -> None:
+        if final in ARROW_ACTIONS and not parameters.startswith(b"<"):
+            self._events.append(ARROW_ACTIONS[final])
+        elif parameters.startswith(b"<") and final in b"Mm":
+            event = _sgr_mouse(parameters[1:], final == ord("m"))
+            if event is not None:
+                self._events.append(event)
 
 
-def _escape_sequence_end(buffer: bytes, start: int) -> Optional[int]:
-    """Index just past the escape sequence at start, or None if it is incomplete.
-
-    A lone ESC followed by anything but "[" or "O" is a sequence of its own.
-    """
-    if start + 1 >= len(buffer):
+def _sgr_mouse(parameters: bytes, released: bool) -> Optional[MouseEvent]:
+    """A mouse report of SGR mode 1006: "b;x;y" with the cell counted from 1."""
+    fields = parameters.split(b";")
+    if len(fields) != 3 or not all(field.isdigit() for field in fields):
         return None
-    introducer = buffer[start + 1]
-    if introducer == ord("O"):
-        return start + 3 if start + 2 < len(buffer) else None
-    if introducer != ord("["):
-        return start + 1
-    # CSI: parameter and intermediate bytes (0x20-0x3F), then one final byte.
-    index = start + 2
-    while index < len(buffer) and 0x20 <= buffer[index] <= 0x3F:
-        index += 1
-    return index + 1 if index < len(buffer) else None
+    flags, col, row = (int(field) for field in fields)
+    button = flags & BUTTON_BITS
+    if flags & WHEEL_FLAG:
+        if button > 1 or released:
+            return None  # sideways wheels
+        kind = MouseKind.WHEEL_UP if button == 0 else MouseKind.WHEEL_DOWN
+    elif released:
+        kind = MouseKind.RELEASE
+    elif flags & MOTION_FLAG:
+        kind = MouseKind.MOTION
+    else:
+        kind = MouseKind.PRESS
+    return MouseEvent(kind, button, max(col - 1, 0), max(row - 1, 0))

@@ -2,26 +2,36 @@
 
 from __future__ import annotations
 
+import errno
 import math
 import os
 import select
+import signal
 import time
-import unicodedata
-from dataclasses import dataclass
-from typing import Callable, Optional, Tuple
+from dataclasses import dataclass, replace
+from typing import Callable, List, Optional, Tuple
 
 from . import _facetview as native
-from .keys import Action, KeyDecoder
+from .keys import Action, Event, KeyDecoder, MouseEvent, MouseKind
+from .models import Model
+from .orientation import upright_camera_angles
+from .signals import DeferredSignals, Terminated, stop_process
+from .status import status_line
 from .terminal import TerminalSession
 
-# Radians the turntable turns per second, and per key press.
+# Radians the turntable turns per frame second, and per key press.
 SPIN_RATE = 0.5
 TURN_STEP = 0.12
+# Radians a drag turns the model per cell of its width; a cell is about twice
+# as high as wide, so a row turns twice as far as a column.
+DRAG_TURN_PER_WIDTH = math.pi
+LEFT_BUTTON = 0
 ZOOM_STEP = 1.1
 # The renderer clamps the zoom to this range; pressing past it would do nothing.
 ZOOM_RANGE = (0.45, 2.5)
 # Seconds between two updates of the frames-per-second figure.
 FPS_INTERVAL = 1.0
+READ_SIZE = 1024
 
 CANONICAL_QUALITY = {"low": "low", "med": "medium", "medium": "medium", "high": "high"}
 QUALITY_ACTIONS = {
@@ -29,7 +39,17 @@ QUALITY_ACTIONS = {
     Action.QUALITY_MEDIUM: "medium",
     Action.QUALITY_HIGH: "high",
 }
-KEYS_HELP = "arrows/hjkl turn  +/- zoom  1/2/3 quality  space pause  r reset  q quit"
+# (pitch, yaw) that look at an upright model along an axis; roll and zoom stay.
+AXIS_VIEWS = {
+    Action.VIEW_FRONT: (0.0, 0.0),
+    Action.VIEW_BACK: (0.0, math.pi),
+    Action.VIEW_RIGHT: (0.0, -math.pi / 2),
+    Action.VIEW_LEFT: (0.0, math.pi / 2),
+    Action.VIEW_TOP: (math.pi / 2, 0.0),
+    Action.VIEW_BOTTOM: (-math.pi / 2, 0.0),
+}
+KEYS_HELP = ("arrows/hjkl/drag turn  +/-/wheel zoom  f/s/t views  1/2/3 quality  space pause  r reset  "
+             "q quit")
 
 
 DEFAULT_CAMERA = native.Camera.default()
@@ -44,28 +64,9 @@ class Pose:
     roll: float = DEFAULT_CAMERA.roll
     zoom: float = DEFAULT_CAMERA.zoom
 
-    def camera(self) -> native.Camera:
-        return native.Camera(self.pitch, self.yaw, self.roll, self.zoom)
-
-
-def printable(text: str) -> str:
-    """Text safe to put on the screen: a model name may hold control characters."""
-    return "".join(char if char.isprintable() else "?" for char in text)
-
-
-def fit_to_width(text: str, cells: int) -> str:
-    """The longest start of text that takes at most this many terminal cells.
-
-    Wide (East Asian) characters take two cells and combining marks none.
-    """
-    used = 0
-    for index, char in enumerate(text):
-        if unicodedata.combining(char):
-            continue
-        used += 2 if unicodedata.east_asian_width(char) in "WF" else 1
-        if used > cells:
-            return text[:index]
-    return text
+    def camera(self, up: str = "y") -> native.Camera:
+        """The camera that shows a model whose up axis is `up` as this pose shows an upright one."""
+        return native.Camera(*upright_camera_angles(self.pitch, self.yaw, self.roll, up), self.zoom)
 
 
 class FrameRate:
@@ -90,18 +91,21 @@ class FrameRate:
 
 
 class Viewer:
-    """Renders one mesh into the terminal, frame after frame.
+    """Renders one model into the terminal, frame after frame.
 
     The viewport covers the terminal but its bottom row, which holds the status
-    line. A frame is drawn whenever the camera, the quality or the terminal
+    line. The pose is that of the model stood upright on its up axis, so the
+    turntable turns about that axis. A frame is drawn whenever the camera, the quality or the terminal
     size changed since the last one; the turntable changes the camera at every
-    frame while it runs.
+    frame while it runs. Input and the deferred signals (suspend, continue)
+    are handled between frames, at least once per frame however long a frame
+    takes.
     """
 
     def __init__(
         self,
         surface,
-        mesh: native.Mesh,
+        model: Model,
         session: TerminalSession,
         terminal_size: Callable[[], Tuple[int, int]],
         quality: str = "medium",
@@ -109,17 +113,20 @@ class Viewer:
         fps: float = 30.0,
         spin: bool = True,
         clock: Callable[[], float] = time.monotonic,
+        signals: Optional[DeferredSignals] = None,
     ) -> None:
         self.surface = surface
-        self.mesh = mesh
+        self.model = model
+        self.mesh = model.mesh
         self.session = session
         self.terminal_size = terminal_size
         self.quality = CANONICAL_QUALITY[quality]
         self.start = start
-        self.camera = start.camera()
+        self.pose = start
         self.frame_period = 1.0 / fps
         self.spinning = spin
         self.clock = clock
+        self.signals = signals
         self.frame_rate = FrameRate(clock)
         self.frames = 0
         self.quit_requested = False
@@ -127,8 +134,12 @@ class Viewer:
         self._size: Optional[Tuple[int, int]] = None
         self._status_shown: Optional[str] = None
         self._dirty = True
+        self._drag_from: Optional[Tuple[int, int]] = None
 
     # One frame.
+
+    def camera(self) -> native.Camera:
+        return self.pose.camera(self.model.up)
 
     def viewport(self) -> native.Viewport:
         cols, rows = self._size
@@ -149,83 +160,159 @@ class Viewer:
             self._status_shown = None
             self._dirty = True
         if self._dirty:
-            self.surface.render_to_terminal(self.mesh, self.camera, self.viewport())
+            self.surface.render_to_terminal(self.mesh, self.camera(), self.viewport())
             self.frame_rate.count_frame()
             self._dirty = False
         self.frames += 1
         self.draw_status()
 
-    def status_text(self) -> str:
-        parts = [
-            printable(self.mesh.name),
-            f"{self.mesh.triangle_count} triangles",
-            self.quality,
-        ]
-        if not self.spinning:
-            parts.append("paused")
-        elif self.frame_rate.value is not None:
-            parts.append(f"{self.frame_rate.value:.0f} fps")
-        return " | ".join(parts)
+    def redraw_all(self) -> None:
+        """After the screen was lost (a suspension): every tile and the status again."""
+        self.surface.clear()
+        self._status_shown = None
+        self._dirty = True
+
+    def status_text(self, cells: int) -> str:
+        return status_line(
+            cells,
+            name=self.mesh.name,
+            triangles=self.mesh.triangle_count,
+            quality=self.quality,
+            method=getattr(self.surface, "protocol", None),
+            paused=not self.spinning,
+            fps=self.frame_rate.value,
+            help_text=KEYS_HELP if self.session.in_fd is not None else None,
+        )
 
     def draw_status(self) -> None:
         if not self.status_rows():
             return
         cols, rows = self._size
         # One cell short of the edge, so that the last row never scrolls.
-        width = cols - 1
-        text = self.status_text()
-        with_help = f"{text}   {KEYS_HELP}"
-        if self.session.in_fd is not None and fit_to_width(with_help, width) == with_help:
-            text = with_help
-        text = fit_to_width(text, width)
+        text = self.status_text(cols - 1)
         if text != self._status_shown:
             self.session.write_line(rows - 1, text)
             self._status_shown = text
 
-    # Input.
+    # Input and signals.
 
-    def apply(self, action: Action) -> None:
-        camera = self.camera
-        if action is Action.QUIT:
+    def apply(self, event: Event) -> None:
+        if event is Action.QUIT:
             self.quit_requested = True
-        elif action is Action.TURN_LEFT:
-            camera.yaw -= TURN_STEP
+        elif event is Action.SUSPEND:
+            self.suspend(whole_group=True)  # as the terminal's own Ctrl-Z would
+        elif isinstance(event, Action):
+            self.apply_action(event)
+        elif isinstance(event, MouseEvent):
+            self.apply_mouse(event)
+
+    def apply_action(self, action: Action) -> None:
+        pose = self.pose
+        if action is Action.TURN_LEFT:
+            pose = replace(pose, yaw=pose.yaw - TURN_STEP)
         elif action is Action.TURN_RIGHT:
-            camera.yaw += TURN_STEP
+            pose = replace(pose, yaw=pose.yaw + TURN_STEP)
         elif action is Action.TURN_UP:
-            camera.pitch -= TURN_STEP
+            pose = replace(pose, pitch=pose.pitch - TURN_STEP)
         elif action is Action.TURN_DOWN:
-            camera.pitch += TURN_STEP
+            pose = replace(pose, pitch=pose.pitch + TURN_STEP)
         elif action in (Action.ZOOM_IN, Action.ZOOM_OUT):
             factor = ZOOM_STEP if action is Action.ZOOM_IN else 1.0 / ZOOM_STEP
-            camera.zoom = min(max(camera.zoom * factor, ZOOM_RANGE[0]), ZOOM_RANGE[1])
+            pose = replace(pose, zoom=min(max(pose.zoom * factor, ZOOM_RANGE[0]), ZOOM_RANGE[1]))
         elif action in QUALITY_ACTIONS:
             self.quality = QUALITY_ACTIONS[action]
             self.surface.set_quality(self.quality)
         elif action is Action.TOGGLE_PAUSE:
             self.spinning = not self.spinning
         elif action is Action.RESET_CAMERA:
-            self.camera = self.start.camera()
+            pose = self.start
+        elif action in AXIS_VIEWS:
+            pitch, yaw = AXIS_VIEWS[action]
+            pose = replace(pose, pitch=pitch, yaw=yaw)
+            self.spinning = False
+        self.pose = pose
         self._dirty = True
 
+    def apply_mouse(self, event: MouseEvent) -> None:
+        """Wheel to zoom; a drag with the left button turns the model (and holds the turntable)."""
+        if event.kind is MouseKind.WHEEL_UP:
+            self.apply_action(Action.ZOOM_IN)
+        elif event.kind is MouseKind.WHEEL_DOWN:
+            self.apply_action(Action.ZOOM_OUT)
+        elif event.button != LEFT_BUTTON:
+            return
+        elif event.kind is MouseKind.PRESS:
+            self._drag_from = (event.col, event.row)
+        elif event.kind is MouseKind.RELEASE:
+            self._drag_from = None
+        elif event.kind is MouseKind.MOTION and self._drag_from is not None:
+            col, row = self._drag_from
+            per_cell = DRAG_TURN_PER_WIDTH / max(self._size[0] if self._size else 1, 1)
+            self.pose = replace(self.pose, yaw=self.pose.yaw + (event.col - col) * per_cell,
+                                pitch=self.pose.pitch + (event.row - row) * 2 * per_cell)
+            self._drag_from = (event.col, event.row)
+            self._dirty = True
+
+    def suspend(self, whole_group: bool) -> None:
+        """Gives the terminal back, stops until continued, then takes it again."""
+        self.session.close()
+        stop_process(whole_group)
+        self.session.open()
+        self.redraw_all()
+        if self.signals is not None:
+            self.signals.take()  # the SIGCONT of this very resumption
+
+    def handle_signals(self) -> None:
+        for signum in self.signals.take():
+            if signum == signal.SIGTSTP:
+                self.suspend(whole_group=False)
+            elif signum == signal.SIGCONT:
+                # Stopped by something else (SIGSTOP): whatever ran meanwhile may
+                # have changed the modes and the screen.
+                self.session.close()
+                self.session.open()
+                self.redraw_all()
+
+    def read_input(self) -> None:
+        try:
+            data = os.read(self.session.in_fd, READ_SIZE)
+        except OSError as error:
+            if error.errno != errno.EIO:
+                raise
+            data = b""
+        if not data:
+            raise Terminated(signal.SIGHUP)  # the terminal is gone
+        self.take_input(data)
+
+    def take_input(self, data: bytes) -> None:
+        """Acts on input bytes as keys and mouse events."""
+        for event in self._decoder.feed(data, self.clock()):
+            self.apply(event)
+
     def wait(self, seconds: float) -> None:
-        """Waits, handling keys as they come, until the time is up or quit is asked."""
+        """Waits, handling input and signals as they come, until the time is up or quit is asked.
+
+        Looks at the input at least once, even when the time is already up.
+        """
         deadline = self.clock() + seconds
-        in_fd = self.session.in_fd
         while not self.quit_requested:
-            remaining = deadline - self.clock()
-            if remaining <= 0:
-                return
-            if in_fd is None:
+            sources: List[int] = []
+            if self.session.in_fd is not None:
+                sources.append(self.session.in_fd)
+            if self.signals is not None:
+                sources.append(self.signals.fileno())
+            remaining = max(deadline - self.clock(), 0.0)
+            if sources:
+                ready = select.select(sources, [], [], remaining)[0]
+            else:
                 time.sleep(remaining)
+                ready = []
+            if self.signals is not None and self.signals.fileno() in ready:
+                self.handle_signals()
+            if self.session.in_fd is not None and self.session.in_fd in ready:
+                self.read_input()
+            if self.clock() >= deadline:
                 return
-            ready, _, _ = select.select([in_fd], [], [], remaining)
-            if ready:
-                data = os.read(in_fd, 1024)
-                if not data:
-                    in_fd = None  # the input hung up: go on without keys
-                for action in self._decoder.feed(data):
-                    self.apply(action)
 
     # The loop.
 
@@ -244,6 +331,7 @@ class Viewer:
             # A frame that took longer than its period does not make the next ones hurry.
             next_frame = max(next_frame, self.clock())
             self.wait(next_frame - self.clock())
-            if self.spinning:
-                self.camera.yaw = math.remainder(self.camera.yaw + SPIN_RATE * self.frame_period, math.tau)
+            if self.spinning and self._drag_from is None:
+                yaw = math.remainder(self.pose.yaw + SPIN_RATE * self.frame_period, math.tau)
+                self.pose = replace(self.pose, yaw=yaw)
                 self._dirty = True

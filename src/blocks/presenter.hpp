@@ -1,0 +1,67 @@
+// Shows RGBA frames as half-block cells: each cell is the glyph "▀" with its
+// upper pixel as the foreground and its lower pixel as the background colour,
+// so a frame is exactly cols x 2 * rows pixels. Only cells that changed since
+// the last frame are rewritten.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "blocks/palette_256.hpp"
+#include "common/byte_output.hpp"
+#include "common/error.hpp"
+#include "common/frame_history.hpp"
+#include "common/viewport.hpp"
+
+namespace facetview {
+
+enum class ColourDepth : std::uint8_t {
+  true_colour,  // SGR 38;2 / 48;2
+  palette_256,  // SGR 38;5 / 48;5, the nearest palette entry
+};
+
+class BlocksPresenter {
+ public:
+  explicit BlocksPresenter(ColourDepth depth) : depth_(depth) {}
+
+  // Pixels per cell across and down.
+  static constexpr std::uint32_t cell_width = 1;
+  static constexpr std::uint32_t cell_height = 2;
+
+  // frame holds width * height * 4 bytes, width = viewport.cols and height =
+  // 2 * viewport.rows. Rewrites the changed cells in one write and flushes;
+  // an unchanged frame writes nothing.
+  Status present_rgba(ByteOutput& output, std::span<const std::uint8_t> frame, std::uint32_t width,
+                      std::uint32_t height, Viewport viewport);
+
+  // Blanks the cells drawn over, then forgets them; writes nothing when
+  // nothing is shown. Does not flush.
+  Status clear(ByteOutput& output);
+
+  // Forgets what was shown without touching the screen.
+  void reset() { history_.clear(); }
+
+  ColourDepth colour_depth() const { return depth_; }
+
+ private:
+  // The colours the terminal is set to while the frame's text is written;
+  // unknown at the start of a frame.
+  struct Pen {
+    std::optional<Rgb> foreground;
+    std::optional<Rgb> background;
+  };
+
+  void append_changed_cells(std::span<const std::uint8_t> frame, Viewport viewport,
+                            bool everything);
+  void append_cell(Rgb upper, Rgb lower, Pen& pen);
+  void append_colours(std::optional<Rgb> foreground, std::optional<Rgb> background);
+  void append_colour(char layer, Rgb colour);
+
+  ColourDepth depth_;
+  FrameHistory history_;
+  std::string text_;  // the frame's text, reused from frame to frame
+};
+
+}  // namespace facetview

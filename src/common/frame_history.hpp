@@ -1,0 +1,64 @@
+// What a cell-drawing presenter showed last: the viewport it drew over and a
+// copy of the frame, so that the next frame sends only what changed.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/byte_output.hpp"
+#include "common/error.hpp"
+#include "common/viewport.hpp"
+
+namespace facetview {
+
+class FrameHistory {
+ public:
+  // Whether a frame of this size over this viewport can be compared with the
+  // remembered one; false when nothing is remembered.
+  bool comparable(Viewport viewport, std::uint32_t width, std::uint32_t height) const;
+
+  // The remembered frame; only meaningful while comparable() holds.
+  std::span<const std::uint8_t> previous() const { return previous_; }
+
+  // The cells that may still show something of this presenter.
+  std::optional<Viewport> drawn_area() const { return drawn_area_; }
+
+  // Nothing of this presenter is on the screen any more.
+  void clear();
+
+  // Sends a frame's whole text in one write and flushes. The frame is
+  // remembered once it has left; after a failure its pixels are forgotten, so
+  // the next frame is drawn in full, while the viewport stays marked as drawn.
+  Status send(ByteOutput& output, std::string_view text, std::span<const std::uint8_t> frame,
+              Viewport viewport, std::uint32_t width, std::uint32_t height);
+
+  // Blanks the cells drawn over, without flushing, and forgets them (after a
+  // failed write only their pixels); writes nothing when nothing is drawn.
+  // text is scratch space.
+  Status blank_drawn_area(ByteOutput& output, std::string& text);
+
+ private:
+  // Records a frame that reached the terminal whole.
+  void remember(std::span<const std::uint8_t> frame, Viewport viewport, std::uint32_t width,
+                std::uint32_t height);
+
+  // After a failed write: the screen holds an unknown part of the frame, so the
+  // next one is drawn in full. The viewport stays marked as drawn over.
+  void forget_pixels() { comparable_ = false; }
+
+  // Marks something drawn over the viewport, even before it is remembered.
+  void mark_drawn(Viewport viewport) { drawn_area_ = viewport; }
+
+  std::vector<std::uint8_t> previous_;
+  Viewport viewport_;
+  std::uint32_t width_ = 0;
+  std::uint32_t height_ = 0;
+  bool comparable_ = false;
+  std::optional<Viewport> drawn_area_;
+};
+
+}  // namespace facetview

@@ -1,0 +1,34 @@
+#include "common/terminal_text.hpp"
+
+#include <array>
+#include <charconv>
+
+namespace facetview {
+
+void append_decimal(std::string& text, std::uint64_t value) {
+  std::array<char, 20> digits{};
+  const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+  text.append(digits.data(), result.ptr);
+}
+
+void append_cursor_position(std::string& text, std::uint32_t row, std::uint32_t column) {
+  text += "\x1b[";
+  append_decimal(text, std::uint64_t{row} + 1);
+  text += ';';
+  append_decimal(text, std::uint64_t{column} + 1);
+  text += 'H';
+}
+
+void append_blank_cells(std::string& text, Viewport viewport) {
+  // Without line wrapping: cells of a viewport larger than the screen (after it
+  // shrank) end at its edge instead of wrapping and scrolling it.
+  text += autowrap_off;
+  text += attributes_reset;
+  for (std::uint32_t row = 0; row < viewport.rows; ++row) {
+    append_cursor_position(text, viewport.row + row, viewport.col);
+    text.append(viewport.cols, ' ');
+  }
+  text += autowrap_on;
+}
+
+}  // namespace facetview

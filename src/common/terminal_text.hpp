@@ -1,0 +1,33 @@
+// Pieces of terminal text shared by the presenters that draw into character
+// cells, appended to a frame's text so that the frame goes out as one write.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/viewport.hpp"
+
+namespace facetview {
+
+// Starts and ends a synchronized update: terminals that know it show the
+// frame at once instead of as it arrives, the others ignore it.
+inline constexpr std::string_view synchronized_update_begin = "\x1b[?2026h";
+inline constexpr std::string_view synchronized_update_end = "\x1b[?2026l";
+// Back to the default colours and attributes.
+inline constexpr std::string_view attributes_reset = "\x1b[0m";
+// Line wrapping at the right edge (DECAWM), on by default.
+inline constexpr std::string_view autowrap_off = "\x1b[?7l";
+inline constexpr std::string_view autowrap_on = "\x1b[?7h";
+
+// Appends value in decimal.
+void append_decimal(std::string& text, std::uint64_t value);
+
+// Moves the cursor to a cell; row and column count from 0 here and from 1 on the wire.
+void append_cursor_position(std::string& text, std::uint32_t row, std::uint32_t column);
+
+// Overwrites every cell of the viewport with a space in the default colours:
+// erase commands leave sixel pixels behind in some terminals, spaces do not.
+// Line wrapping is off meanwhile and on again after.
+void append_blank_cells(std::string& text, Viewport viewport);
+
+}  // namespace facetview

@@ -1,0 +1,62 @@
+"""The viewer's status line: named fields in a fixed order, cut to the terminal's width."""
+
+from __future__ import annotations
+
+import unicodedata
+from typing import Optional
+
+SEPARATOR = " | "
+# How the status line names each way of drawing.
+METHOD_NAMES = {"kitty": "kitty graphics", "sixel": "sixel", "blocks": "half-blocks"}
+HELP_GAP = "   "
+
+
+def printable(text: str) -> str:
+    """Text safe to put on the screen: a model name may hold control characters."""
+    return "".join(char if char.isprintable() else "?" for char in text)
+
+
+def fit_to_width(text: str, cells: int) -> str:
+    """The longest start of text that takes at most this many terminal cells.
+
+    Wide (East Asian) characters take two cells and combining marks none.
+    """
+    used = 0
+    for index, char in enumerate(text):
+        if unicodedata.combining(char):
+            continue
+        used += 2 if unicodedata.east_asian_width(char) in "WF" else 1
+        if used > cells:
+            return text[:index]
+    return text
+
+
+def status_line(
+    cells: int,
+    *,
+    name: str,
+    triangles: int,
+    quality: str,
+    method: Optional[str] = None,
+    paused: bool = False,
+    fps: Optional[float] = None,
+    help_text: Optional[str] = None,
+) -> str:
+    """The status text for a row of this many cells.
+
+    Fields that are None are left out; the help text is added only when it
+    fits whole, and the rest is cut to the width.
+    """
+    fields = [printable(name), f"{triangles} triangles", quality]
+    if method is not None:
+        fields.append(METHOD_NAMES.get(method, method))
+    if paused:
+        fields.append("paused")
+    elif fps is not None:
+        fields.append(f"{fps:.0f} fps")
+    text = SEPARATOR.join(fields)
+    if help_text is not None:
+        with_help = text + HELP_GAP + help_text
+        if fit_to_width(with_help, cells) == with_help:
+            return with_help
+    return fit_to_width(text, cells)

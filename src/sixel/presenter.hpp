@@ -1,0 +1,71 @@
+// Shows RGBA frames as sixel images over a viewport. Sixel pixels are screen
+// pixels, so the frame covers the viewport's cells at the terminal's own cell
+// size, possibly rendered smaller by a whole scale and enlarged here. After
+// the first frame only the bands of cell rows that changed are sent again.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/byte_output.hpp"
+#include "common/error.hpp"
+#include "common/frame_history.hpp"
+#include "common/viewport.hpp"
+#include "sixel/encoder.hpp"
+#include "sixel/palette.hpp"
+
+namespace facetview {
+
+// How the frame maps onto the screen.
+struct SixelLayout {
+  std::uint32_t cell_width = 1;  // screen pixels of one cell
+  std::uint32_t cell_height = 1;
+  std::uint32_t scale = 1;  // screen pixels across and down per frame pixel
+  // Rows of the screen, when known: the last one is never drawn on, since an
+  // image that reaches it scrolls the screen in many terminals.
+  std::optional<std::uint16_t> screen_rows;
+
+  friend bool operator==(const SixelLayout&, const SixelLayout&) = default;
+};
+
+// The frame size for a viewport: its screen pixels divided by the scale,
+// rounded up, with 0 columns or rows counting as 1.
+std::uint32_t sixel_frame_width(Viewport viewport, const SixelLayout& layout);
+std::uint32_t sixel_frame_height(Viewport viewport, const SixelLayout& layout);
+
+// Cell rows per band: the fewest whose height is a multiple of 6 pixels, one
+// sixel row, so that no band spills into the cells below it.
+std::uint32_t sixel_band_rows(std::uint32_t cell_height);
+
+class SixelPresenter {
+ public:
+  // frame holds width * height * 4 bytes, sized by sixel_frame_width and
+  // sixel_frame_height. Sends the changed bands in one write and flushes; an
+  // unchanged frame writes nothing.
+  Status present_rgba(ByteOutput& output, std::span<const std::uint8_t> frame, std::uint32_t width,
+                      std::uint32_t height, Viewport viewport, const SixelLayout& layout);
+
+  // Blanks the cells drawn over, then forgets them; writes nothing when
+  // nothing is shown. Does not flush.
+  Status clear(ByteOutput& output);
+
+  // Forgets what was shown without touching the screen.
+  void reset() { history_.clear(); }
+
+ private:
+  // Appends the image of cell rows first_row to end_row, from the frame in the
+  // palette's indices.
+  void append_band(std::uint32_t width, std::uint32_t height, Viewport viewport,
+                   const SixelLayout& layout, std::uint32_t first_row, std::uint32_t end_row);
+
+  FrameHistory history_;
+  std::optional<SixelLayout> layout_;  // of the remembered frame
+  SixelPalette palette_;
+  std::string text_;                     // the frame's text
+  std::vector<std::uint8_t> frame_rgb_;  // the frame without alpha
+};
+
+}  // namespace facetview

@@ -1,0 +1,177 @@
+"""The viewer in xterm (sixel as a VT340, half-block cells otherwise) and in tmux, each
+method chosen by asking the terminal: the screen shows the frame the surface rendered,
+and detection picks each terminal's method."""
+
+import os
+import shutil
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+import pytest
+
+import facetview as f
+from cell_text import replay_cells, replay_sixel
+from kitty_session import KittySession
+from x_terminal import SCREEN_WIDTH, XTerminal, missing_tools, wait_for_file, xterm_command
+
+COLS, ROWS = 40, 12
+CAMERA = (0.3, 0.8, 0.1, 1.2)
+# One frame, left on screen; the method is the one the viewer picks.
+VIEWER = ["-m", "facetview", "--once", "--hold", "60", "--quality", "medium",
+          *(f"--{name}={value}" for name, value in zip(("pitch", "yaw", "roll", "zoom"), CAMERA))]
+# Per-channel difference allowed between the screen and the frame, and the share of
+# cells that must stay within it (glyph edges and the cursor cell).
+TOLERANCE, MATCHING_SHARE = 10.0, 0.97
+
+needs_xterm = pytest.mark.skipif(bool(missing_tools("xterm")), reason="needs xterm, Xvfb and imagemagick")
+needs_tmux = pytest.mark.skipif(shutil.which("tmux") is None, reason="needs tmux")
+
+
+def rendered_output(capfdbinary, monkeypatch, protocol, true_colour, **surface_args):
+    """What a surface writes for the frame the viewer draws, captured from fd 1."""
+    monkeypatch.setenv("COLORTERM", "truecolor" if true_colour else "")
+    monkeypatch.setenv("TERM", "xterm-256color")
+    capfdbinary.readouterr()
+    f.Surface("medium", protocol=protocol, **surface_args).render_to_terminal(
+        f.Mesh.demo(), f.Camera(*CAMERA), f.Viewport.full_screen(COLS, ROWS, 1))
+    return capfdbinary.readouterr().out
+
+
+def region_mean(screenshot, x0, y0, x1, y1):
+    total, count = [0, 0, 0], (x1 - x0) * (y1 - y0)
+    for y in range(y0, y1):
+        row = screenshot[(y * SCREEN_WIDTH + x0) * 3:(y * SCREEN_WIDTH + x1) * 3]
+        for channel in range(3):
+            total[channel] += sum(row[channel::3])
+    return [value / count for value in total]
+
+
+def close_enough(seen, expected):
+    return max(abs(a - b) for a, b in zip(seen, expected)) <= TOLERANCE
+
+
+def wait_until_matching(share_now, what):
+    deadline = time.monotonic() + 30
+    while (share := share_now()) < MATCHING_SHARE:
+        assert time.monotonic() < deadline, f"{what}: the screen matches in {share:.0%} of the cells"
+        time.sleep(0.3)
+
+
+@needs_xterm
+def test_xterm_vt340_shows_the_sixel_frame(tmp_path, capfdbinary, monkeypatch):
+    xterm = XTerminal(tmp_path, xterm_command(COLS, ROWS, vt340=True), VIEWER)
+    try:
+        cw, ch = xterm.cell_width, xterm.cell_height
+        screen = replay_sixel(rendered_output(capfdbinary, monkeypatch, "sixel", True, cell_size=(cw, ch)),
+                              cw, ch, COLS, ROWS)
+        # The frame covers every cell but the last row, in the terminal's own pixels.
+        assert all(pixel is not None for line in screen[:(ROWS - 1) * ch] for pixel in line)
+        assert all(pixel is None for line in screen[(ROWS - 1) * ch:] for pixel in line)
+
+        def share():
+            shot = xterm.screenshot()
+            matching = 0
+            for row in range(ROWS - 1):
+                for col in range(COLS):
+                    cell = [screen[y][x] for y in range(row * ch, (row + 1) * ch) for x in range(col * cw, (col + 1) * cw)]
+                    expected = [sum(pixel[c] for pixel in cell) / len(cell) for c in range(3)]
+                    seen = region_mean(shot, col * cw, row * ch, (col + 1) * cw, (row + 1) * ch)
+                    matching += close_enough(seen, expected)
+            return matching / ((ROWS - 1) * COLS)
+
+        wait_until_matching(share, "sixel in xterm")
+        xterm.save_window(str(tmp_path / "xterm-sixel.png"))
+    finally:
+        xterm.close()
+
+
+def cell_share(shot, cells, cell_width, cell_height):
+    """Share of cells whose upper and lower quarters show their two colours."""
+    matching = total = 0
+    for row, line in enumerate(cells):
+        for col, (upper, lower) in enumerate(line):
+            if upper is None:
+                continue
+            x0, x1, y = col * cell_width + 1, (col + 1) * cell_width - 1, row * cell_height
+            quarter = cell_height // 4
+            seen_upper = region_mean(shot, x0, y + 1, x1, y + quarter)
+            seen_lower = region_mean(shot, x0, y + cell_height - quarter, x1, y + cell_height - 1)
+            matching += close_enough(seen_upper, upper) and close_enough(seen_lower, lower)
+            total += 1
+    return matching / total
+
+
+@needs_xterm
+def test_plain_xterm_shows_the_half_block_frame_in_256_colours(tmp_path, capfdbinary, monkeypatch):
+    xterm = XTerminal(tmp_path, xterm_command(COLS, ROWS, vt340=False), VIEWER,
+                      dict(COLORTERM="", TERM="xterm-256color"))
+    try:
+        cells = replay_cells(rendered_output(capfdbinary, monkeypatch, "blocks", False), COLS, ROWS)
+        assert all(upper is not None for line in cells[:ROWS - 1] for upper, _ in line)
+        assert len({colour for line in cells for pair in line for colour in pair}) > 5
+        wait_until_matching(lambda: cell_share(xterm.screenshot(), cells, xterm.cell_width, xterm.cell_height),
+                            "half-blocks in xterm")
+        xterm.save_window(str(tmp_path / "xterm-blocks.png"))
+    finally:
+        xterm.close()
+
+
+class Tmux:
+    """A detached tmux server of its own, one window of COLS × ROWS cells, no status line."""
+
+    def __init__(self, workdir: Path, command):
+        self.base = ["tmux", "-S", str(workdir / "tmux.socket"), "-f", str(workdir / "tmux.conf")]
+        (workdir / "tmux.conf").write_text("set -g status off\nset -g default-terminal tmux-256color\n")
+        subprocess.run([*self.base, "new-session", "-d", "-c", str(workdir), "-x", str(COLS), "-y", str(ROWS),
+                        "-e", "COLORTERM=truecolor", *command], check=True, timeout=30)
+
+    def capture(self) -> bytes:
+        # -N keeps trailing spaces, which carry a background colour here.
+        return subprocess.run([*self.base, "capture-pane", "-e", "-p", "-N"], check=True, capture_output=True,
+                              timeout=30).stdout
+
+    def close(self):
+        subprocess.run([*self.base, "kill-server"], capture_output=True, timeout=30)
+
+
+@needs_tmux
+def test_tmux_pane_holds_exactly_the_frames_pixels(tmp_path, capfdbinary, monkeypatch):
+    tmux = Tmux(tmp_path, [sys.executable, *VIEWER])
+    try:
+        expected = replay_cells(rendered_output(capfdbinary, monkeypatch, "blocks", True), COLS, ROWS)
+        deadline = time.monotonic() + 30
+        while (seen := replay_cells(tmux.capture(), COLS, ROWS))[:ROWS - 1] != expected[:ROWS - 1]:
+            assert time.monotonic() < deadline, "the pane does not show the frame"
+            time.sleep(0.2)
+        # Every cell of the viewport holds two 24-bit colours; the status line names the method.
+        assert all(None not in pair for line in seen[:ROWS - 1] for pair in line)
+        assert b"| medium | hal" in tmux.capture().splitlines()[ROWS - 1]  # "half-blocks", cut to the row
+    finally:
+        tmux.close()
+
+
+DETECT = ["-c", "import os, facetview as f; c = f.terminal_capabilities(); "
+          "open('detected.part', 'w').write(c.method + ' ' + str(c.answered)); "
+          "os.rename('detected.part', 'detected')"]
+
+
+@pytest.mark.parametrize("terminal, method", [
+    pytest.param("kitty", "kitty", marks=pytest.mark.skipif(bool(missing_tools("kitty")), reason="needs kitty")),
+    pytest.param("xterm-vt340", "sixel", marks=needs_xterm),
+    pytest.param("xterm", "blocks", marks=needs_xterm),
+    pytest.param("tmux", "blocks", marks=needs_tmux),
+])
+def test_detection_picks_each_terminals_method(tmp_path, terminal, method):
+    if terminal == "kitty":
+        session = KittySession(tmp_path, COLS, ROWS, [], program=DETECT)
+    elif terminal == "tmux":
+        session = Tmux(tmp_path, [sys.executable, *DETECT])
+    else:
+        session = XTerminal(tmp_path, xterm_command(COLS, ROWS, vt340=terminal == "xterm-vt340"), DETECT)
+    try:
+        # Every terminal answers: none of them costs the whole timeout.
+        assert wait_for_file(tmp_path / "detected", 30).split() == [method, "True"]
+    finally:
+        session.close()

@@ -1,0 +1,82 @@
+"""Surface(protocol=...): kitty stays the default, sixel and half-block cells beside it."""
+
+import re
+
+import pytest
+
+import facetview as f
+from facetview import Camera, Mesh, Surface, Viewport
+
+VIEWPORT = Viewport(2, 1, 12, 5)
+BLANK_CELLS = b"\x1b[?7l\x1b[0m" + b"".join(b"\x1b[%d;3H" % row + b" " * 12 for row in range(2, 7)) + b"\x1b[?7h"
+
+
+@pytest.mark.parametrize("bad, exception, message", [
+    ("Kitty", ValueError, "unknown protocol 'Kitty', expected auto|kitty|sixel|blocks"),
+    ("", ValueError, "unknown protocol '', expected auto|kitty|sixel|blocks"),
+    (3, TypeError, None),
+])
+def test_unknown_protocols_are_refused(bad, exception, message):
+    with pytest.raises(exception) as error:
+        Surface(protocol=bad)
+    assert message is None or str(error.value) == message
+
+
+def test_protocol_is_keyword_only():
+    with pytest.raises(TypeError, match="takes from 0 to 1 positional arguments but 2 were given"):
+        Surface("low", "blocks")
+
+
+@pytest.mark.parametrize("protocol, size, text", [
+    ("kitty", (48, 40), 'Surface(quality="medium")'),
+    ("blocks", (12, 10), 'Surface(quality="medium", protocol="blocks")'),
+    # Not a terminal here: the cell size given, else the quality's 4 x 8.
+    ("sixel", (48, 40), 'Surface(quality="medium", protocol="sixel")'),
+])
+def test_each_protocol_reports_the_size_it_renders(capfdbinary, protocol, size, text):
+    surface = Surface(protocol=protocol)
+    assert (surface.protocol, repr(surface)) == (protocol, text)
+    assert surface.framebuffer_size(VIEWPORT) == size
+    assert surface.render_to_terminal(Mesh.demo(), Camera(), VIEWPORT) == size
+    assert len(capfdbinary.readouterr().out) > 100
+
+
+def test_sixel_takes_the_cell_size_given():
+    surface = Surface("high", protocol="sixel", cell_size=(10, 20))
+    # 1600 x 960 screen pixels are over the budget of 420000: rendered at half size.
+    assert surface.framebuffer_size(Viewport(0, 0, 160, 48)) == (800, 480)
+    for bad, exception in [((0, 20), ValueError), ((10,), TypeError), ([10, 20], TypeError), ((10, -1), OverflowError)]:
+        with pytest.raises(exception):
+            Surface(protocol="sixel", cell_size=bad)
+
+
+def test_auto_without_a_terminal_keeps_kitty():
+    # Standard output is captured by pytest, so nothing is asked, and a file gets
+    # what it always got.
+    assert not f.terminal_capabilities().probed
+    assert Surface(protocol="auto").protocol == "kitty"
+
+
+def test_blocks_draw_the_cells_and_clear_blanks_them(capfdbinary):
+    surface = Surface(protocol="blocks")
+    surface.render_to_terminal(Mesh.demo(), Camera(), VIEWPORT)
+    frame = capfdbinary.readouterr().out
+    assert frame.startswith(b"\x1b[?2026h\x1b[2;3H") and frame.endswith(b"\x1b[0m\x1b[?2026l")
+    # Every cell of the viewport is written: 60 cells of a block or a space.
+    cells = re.sub(rb"\x1b\[[0-9;?]*[a-zA-Z]", b"", frame).decode()
+    assert len(cells) == 60 and set(cells) <= {" ", "\u2580"}
+    surface.clear()
+    surface.render_to_terminal(Mesh.demo(), Camera(), VIEWPORT)
+    assert capfdbinary.readouterr().out == BLANK_CELLS + frame
+
+
+def test_sixel_frame_is_one_image_per_run_of_bands_and_clear_blanks_it(capfdbinary):
+    surface = Surface(protocol="sixel", cell_size=(6, 12))
+    surface.render_to_terminal(Mesh.demo(), Camera(), VIEWPORT)
+    frame = capfdbinary.readouterr().out
+    assert re.fullmatch(rb'\x1b\[\?2026h\x1b\[2;3H\x1bP[0-9;]*q"1;1;72;60#.*\x1b\\\x1b\[\?2026l', frame, re.S)
+    surface.render_to_terminal(Mesh.demo(), Camera(), VIEWPORT)
+    assert capfdbinary.readouterr().out == b""  # nothing changed
+    surface.clear()
+    surface.render_to_terminal(Mesh.demo(), Camera(), VIEWPORT)
+    assert capfdbinary.readouterr().out == BLANK_CELLS + frame

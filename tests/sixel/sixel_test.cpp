@@ -1,0 +1,275 @@
+#include <gtest/gtest.h>
+#include <sixel.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "sixel/encoder.hpp"
+#include "sixel/presenter.hpp"
+#include "support/memory_output.hpp"
+
+namespace facetview {
+namespace {
+
+TEST(SixelBands, FewestCellRowsWhoseHeightIsAMultipleOfSix) {
+  using B = std::tuple<std::uint32_t, std::uint32_t>;
+  for (const auto& [cell_height, rows] : {B{6, 1}, B{12, 1}, B{18, 1}, B{8, 3}, B{9, 2}, B{10, 3},
+                                          B{16, 3}, B{17, 6}, B{20, 3}, B{1, 6}, B{0, 1}}) {
+    EXPECT_EQ(sixel_band_rows(cell_height), rows) << cell_height;
+  }
+}
+
+TEST(SixelFrameSize, ScreenPixelsOverTheScaleRoundedUp) {
+  using S = std::tuple<Viewport, SixelLayout, std::uint32_t, std::uint32_t>;
+  for (const auto& [viewport, layout, width, height] :
+       {S{{0, 0, 160, 48}, {10, 20, 1, {}}, 1600, 960},
+        S{{0, 0, 160, 48}, {10, 20, 3, {}}, 534, 320}, S{{0, 0, 0, 0}, {7, 15, 2, {}}, 4, 8},
+        S{{0, 0, 3, 1}, {0, 0, 0, {}}, 0, 0}}) {
+    EXPECT_EQ(sixel_frame_width(viewport, layout), width);
+    EXPECT_EQ(sixel_frame_height(viewport, layout), height);
+  }
+}
+
+TEST(SixelImage, EnlargedRunLengthCodedAndCroppedToTheBand) {
+  const Rgb palette[] = {{255, 0, 0}, {0, 0, 255}};
+  const std::uint8_t indices[] = {0, 1,   // frame row 0
+                                  1, 1,   // 1
+                                  0, 0,   // 2
+                                  1, 0};  // 3
+  const IndexedFrame frame{indices, 2, 4};
+  using I = std::tuple<ScreenBand, std::string_view>;
+  for (const auto& [band, data] : {
+           // Two frame columns doubled, cut after 3 screen columns; rows 0 and 1 of one sixel.
+           I{{2, 0, 3, 2}, "\"1;1;3;2#0;2;100;0;0#1;2;0;0;100#0BB$#1??B"},
+           // Scale 5: runs of 5; screen rows 3 to 8 are frame rows 0, 0, 1, 1, 1, 1.
+           I{{5, 3, 10, 6}, "\"1;1;10;6#0;2;100;0;0#1;2;0;0;100#0!5B$#1!5{!5~"},
+           // Two sixel rows, frame rows 0, 0, 1, 1, 2, 2 and then 3 alone; colours in
+           // the order they first occur.
+           I{{2, 0, 4, 7}, "\"1;1;4;7#0;2;100;0;0#1;2;0;0;100#0rroo$#1KKNN-#1@@$#0??@@"},
+       }) {
+    std::string out;
+    append_sixel_image(out, frame, palette, band);
+    EXPECT_EQ(out, "\x1bP0;1q" + std::string(data) + "\x1b\\");
+  }
+}
+
+// The terminal's pixels as the presenter's output paints them: each image is
+// decoded (by libsixel's decoder) and drawn at the cell of the cursor position
+// before it.
+class SixelScreen {
+ public:
+  SixelScreen(std::uint32_t cols, std::uint32_t rows, std::uint32_t cell_width,
+              std::uint32_t cell_height)
+      : width_(cols * cell_width),
+        cell_width_(cell_width),
+        cell_height_(cell_height),
+        pixels_(std::size_t{width_} * rows * cell_height) {}
+
+  // Returns the number of images and checks that each has the 1:1 raster attributes.
+  int replay(const std::string& text) {
+    int images = 0;
+    std::size_t at = 0;
+    std::uint32_t row = 0, col = 0;
+    while ((at = text.find('\x1b', at)) != std::string::npos) {
+      if (text.compare(at, 2, "\x1b[") == 0) {
+        const std::size_t end = text.find_first_of("Hhl", at);
+        if (text[end] == 'H') {
+          row = static_cast<std::uint32_t>(std::stoul(text.substr(at + 2)) - 1);
+          col = static_cast<std::uint32_t>(std::stoul(text.substr(text.find(';', at) + 1)) - 1);
+        }
+        at = end + 1;
+      } else if (text.compare(at, 2, "\x1bP") == 0) {
+        const std::size_t end = text.find("\x1b\\", at) + 2;
+        std::string image = text.substr(at, end - at);
+        EXPECT_NE(image.find("q\"1;1;"), std::string::npos) << "no 1:1 raster attributes";
+        paint(image, row, col);
+        ++images;
+        at = end;
+      } else {
+        ++at;
+      }
+    }
+    return images;
+  }
+
+  std::optional<Rgb> at(std::uint32_t x, std::uint32_t y) const {
+    return pixels_.at(std::size_t{y} * width_ + x);
+  }
+
+ private:
+  void paint(std::string& image, std::uint32_t row, std::uint32_t col) {
+    unsigned char* indices = nullptr;
+    unsigned char* palette = nullptr;
+    int width = 0, height = 0, colours = 0;
+    ASSERT_EQ(sixel_decode_raw(reinterpret_cast<unsigned char*>(image.data()),
+                               static_cast<int>(image.size()), &indices, &width, &height, &palette,
+                               &colours, nullptr),
+              SIXEL_OK);
+    // The decoder pads the height to whole sixels; the raster attributes tell the real one.
+    const std::size_t attributes = image.find("\"1;1;");
+    height = std::min(height, std::stoi(image.substr(image.find(';', attributes + 5) + 1)));
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const unsigned char* entry = palette + 3 * indices[y * width + x];
+        const std::size_t target =
+            (std::size_t{row} * cell_height_ + y) * width_ + col * cell_width_ + x;
+        pixels_.at(target) = Rgb{entry[0], entry[1], entry[2]};
+      }
+    }
+    std::free(indices);
+    std::free(palette);
+  }
+
+  std::uint32_t width_, cell_width_, cell_height_;
+  std::vector<std::optional<Rgb>> pixels_;
+};
+
+// A frame of stripes 3 pixels wide in colours from a small set, each colour
+// covering many pixels of every band: libsixel merges colours of only a few
+// pixels into their neighbours.
+std::vector<std::uint8_t> striped_frame(std::uint32_t width, std::uint32_t height, unsigned seed) {
+  const Rgb colours[] = {
+      {200, 30, 30}, {30, 200, 30}, {30, 30, 200}, {240, 240, 240}, {10, 10, 10}};
+  std::mt19937 random(seed);
+  std::vector<Rgb> stripes(width / 3 + 1);
+  for (Rgb& stripe : stripes) stripe = colours[random() % 5];
+  std::vector<std::uint8_t> frame;
+  for (std::uint32_t y = 0; y < height; ++y) {
+    for (std::uint32_t x = 0; x < width; ++x) {
+      frame.insert(frame.end(), {stripes[x / 3].r, stripes[x / 3].g, stripes[x / 3].b, 255});
+    }
+  }
+  return frame;
+}
+
+void expect_screen_shows(const SixelScreen& screen, const std::vector<std::uint8_t>& frame,
+                         std::uint32_t frame_width, const SixelLayout& layout,
+                         std::uint32_t screen_width, std::uint32_t shown_height) {
+  int wrong = 0;
+  for (std::uint32_t y = 0; y < shown_height; ++y) {
+    for (std::uint32_t x = 0; x < screen_width; ++x) {
+      const std::uint8_t* pixel =
+          &frame[(std::size_t{y / layout.scale} * frame_width + x / layout.scale) * 4];
+      const std::optional<Rgb> seen = screen.at(x, y);
+      // libsixel builds its palette from 5 bits per channel, and sixel colours
+      // are percentages: a channel may be off by up to 7 + 1.
+      if (!seen || std::abs(seen->r - pixel[0]) > 8 || std::abs(seen->g - pixel[1]) > 8 ||
+          std::abs(seen->b - pixel[2]) > 8) {
+        if (wrong++ < 6)
+          printf("DBG %u %u seen %d %d %d want %d %d %d\n", x, y, seen ? seen->r : -1,
+                 seen ? seen->g : -1, seen ? seen->b : -1, pixel[0], pixel[1], pixel[2]);
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
+// Frames of 5 x 4 cells of 7 x 10 pixels at scale 2; each frame changes one
+// cell row of the one before, and only its band of 3 cell rows goes out again.
+TEST(SixelPresenter, ScreenShowsEveryFrameAndOnlyChangedBandsAreSent) {
+  const Viewport viewport{0, 0, 5, 4};
+  const SixelLayout layout{7, 10, 2, {}};
+  const std::uint32_t width = sixel_frame_width(viewport, layout);
+  const std::uint32_t height = sixel_frame_height(viewport, layout);
+  ASSERT_EQ(width, 18u);
+  ASSERT_EQ(height, 20u);
+  SixelPresenter presenter;
+  MemoryOutput out;
+  SixelScreen screen(5, 4, 7, 10);
+  std::vector<std::uint8_t> frame = striped_frame(width, height, 1);
+  ASSERT_TRUE(presenter.present_rgba(out, frame, width, height, viewport, layout));
+  EXPECT_EQ(screen.replay(out.take()), 1);
+  expect_screen_shows(screen, frame, width, layout, 35, 40);
+
+  ASSERT_TRUE(presenter.present_rgba(out, frame, width, height, viewport, layout));
+  EXPECT_EQ(out.bytes, "");
+
+  // Cell row 3 (frame rows 15 to 19) gets other stripes: it is the second band,
+  // of rows 3 and up.
+  const std::vector<std::uint8_t> other = striped_frame(width, height, 9);
+  std::copy(other.begin() + 15 * width * 4, other.end(), frame.begin() + 15 * width * 4);
+  ASSERT_TRUE(presenter.present_rgba(out, frame, width, height, viewport, layout));
+  const std::string band = out.take();
+  EXPECT_TRUE(band.starts_with("\x1b[?2026h\x1b[4;1H\x1bP")) << band.substr(0, 20);
+  EXPECT_EQ(screen.replay(band), 1);
+  expect_screen_shows(screen, frame, width, layout, 35, 40);
+}
+
+TEST(SixelPresenter, NeverDrawsOnTheScreensLastRow) {
+  const Viewport viewport{2, 1, 4, 3};  // rows 1 to 3 of a screen of 4 rows
+  const SixelLayout layout{6, 12, 1, std::uint16_t{4}};
+  SixelPresenter presenter;
+  MemoryOutput out;
+  const std::vector<std::uint8_t> frame = striped_frame(24, 36, 2);
+  ASSERT_TRUE(presenter.present_rgba(out, frame, 24, 36, viewport, layout));
+  const std::string text = out.take();
+  EXPECT_NE(text.find("\x1b[2;3H\x1bP"), std::string::npos);
+  EXPECT_NE(text.find("\"1;1;24;24"), std::string::npos) << "two cell rows of 12 pixels";
+  // A viewport that starts on the last row shows nothing.
+  SixelPresenter bottom;
+  ASSERT_TRUE(
+      bottom.present_rgba(out, striped_frame(6, 12, 3), 6, 12, Viewport{0, 3, 1, 1}, layout));
+  EXPECT_EQ(out.bytes, "");
+}
+
+TEST(SixelPresenter, FailedOutputSendsEverythingNextTimeAndClearBlanksTheCells) {
+  const Viewport viewport{1, 2, 2, 2};
+  const SixelLayout layout{3, 6, 1, {}};
+  SixelPresenter presenter;
+  MemoryOutput out;
+  const std::vector<std::uint8_t> frame = striped_frame(6, 12, 4);
+  ASSERT_TRUE(presenter.present_rgba(out, frame, 6, 12, viewport, layout));
+  const std::string whole = out.take();
+  out.fail_flush = true;
+  std::vector<std::uint8_t> changed = frame;
+  changed[0] ^= 0xff;
+  EXPECT_FALSE(presenter.present_rgba(out, changed, 6, 12, viewport, layout).ok());
+  out.fail_flush = false;
+  out.take();
+  ASSERT_TRUE(presenter.present_rgba(out, frame, 6, 12, viewport, layout));
+  EXPECT_EQ(out.take(), whole);
+
+  ASSERT_TRUE(presenter.clear(out));
+  EXPECT_EQ(out.take(), "\x1b[?7l\x1b[0m\x1b[3;2H  \x1b[4;2H  \x1b[?7h");
+  ASSERT_TRUE(presenter.clear(out));
+  EXPECT_EQ(out.bytes, "");
+}
+
+TEST(SixelPresenter, RejectsFramesOfAnotherSize) {
+  SixelPresenter presenter;
+  MemoryOutput out;
+  using S = std::tuple<std::uint32_t, std::uint32_t, SixelLayout, const char*>;
+  for (const auto& [width, height, layout, message] :
+       {S{6,
+          11,
+          {3, 6, 1, {}},
+          "framebuffer size 6x11 does not fit viewport 2x2 cells of 3x6 pixels at scale 1"},
+        S{4,
+          6,
+          {3, 6, 2, {}},
+          "framebuffer size 4x6 does not fit viewport 2x2 cells of 3x6 pixels at scale 2"},
+        S{6,
+          12,
+          {3, 6, 0, {}},
+          "framebuffer size 6x12 does not fit viewport 2x2 cells of 3x6 pixels at scale 0"},
+        S{1,
+          1,
+          {60000, 6, 1, {}},
+          "framebuffer size 1x1 does not fit viewport 2x2 cells of 60000x6 pixels at scale 1"}}) {
+    const std::vector<std::uint8_t> frame(std::size_t{width} * height * 4);
+    const Status shown =
+        presenter.present_rgba(out, frame, width, height, Viewport{0, 0, 2, 2}, layout);
+    ASSERT_FALSE(shown.ok()) << message;
+    EXPECT_EQ(shown.error().message(), message);
+  }
+  EXPECT_EQ(out.bytes, "");
+}
+
+}  // namespace
+}  // namespace facetview

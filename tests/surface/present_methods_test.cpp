@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+
+#include "support/memory_output.hpp"
+#include "surface/present_method.hpp"
+#include "surface/terminal_surface.hpp"
+
+namespace facetview {
+namespace {
+
+using Q = Quality;
+using M = PresentMethod;
+
+TEST(PresentMethod, NamesAreExact) {
+  using N = std::tuple<std::string_view, std::optional<M>>;
+  for (const auto& [text, method] :
+       {N{"kitty", M::kitty}, N{"sixel", M::sixel}, N{"blocks", M::blocks}, N{"auto", {}},
+        N{"Kitty", {}}, N{"block", {}}, N{"", {}}}) {
+    EXPECT_EQ(parse_present_method(text), method) << text;
+    if (method) {
+      EXPECT_EQ(present_method_name(*method), text);
+    }
+  }
+}
+
+TEST(SixelLayout, RealCellsWithinTheQualitysBudget) {
+  const TerminalDisplay unknown;
+  const TerminalDisplay xterm{7, 14, std::uint16_t{50}};
+  const TerminalDisplay large{10, 20, {}};
+  using L = std::tuple<Q, Viewport, TerminalDisplay, SixelLayout, std::uint32_t, std::uint32_t>;
+  for (const auto& [quality, viewport, display, layout, width, height] :
+       {// Unknown cells: the quality's own, 4 x 8 at medium.
+        L{Q::medium, {0, 0, 80, 24}, unknown, {4, 8, 1, {}}, 320, 192},
+        L{Q::medium, {0, 0, 80, 23}, xterm, {7, 14, 1, 50}, 560, 322},
+        // 1600 x 960 pixels: within 420000 at half size, 260000 at a third.
+        L{Q::high, {0, 0, 160, 48}, large, {10, 20, 2, {}}, 800, 480},
+        L{Q::medium, {0, 0, 160, 48}, large, {10, 20, 3, {}}, 534, 320},
+        L{Q::low, {0, 0, 0, 0}, large, {10, 20, 1, {}}, 10, 20},
+        // Only a cell size with both sides counts.
+        L{Q::low, {0, 0, 1, 1}, TerminalDisplay{9, 0, {}}, {3, 6, 1, {}}, 3, 6}}) {
+    EXPECT_EQ(sixel_layout(quality, viewport, display), layout) << viewport.cols;
+    TerminalSurface surface(quality, M::sixel);
+    surface.update_display(display);
+    EXPECT_EQ(surface.frame_size(viewport), (FrameSize{width, height})) << viewport.cols;
+  }
+}
+
+TEST(SixelLayout, ReportedCellSizeStandsInForAnUnknownOne) {
+  TerminalSurface surface(Q::medium, M::sixel);
+  surface.set_reported_cell_size(8, 16);
+  surface.update_display(TerminalDisplay{{}, {}, std::uint16_t{30}});
+  EXPECT_EQ(surface.display(), (TerminalDisplay{8, 16, std::uint16_t{30}}));
+  surface.update_display(TerminalDisplay{9, 18, {}});
+  EXPECT_EQ(surface.display(), (TerminalDisplay{9, 18, {}}));
+}
+
+// Every method renders at the size frame_size promises, and clear() takes away
+// what it showed: the images for kitty, the cells for the others.
+class EveryMethod : public testing::TestWithParam<M> {};
+
+TEST_P(EveryMethod, RendersAtItsFrameSizeAndClearsWhatItShowed) {
+  TerminalSurface surface(Q::medium, GetParam());
+  surface.update_display(TerminalDisplay{6, 12, {}});
+  EXPECT_EQ(surface.method(), GetParam());
+  const Viewport viewport{1, 2, 12, 5};
+  MemoryOutput out;
+  const Result<PresentedFrame> frame =
+      surface.render_and_present(out, Mesh::demo_mesh(), default_camera, viewport);
+  ASSERT_TRUE(frame.ok()) << frame.error().message();
+  const FrameSize expected[] = {{48, 40}, {72, 60}, {12, 10}};  // in the order of the methods
+  EXPECT_EQ((FrameSize{frame->width, frame->height}), expected[static_cast<int>(GetParam())]);
+  EXPECT_EQ(surface.frame_size(viewport), expected[static_cast<int>(GetParam())]);
+  EXPECT_EQ(out.flushes, 1);
+  EXPECT_GT(out.take().size(), 100u);
+
+  ASSERT_TRUE(surface.clear(out));
+  const std::string blank =
+      "\x1b[?7l\x1b[0m\x1b[3;2H            \x1b[4;2H            \x1b[5;2H            "
+      "\x1b[6;2H            \x1b[7;2H            \x1b[?7h";
+  EXPECT_EQ(out.take(), GetParam() == M::kitty ? "\x1b_Ga=d,d=A,q=2\x1b\\" : blank);
+  EXPECT_EQ(out.flushes, 1);
+  // Afterwards the whole frame goes out again.
+  ASSERT_TRUE(surface.render_and_present(out, Mesh::demo_mesh(), default_camera, viewport).ok());
+  EXPECT_GT(out.bytes.size(), 100u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, EveryMethod, testing::Values(M::kitty, M::sixel, M::blocks));
+
+}  // namespace
+}  // namespace facetview
