@@ -269,20 +269,42 @@ constexpr SmallBoxOffsets small_box_offsets() {
 constexpr SmallBoxOffsets kSmallBoxOffsets = small_box_offsets();
 
 // The edge tests of scan_samples for four samples at once, each lane doing a
-// sample's operations; the rare samples inside go on one by one.
-void scan_small_box(const ScanSetup& setup, TriangleColour& colour, const FrameBuffers& buffers) {
+// sample's operations; the rare samples inside go on one by one. The edges
+// are those of oriented_edges, found three at a time.
+void scan_small_box(const ScreenTriangle& t, const PixelBox& box, TriangleColour& colour,
+                    const FrameBuffers& buffers) {
   using Floats = Simd<4>::Floats;
   using Lanes = Simd<4>::Lanes;
-  const PixelBox& box = setup.box;
   const std::int32_t width = box.x_max - box.x_min + 1;
   const std::int32_t count = width * (box.y_max - box.y_min + 1);
-  Floats column_coefficient[3], anchor_x[3], row_coefficient[3], anchor_y[3];
-  for (int k = 0; k < 3; ++k) {
-    broadcast<4>(column_coefficient[k], setup.edges[k].column_coefficient);
-    broadcast<4>(anchor_x[k], setup.edges[k].anchor_x);
-    broadcast<4>(row_coefficient[k], setup.edges[k].row_coefficient);
-    broadcast<4>(anchor_y[k], setup.edges[k].anchor_y);
-  }
+  const float area = std::fabs(t.doubled_area);
+
+  // oriented_edges: edge k runs from corner k + 1 to corner k + 2, one edge per lane.
+  const Floats xs{t.x[0], t.x[1], t.x[2], 0.0f};
+  const Floats ys{t.y[0], t.y[1], t.y[2], 0.0f};
+  const Floats x_from = __builtin_shufflevector(xs, xs, 1, 2, 0, 3);
+  const Floats x_to = __builtin_shufflevector(xs, xs, 2, 0, 1, 3);
+  const Floats y_from = __builtin_shufflevector(ys, ys, 1, 2, 0, 3);
+  const Floats y_to = __builtin_shufflevector(ys, ys, 2, 0, 1, 3);
+  Floats orientation;
+  broadcast<4>(orientation, t.doubled_area > 0.0f ? 1.0f : -1.0f);
+  const Floats column_coefficients = orientation * (y_to - y_from);
+  const Floats row_coefficients = orientation * (x_to - x_from);
+  // Each edge's values spread over the sample lanes.
+  const Floats column_coefficient[3] = {
+      __builtin_shufflevector(column_coefficients, column_coefficients, 0, 0, 0, 0),
+      __builtin_shufflevector(column_coefficients, column_coefficients, 1, 1, 1, 1),
+      __builtin_shufflevector(column_coefficients, column_coefficients, 2, 2, 2, 2)};
+  const Floats row_coefficient[3] = {
+      __builtin_shufflevector(row_coefficients, row_coefficients, 0, 0, 0, 0),
+      __builtin_shufflevector(row_coefficients, row_coefficients, 1, 1, 1, 1),
+      __builtin_shufflevector(row_coefficients, row_coefficients, 2, 2, 2, 2)};
+  const Floats anchor_x[3] = {__builtin_shufflevector(x_from, x_from, 0, 0, 0, 0),
+                              __builtin_shufflevector(x_from, x_from, 1, 1, 1, 1),
+                              __builtin_shufflevector(x_from, x_from, 2, 2, 2, 2)};
+  const Floats anchor_y[3] = {__builtin_shufflevector(y_from, y_from, 0, 0, 0, 0),
+                              __builtin_shufflevector(y_from, y_from, 1, 1, 1, 1),
+                              __builtin_shufflevector(y_from, y_from, 2, 2, 2, 2)};
   const Lanes lane_index{0, 1, 2, 3};
   for (std::int32_t first = 0; first < count; first += 4) {
     Lanes columns, rows;
@@ -303,9 +325,9 @@ void scan_small_box(const ScanSetup& setup, TriangleColour& colour, const FrameB
     if (!any<4>(inside)) continue;
     for (int lane = 0; lane < 4; ++lane) {
       if (!inside[lane]) continue;
-      const float q = g[0][lane] / setup.area * setup.inverse_depth[0] +
-                      g[1][lane] / setup.area * setup.inverse_depth[1] +
-                      g[2][lane] / setup.area * setup.inverse_depth[2];
+      const float q = g[0][lane] / area * t.inverse_depth[0] +
+                      g[1][lane] / area * t.inverse_depth[1] +
+                      g[2][lane] / area * t.inverse_depth[2];
       const float z = 1.0f / q;
       const std::size_t pixel = static_cast<std::size_t>(rows[lane]) * buffers.width +
                                 static_cast<std::size_t>(columns[lane]);
@@ -346,12 +368,12 @@ bool has_avx2() {
 
 void scan_triangle(const ScreenTriangle& triangle, const PixelBox& box, TriangleColour& colour,
                    const FrameBuffers& buffers, ScanLanes lanes) {
+  if (box.x_max - box.x_min < kSmallBoxSide && box.y_max - box.y_min < kSmallBoxSide) {
+    return scan_small_box(triangle, box, colour, buffers);
+  }
   const bool narrow_rows = can_narrow_rows(triangle, box);
   const ScanSetup setup{oriented_edges(triangle, narrow_rows), std::fabs(triangle.doubled_area),
                         triangle.inverse_depth, box, narrow_rows};
-  if (box.x_max - box.x_min < kSmallBoxSide && box.y_max - box.y_min < kSmallBoxSide) {
-    return scan_small_box(setup, colour, buffers);
-  }
   if (box.x_max - box.x_min < kSampleBySampleMaxWidth) return scan_samples(setup, colour, buffers);
 #if defined(__x86_64__)
   if (lanes == ScanLanes::automatic && has_avx2()) return scan_rows_avx2(setup, colour, buffers);
