@@ -249,17 +249,17 @@ void scan_samples(const ScanSetup& setup, TriangleColour& colour, const FrameBuf
 
 // Boxes of at most this many columns and rows, most triangles of a fine mesh,
 // are sampled four at a time in row-major order.
-constexpr std::int32_t kSmallBoxSide = 3;
+constexpr std::int32_t kSmallBoxSide = 4;
 
 // The column and row offsets of sample j of a small box `width` columns wide.
 struct SmallBoxOffsets {
-  std::int32_t column[kSmallBoxSide + 1][12];
-  std::int32_t row[kSmallBoxSide + 1][12];
+  std::int32_t column[kSmallBoxSide + 1][16];
+  std::int32_t row[kSmallBoxSide + 1][16];
 };
 constexpr SmallBoxOffsets small_box_offsets() {
   SmallBoxOffsets offsets{};
   for (int width = 1; width <= kSmallBoxSide; ++width) {
-    for (int j = 0; j < 12; ++j) {
+    for (int j = 0; j < 16; ++j) {
       offsets.column[width][j] = j % width;
       offsets.row[width][j] = j / width;
     }
