@@ -127,7 +127,7 @@ Status Presenter::send_tile(ByteOutput& output, std::span<const std::uint8_t> fr
   const std::uint32_t new_id = tile_image_id(index, new_slot);
 
   gather_tile_pixels(tile, frame, frame_state_->width, tile_pixels_);
-  Result<std::span<const std::uint8_t>> compressed = compressor_.compress(tile_pixels_);
+  Result<std::span<const std::uint8_t>> compressed = compressor_->compress(tile_pixels_);
   if (!compressed) return std::move(compressed).error();
   base64_encode(*compressed, payload_);
 

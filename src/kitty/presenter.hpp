@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -13,8 +14,8 @@
 #include "common/byte_output.hpp"
 #include "common/error.hpp"
 #include "common/viewport.hpp"
+#include "kitty/compressor.hpp"
 #include "kitty/tile.hpp"
-#include "kitty/zlib_compressor.hpp"
 
 namespace facetview {
 
@@ -86,7 +87,7 @@ class Presenter {
   std::vector<std::size_t> changed_tiles_;
   std::vector<std::uint8_t> tile_pixels_;
   std::string payload_;
-  ZlibCompressor compressor_;
+  std::unique_ptr<Compressor> compressor_ = make_compressor();
 };
 
 }  // namespace facetview

@@ -9,18 +9,17 @@
 #include <vector>
 
 #include "common/error.hpp"
+#include "kitty/compressor.hpp"
 
 namespace facetview {
 
 // Keeps one deflate stream and one output buffer alive across calls: setting up
 // a stream per buffer costs more than compressing a small tile.
-class ZlibCompressor {
+class ZlibCompressor final : public Compressor {
  public:
   static constexpr int level = 1;
 
-  // Returns one complete zlib stream of input. The bytes stay valid until the
-  // next call. Throws std::bad_alloc when zlib runs out of memory.
-  Result<std::span<const std::uint8_t>> compress(std::span<const std::uint8_t> input);
+  Result<std::span<const std::uint8_t>> compress(std::span<const std::uint8_t> input) override;
 
  private:
   // zlib's state points back at its z_stream, so the stream must not move.

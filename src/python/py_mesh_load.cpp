@@ -40,14 +40,16 @@ PyObject* load_mesh_file(const Parameters& parameters, PyObject* args, PyObject*
       // The loader's reason becomes the exception's __cause__.
       return raise_error(std::move(read).error().with_context(failure + path), matched[0]);
     }
-    return new_mesh_object(read->normalized());
+    return new_mesh_object(std::move(*read));
   });
 }
 
 PyObject* mesh_load(PyObject*, PyObject* args, PyObject* kwargs) {
   return load_mesh_file(kLoadParameters, args, kwargs, "failed to load model from ",
                         [](const std::filesystem::path& path, Interruption& interruption) {
-                          return load_model(path, interruption);
+                          Result<Mesh> mesh = load_model(path, interruption);
+                          if (!mesh) return mesh;
+                          return Result<Mesh>(std::move(*mesh).normalized());
                         });
 }
 

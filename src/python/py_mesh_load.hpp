@@ -19,8 +19,8 @@ PyObject* new_mesh_object(Mesh mesh);
 using MeshLoader = Result<Mesh> (*)(const std::filesystem::path&, Interruption&);
 
 // The body of the static methods that load a file by path (Mesh.from_stl,
-// Mesh.load): one path argument, the loader, and the context that a failure
-// gets in front of the path; the mesh is normalized.
+// Mesh.load): one path argument, the loader, which hands out the normalized
+// mesh, and the context that a failure gets in front of the path.
 PyObject* load_mesh_file(const Parameters& parameters, PyObject* args, PyObject* kwargs,
                          const char* failure, MeshLoader loader);
 

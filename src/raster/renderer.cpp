@@ -7,7 +7,7 @@
 
 #include "raster/background.hpp"
 #include "raster/frame_values.hpp"
-#include "raster/triangle_pipeline.hpp"
+#include "raster/triangle_batch.hpp"
 
 namespace facetview {
 
@@ -60,7 +60,7 @@ void Renderer::render(const Mesh& mesh, const Camera& camera) {
 
   const FrameValues frame = make_frame_values(camera, width_, height_);
   const FrameBuffers buffers{framebuffer_, depth_, width_};
-  for (const Triangle& triangle : mesh.triangles) draw_triangle(triangle, frame, buffers);
+  draw_triangles(mesh.triangles, frame, buffers);
 }
 
 }  // namespace facetview

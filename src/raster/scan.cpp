@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+#include "raster/simd_lanes.hpp"
+
 namespace facetview {
 namespace {
 
@@ -26,7 +28,8 @@ struct OrientedEdge {
   }
 };
 
-std::array<OrientedEdge, 3> oriented_edges(const ScreenTriangle& t) {
+// The reciprocals are only needed, and only paid for, when rows are narrowed.
+std::array<OrientedEdge, 3> oriented_edges(const ScreenTriangle& t, bool narrow_rows) {
   const float orientation = t.doubled_area > 0.0f ? 1.0f : -1.0f;
   std::array<OrientedEdge, 3> edges{};
   for (int k = 0; k < 3; ++k) {
@@ -34,7 +37,7 @@ std::array<OrientedEdge, 3> oriented_edges(const ScreenTriangle& t) {
     const int to = (k + 2) % 3;
     const float column_coefficient = orientation * (t.y[to] - t.y[from]);
     edges[k] = {column_coefficient, t.x[from], orientation * (t.x[to] - t.x[from]), t.y[from],
-                column_coefficient != 0.0f ? 1.0f / column_coefficient : 0.0f};
+                narrow_rows && column_coefficient != 0.0f ? 1.0f / column_coefficient : 0.0f};
   }
   return edges;
 }
@@ -99,21 +102,7 @@ struct Span {
   return span;
 }
 
-// Neighbouring samples of a row are handled together, N at a time. Each lane
-// does the same correctly rounded float operations as a single sample would,
-// so the pixels do not depend on the grouping or on the instruction set.
-template <int N>
-struct Simd;
-template <>
-struct Simd<4> {
-  using Floats = float __attribute__((vector_size(16)));
-  using Lanes = std::int32_t __attribute__((vector_size(16)));
-};
-template <>
-struct Simd<8> {
-  using Floats = float __attribute__((vector_size(32)));
-  using Lanes = std::int32_t __attribute__((vector_size(32)));
-};
+// Neighbouring samples of a row are handled together, N at a time (Simd<N>).
 
 template <int N>
 [[gnu::always_inline]] inline bool any(const typename Simd<N>::Lanes& mask) {
@@ -153,12 +142,6 @@ struct RowConstants {
   Floats area;
   Floats inverse_depth[3];
 };
-
-// Sets every lane to `value` (adding it to zero would turn -0 into +0).
-template <int N>
-[[gnu::always_inline]] inline void broadcast(typename Simd<N>::Floats& lanes, float value) {
-  for (int lane = 0; lane < N; ++lane) lanes[lane] = value;
-}
 
 // Depth test and write of the up to N samples from `column` on; `count` lanes
 // lie in the row. Unless the row was narrowed to its inside part, most groups
@@ -234,6 +217,131 @@ template <int N>
   }
 }
 
+// Boxes of a few columns, most triangles of a fine mesh: one sample at a time,
+// with the same operations as a lane of sample_lanes, costs less than filling
+// lanes that mostly lie outside the box.
+void scan_samples(const ScanSetup& setup, TriangleColour& colour, const FrameBuffers& buffers) {
+  const PixelBox& box = setup.box;
+  const auto& edges = setup.edges;
+  for (std::int32_t y = box.y_min; y <= box.y_max; ++y) {
+    const float sample_y = sample_centre(y);
+    const float row_terms[3] = {edges[0].row_term(sample_y), edges[1].row_term(sample_y),
+                                edges[2].row_term(sample_y)};
+    const std::size_t row_start = static_cast<std::size_t>(y) * buffers.width;
+    for (std::int32_t x = box.x_min; x <= box.x_max; ++x) {
+      const float sample_x = sample_centre(x);
+      const float g0 = edges[0].value(sample_x, row_terms[0]);
+      const float g1 = edges[1].value(sample_x, row_terms[1]);
+      const float g2 = edges[2].value(sample_x, row_terms[2]);
+      if (!(g0 >= 0.0f && g1 >= 0.0f && g2 >= 0.0f)) continue;
+      const float q = g0 / setup.area * setup.inverse_depth[0] +
+                      g1 / setup.area * setup.inverse_depth[1] +
+                      g2 / setup.area * setup.inverse_depth[2];
+      const float z = 1.0f / q;
+      const std::size_t pixel = row_start + static_cast<std::size_t>(x);
+      if (!(q > 0.0f && z < buffers.depth[pixel])) continue;
+      buffers.depth[pixel] = z;
+      const Rgba bytes = colour.get();
+      std::memcpy(buffers.rgba.data() + pixel * 4, bytes.data(), bytes.size());
+    }
+  }
+}
+
+// Boxes of at most this many columns and rows, most triangles of a fine mesh,
+// are sampled four at a time in row-major order.
+constexpr std::int32_t kSmallBoxSide = 4;
+
+// The column and row offsets of sample j of a small box `width` columns wide.
+struct SmallBoxOffsets {
+  std::int32_t column[kSmallBoxSide + 1][16];
+  std::int32_t row[kSmallBoxSide + 1][16];
+};
+constexpr SmallBoxOffsets small_box_offsets() {
+  SmallBoxOffsets offsets{};
+  for (int width = 1; width <= kSmallBoxSide; ++width) {
+    for (int j = 0; j < 16; ++j) {
+      offsets.column[width][j] = j % width;
+      offsets.row[width][j] = j / width;
+    }
+  }
+  return offsets;
+}
+constexpr SmallBoxOffsets kSmallBoxOffsets = small_box_offsets();
+
+// The edge tests of scan_samples for four samples at once, each lane doing a
+// sample's operations; the rare samples inside go on one by one. The edges
+// are those of oriented_edges, found three at a time.
+void scan_small_box(const ScreenTriangle& t, const PixelBox& box, TriangleColour& colour,
+                    const FrameBuffers& buffers) {
+  using Floats = Simd<4>::Floats;
+  using Lanes = Simd<4>::Lanes;
+  const std::int32_t width = box.x_max - box.x_min + 1;
+  const std::int32_t count = width * (box.y_max - box.y_min + 1);
+  const float area = std::fabs(t.doubled_area);
+
+  // oriented_edges: edge k runs from corner k + 1 to corner k + 2, one edge per lane.
+  const Floats xs{t.x[0], t.x[1], t.x[2], 0.0f};
+  const Floats ys{t.y[0], t.y[1], t.y[2], 0.0f};
+  const Floats x_from = __builtin_shufflevector(xs, xs, 1, 2, 0, 3);
+  const Floats x_to = __builtin_shufflevector(xs, xs, 2, 0, 1, 3);
+  const Floats y_from = __builtin_shufflevector(ys, ys, 1, 2, 0, 3);
+  const Floats y_to = __builtin_shufflevector(ys, ys, 2, 0, 1, 3);
+  Floats orientation;
+  broadcast<4>(orientation, t.doubled_area > 0.0f ? 1.0f : -1.0f);
+  const Floats column_coefficients = orientation * (y_to - y_from);
+  const Floats row_coefficients = orientation * (x_to - x_from);
+  // Each edge's values spread over the sample lanes.
+  const Floats column_coefficient[3] = {
+      __builtin_shufflevector(column_coefficients, column_coefficients, 0, 0, 0, 0),
+      __builtin_shufflevector(column_coefficients, column_coefficients, 1, 1, 1, 1),
+      __builtin_shufflevector(column_coefficients, column_coefficients, 2, 2, 2, 2)};
+  const Floats row_coefficient[3] = {
+      __builtin_shufflevector(row_coefficients, row_coefficients, 0, 0, 0, 0),
+      __builtin_shufflevector(row_coefficients, row_coefficients, 1, 1, 1, 1),
+      __builtin_shufflevector(row_coefficients, row_coefficients, 2, 2, 2, 2)};
+  const Floats anchor_x[3] = {__builtin_shufflevector(x_from, x_from, 0, 0, 0, 0),
+                              __builtin_shufflevector(x_from, x_from, 1, 1, 1, 1),
+                              __builtin_shufflevector(x_from, x_from, 2, 2, 2, 2)};
+  const Floats anchor_y[3] = {__builtin_shufflevector(y_from, y_from, 0, 0, 0, 0),
+                              __builtin_shufflevector(y_from, y_from, 1, 1, 1, 1),
+                              __builtin_shufflevector(y_from, y_from, 2, 2, 2, 2)};
+  const Lanes lane_index{0, 1, 2, 3};
+  for (std::int32_t first = 0; first < count; first += 4) {
+    Lanes columns, rows;
+    std::memcpy(&columns, &kSmallBoxOffsets.column[width][first], sizeof columns);
+    std::memcpy(&rows, &kSmallBoxOffsets.row[width][first], sizeof rows);
+    columns += box.x_min;
+    rows += box.y_min;
+    const Floats sample_x = __builtin_convertvector(columns, Floats) + 0.5f;
+    const Floats sample_y = __builtin_convertvector(rows, Floats) + 0.5f;
+    Floats g[3];
+    for (int k = 0; k < 3; ++k) {
+      const Floats row_term = row_coefficient[k] * (sample_y - anchor_y[k]);
+      g[k] = column_coefficient[k] * (sample_x - anchor_x[k]) - row_term;
+    }
+    const Floats zero{};
+    const Lanes inside =
+        (g[0] >= zero) & (g[1] >= zero) & (g[2] >= zero) & (lane_index < count - first);
+    if (!any<4>(inside)) continue;
+    for (int lane = 0; lane < 4; ++lane) {
+      if (!inside[lane]) continue;
+      const float q = g[0][lane] / area * t.inverse_depth[0] +
+                      g[1][lane] / area * t.inverse_depth[1] +
+                      g[2][lane] / area * t.inverse_depth[2];
+      const float z = 1.0f / q;
+      const std::size_t pixel = static_cast<std::size_t>(rows[lane]) * buffers.width +
+                                static_cast<std::size_t>(columns[lane]);
+      if (!(q > 0.0f && z < buffers.depth[pixel])) continue;
+      buffers.depth[pixel] = z;
+      const Rgba bytes = colour.get();
+      std::memcpy(buffers.rgba.data() + pixel * 4, bytes.data(), bytes.size());
+    }
+  }
+}
+
+// Boxes up to this many columns go sample by sample.
+constexpr std::int32_t kSampleBySampleMaxWidth = 3;
+
 // 16-byte vectors: every x86-64 processor, and the baseline elsewhere.
 void scan_rows_baseline(const ScanSetup& setup, TriangleColour& colour,
                         const FrameBuffers& buffers) {
@@ -260,8 +368,13 @@ bool has_avx2() {
 
 void scan_triangle(const ScreenTriangle& triangle, const PixelBox& box, TriangleColour& colour,
                    const FrameBuffers& buffers, ScanLanes lanes) {
-  const ScanSetup setup{oriented_edges(triangle), std::fabs(triangle.doubled_area),
-                        triangle.inverse_depth, box, can_narrow_rows(triangle, box)};
+  if (box.x_max - box.x_min < kSmallBoxSide && box.y_max - box.y_min < kSmallBoxSide) {
+    return scan_small_box(triangle, box, colour, buffers);
+  }
+  const bool narrow_rows = can_narrow_rows(triangle, box);
+  const ScanSetup setup{oriented_edges(triangle, narrow_rows), std::fabs(triangle.doubled_area),
+                        triangle.inverse_depth, box, narrow_rows};
+  if (box.x_max - box.x_min < kSampleBySampleMaxWidth) return scan_samples(setup, colour, buffers);
 #if defined(__x86_64__)
   if (lanes == ScanLanes::automatic && has_avx2()) return scan_rows_avx2(setup, colour, buffers);
 #endif

@@ -9,8 +9,6 @@
 namespace facetview {
 namespace {
 
-constexpr float kMinimumDoubledArea = 0.0001f;
-
 bool all_finite(const std::array<float, 3>& values) {
   return std::isfinite(values[0]) && std::isfinite(values[1]) && std::isfinite(values[2]);
 }
@@ -36,20 +34,23 @@ std::int32_t to_pixel_index(float coordinate, std::uint32_t size) {
 
 void draw_triangle(const Triangle& triangle, const FrameValues& frame, const FrameBuffers& buffers,
                    ScanLanes lanes) {
+  // 1. View transform.
   std::array<Vec3, 3> view;
   std::array<float, 3> view_depth;
   for (int k = 0; k < 3; ++k) {
     view[k] = to_view_space(frame, triangle.vertices[k]);
     view_depth[k] = frame.distance - view[k].z;
   }
+  // 2. Near rejection.
   if (view_depth[0] <= kNearLimit || view_depth[1] <= kNearLimit || view_depth[2] <= kNearLimit) {
     return;
   }
-  // Only corners running counter-clockwise as seen from the eye face it.
+  // 3. Facing: only corners running counter-clockwise as seen from the eye face it.
   const float facing = (view[1].x - view[0].x) * (view[2].y - view[0].y) -
                        (view[1].y - view[0].y) * (view[2].x - view[0].x);
   if (facing <= 0.0f) return;
 
+  // 5. Projection (the colour of step 4 waits until a pixel needs it).
   ScreenTriangle screen{};
   for (int k = 0; k < 3; ++k) {
     const float d = view_depth[k];
@@ -59,11 +60,13 @@ void draw_triangle(const Triangle& triangle, const FrameValues& frame, const Fra
   }
   // Non-finite camera values or coordinates leave nothing sensible to draw.
   if (!all_finite(screen.x) || !all_finite(screen.y)) return;
+  // 6. Screen rejection.
   if (all_below(screen.x, 0.0f) || all_above(screen.x, frame.width) || all_below(screen.y, 0.0f) ||
       all_above(screen.y, frame.height)) {
     return;
   }
 
+  // 7. Bounding box.
   const auto [x_low, x_high] = std::minmax({screen.x[0], screen.x[1], screen.x[2]});
   const auto [y_low, y_high] = std::minmax({screen.y[0], screen.y[1], screen.y[2]});
   const PixelBox box{to_pixel_index(std::floor(x_low), frame.width_px),
@@ -71,10 +74,12 @@ void draw_triangle(const Triangle& triangle, const FrameValues& frame, const Fra
                      to_pixel_index(std::floor(y_low), frame.height_px),
                      to_pixel_index(std::ceil(y_high), frame.height_px)};
 
+  // 8. Area.
   screen.doubled_area = (screen.y[1] - screen.y[0]) * (screen.x[2] - screen.x[0]) -
                         (screen.x[1] - screen.x[0]) * (screen.y[2] - screen.y[0]);
   if (std::fabs(screen.doubled_area) <= kMinimumDoubledArea) return;
 
+  // 4 and 9. Colour on first use, scan.
   TriangleColour colour(view, frame);
   scan_triangle(screen, box, colour, buffers, lanes);
 }

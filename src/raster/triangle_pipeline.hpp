@@ -7,10 +7,15 @@
 
 namespace facetview {
 
+// Triangles whose doubled screen area is at most this draw nothing.
+inline constexpr float kMinimumDoubledArea = 0.0001f;
+
 // Transforms, rejects, projects, shades and scans one triangle. Triangles that
 // reach the near limit, face away, lie wholly off one side of the frame, have a
 // negligible screen area or project to non-finite coordinates draw nothing.
 // The frame is at least 1 x 1 pixels.
+// This is the plain reference path, one step after the other; draw_triangles
+// (triangle_batch.hpp) does the same for many triangles at a time.
 void draw_triangle(const Triangle& triangle, const FrameValues& frame, const FrameBuffers& buffers,
                    ScanLanes lanes = ScanLanes::automatic);
 

@@ -9,7 +9,7 @@
 #include <limits>
 #include <vector>
 
-#include "stl/bounding_box.hpp"
+#include "stl/bounds.hpp"
 #include "stl/polygon_fan.hpp"
 
 namespace facetview {
@@ -148,7 +148,7 @@ Result<Mesh> mesh_from_arrays(const PackedArray& vertices, const std::optional<P
       if (!added) return std::move(added).error().with_context("face " + std::to_string(f));
     }
   }
-  mesh.size = extents(mesh.triangles);
+  mesh.size = extents(bounds_of(mesh.triangles));
   return mesh;
 }
 

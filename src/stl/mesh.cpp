@@ -1,6 +1,6 @@
 #include "stl/mesh.hpp"
 
-#include "stl/bounding_box.hpp"
+#include "stl/bounds.hpp"
 
 #include <cmath>
 #include <iterator>
@@ -8,14 +8,8 @@
 namespace facetview {
 namespace {
 
-// Stored normals shorter than this are treated as absent.
-constexpr float kMinCandidateLength = 0.0001f;
-
 Vec3 operator-(Vec3 a, Vec3 b) {
   return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-Vec3 operator*(Vec3 v, float s) {
-  return {v.x * s, v.y * s, v.z * s};
 }
 Vec3 operator/(Vec3 v, float s) {
   return {v.x / s, v.y / s, v.z / s};
@@ -36,7 +30,7 @@ Vec3 computed_normal(Vec3 a, Vec3 b, Vec3 c) {
 Triangle make_triangle(Vec3 candidate_normal, Vec3 a, Vec3 b, Vec3 c) {
   const Vec3 m = candidate_normal;
   const float length = std::sqrt(m.x * m.x + m.y * m.y + m.z * m.z);
-  const Vec3 normal = length <= kMinCandidateLength ? computed_normal(a, b, c) : m / length;
+  const Vec3 normal = length <= shortest_candidate_normal ? computed_normal(a, b, c) : m / length;
   return Triangle{normal, {a, b, c}};
 }
 
@@ -58,28 +52,8 @@ Mesh Mesh::demo_mesh() {
     mesh.triangles.push_back(
         make_triangle(Vec3{}, kVertices[face[0]], kVertices[face[1]], kVertices[face[2]]));
   }
-  mesh.size = extents(mesh.triangles);
+  mesh.size = extents(bounds_of(mesh.triangles));
   return mesh;
-}
-
-Mesh Mesh::normalized() const {
-  const auto [low, high] = bounding_box(triangles);
-  const Vec3 centre{(low.x + high.x) * 0.5f, (low.y + high.y) * 0.5f, (low.z + high.z) * 0.5f};
-  const Vec3 size = high - low;
-  const float extent = std::fmax(std::fmax(size.x, size.y), size.z);
-  const float scale = extent > shortest_direction_length ? 2.0f / extent : 1.0f;
-
-  Mesh result;
-  result.name = name;
-  result.source_path = source_path;
-  result.size = this->size;  // the local `size` above is the box being normalized
-  result.triangles.reserve(triangles.size());
-  for (const Triangle& triangle : triangles) {
-    const auto& [a, b, c] = triangle.vertices;
-    result.triangles.push_back(make_triangle(triangle.normal, (a - centre) * scale,
-                                             (b - centre) * scale, (c - centre) * scale));
-  }
-  return result;
 }
 
 }  // namespace facetview

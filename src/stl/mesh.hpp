@@ -19,6 +19,9 @@ struct Triangle {
   std::array<Vec3, 3> vertices;  // a, b, c in source order
 };
 
+// Stored normals no longer than this are treated as absent.
+inline constexpr float shortest_candidate_normal = 0.0001f;
+
 // Every triangle of the system is built here. The candidate normal wins when it
 // is long enough (it is scaled to unit length, never flipped); otherwise the
 // normal comes from the winding a -> b -> c, or is zero for a degenerate triangle.
@@ -39,8 +42,14 @@ struct Mesh {
   static Result<Mesh> from_path(const std::filesystem::path& path,
                                 Interruption& interruption = retry_on_signal());
 
-  // A copy centred on the origin whose largest side spans -1 to 1.
-  Mesh normalized() const;
+  // from_path and normalized in one, the box found while the file is decoded.
+  static Result<Mesh> normalized_from_path(const std::filesystem::path& path,
+                                           Interruption& interruption = retry_on_signal());
+
+  // The mesh centred on the origin with its largest side spanning -1 to 1:
+  // a copy, or, from an rvalue, the same triangles changed in place.
+  Mesh normalized() const&;
+  Mesh normalized() &&;
 };
 
 }  // namespace facetview

@@ -4,13 +4,14 @@
 #include <cctype>
 
 #include "stl/binary_stl.hpp"
+#include "stl/bounds.hpp"
 #include "stl/default_name.hpp"
-#include "stl/mesh_file.hpp"
 #include "stl/obj_decoder.hpp"
 #include "stl/ply_decoder.hpp"
 #include "stl/stl_decoder.hpp"
 #include "stl/threemf_decoder.hpp"
 #include "stl/utf8.hpp"
+#include "stl/whole_file.hpp"
 
 namespace facetview {
 namespace {
@@ -86,8 +87,18 @@ Result<Mesh> decode_model(std::string_view content, const std::filesystem::path&
 }
 
 Result<Mesh> load_model(const std::filesystem::path& path, Interruption& interruption) {
-  return read_mesh_file(path, interruption, "failed to read model file ",
-                        [&](std::string_view content) { return decode_model(content, path); });
+  // The content lives only inside this call, whatever its outcome.
+  Result<std::string> content = read_whole_file(path, interruption);
+  if (!content) {
+    return std::move(content).error().with_context("failed to read model file " +
+                                                   to_utf8_lossy(path.native()));
+  }
+  Result<Mesh> mesh = decode_model(*content, path);
+  if (mesh) {
+    mesh->source_path = path;
+    mesh->size = extents(bounds_of(mesh->triangles));
+  }
+  return mesh;
 }
 
 }  // namespace facetview

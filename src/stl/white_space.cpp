@@ -1,5 +1,9 @@
 #include "stl/white_space.hpp"
 
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
 #include "common/utf8.hpp"
 
 namespace facetview {
@@ -17,31 +21,74 @@ bool is_ascii_white_space(unsigned char c) {
   return c == ' ' || (c >= 0x09 && c <= 0x0D);
 }
 
+constexpr std::uint64_t kEveryByte = 0x0101010101010101u;
+constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+
+std::uint64_t load_word(const unsigned char* bytes) {
+  std::uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return word;
+}
+
+// Steps over plain spaces, eight bytes at a time, up to the first other byte.
+std::size_t skip_spaces(const unsigned char* bytes, std::size_t size, std::size_t position) {
+  for (; position + 8 <= size; position += 8) {
+    const std::uint64_t others = load_word(bytes + position) ^ (kEveryByte * ' ');
+    if (others != 0) return position + static_cast<std::size_t>(std::countr_zero(others)) / 8;
+  }
+  while (position < size && bytes[position] == ' ') ++position;
+  return position;
+}
+
+// Steps over bytes from '!' to 0x7F, which are never white space, eight at a
+// time, up to the first byte below '!' or above 0x7F. Below the first such
+// byte no lane borrows, so the lowest lane flagged is exact.
+std::size_t skip_printable_ascii(const unsigned char* bytes, std::size_t size,
+                                 std::size_t position) {
+  for (; position + 8 <= size; position += 8) {
+    const std::uint64_t word = load_word(bytes + position);
+    const std::uint64_t flagged = ((word - kEveryByte * '!') | word) & kHighBits;
+    if (flagged != 0) return position + static_cast<std::size_t>(std::countr_zero(flagged)) / 8;
+  }
+  while (position < size && bytes[position] > ' ' && bytes[position] < 0x80) ++position;
+  return position;
+}
+
 }  // namespace
 
 std::optional<std::string_view> WordSplitter::next() {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(line_.data());
   const std::size_t size = line_.size();
-  while (position_ < size) {
-    const auto c = static_cast<unsigned char>(line_[position_]);
+  std::size_t position = position_;
+  while (position < size) {
+    position = skip_spaces(bytes, size, position);
+    if (position == size) break;
+    const unsigned char c = bytes[position];
     const std::size_t length =
-        c < 0x80 ? (is_ascii_white_space(c) ? 1 : 0) : non_ascii_white_space_length(position_);
+        c < 0x80 ? (is_ascii_white_space(c) ? 1 : 0) : non_ascii_white_space_length(position);
     if (length == 0) break;
-    position_ += length;
+    position += length;
   }
-  if (position_ == size) return std::nullopt;
-  const std::size_t start = position_;
-  while (position_ < size) {
-    // Plain ASCII, the common case, needs no decoding.
-    const auto c = static_cast<unsigned char>(line_[position_]);
+  if (position == size) {
+    position_ = position;
+    return std::nullopt;
+  }
+  const std::size_t start = position;
+  while (position < size) {
+    position = skip_printable_ascii(bytes, size, position);
+    if (position == size) break;
+    const unsigned char c = bytes[position];
     if (c < 0x80) {
       if (is_ascii_white_space(c)) break;
-      ++position_;
+      ++position;
     } else {
-      if (non_ascii_white_space_length(position_) != 0) break;
-      position_ += character_length(position_);
+      if (non_ascii_white_space_length(position) != 0) break;
+      position += character_length(position);
     }
   }
-  return line_.substr(start, position_ - start);
+  position_ = position;
+  return line_.substr(start, position - start);
 }
 
 std::size_t WordSplitter::character_length(std::size_t position) const {

@@ -6,6 +6,7 @@
 
 #include "common/error.hpp"
 #include "common/interruption.hpp"
+#include "stl/file_reader.hpp"
 
 namespace facetview {
 
@@ -16,5 +17,13 @@ namespace facetview {
 // whether to go on.
 Result<std::string> read_whole_file(const std::filesystem::path& path,
                                     Interruption& interruption = retry_on_signal());
+
+}  // namespace facetview
+
+namespace facetview {
+
+// The rest of an open file, from where it stands to its end; ENOMEM when it
+// does not fit in memory.
+Result<std::string> read_to_end(FileReader& file, Interruption& interruption = retry_on_signal());
 
 }  // namespace facetview

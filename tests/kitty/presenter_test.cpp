@@ -58,12 +58,13 @@ struct Frame {
   Bytes bytes;
 };
 
-// A smooth picture whose tiles each fit one chunk, or noise that does not.
+// A smooth picture (rows repeat in fours) whose tiles each fit one chunk with
+// any deflate coder, or noise that does not.
 Frame make_frame(std::uint32_t width, std::uint32_t height, int tint = 0, bool noise = false) {
   Frame frame{width, height, Bytes(std::size_t{width} * height * 4)};
   std::mt19937 random(11);
   for (std::size_t i = 0; i < frame.bytes.size(); ++i) {
-    const std::size_t smooth = i % 4 == 0 ? i / 4 % width * 2 + tint : i / 4 / width;
+    const std::size_t smooth = i % 4 == 0 ? i / 4 % width * 2 + tint : i / 4 / width / 4;
     frame.bytes[i] = static_cast<std::uint8_t>(noise ? random() : smooth);
   }
   return frame;

@@ -6,7 +6,12 @@
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <random>
+#include <thread>
 
+#include <sys/stat.h>
+
+#include "stl/float_literal.hpp"
 #include "stl/mesh.hpp"
 #include "stl/stl_decoder.hpp"
 
@@ -293,6 +298,198 @@ TEST(FromPath, ReadsFilesNamesThemAndFails) {
   };
   for (const auto& [path, chain] : cases) {
     EXPECT_EQ(messages(Mesh::from_path(path)), chain) << path;
+  }
+}
+
+}  // namespace
+}  // namespace facetview
+
+namespace facetview {
+namespace {
+
+bool same_bits(const Mesh& a, const Mesh& b) {
+  return a.name == b.name && a.triangles.size() == b.triangles.size() &&
+         std::memcmp(a.triangles.data(), b.triangles.data(),
+                     a.triangles.size() * sizeof(Triangle)) == 0;
+}
+
+// Normalisation written out plainly: the box of every vertex in order, a NaN
+// left out and of two equal values (0 and -0) the earlier kept.
+Mesh reference_normalized(const Mesh& mesh) {
+  Vec3 low{kInf, kInf, kInf}, high{-kInf, -kInf, -kInf};
+  const auto lower = [](float v, float low) { return v < low ? v : low; };
+  const auto higher = [](float v, float high) { return v > high ? v : high; };
+  for (const Triangle& t : mesh.triangles) {
+    for (const Vec3& v : t.vertices) {
+      low = {lower(v.x, low.x), lower(v.y, low.y), lower(v.z, low.z)};
+      high = {higher(v.x, high.x), higher(v.y, high.y), higher(v.z, high.z)};
+    }
+  }
+  const Vec3 centre{(low.x + high.x) * 0.5f, (low.y + high.y) * 0.5f, (low.z + high.z) * 0.5f};
+  const float extent = std::fmax(std::fmax(high.x - low.x, high.y - low.y), high.z - low.z);
+  const float scale = extent > 1.1920929e-7f ? 2.0f / extent : 1.0f;
+  Mesh result{mesh.name, {}, mesh.source_path};
+  const auto place = [&](Vec3 v) {
+    return Vec3{(v.x - centre.x) * scale, (v.y - centre.y) * scale, (v.z - centre.z) * scale};
+  };
+  for (const Triangle& t : mesh.triangles) {
+    result.triangles.push_back(
+        make_triangle(t.normal, place(t.vertices[0]), place(t.vertices[1]), place(t.vertices[2])));
+  }
+  return result;
+}
+
+// Records of pseudo-random corners in [-50, 50), a NaN now and then.
+std::vector<Record> random_records(std::size_t count) {
+  std::mt19937 engine(9);
+  std::uniform_real_distribution<float> coordinate(-50.0f, 50.0f);
+  std::vector<Record> records(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    for (Vec3& v : records[i]) v = {coordinate(engine), coordinate(engine), coordinate(engine)};
+    if (i % 997 == 5) records[i][2].y = kNaN;
+    if (i % 3 == 0) records[i][0] = kO;  // computed normal
+  }
+  return records;
+}
+
+// Flat in z, every z but the first (NaN) a zero of either sign, over many read
+// blocks: the first zero decides the sign of the box's sides, and so of every
+// z placed.
+std::vector<Record> signed_zero_edges(std::size_t count, std::size_t offset) {
+  std::vector<Record> records = random_records(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    for (int k = 1; k < 4; ++k) records[i][k].z = (i * 3 + k + offset) % 7 < 3 ? -0.0f : 0.0f;
+  }
+  records[0][1].z = kNaN;  // not in the box: the first zero is the second corner's
+  return records;
+}
+
+TEST(Normalized, InPlaceAndCopyMatchThePlainReferenceBitForBit) {
+  for (const auto& records :
+       {random_records(3001), signed_zero_edges(3001, 0), signed_zero_edges(3001, 3)}) {
+    const Result<Mesh> read = decode_stl(binary_stl("", records), "random");
+    ASSERT_TRUE(read.ok());
+    const Mesh original = read.value();
+    const Mesh expected = reference_normalized(original);
+    EXPECT_TRUE(same_bits(original.normalized(), expected));
+    EXPECT_TRUE(same_bits(original, read.value()));  // the copy leaves its input alone
+    Mesh moved = original;
+    EXPECT_TRUE(same_bits(std::move(moved).normalized(), expected));
+  }
+}
+
+std::string ascii_facets(std::size_t count, const std::string& line_end) {
+  std::string text;
+  std::mt19937 engine(3);
+  std::uniform_real_distribution<float> coordinate(-9.0f, 9.0f);
+  const auto point = [&] {
+    return std::to_string(coordinate(engine)) + " " + std::to_string(coordinate(engine)) + " " +
+           std::to_string(coordinate(engine));
+  };
+  for (std::size_t i = 0; i < count; ++i) {
+    text += "  facet normal " + point() + line_end + "    outer loop" + line_end;
+    for (int k = 0; k < 3; ++k) text += "      vertex " + point() + line_end;
+    text += "    endloop" + line_end + "  endfacet" + line_end;
+  }
+  return text;
+}
+
+// Files much larger than a read block, decoded as they are read, give exactly
+// what decoding the same content in memory gives: meshes, names and errors
+// (with the offsets of UTF-8 faults counted from the file's start).
+TEST(FromPath, BlockByBlockMatchesDecodingInMemory) {
+  const std::string facets = ascii_facets(9000, "\n");  // about 1.6 MB
+  const std::string long_name(1200000, 'n');
+  const std::vector<std::pair<std::string, std::string>> contents{
+      {"binary_across_blocks", binary_stl("head", random_records(25003))},
+      {"binary_count_too_high", binary_stl("", random_records(3), 4)},
+      {"binary_flat_starting_at_minus_zero", binary_stl("", signed_zero_edges(25003, 0))},
+      {"binary_flat_starting_at_plus_zero", binary_stl("", signed_zero_edges(25003, 3))},
+      {"ascii", "solid big part\n" + facets + "endsolid\n"},
+      {"ascii_crlf", "solid crlf\r\n" + ascii_facets(5000, "\r\n") + "endsolid\r"},
+      {"ascii_no_final_line_feed", facets + "vertex 1 2 3\nvertex 4 5 6\nvertex 7 8 9"},
+      {"ascii_long_first_line", "solid " + long_name + " end\n" + kTriangle},
+      {"ascii_long_later_line", kTriangle + "solid" + long_name + "\n" + kTriangle},
+      {"bad_number_late", facets + "vertex 1 2 x\n" + facets},
+      {"bad_number_then_bad_utf8", "vertex 1 2 ,\n" + facets + "\xC3\x28" + facets},
+      {"bad_utf8_late", facets + "vertex 1 2 \xE2\x82\n" + facets},
+      {"incomplete_utf8_at_end", facets + "\xF0\x9F\x98"},
+      {"only_ignored_lines", std::string(700000, ' ') + "\nendsolid\n"},
+  };
+  const TemporaryDirectory dir;
+  for (const auto& [name, content] : contents) {
+    SCOPED_TRACE(name);
+    const std::string path = dir.write(name + ".stl", content);
+    const Result<Mesh> streamed = Mesh::from_path(path);
+    const Result<Mesh> in_memory = decode_stl(content, name);
+    EXPECT_EQ(messages(streamed), messages(in_memory));
+    // Normalised with the box found block by block, as the earlier box would.
+    const Result<Mesh> normalized = Mesh::normalized_from_path(path);
+    EXPECT_EQ(messages(normalized), messages(in_memory));
+    if (streamed.ok() && in_memory.ok() && normalized.ok()) {
+      EXPECT_TRUE(same_bits(streamed.value(), in_memory.value()));
+      EXPECT_TRUE(same_bits(normalized.value(), reference_normalized(in_memory.value())));
+    }
+  }
+}
+
+// Stops the read after a few checks.
+struct StopAfter final : Interruption {
+  explicit StopAfter(int checks) : left(checks) {}
+  Status check() override {
+    if (left-- > 0) return Status::success();
+    return Error("interrupted");
+  }
+  int left;
+};
+
+// Pipes and devices, whose size is unknown, are read whole; an endless one
+// can still be stopped, since every read asks whether to go on.
+TEST(FromPath, PipesAreReadWholeAndEndlessFilesCanBeStopped) {
+  const TemporaryDirectory dir;
+  const std::string fifo = dir.path + "/pipe.stl";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string content = binary_stl("piped", random_records(30000));
+  std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << content; });
+  const Result<Mesh> piped = Mesh::from_path(fifo);
+  writer.join();
+  ASSERT_TRUE(piped.ok()) << piped.error().message();
+  EXPECT_TRUE(same_bits(piped.value(), decode_stl(content, "pipe").value()));
+
+  StopAfter stop(5);
+  EXPECT_EQ(messages(Mesh::from_path("/dev/zero", stop)),
+            (Chain{"failed to read STL file /dev/zero", "interrupted"}));
+  EXPECT_EQ(stop.left, -1);
+}
+
+}  // namespace
+}  // namespace facetview
+
+namespace facetview {
+namespace {
+
+// Short decimals take a path of their own; every word must still give the
+// float nearest to it, as the C library's strtof rounds it.
+TEST(FloatLiteral, ShortAndLongDecimalsRoundLikeStrtof) {
+  std::mt19937 engine(17);
+  const auto pick = [&](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(engine);
+  };
+  for (int i = 0; i < 200000; ++i) {
+    std::string digits;
+    for (int n = pick(1, 10); n > 0; --n) digits += static_cast<char>('0' + pick(0, 9));
+    if (pick(0, 3) == 0) digits.insert(0, std::string(pick(1, 3), '0'));
+    const int point = pick(-1, static_cast<int>(digits.size()));
+    if (point >= 0) digits.insert(static_cast<std::size_t>(point), 1, '.');
+    const int sign = pick(0, 5);
+    if (sign < 2) digits.insert(0, 1, sign == 0 ? '-' : '+');
+    if (pick(0, 1)) digits.append(pick(0, 1) ? "e" : "E").append(std::to_string(pick(-14, 14)));
+    const std::string& word = digits;
+    const std::optional<float> parsed = parse_float_literal(word);
+    ASSERT_TRUE(parsed.has_value()) << word;
+    const float expected = std::strtof(word.c_str(), nullptr);
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(*parsed), std::bit_cast<std::uint32_t>(expected))
+        << word;
   }
 }
 

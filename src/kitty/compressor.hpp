@@ -1,0 +1,25 @@
+// Compresses a tile's pixels into one zlib stream (RFC 1950) at the fastest
+// level. Which library does it is settled when the module is built.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "common/error.hpp"
+
+namespace facetview {
+
+class Compressor {
+ public:
+  virtual ~Compressor() = default;
+
+  // Returns one complete zlib stream of input. The bytes stay valid until the
+  // next call. Throws std::bad_alloc when out of memory.
+  virtual Result<std::span<const std::uint8_t>> compress(std::span<const std::uint8_t> input) = 0;
+};
+
+// ISA-L's igzip where the build has it, zlib otherwise.
+std::unique_ptr<Compressor> make_compressor();
+
+}  // namespace facetview

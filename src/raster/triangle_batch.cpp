@@ -1,0 +1,293 @@
+#include "raster/triangle_batch.hpp"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+#include "raster/shading.hpp"
+#include "raster/simd_lanes.hpp"
+#include "raster/triangle_pipeline.hpp"
+
+// The vector helpers below are internal and inlined into the functions that
+// pick the instruction set, so no call passes an AVX vector across an ABI.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+namespace facetview {
+namespace {
+
+// N triangles side by side, one per lane (Simd<N>), each going through the
+// steps of draw_triangle with the same operations in the same order.
+
+// `value` in every lane, as an expression.
+template <int N>
+struct Broadcast {
+  typename Simd<N>::Floats lanes;
+  explicit Broadcast(float value) { broadcast<N>(lanes, value); }
+};
+
+// The frame values spread over the lanes.
+template <int N>
+struct FrameLanes {
+  using Floats = typename Simd<N>::Floats;
+  explicit FrameLanes(const FrameValues& f)
+      : width(Broadcast<N>(f.width).lanes),
+        height(Broadcast<N>(f.height).lanes),
+        aspect(Broadcast<N>(f.aspect).lanes),
+        distance(Broadcast<N>(f.distance).lanes),
+        focal(Broadcast<N>(f.focal).lanes),
+        sin_yaw(Broadcast<N>(f.sin_yaw).lanes),
+        cos_yaw(Broadcast<N>(f.cos_yaw).lanes),
+        sin_pitch(Broadcast<N>(f.sin_pitch).lanes),
+        cos_pitch(Broadcast<N>(f.cos_pitch).lanes),
+        sin_roll(Broadcast<N>(f.sin_roll).lanes),
+        cos_roll(Broadcast<N>(f.cos_roll).lanes),
+        last_x(Broadcast<N>(static_cast<float>(f.width_px - 1)).lanes),
+        last_y(Broadcast<N>(static_cast<float>(f.height_px - 1)).lanes) {
+    // Frames hold at most 2^28 pixels, so the last index fits the lanes.
+    for (int lane = 0; lane < N; ++lane) {
+      last_column[lane] = static_cast<std::int32_t>(f.width_px - 1);
+      last_row[lane] = static_cast<std::int32_t>(f.height_px - 1);
+    }
+  }
+  Floats width, height, aspect, distance, focal;
+  Floats sin_yaw, cos_yaw, sin_pitch, cos_pitch, sin_roll, cos_roll;
+  Floats last_x, last_y;  // the last pixel index as a float: may round up beyond 2^24
+  typename Simd<N>::Lanes last_column, last_row;
+};
+
+// One bit per lane among the first `count` whose mask is set.
+template <int N>
+[[gnu::always_inline]] inline std::uint32_t lane_bits(const typename Simd<N>::Lanes& mask,
+                                                      int count) {
+  std::int32_t lanes[N];
+  std::memcpy(lanes, &mask, sizeof lanes);
+  std::uint32_t bits = 0;
+  for (int lane = 0; lane < N; ++lane) bits |= (lanes[lane] != 0 ? 1u : 0u) << lane;
+  return bits & ((1u << count) - 1);
+}
+
+// Helpers of step 7, the bounding box, lane by lane (finite values only).
+template <int N>
+[[gnu::always_inline]] inline typename Simd<N>::Floats lowest(typename Simd<N>::Floats a,
+                                                              typename Simd<N>::Floats b,
+                                                              typename Simd<N>::Floats c) {
+  const auto ab = a < b ? a : b;
+  return ab < c ? ab : c;
+}
+template <int N>
+[[gnu::always_inline]] inline typename Simd<N>::Floats highest(typename Simd<N>::Floats a,
+                                                               typename Simd<N>::Floats b,
+                                                               typename Simd<N>::Floats c) {
+  const auto ab = a > b ? a : b;
+  return ab > c ? ab : c;
+}
+// Raised to 0, then lowered to `last`.
+template <int N>
+[[gnu::always_inline]] inline typename Simd<N>::Floats inside_frame(typename Simd<N>::Floats value,
+                                                                    typename Simd<N>::Floats last) {
+  const typename Simd<N>::Floats zero{};
+  const auto raised = value > zero ? value : zero;
+  return raised < last ? raised : last;
+}
+// On values of at least 0, truncation rounds down.
+template <int N>
+[[gnu::always_inline]] inline typename Simd<N>::Lanes rounded_down(typename Simd<N>::Floats value) {
+  return __builtin_convertvector(value, typename Simd<N>::Lanes);
+}
+// One more where truncation lost a fraction (true comparisons are -1).
+template <int N>
+[[gnu::always_inline]] inline typename Simd<N>::Lanes rounded_up(typename Simd<N>::Floats value) {
+  const auto whole = __builtin_convertvector(value, typename Simd<N>::Lanes);
+  return whole - (__builtin_convertvector(whole, typename Simd<N>::Floats) < value);
+}
+template <int N>
+[[gnu::always_inline]] inline typename Simd<N>::Lanes at_most(typename Simd<N>::Lanes index,
+                                                              typename Simd<N>::Lanes last) {
+  return index > last ? last : index;
+}
+
+// One corner of every lane's projected triangle.
+template <int N>
+struct ScreenLanes {
+  typename Simd<N>::Floats x, y, inverse_depth;
+};
+
+// One corner of every lane's triangle.
+template <int N>
+struct CornerLanes {
+  typename Simd<N>::Floats x, y, z;
+};
+
+// Corner k of `count` triangles; lanes past the count hold zeros.
+template <int N>
+[[gnu::always_inline]] inline CornerLanes<N> load_corner(const Triangle* triangles, int count,
+                                                         int k) {
+  CornerLanes<N> corner{};
+  for (int lane = 0; lane < count; ++lane) {
+    const Vec3& vertex = triangles[lane].vertices[k];
+    corner.x[lane] = vertex.x;
+    corner.y[lane] = vertex.y;
+    corner.z[lane] = vertex.z;
+  }
+  return corner;
+}
+
+// Step 1 of draw_triangle, to_view_space: yaw, then pitch, then roll.
+template <int N>
+[[gnu::always_inline]] inline CornerLanes<N> to_view_space(const FrameLanes<N>& f,
+                                                           const CornerLanes<N>& p) {
+  const auto x1 = p.x * f.cos_yaw + p.z * f.sin_yaw;
+  const auto z1 = p.z * f.cos_yaw - p.x * f.sin_yaw;
+  const auto y2 = p.y * f.cos_pitch - z1 * f.sin_pitch;
+  const auto z = p.y * f.sin_pitch + z1 * f.cos_pitch;
+  return {x1 * f.cos_roll - y2 * f.sin_roll, x1 * f.sin_roll + y2 * f.cos_roll, z};
+}
+
+template <int N>
+[[gnu::always_inline]] inline void draw_group(const Triangle* triangles, int count,
+                                              const FrameLanes<N>& f, const FrameValues& frame,
+                                              const FrameBuffers& buffers, ScanLanes scan) {
+  using Floats = typename Simd<N>::Floats;
+  using Mask = typename Simd<N>::Lanes;
+
+  // Step 1, view transform, and the view depth d = D - Z of each corner.
+  CornerLanes<N> view[3];
+  Floats view_depth[3];
+  for (int k = 0; k < 3; ++k) {
+    view[k] = to_view_space<N>(f, load_corner<N>(triangles, count, k));
+    view_depth[k] = f.distance - view[k].z;
+  }
+
+  // Step 2, near rejection: a corner at or inside the near limit drops the
+  // triangle (a NaN depth does not, as in the scalar test).
+  const Floats near = Broadcast<N>(kNearLimit).lanes;
+  Mask rejected = (view_depth[0] <= near) | (view_depth[1] <= near) | (view_depth[2] <= near);
+
+  // Step 3, facing: nz <= 0 drops the triangle.
+  const Floats facing = (view[1].x - view[0].x) * (view[2].y - view[0].y) -
+                        (view[1].y - view[0].y) * (view[2].x - view[0].x);
+  rejected |= facing <= Floats{};
+
+  Mask kept = ~rejected;
+  std::uint32_t drawn = lane_bits<N>(kept, count);
+  if (drawn == 0) return;
+
+  // Step 5, projection of each corner, and the reciprocal depths of step 9.4.
+  ScreenLanes<N> screen[3];
+  const Floats half = Broadcast<N>(0.5f).lanes;
+  const Floats one = Broadcast<N>(1.0f).lanes;
+  for (int k = 0; k < 3; ++k) {
+    const Floats d = view_depth[k];
+    screen[k].x = f.width * (view[k].x * f.focal / f.aspect / d * half + half);
+    screen[k].y = f.height * (one - (view[k].y * f.focal / d * half + half));
+    screen[k].inverse_depth = one / d;
+  }
+
+  // Non-finite coordinates draw nothing: x * 0 is 0 only for finite x.
+  const Floats zero{};
+  for (int k = 0; k < 3; ++k) {
+    kept &= (screen[k].x * zero == zero) & (screen[k].y * zero == zero);
+  }
+  // Step 6, screen rejection: all corners beyond one side of the frame.
+  kept &= ~((screen[0].x < zero) & (screen[1].x < zero) & (screen[2].x < zero));
+  kept &= ~((screen[0].x > f.width) & (screen[1].x > f.width) & (screen[2].x > f.width));
+  kept &= ~((screen[0].y < zero) & (screen[1].y < zero) & (screen[2].y < zero));
+  kept &= ~((screen[0].y > f.height) & (screen[1].y > f.height) & (screen[2].y > f.height));
+
+  // Step 8, area: twice the signed screen area, negligible ones dropped.
+  const Floats doubled_area = (screen[1].y - screen[0].y) * (screen[2].x - screen[0].x) -
+                              (screen[1].x - screen[0].x) * (screen[2].y - screen[0].y);
+  const Floats magnitude = doubled_area < zero ? -doubled_area : doubled_area;
+  kept &= ~(magnitude <= Broadcast<N>(kMinimumDoubledArea).lanes);
+
+  drawn = lane_bits<N>(kept, count);
+  if (drawn == 0) return;
+
+  // Step 7, bounding box. Clamping to the frame before rounding gives the same
+  // whole numbers as rounding first, and on values of at least 0 truncation
+  // rounds down; rounding up adds one where truncation lost a fraction.
+  const Floats x_low = inside_frame<N>(lowest<N>(screen[0].x, screen[1].x, screen[2].x), f.last_x);
+  const Floats x_high =
+      inside_frame<N>(highest<N>(screen[0].x, screen[1].x, screen[2].x), f.last_x);
+  const Floats y_low = inside_frame<N>(lowest<N>(screen[0].y, screen[1].y, screen[2].y), f.last_y);
+  const Floats y_high =
+      inside_frame<N>(highest<N>(screen[0].y, screen[1].y, screen[2].y), f.last_y);
+  const Mask x_min = at_most<N>(rounded_down<N>(x_low), f.last_column);
+  const Mask x_max = at_most<N>(rounded_up<N>(x_high), f.last_column);
+  const Mask y_min = at_most<N>(rounded_down<N>(y_low), f.last_row);
+  const Mask y_max = at_most<N>(rounded_up<N>(y_high), f.last_row);
+
+  // Steps 4 and 9 one triangle at a time, in list order.
+  for (; drawn != 0; drawn &= drawn - 1) {
+    const int lane = __builtin_ctz(drawn);
+    std::array<Vec3, 3> corners;
+    ScreenTriangle triangle{};
+    for (int k = 0; k < 3; ++k) {
+      corners[k] = {view[k].x[lane], view[k].y[lane], view[k].z[lane]};
+      triangle.x[k] = screen[k].x[lane];
+      triangle.y[k] = screen[k].y[lane];
+      triangle.inverse_depth[k] = screen[k].inverse_depth[lane];
+    }
+    triangle.doubled_area = doubled_area[lane];
+    const PixelBox box{x_min[lane], x_max[lane], y_min[lane], y_max[lane]};
+    TriangleColour colour(corners, frame);
+    scan_triangle(triangle, box, colour, buffers, scan);
+  }
+}
+
+template <int N>
+[[gnu::always_inline]] inline void draw_in_groups(std::span<const Triangle> triangles,
+                                                  const FrameValues& frame,
+                                                  const FrameBuffers& buffers, ScanLanes scan) {
+  const FrameLanes<N> lanes(frame);
+  const std::size_t whole = triangles.size() / N * N;
+  for (std::size_t first = 0; first < whole; first += N) {
+    draw_group<N>(triangles.data() + first, N, lanes, frame, buffers, scan);
+  }
+  if (whole < triangles.size()) {
+    draw_group<N>(triangles.data() + whole, static_cast<int>(triangles.size() - whole), lanes,
+                  frame, buffers, scan);
+  }
+}
+
+// 16-byte vectors: every x86-64 processor, and the baseline elsewhere.
+void draw_in_groups_of_four(std::span<const Triangle> triangles, const FrameValues& frame,
+                            const FrameBuffers& buffers, ScanLanes scan) {
+  draw_in_groups<4>(triangles, frame, buffers, scan);
+}
+
+#if defined(__x86_64__)
+// Eight lanes where the processor has AVX2, chosen at run time so that the
+// module itself still runs on any x86-64.
+[[gnu::target("avx2")]] void draw_in_groups_of_eight(std::span<const Triangle> triangles,
+                                                     const FrameValues& frame,
+                                                     const FrameBuffers& buffers) {
+  draw_in_groups<8>(triangles, frame, buffers, ScanLanes::automatic);
+}
+
+bool has_avx2() {
+  static const bool supported = __builtin_cpu_supports("avx2");
+  return supported;
+}
+#endif
+
+}  // namespace
+
+void draw_triangles(std::span<const Triangle> triangles, const FrameValues& frame,
+                    const FrameBuffers& buffers, FrontEndLanes lanes) {
+  switch (lanes) {
+    case FrontEndLanes::one:
+      for (const Triangle& triangle : triangles) draw_triangle(triangle, frame, buffers);
+      return;
+    case FrontEndLanes::four:
+      return draw_in_groups_of_four(triangles, frame, buffers, ScanLanes::automatic);
+    case FrontEndLanes::automatic:
+      break;
+  }
+#if defined(__x86_64__)
+  if (has_avx2()) return draw_in_groups_of_eight(triangles, frame, buffers);
+#endif
+  draw_in_groups_of_four(triangles, frame, buffers, ScanLanes::automatic);
+}
+
+}  // namespace facetview
