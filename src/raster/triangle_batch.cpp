@@ -143,6 +143,63 @@ template <int N>
   return {x1 * f.cos_roll - y2 * f.sin_roll, x1 * f.sin_roll + y2 * f.cos_roll, z};
 }
 
+// Boxes of at most this many columns and rows have each of their samples
+// tested here, in the lanes, before any triangle is taken out of them.
+constexpr std::int32_t kLaneTestedSide = 3;
+
+// Whether each lane's triangle may cover a sample of its box: false only for
+// boxes of at most kLaneTestedSide x kLaneTestedSide samples none of which
+// passes the inside test of the scan. Most triangles of a fine mesh fall
+// between the pixel centres and end here. Each sample goes through the very
+// operations of scan_triangle: the edge k from corner k + 1 to corner k + 2
+// turned by the winding, g = column_coefficient * (sample_x - anchor_x) -
+// row_coefficient * (sample_y - anchor_y), inside when all three are >= 0.
+template <int N>
+[[gnu::always_inline]] inline typename Simd<N>::Lanes may_cover_a_sample(
+    const ScreenLanes<N> (&screen)[3], typename Simd<N>::Floats doubled_area,
+    typename Simd<N>::Lanes x_min, typename Simd<N>::Lanes x_max, typename Simd<N>::Lanes y_min,
+    typename Simd<N>::Lanes y_max) {
+  using Floats = typename Simd<N>::Floats;
+  using Mask = typename Simd<N>::Lanes;
+  const Floats zero{};
+  const Floats half = Broadcast<N>(0.5f).lanes;
+  const Floats one = Broadcast<N>(1.0f).lanes;
+  const Floats orientation = doubled_area > zero ? one : -one;
+  Floats column_coefficient[3], row_coefficient[3], anchor_x[3], anchor_y[3];
+  for (int k = 0; k < 3; ++k) {
+    const int from = (k + 1) % 3;
+    const int to = (k + 2) % 3;
+    column_coefficient[k] = orientation * (screen[to].y - screen[from].y);
+    row_coefficient[k] = orientation * (screen[to].x - screen[from].x);
+    anchor_x[k] = screen[from].x;
+    anchor_y[k] = screen[from].y;
+  }
+  // The column part of each edge value, for the columns of the box.
+  Floats column_term[kLaneTestedSide][3];
+  Mask column_in_box[kLaneTestedSide];
+  for (int dx = 0; dx < kLaneTestedSide; ++dx) {
+    const Mask column = x_min + dx;
+    column_in_box[dx] = column <= x_max;
+    const Floats sample_x = __builtin_convertvector(column, Floats) + half;
+    for (int k = 0; k < 3; ++k)
+      column_term[dx][k] = column_coefficient[k] * (sample_x - anchor_x[k]);
+  }
+  Mask covered{};
+  for (int dy = 0; dy < kLaneTestedSide; ++dy) {
+    const Mask row = y_min + dy;
+    const Floats sample_y = __builtin_convertvector(row, Floats) + half;
+    Floats row_term[3];
+    for (int k = 0; k < 3; ++k) row_term[k] = row_coefficient[k] * (sample_y - anchor_y[k]);
+    for (int dx = 0; dx < kLaneTestedSide; ++dx) {
+      Mask inside = (row <= y_max) & column_in_box[dx];
+      for (int k = 0; k < 3; ++k) inside &= column_term[dx][k] - row_term[k] >= zero;
+      covered |= inside;
+    }
+  }
+  const Mask side = Mask{} + kLaneTestedSide;
+  return covered | (x_max - x_min >= side) | (y_max - y_min >= side);
+}
+
 template <int N>
 [[gnu::always_inline]] inline void draw_group(const Triangle* triangles, int count,
                                               const FrameLanes<N>& f, const FrameValues& frame,
@@ -216,6 +273,10 @@ template <int N>
   const Mask x_max = at_most<N>(rounded_up<N>(x_high), f.last_column);
   const Mask y_min = at_most<N>(rounded_down<N>(y_low), f.last_row);
   const Mask y_max = at_most<N>(rounded_up<N>(y_high), f.last_row);
+
+  // Step 9's inside test for the samples of small boxes.
+  kept &= may_cover_a_sample<N>(screen, doubled_area, x_min, x_max, y_min, y_max);
+  drawn = lane_bits<N>(kept, count);
 
   // Steps 4 and 9 one triangle at a time, in list order.
   for (; drawn != 0; drawn &= drawn - 1) {
