@@ -8,6 +8,10 @@
 #include "raster/simd_lanes.hpp"
 #include "raster/triangle_pipeline.hpp"
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 // The vector helpers below are internal and inlined into the functions that
 // pick the instruction set, so no call passes an AVX vector across an ABI.
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -56,13 +60,31 @@ struct FrameLanes {
 };
 
 // One bit per lane among the first `count` whose mask is set.
+// Masks are comparison results, all bits of a lane set or none, so the sign
+// bit of each lane tells; x86 gathers those in one instruction.
+#if defined(__x86_64__)
+[[gnu::always_inline]] inline std::uint32_t sign_bits(Simd<4>::Lanes mask) {
+  return static_cast<std::uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(__m128i(mask))));
+}
+// Half by half, so that nothing here needs more than the baseline.
+[[gnu::always_inline]] inline std::uint32_t sign_bits(Simd<8>::Lanes mask) {
+  const Simd<4>::Lanes low = __builtin_shufflevector(mask, mask, 0, 1, 2, 3);
+  const Simd<4>::Lanes high = __builtin_shufflevector(mask, mask, 4, 5, 6, 7);
+  return sign_bits(low) | sign_bits(high) << 4;
+}
+#endif
+
 template <int N>
 [[gnu::always_inline]] inline std::uint32_t lane_bits(const typename Simd<N>::Lanes& mask,
                                                       int count) {
+#if defined(__x86_64__)
+  const std::uint32_t bits = sign_bits(mask);
+#else
   std::int32_t lanes[N];
   std::memcpy(lanes, &mask, sizeof lanes);
   std::uint32_t bits = 0;
   for (int lane = 0; lane < N; ++lane) bits |= (lanes[lane] != 0 ? 1u : 0u) << lane;
+#endif
   return bits & ((1u << count) - 1);
 }
 
@@ -130,6 +152,60 @@ template <int N>
     corner.z[lane] = vertex.z;
   }
   return corner;
+}
+
+// The three corners of N whole triangles, as load_corner gives them, moved in
+// blocks of four floats and transposed. A stored triangle is twelve floats,
+// the normal and then the corners: (nx ny nz x0) (y0 z0 x1 y1) (z1 x2 y2 z2).
+static_assert(sizeof(Triangle) == 12 * sizeof(float));
+template <int N>
+[[gnu::always_inline]] inline void load_whole_group(const Triangle* triangles,
+                                                    CornerLanes<N> (&corners)[3]) {
+  using Floats = typename Simd<N>::Floats;
+  using Quad = Simd<4>::Floats;
+  const auto* floats = reinterpret_cast<const unsigned char*>(triangles);
+  // Block `block` of triangle `row`, and with N = 8 that of triangle row + 4
+  // in the upper half: each half is transposed on its own.
+  const auto rows = [&](int block, int row) {
+    Quad low, high{};
+    std::memcpy(&low, floats + sizeof(Triangle) * row + sizeof(Quad) * block, sizeof low);
+    if constexpr (N == 4) {
+      return low;
+    } else {
+      std::memcpy(&high, floats + sizeof(Triangle) * (row + 4) + sizeof(Quad) * block, sizeof high);
+      return Floats(__builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7));
+    }
+  };
+  // Columns of a 4 x 4 block of floats, the triangles of its rows side by side.
+  const auto columns = [&](int block, Floats(&column)[4]) {
+    const Floats r0 = rows(block, 0), r1 = rows(block, 1), r2 = rows(block, 2), r3 = rows(block, 3);
+    if constexpr (N == 4) {
+      const Floats t0 = __builtin_shufflevector(r0, r1, 0, 4, 1, 5);
+      const Floats t1 = __builtin_shufflevector(r2, r3, 0, 4, 1, 5);
+      const Floats t2 = __builtin_shufflevector(r0, r1, 2, 6, 3, 7);
+      const Floats t3 = __builtin_shufflevector(r2, r3, 2, 6, 3, 7);
+      column[0] = __builtin_shufflevector(t0, t1, 0, 1, 4, 5);
+      column[1] = __builtin_shufflevector(t0, t1, 2, 3, 6, 7);
+      column[2] = __builtin_shufflevector(t2, t3, 0, 1, 4, 5);
+      column[3] = __builtin_shufflevector(t2, t3, 2, 3, 6, 7);
+    } else {
+      const Floats t0 = __builtin_shufflevector(r0, r1, 0, 8, 1, 9, 4, 12, 5, 13);
+      const Floats t1 = __builtin_shufflevector(r2, r3, 0, 8, 1, 9, 4, 12, 5, 13);
+      const Floats t2 = __builtin_shufflevector(r0, r1, 2, 10, 3, 11, 6, 14, 7, 15);
+      const Floats t3 = __builtin_shufflevector(r2, r3, 2, 10, 3, 11, 6, 14, 7, 15);
+      column[0] = __builtin_shufflevector(t0, t1, 0, 1, 8, 9, 4, 5, 12, 13);
+      column[1] = __builtin_shufflevector(t0, t1, 2, 3, 10, 11, 6, 7, 14, 15);
+      column[2] = __builtin_shufflevector(t2, t3, 0, 1, 8, 9, 4, 5, 12, 13);
+      column[3] = __builtin_shufflevector(t2, t3, 2, 3, 10, 11, 6, 7, 14, 15);
+    }
+  };
+  Floats first[4], second[4], third[4];
+  columns(0, first);
+  columns(1, second);
+  columns(2, third);
+  corners[0] = {first[3], second[0], second[1]};
+  corners[1] = {second[2], second[3], third[0]};
+  corners[2] = {third[1], third[2], third[3]};
 }
 
 // Step 1 of draw_triangle, to_view_space: yaw, then pitch, then roll.
@@ -209,9 +285,14 @@ template <int N>
 
   // Step 1, view transform, and the view depth d = D - Z of each corner.
   CornerLanes<N> view[3];
+  if (count == N) {
+    load_whole_group<N>(triangles, view);
+  } else {
+    for (int k = 0; k < 3; ++k) view[k] = load_corner<N>(triangles, count, k);
+  }
   Floats view_depth[3];
   for (int k = 0; k < 3; ++k) {
-    view[k] = to_view_space<N>(f, load_corner<N>(triangles, count, k));
+    view[k] = to_view_space<N>(f, view[k]);
     view_depth[k] = f.distance - view[k].z;
   }
 
