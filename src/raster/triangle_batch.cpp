@@ -219,24 +219,22 @@ template <int N>
   return {x1 * f.cos_roll - y2 * f.sin_roll, x1 * f.sin_roll + y2 * f.cos_roll, z};
 }
 
-// Boxes of at most this many columns and rows have each of their samples
-// tested here, in the lanes, before any triangle is taken out of them.
-constexpr std::int32_t kLaneTestedSide = 3;
-
-// Whether each lane's triangle may cover a sample of its box: false only for
-// boxes of at most kLaneTestedSide x kLaneTestedSide samples none of which
-// passes the inside test of the scan. Most triangles of a fine mesh fall
-// between the pixel centres and end here. Each sample goes through the very
-// operations of scan_triangle: the edge k from corner k + 1 to corner k + 2
-// turned by the winding, g = column_coefficient * (sample_x - anchor_x) -
-// row_coefficient * (sample_y - anchor_y), inside when all three are >= 0.
+// The samples inside each lane's triangle, for boxes of at most
+// kKnownSamplesSide columns and rows, as the bits fill_known_samples takes;
+// larger boxes are left to scan_triangle. Most triangles of a fine mesh fall
+// between the pixel centres and end here with no bit set. Each sample goes
+// through the very operations of scan_triangle: the edge k from corner k + 1
+// to corner k + 2 turned by the winding, g = column_coefficient * (sample_x -
+// anchor_x) - row_coefficient * (sample_y - anchor_y), inside when all three
+// are >= 0.
 template <int N>
-[[gnu::always_inline]] inline typename Simd<N>::Lanes may_cover_a_sample(
+[[gnu::always_inline]] inline typename Simd<N>::Lanes known_samples_inside(
     const ScreenLanes<N> (&screen)[3], typename Simd<N>::Floats doubled_area,
     typename Simd<N>::Lanes x_min, typename Simd<N>::Lanes x_max, typename Simd<N>::Lanes y_min,
     typename Simd<N>::Lanes y_max) {
   using Floats = typename Simd<N>::Floats;
   using Mask = typename Simd<N>::Lanes;
+  constexpr int side = kKnownSamplesSide;
   const Floats zero{};
   const Floats half = Broadcast<N>(0.5f).lanes;
   const Floats one = Broadcast<N>(1.0f).lanes;
@@ -251,29 +249,29 @@ template <int N>
     anchor_y[k] = screen[from].y;
   }
   // The column part of each edge value, for the columns of the box.
-  Floats column_term[kLaneTestedSide][3];
-  Mask column_in_box[kLaneTestedSide];
-  for (int dx = 0; dx < kLaneTestedSide; ++dx) {
+  Floats column_term[side][3];
+  Mask column_in_box[side];
+  for (int dx = 0; dx < side; ++dx) {
     const Mask column = x_min + dx;
     column_in_box[dx] = column <= x_max;
     const Floats sample_x = __builtin_convertvector(column, Floats) + half;
-    for (int k = 0; k < 3; ++k)
+    for (int k = 0; k < 3; ++k) {
       column_term[dx][k] = column_coefficient[k] * (sample_x - anchor_x[k]);
+    }
   }
-  Mask covered{};
-  for (int dy = 0; dy < kLaneTestedSide; ++dy) {
+  Mask bits{};
+  for (int dy = 0; dy < side; ++dy) {
     const Mask row = y_min + dy;
     const Floats sample_y = __builtin_convertvector(row, Floats) + half;
     Floats row_term[3];
     for (int k = 0; k < 3; ++k) row_term[k] = row_coefficient[k] * (sample_y - anchor_y[k]);
-    for (int dx = 0; dx < kLaneTestedSide; ++dx) {
+    for (int dx = 0; dx < side; ++dx) {
       Mask inside = (row <= y_max) & column_in_box[dx];
       for (int k = 0; k < 3; ++k) inside &= column_term[dx][k] - row_term[k] >= zero;
-      covered |= inside;
+      bits |= inside & (1 << (dy * side + dx));
     }
   }
-  const Mask side = Mask{} + kLaneTestedSide;
-  return covered | (x_max - x_min >= side) | (y_max - y_min >= side);
+  return bits;
 }
 
 template <int N>
@@ -355,9 +353,14 @@ template <int N>
   const Mask y_min = at_most<N>(rounded_down<N>(y_low), f.last_row);
   const Mask y_max = at_most<N>(rounded_up<N>(y_high), f.last_row);
 
-  // Step 9's inside test for the samples of small boxes.
-  kept &= may_cover_a_sample<N>(screen, doubled_area, x_min, x_max, y_min, y_max);
+  // Step 9's inside test for the samples of small boxes: those with none
+  // inside draw nothing.
+  const Mask side = Mask{} + kKnownSamplesSide;
+  const Mask large = (x_max - x_min >= side) | (y_max - y_min >= side);
+  const Mask inside = known_samples_inside<N>(screen, doubled_area, x_min, x_max, y_min, y_max);
+  kept &= large | (inside != Mask{});
   drawn = lane_bits<N>(kept, count);
+  const std::uint32_t scanned = lane_bits<N>(large, count);
 
   // Steps 4 and 9 one triangle at a time, in list order.
   for (; drawn != 0; drawn &= drawn - 1) {
@@ -373,7 +376,11 @@ template <int N>
     triangle.doubled_area = doubled_area[lane];
     const PixelBox box{x_min[lane], x_max[lane], y_min[lane], y_max[lane]};
     TriangleColour colour(corners, frame);
-    scan_triangle(triangle, box, colour, buffers, scan);
+    if (scanned & (1u << lane)) {
+      scan_triangle(triangle, box, colour, buffers, scan);
+    } else {
+      fill_known_samples(triangle, box, static_cast<std::uint32_t>(inside[lane]), colour, buffers);
+    }
   }
 }
 
