@@ -1,6 +1,7 @@
 #include "raster/triangle_batch.hpp"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -59,7 +60,6 @@ struct FrameLanes {
   typename Simd<N>::Lanes last_column, last_row;
 };
 
-// One bit per lane among the first `count` whose mask is set.
 // Masks are comparison results, all bits of a lane set or none, so the sign
 // bit of each lane tells; x86 gathers those in one instruction.
 #if defined(__x86_64__)
@@ -74,6 +74,7 @@ struct FrameLanes {
 }
 #endif
 
+// One bit per lane among the first `count` whose mask is set.
 template <int N>
 [[gnu::always_inline]] inline std::uint32_t lane_bits(const typename Simd<N>::Lanes& mask,
                                                       int count) {
@@ -157,7 +158,8 @@ template <int N>
 // The three corners of N whole triangles, as load_corner gives them, moved in
 // blocks of four floats and transposed. A stored triangle is twelve floats,
 // the normal and then the corners: (nx ny nz x0) (y0 z0 x1 y1) (z1 x2 y2 z2).
-static_assert(sizeof(Triangle) == 12 * sizeof(float));
+static_assert(sizeof(Triangle) == 12 * sizeof(float) &&
+              offsetof(Triangle, vertices) == 3 * sizeof(float));
 template <int N>
 [[gnu::always_inline]] inline void load_whole_group(const Triangle* triangles,
                                                     CornerLanes<N> (&corners)[3]) {
