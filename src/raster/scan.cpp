@@ -217,6 +217,21 @@ template <int N>
   }
 }
 
+// Steps 9.3 to 9.6 for one sample already found inside, with the edge values
+// g of oriented_edges: the perspective-correct depth, the depth test, the write.
+[[gnu::always_inline]] inline void write_inside_sample(float g0, float g1, float g2, float area,
+                                                       const std::array<float, 3>& inverse_depth,
+                                                       std::size_t pixel, TriangleColour& colour,
+                                                       const FrameBuffers& buffers) {
+  const float q =
+      g0 / area * inverse_depth[0] + g1 / area * inverse_depth[1] + g2 / area * inverse_depth[2];
+  const float z = 1.0f / q;
+  if (!(q > 0.0f && z < buffers.depth[pixel])) return;
+  buffers.depth[pixel] = z;
+  const Rgba bytes = colour.get();
+  std::memcpy(buffers.rgba.data() + pixel * 4, bytes.data(), bytes.size());
+}
+
 // Boxes of a few columns, most triangles of a fine mesh: one sample at a time,
 // with the same operations as a lane of sample_lanes, costs less than filling
 // lanes that mostly lie outside the box.
@@ -234,15 +249,8 @@ void scan_samples(const ScanSetup& setup, TriangleColour& colour, const FrameBuf
       const float g1 = edges[1].value(sample_x, row_terms[1]);
       const float g2 = edges[2].value(sample_x, row_terms[2]);
       if (!(g0 >= 0.0f && g1 >= 0.0f && g2 >= 0.0f)) continue;
-      const float q = g0 / setup.area * setup.inverse_depth[0] +
-                      g1 / setup.area * setup.inverse_depth[1] +
-                      g2 / setup.area * setup.inverse_depth[2];
-      const float z = 1.0f / q;
-      const std::size_t pixel = row_start + static_cast<std::size_t>(x);
-      if (!(q > 0.0f && z < buffers.depth[pixel])) continue;
-      buffers.depth[pixel] = z;
-      const Rgba bytes = colour.get();
-      std::memcpy(buffers.rgba.data() + pixel * 4, bytes.data(), bytes.size());
+      write_inside_sample(g0, g1, g2, setup.area, setup.inverse_depth,
+                          row_start + static_cast<std::size_t>(x), colour, buffers);
     }
   }
 }
@@ -325,16 +333,10 @@ void scan_small_box(const ScreenTriangle& t, const PixelBox& box, TriangleColour
     if (!any<4>(inside)) continue;
     for (int lane = 0; lane < 4; ++lane) {
       if (!inside[lane]) continue;
-      const float q = g[0][lane] / area * t.inverse_depth[0] +
-                      g[1][lane] / area * t.inverse_depth[1] +
-                      g[2][lane] / area * t.inverse_depth[2];
-      const float z = 1.0f / q;
       const std::size_t pixel = static_cast<std::size_t>(rows[lane]) * buffers.width +
                                 static_cast<std::size_t>(columns[lane]);
-      if (!(q > 0.0f && z < buffers.depth[pixel])) continue;
-      buffers.depth[pixel] = z;
-      const Rgba bytes = colour.get();
-      std::memcpy(buffers.rgba.data() + pixel * 4, bytes.data(), bytes.size());
+      write_inside_sample(g[0][lane], g[1][lane], g[2][lane], area, t.inverse_depth, pixel, colour,
+                          buffers);
     }
   }
 }
@@ -365,6 +367,25 @@ bool has_avx2() {
 #endif
 
 }  // namespace
+
+void fill_known_samples(const ScreenTriangle& triangle, const PixelBox& box, std::uint32_t inside,
+                        TriangleColour& colour, const FrameBuffers& buffers) {
+  const std::array<OrientedEdge, 3> edges = oriented_edges(triangle, false);
+  const float area = std::fabs(triangle.doubled_area);
+  for (; inside != 0; inside &= inside - 1) {
+    const auto sample = static_cast<std::int32_t>(__builtin_ctz(inside));
+    const std::int32_t x = box.x_min + sample % kKnownSamplesSide;
+    const std::int32_t y = box.y_min + sample / kKnownSamplesSide;
+    const float sample_x = sample_centre(x);
+    const float sample_y = sample_centre(y);
+    const std::size_t pixel =
+        static_cast<std::size_t>(y) * buffers.width + static_cast<std::size_t>(x);
+    write_inside_sample(edges[0].value(sample_x, edges[0].row_term(sample_y)),
+                        edges[1].value(sample_x, edges[1].row_term(sample_y)),
+                        edges[2].value(sample_x, edges[2].row_term(sample_y)), area,
+                        triangle.inverse_depth, pixel, colour, buffers);
+  }
+}
 
 void scan_triangle(const ScreenTriangle& triangle, const PixelBox& box, TriangleColour& colour,
                    const FrameBuffers& buffers, ScanLanes lanes) {

@@ -40,4 +40,15 @@ enum class ScanLanes { automatic, four };
 void scan_triangle(const ScreenTriangle& triangle, const PixelBox& box, TriangleColour& colour,
                    const FrameBuffers& buffers, ScanLanes lanes = ScanLanes::automatic);
 
+// Boxes of at most this many columns and rows can have the samples inside
+// the triangle found beforehand, many triangles at a time.
+inline constexpr std::int32_t kKnownSamplesSide = 3;
+
+// What scan_triangle does for a box of at most kKnownSamplesSide columns and
+// rows whose samples inside the triangle (edges included, either winding) are
+// already known: bit row * kKnownSamplesSide + column of `inside` for the
+// sample at (x_min + column, y_min + row). Only those samples are visited.
+void fill_known_samples(const ScreenTriangle& triangle, const PixelBox& box, std::uint32_t inside,
+                        TriangleColour& colour, const FrameBuffers& buffers);
+
 }  // namespace facetview

@@ -1,12 +1,17 @@
 #include "raster/triangle_batch.hpp"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 #include "raster/shading.hpp"
 #include "raster/simd_lanes.hpp"
 #include "raster/triangle_pipeline.hpp"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 // The vector helpers below are internal and inlined into the functions that
 // pick the instruction set, so no call passes an AVX vector across an ABI.
@@ -55,14 +60,32 @@ struct FrameLanes {
   typename Simd<N>::Lanes last_column, last_row;
 };
 
+// Masks are comparison results, all bits of a lane set or none, so the sign
+// bit of each lane tells; x86 gathers those in one instruction.
+#if defined(__x86_64__)
+[[gnu::always_inline]] inline std::uint32_t sign_bits(Simd<4>::Lanes mask) {
+  return static_cast<std::uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(__m128i(mask))));
+}
+// Half by half, so that nothing here needs more than the baseline.
+[[gnu::always_inline]] inline std::uint32_t sign_bits(Simd<8>::Lanes mask) {
+  const Simd<4>::Lanes low = __builtin_shufflevector(mask, mask, 0, 1, 2, 3);
+  const Simd<4>::Lanes high = __builtin_shufflevector(mask, mask, 4, 5, 6, 7);
+  return sign_bits(low) | sign_bits(high) << 4;
+}
+#endif
+
 // One bit per lane among the first `count` whose mask is set.
 template <int N>
 [[gnu::always_inline]] inline std::uint32_t lane_bits(const typename Simd<N>::Lanes& mask,
                                                       int count) {
+#if defined(__x86_64__)
+  const std::uint32_t bits = sign_bits(mask);
+#else
   std::int32_t lanes[N];
   std::memcpy(lanes, &mask, sizeof lanes);
   std::uint32_t bits = 0;
   for (int lane = 0; lane < N; ++lane) bits |= (lanes[lane] != 0 ? 1u : 0u) << lane;
+#endif
   return bits & ((1u << count) - 1);
 }
 
@@ -132,6 +155,61 @@ template <int N>
   return corner;
 }
 
+// The three corners of N whole triangles, as load_corner gives them, moved in
+// blocks of four floats and transposed. A stored triangle is twelve floats,
+// the normal and then the corners: (nx ny nz x0) (y0 z0 x1 y1) (z1 x2 y2 z2).
+static_assert(sizeof(Triangle) == 12 * sizeof(float) &&
+              offsetof(Triangle, vertices) == 3 * sizeof(float));
+template <int N>
+[[gnu::always_inline]] inline void load_whole_group(const Triangle* triangles,
+                                                    CornerLanes<N> (&corners)[3]) {
+  using Floats = typename Simd<N>::Floats;
+  using Quad = Simd<4>::Floats;
+  const auto* floats = reinterpret_cast<const unsigned char*>(triangles);
+  // Block `block` of triangle `row`, and with N = 8 that of triangle row + 4
+  // in the upper half: each half is transposed on its own.
+  const auto rows = [&](int block, int row) {
+    Quad low, high{};
+    std::memcpy(&low, floats + sizeof(Triangle) * row + sizeof(Quad) * block, sizeof low);
+    if constexpr (N == 4) {
+      return low;
+    } else {
+      std::memcpy(&high, floats + sizeof(Triangle) * (row + 4) + sizeof(Quad) * block, sizeof high);
+      return Floats(__builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7));
+    }
+  };
+  // Columns of a 4 x 4 block of floats, the triangles of its rows side by side.
+  const auto columns = [&](int block, Floats(&column)[4]) {
+    const Floats r0 = rows(block, 0), r1 = rows(block, 1), r2 = rows(block, 2), r3 = rows(block, 3);
+    if constexpr (N == 4) {
+      const Floats t0 = __builtin_shufflevector(r0, r1, 0, 4, 1, 5);
+      const Floats t1 = __builtin_shufflevector(r2, r3, 0, 4, 1, 5);
+      const Floats t2 = __builtin_shufflevector(r0, r1, 2, 6, 3, 7);
+      const Floats t3 = __builtin_shufflevector(r2, r3, 2, 6, 3, 7);
+      column[0] = __builtin_shufflevector(t0, t1, 0, 1, 4, 5);
+      column[1] = __builtin_shufflevector(t0, t1, 2, 3, 6, 7);
+      column[2] = __builtin_shufflevector(t2, t3, 0, 1, 4, 5);
+      column[3] = __builtin_shufflevector(t2, t3, 2, 3, 6, 7);
+    } else {
+      const Floats t0 = __builtin_shufflevector(r0, r1, 0, 8, 1, 9, 4, 12, 5, 13);
+      const Floats t1 = __builtin_shufflevector(r2, r3, 0, 8, 1, 9, 4, 12, 5, 13);
+      const Floats t2 = __builtin_shufflevector(r0, r1, 2, 10, 3, 11, 6, 14, 7, 15);
+      const Floats t3 = __builtin_shufflevector(r2, r3, 2, 10, 3, 11, 6, 14, 7, 15);
+      column[0] = __builtin_shufflevector(t0, t1, 0, 1, 8, 9, 4, 5, 12, 13);
+      column[1] = __builtin_shufflevector(t0, t1, 2, 3, 10, 11, 6, 7, 14, 15);
+      column[2] = __builtin_shufflevector(t2, t3, 0, 1, 8, 9, 4, 5, 12, 13);
+      column[3] = __builtin_shufflevector(t2, t3, 2, 3, 10, 11, 6, 7, 14, 15);
+    }
+  };
+  Floats first[4], second[4], third[4];
+  columns(0, first);
+  columns(1, second);
+  columns(2, third);
+  corners[0] = {first[3], second[0], second[1]};
+  corners[1] = {second[2], second[3], third[0]};
+  corners[2] = {third[1], third[2], third[3]};
+}
+
 // Step 1 of draw_triangle, to_view_space: yaw, then pitch, then roll.
 template <int N>
 [[gnu::always_inline]] inline CornerLanes<N> to_view_space(const FrameLanes<N>& f,
@@ -143,6 +221,61 @@ template <int N>
   return {x1 * f.cos_roll - y2 * f.sin_roll, x1 * f.sin_roll + y2 * f.cos_roll, z};
 }
 
+// The samples inside each lane's triangle, for boxes of at most
+// kKnownSamplesSide columns and rows, as the bits fill_known_samples takes;
+// larger boxes are left to scan_triangle. Most triangles of a fine mesh fall
+// between the pixel centres and end here with no bit set. Each sample goes
+// through the very operations of scan_triangle: the edge k from corner k + 1
+// to corner k + 2 turned by the winding, g = column_coefficient * (sample_x -
+// anchor_x) - row_coefficient * (sample_y - anchor_y), inside when all three
+// are >= 0.
+template <int N>
+[[gnu::always_inline]] inline typename Simd<N>::Lanes known_samples_inside(
+    const ScreenLanes<N> (&screen)[3], typename Simd<N>::Floats doubled_area,
+    typename Simd<N>::Lanes x_min, typename Simd<N>::Lanes x_max, typename Simd<N>::Lanes y_min,
+    typename Simd<N>::Lanes y_max) {
+  using Floats = typename Simd<N>::Floats;
+  using Mask = typename Simd<N>::Lanes;
+  constexpr int side = kKnownSamplesSide;
+  const Floats zero{};
+  const Floats half = Broadcast<N>(0.5f).lanes;
+  const Floats one = Broadcast<N>(1.0f).lanes;
+  const Floats orientation = doubled_area > zero ? one : -one;
+  Floats column_coefficient[3], row_coefficient[3], anchor_x[3], anchor_y[3];
+  for (int k = 0; k < 3; ++k) {
+    const int from = (k + 1) % 3;
+    const int to = (k + 2) % 3;
+    column_coefficient[k] = orientation * (screen[to].y - screen[from].y);
+    row_coefficient[k] = orientation * (screen[to].x - screen[from].x);
+    anchor_x[k] = screen[from].x;
+    anchor_y[k] = screen[from].y;
+  }
+  // The column part of each edge value, for the columns of the box.
+  Floats column_term[side][3];
+  Mask column_in_box[side];
+  for (int dx = 0; dx < side; ++dx) {
+    const Mask column = x_min + dx;
+    column_in_box[dx] = column <= x_max;
+    const Floats sample_x = __builtin_convertvector(column, Floats) + half;
+    for (int k = 0; k < 3; ++k) {
+      column_term[dx][k] = column_coefficient[k] * (sample_x - anchor_x[k]);
+    }
+  }
+  Mask bits{};
+  for (int dy = 0; dy < side; ++dy) {
+    const Mask row = y_min + dy;
+    const Floats sample_y = __builtin_convertvector(row, Floats) + half;
+    Floats row_term[3];
+    for (int k = 0; k < 3; ++k) row_term[k] = row_coefficient[k] * (sample_y - anchor_y[k]);
+    for (int dx = 0; dx < side; ++dx) {
+      Mask inside = (row <= y_max) & column_in_box[dx];
+      for (int k = 0; k < 3; ++k) inside &= column_term[dx][k] - row_term[k] >= zero;
+      bits |= inside & (1 << (dy * side + dx));
+    }
+  }
+  return bits;
+}
+
 template <int N>
 [[gnu::always_inline]] inline void draw_group(const Triangle* triangles, int count,
                                               const FrameLanes<N>& f, const FrameValues& frame,
@@ -152,9 +285,14 @@ template <int N>
 
   // Step 1, view transform, and the view depth d = D - Z of each corner.
   CornerLanes<N> view[3];
+  if (count == N) {
+    load_whole_group<N>(triangles, view);
+  } else {
+    for (int k = 0; k < 3; ++k) view[k] = load_corner<N>(triangles, count, k);
+  }
   Floats view_depth[3];
   for (int k = 0; k < 3; ++k) {
-    view[k] = to_view_space<N>(f, load_corner<N>(triangles, count, k));
+    view[k] = to_view_space<N>(f, view[k]);
     view_depth[k] = f.distance - view[k].z;
   }
 
@@ -217,6 +355,15 @@ template <int N>
   const Mask y_min = at_most<N>(rounded_down<N>(y_low), f.last_row);
   const Mask y_max = at_most<N>(rounded_up<N>(y_high), f.last_row);
 
+  // Step 9's inside test for the samples of small boxes: those with none
+  // inside draw nothing.
+  const Mask side = Mask{} + kKnownSamplesSide;
+  const Mask large = (x_max - x_min >= side) | (y_max - y_min >= side);
+  const Mask inside = known_samples_inside<N>(screen, doubled_area, x_min, x_max, y_min, y_max);
+  kept &= large | (inside != Mask{});
+  drawn = lane_bits<N>(kept, count);
+  const std::uint32_t scanned = lane_bits<N>(large, count);
+
   // Steps 4 and 9 one triangle at a time, in list order.
   for (; drawn != 0; drawn &= drawn - 1) {
     const int lane = __builtin_ctz(drawn);
@@ -231,7 +378,11 @@ template <int N>
     triangle.doubled_area = doubled_area[lane];
     const PixelBox box{x_min[lane], x_max[lane], y_min[lane], y_max[lane]};
     TriangleColour colour(corners, frame);
-    scan_triangle(triangle, box, colour, buffers, scan);
+    if (scanned & (1u << lane)) {
+      scan_triangle(triangle, box, colour, buffers, scan);
+    } else {
+      fill_known_samples(triangle, box, static_cast<std::uint32_t>(inside[lane]), colour, buffers);
+    }
   }
 }
 

@@ -160,6 +160,67 @@ Frame reference_render(const Mesh& mesh, const Camera& camera, std::uint32_t w, 
   return {rgba, depth};
 }
 
+// The model coordinate (at z = 0, straight camera) whose projection in a
+// w x h frame is `target`, exactly where some float projects there: the
+// projection is monotone, so the walk from the estimate ends at it.
+float model_coordinate_onto(float target, bool vertical, std::uint32_t w, std::uint32_t h) {
+  const FrameValues f = make_frame_values(kStraight, w, h);
+  const float d = f.distance;
+  const auto project = [&](float v) {
+    return vertical ? f.height * (1.0f - (v * f.focal / d * 0.5f + 0.5f))
+                    : f.width * (v * f.focal / f.aspect / d * 0.5f + 0.5f);
+  };
+  // x rises with the model coordinate, y falls with it.
+  const float sign = vertical ? -1.0f : 1.0f;
+  float v = vertical ? (1.0f - target / f.height - 0.5f) * 2.0f * d / f.focal
+                     : (target / f.width - 0.5f) * 2.0f * d * f.aspect / f.focal;
+  for (int step = 0; step < 256 && project(v) != target; ++step) {
+    v = std::nextafter(v, (project(v) < target) == (sign > 0) ? kInf : -kInf);
+  }
+  return v;
+}
+
+// A triangle given by its screen corners in a w x h frame, straight on.
+Corners on_screen(const std::array<std::array<float, 2>, 3>& screen, std::uint32_t w,
+                  std::uint32_t h) {
+  Corners corners;
+  for (int k = 0; k < 3; ++k) {
+    corners[k] = {model_coordinate_onto(screen[k][0], false, w, h),
+                  model_coordinate_onto(screen[k][1], true, w, h), 0.0f};
+  }
+  return corners;
+}
+
+// Small triangles about the pixel centres of a w x h frame, laid out in cells
+// of 4 x 4 pixels from (x0, y0): corners on centres, edges through centres,
+// slivers, triangles between centres and boxes of 1 to 5 samples a side, each
+// in both windings (the facing test keeps one).
+Mesh small_triangles_about_centres(std::uint32_t w, std::uint32_t h, float x0, float y0,
+                                   int cells) {
+  const std::array<std::array<std::array<float, 2>, 3>, 10> shapes{{
+      {{{0.5f, 0.5f}, {1.5f, 0.5f}, {0.5f, 1.5f}}},        // corners and edges on centres
+      {{{0.5f, 0.5f}, {0.9f, 0.6f}, {0.6f, 0.8f}}},        // one corner on a centre
+      {{{0.1f, 0.1f}, {0.45f, 0.2f}, {0.3f, 0.4f}}},       // between centres
+      {{{0.6f, 0.3f}, {0.9f, 0.9f}, {0.7f, 0.2f}}},        // between centres
+      {{{0.5f, 0.0f}, {0.5001f, 2.0f}, {0.4999f, 1.0f}}},  // a sliver along centres
+      {{{0.0f, 0.5f}, {2.5f, 0.5f}, {1.25f, 0.50005f}}},   // a flat sliver along centres
+      {{{0.5f, 0.5f}, {2.5f, 2.5f}, {0.5f, 2.5f}}},        // diagonal through centres, 3 x 3 box
+      {{{0.2f, 0.3f}, {2.8f, 2.9f}, {0.25f, 2.95f}}},      // a box of 3 x 3 samples
+      {{{0.5f, 0.5f}, {3.5f, 0.5f}, {0.5f, 3.5f}}},        // a box of 4 x 4
+      {{{0.0f, 0.0f}, {4.0f, 0.5f}, {1.0f, 4.0f}}},        // a box of 5 x 5
+  }};
+  std::vector<Corners> corners;
+  for (int cell = 0; cell < cells; ++cell) {
+    const float dx = x0 + float(cell % 8 * 4), dy = y0 + float(cell / 8 * 4);
+    auto shape = shapes[std::size_t(cell) % shapes.size()];
+    for (auto& corner : shape) corner = {corner[0] + dx, corner[1] + dy};
+    const Corners c = on_screen(shape, w, h);
+    corners.push_back(c);
+    corners.push_back({c[0], c[2], c[1]});
+  }
+  return mesh_of(corners);
+}
+
 struct FrameCase {
   std::string name;
   Mesh mesh;
@@ -211,7 +272,17 @@ std::vector<FrameCase> frame_cases() {
       blank("left", worked(-8.5f)),
       blank("right", worked(8.5f)),
       blank("above", worked(0, 8.5f)),
-      blank("below", worked(0, -8.5f))};
+      blank("below", worked(0, -8.5f)),
+      // Triangles smaller than a pixel, most of them between the pixel centres.
+      {"fine_sphere_96x64", uv_sphere(90, 160, 0.9f), {0.3f, -0.2f, 0.1f, 1.0f}, 96, 64},
+      {"about_centres", small_triangles_about_centres(100, 100, 2, 2, 80), kStraight},
+      // Boxes cut by the last column and row: one sample wide, or a few.
+      {"about_centres_at_the_far_edges", small_triangles_about_centres(66, 50, 62, 46, 1),
+       kStraight, 66, 50},
+      {"about_centres_beyond_the_far_edges",
+       mesh_of({on_screen({{{63.6f, 49.1f}, {66.4f, 49.9f}, {64.0f, 51.3f}}}, 66, 50),
+                on_screen({{{65.5f, 47.5f}, {65.5f, 49.5f}, {67.5f, 49.5f}}}, 66, 50)}),
+       kStraight, 66, 50}};
   // Triangles sharing the edge x = 0, on the pixel centres of column 50, both
   // cover it, and ties go to the earlier. Turns put it opposite each corner.
   for (int turns = 0; turns < 3; ++turns) {
@@ -290,6 +361,8 @@ TEST(FrontEnd, GroupsOfFourAndEightDrawTheFramesOfThePlainPath) {
     (i / 6 % 3 == 0 ? corner.x : i / 6 % 3 == 1 ? corner.y : corner.z) = bad[i / 18 % 6];
   }
   meshes.emplace_back("non_finite", non_finite);
+  meshes.emplace_back("fine_sphere", testing::uv_sphere(60, 90, 0.8f));
+  meshes.emplace_back("about_centres", small_triangles_about_centres(96, 64, 1, 1, 40));
 
   std::vector<Camera> cameras{{}, kStraight, {-0.0f, -0.0f, -0.0f, 1.0f}};
   std::mt19937 engine(77);
