@@ -191,6 +191,14 @@ def make_surface(quality: str, protocol: str, capabilities: Optional[Capabilitie
         raise UsageError(str(error)) from None
 
 
+def refuse_raw_graphics_in_tmux(protocol: str) -> None:
+    """tmux passes no kitty graphics on (it makes them the pane's title), so inside
+    tmux they are never sent to the terminal; a file or a pipe still gets them."""
+    if protocol == "kitty" and os.environ.get("TMUX") and os.isatty(1):
+        raise UsageError("--protocol kitty does not work inside tmux, which does not pass kitty "
+                         "graphics on; use --protocol blocks, or sixel where tmux shows it (see --detect)")
+
+
 def output_pixels(args: argparse.Namespace) -> Tuple[int, int]:
     """The --output picture's size: --pixels, else what a kitty surface of the quality
     gives a viewport of --size cells, else DEFAULT_PIXELS."""
@@ -225,6 +233,7 @@ def run(args: argparse.Namespace) -> None:
     if args.output is not None:
         write_picture(args, opened_model(args), start)
         return
+    refuse_raw_graphics_in_tmux(args.protocol)
     # Asked once, before the screen is taken over: the answers must not reach the viewer as keys.
     capabilities = terminal_capabilities() if args.protocol == "auto" else None
     surface = make_surface(args.quality, args.protocol, capabilities)
@@ -239,7 +248,8 @@ def run(args: argparse.Namespace) -> None:
         return
     current_size = (lambda: args.size) if args.size is not None else partial(terminal_size, 1)
     with ending_signals_raise(), DeferredSignals() as signals, \
-            TerminalSession(out_fd=1, in_fd=in_fd, mouse=True) as session:
+            TerminalSession(out_fd=1, in_fd=in_fd, mouse=True,
+                            kitty_images=surface.protocol == "kitty") as session:
         viewer = Viewer(surface, model, session, current_size, quality=args.quality,
                         start=start, fps=args.fps, spin=args.spin, signals=signals)
         if capabilities is not None and in_fd is not None:

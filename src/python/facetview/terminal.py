@@ -133,8 +133,9 @@ class TerminalSession:
 
     Taking saves the termios attributes of the input (when it is a terminal),
     switches it to raw mode, enters the alternate screen, hides the cursor and,
-    with mouse, turns mouse reports on. Giving back deletes all images, turns
-    mouse reports off, shows the cursor, leaves the alternate screen and
+    with mouse, turns mouse reports on. Giving back deletes all images (with
+    kitty_images: only a terminal that was sent kitty graphics gets the command;
+    tmux would make it the pane's title), turns mouse reports off, shows the cursor, leaves the alternate screen and
     restores the saved attributes; each step is tried on its own, so one that
     fails (a terminal that hung up or stalled) does not keep the others from
     being done. Closing is safe to repeat, and after a failed open it undoes
@@ -142,8 +143,10 @@ class TerminalSession:
     around a suspension.
     """
 
-    def __init__(self, out_fd: int = 1, in_fd: Optional[int] = None, mouse: bool = False) -> None:
+    def __init__(self, out_fd: int = 1, in_fd: Optional[int] = None, mouse: bool = False,
+                 kitty_images: bool = True) -> None:
         self.out_fd = out_fd
+        self.kitty_images = kitty_images
         self.in_fd = in_fd
         self.mouse = mouse and in_fd is not None
         self._saved_attributes: Optional[List] = None
@@ -179,7 +182,8 @@ class TerminalSession:
         if self._screen_taken:
             self._screen_taken = False
             # Images go first, while the alternate screen that holds them is shown.
-            steps = [DELETE_ALL_IMAGES, MOUSE_OFF if self.mouse else b"", SHOW_CURSOR, LEAVE_ALTERNATE_SCREEN]
+            steps = [DELETE_ALL_IMAGES if self.kitty_images else b"", MOUSE_OFF if self.mouse else b"",
+                     SHOW_CURSOR, LEAVE_ALTERNATE_SCREEN]
             for step in filter(None, steps):
                 try:
                     write_all(self.out_fd, step, CLEANUP_WRITE_TIMEOUT)
