@@ -8,7 +8,7 @@ from pathlib import Path
 
 import pytest
 
-# The kitty graphics decoder of the end-to-end tests serves these tests too.
+# The kitty graphics readers of the end-to-end tests serve these tests too.
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "e2e"))
 
 
