@@ -76,8 +76,8 @@ def test_viewer_frame_appears_on_screen_and_goes_when_it_quits(kitty, capfdbinar
     assert share_matching(cells, other_cells, differing) < 0.2
     assert max(map(max, cells[-viewport.cols:])) > 20
 
-    os.kill(kitty.viewer_pid, signal.SIGTERM)
-    assert kitty.viewer_status(timeout=20) == 128 + signal.SIGTERM
+    os.kill(kitty.program_pid, signal.SIGTERM)
+    assert kitty.program_status(timeout=20) == 128 + signal.SIGTERM
     deadline = time.monotonic() + 10
     while max(map(max, cells := screen_cells())) > 2:
         assert time.monotonic() < deadline, "the picture stayed on the screen after the viewer ended"
