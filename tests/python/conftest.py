@@ -30,6 +30,12 @@ def run_python(code, *, stdout=subprocess.PIPE):
                           check=False)
 
 
+def run_viewer(*args):
+    """The viewer run to its end without a terminal on standard input, its output captured."""
+    return subprocess.run([sys.executable, "-m", "facetview", *args], stdin=subprocess.DEVNULL, capture_output=True,
+                          timeout=30, check=False)
+
+
 def signal_until_exit(process, number):
     """Sends the signal until the process ends: one that lands just before a blocking call starts
     only sets a flag, so it is repeated."""

@@ -1,14 +1,12 @@
 """Models stood on their up axis: composed rotations, and what the whole viewer draws."""
 
 import math
-import subprocess
-import sys
 
 import pytest
 
 from facetview.orientation import UP_AXES, UP_ROTATIONS, camera_angles, camera_rotation, upright_camera_angles
 
-from conftest import binary_stl
+from conftest import binary_stl, run_viewer
 from kitty_graphics import decode_frame
 
 UNIT = {"x": (1, 0, 0), "y": (0, 1, 0), "z": (0, 0, 1)}
@@ -77,9 +75,8 @@ def box(x0, x1, y0, y1, z0, z1):
 def drawn_rows(path, *options):
     """For each pixel row of the picture, how many of its pixels differ from the background alone."""
     def frame(model, *options):
-        result = subprocess.run([sys.executable, "-m", "facetview", "--once", "--size", "30x16", "--pitch", "0",
-                                 "--yaw", "0", "--no-spin", str(model), *options],
-                                stdin=subprocess.DEVNULL, capture_output=True, timeout=30, check=True)
+        result = run_viewer("--once", "--size", "30x16", "--pitch", "0", "--yaw", "0", "--no-spin", str(model), *options)
+        assert result.returncode == 0, result.stderr
         return decode_frame(result.stdout, 30, 15)
 
     width, height, pixels = frame(path, *options)
