@@ -51,10 +51,6 @@ class KittySession(XTerminal):
 
         super().__init__(workdir, command, [*program, *args],
                          dict(LIBGL_ALWAYS_SOFTWARE="1", KITTY_CONFIG_DIRECTORY=str(workdir)))
-        self.viewer_pid = self.program_pid
-
-    def viewer_status(self, timeout: float) -> int:
-        return self.program_status(timeout)
 
 
 if __name__ == "__main__":
@@ -66,6 +62,6 @@ if __name__ == "__main__":
         try:
             time.sleep(4)  # let the frames and the status line settle
             session.save_window(sys.argv[1])
-            os.kill(session.viewer_pid, signal.SIGTERM)
+            os.kill(session.program_pid, signal.SIGTERM)
         finally:
             session.close()

@@ -2,7 +2,6 @@
 method chosen by asking the terminal: the screen shows the frame the surface rendered,
 and detection picks each terminal's method."""
 
-import os
 import shutil
 import subprocess
 import sys
@@ -15,6 +14,7 @@ import facetview as f
 from facetview.models import open_model
 from cell_text import replay_cells, replay_sixel
 from kitty_session import KittySession
+from screen_compare import close_enough, region_mean
 from x_terminal import SCREEN_WIDTH, XTerminal, missing_tools, wait_for_file, xterm_command
 
 COLS, ROWS = 40, 12
@@ -38,19 +38,6 @@ def rendered_output(capfdbinary, monkeypatch, protocol, true_colour, **surface_a
     f.Surface("medium", protocol=protocol, **surface_args).render_to_terminal(
         open_model(None).mesh, f.Camera(*CAMERA), f.Viewport.full_screen(COLS, ROWS, 1))
     return capfdbinary.readouterr().out
-
-
-def region_mean(screenshot, x0, y0, x1, y1):
-    total, count = [0, 0, 0], (x1 - x0) * (y1 - y0)
-    for y in range(y0, y1):
-        row = screenshot[(y * SCREEN_WIDTH + x0) * 3:(y * SCREEN_WIDTH + x1) * 3]
-        for channel in range(3):
-            total[channel] += sum(row[channel::3])
-    return [value / count for value in total]
-
-
-def close_enough(seen, expected):
-    return max(abs(a - b) for a, b in zip(seen, expected)) <= TOLERANCE
 
 
 def wait_until_matching(share_now, what):
@@ -78,8 +65,8 @@ def test_xterm_vt340_shows_the_sixel_frame(tmp_path, capfdbinary, monkeypatch):
                 for col in range(COLS):
                     cell = [screen[y][x] for y in range(row * ch, (row + 1) * ch) for x in range(col * cw, (col + 1) * cw)]
                     expected = [sum(pixel[c] for pixel in cell) / len(cell) for c in range(3)]
-                    seen = region_mean(shot, col * cw, row * ch, (col + 1) * cw, (row + 1) * ch)
-                    matching += close_enough(seen, expected)
+                    seen = region_mean(shot, SCREEN_WIDTH, 3, col * cw, row * ch, (col + 1) * cw, (row + 1) * ch)
+                    matching += close_enough(seen, expected, TOLERANCE)
             return matching / ((ROWS - 1) * COLS)
 
         wait_until_matching(share, "sixel in xterm")
@@ -97,9 +84,9 @@ def cell_share(shot, cells, cell_width, cell_height):
                 continue
             x0, x1, y = col * cell_width + 1, (col + 1) * cell_width - 1, row * cell_height
             quarter = cell_height // 4
-            seen_upper = region_mean(shot, x0, y + 1, x1, y + quarter)
-            seen_lower = region_mean(shot, x0, y + cell_height - quarter, x1, y + cell_height - 1)
-            matching += close_enough(seen_upper, upper) and close_enough(seen_lower, lower)
+            seen_upper = region_mean(shot, SCREEN_WIDTH, 3, x0, y + 1, x1, y + quarter)
+            seen_lower = region_mean(shot, SCREEN_WIDTH, 3, x0, y + cell_height - quarter, x1, y + cell_height - 1)
+            matching += close_enough(seen_upper, upper, TOLERANCE) and close_enough(seen_lower, lower, TOLERANCE)
             total += 1
     return matching / total
 

@@ -10,6 +10,7 @@ import facetview as f
 from facetview.models import open_model
 from kitty_graphics import decode_frame
 from kitty_session import SCREEN_WIDTH, KittySession, missing_tools
+from screen_compare import close_enough, region_mean
 
 COLS, ROWS = 48, 14
 CAMERA = dict(pitch=0.3, yaw=0.8, roll=0.1, zoom=1.2)
@@ -32,21 +33,13 @@ def rendered_cells(capfdbinary, camera, viewport):
 
 def cell_means(pixels, stride, channels, cell_width, cell_height, cols, rows, inset=0):
     """Mean R, G, B of every cell, row by row, leaving out inset pixels at each edge."""
-    means = []
-    for row in range(rows):
-        for col in range(cols):
-            sums, count = [0, 0, 0], 0
-            for y in range(row * cell_height + inset, (row + 1) * cell_height - inset):
-                start = (y * stride + col * cell_width + inset) * channels
-                end = (y * stride + (col + 1) * cell_width - inset) * channels
-                sums = [total + sum(pixels[start + channel:end:channels]) for channel, total in enumerate(sums)]
-                count += cell_width - 2 * inset
-            means.append([total / count for total in sums])
-    return means
+    return [region_mean(pixels, stride, channels, col * cell_width + inset, row * cell_height + inset,
+                        (col + 1) * cell_width - inset, (row + 1) * cell_height - inset)
+            for row in range(rows) for col in range(cols)]
 
 
 def matches(seen, drawn):
-    return max(abs(a - b) for a, b in zip(seen, drawn)) <= TOLERANCE
+    return close_enough(seen, drawn, TOLERANCE)
 
 
 def share_matching(screen_cells, frame_cells, which=None):
@@ -83,8 +76,8 @@ def test_viewer_frame_appears_on_screen_and_goes_when_it_quits(kitty, capfdbinar
     assert share_matching(cells, other_cells, differing) < 0.2
     assert max(map(max, cells[-viewport.cols:])) > 20
 
-    os.kill(kitty.viewer_pid, signal.SIGTERM)
-    assert kitty.viewer_status(timeout=20) == 128 + signal.SIGTERM
+    os.kill(kitty.program_pid, signal.SIGTERM)
+    assert kitty.program_status(timeout=20) == 128 + signal.SIGTERM
     deadline = time.monotonic() + 10
     while max(map(max, cells := screen_cells())) > 2:
         assert time.monotonic() < deadline, "the picture stayed on the screen after the viewer ended"

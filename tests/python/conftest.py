@@ -1,16 +1,39 @@
 """Shared helpers of the tests of the facetview extension module."""
 
 import os
+import struct
 import subprocess
 import sys
+from pathlib import Path
 
 import pytest
+
+# The kitty graphics readers of the end-to-end tests serve these tests too.
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "e2e"))
+
+
+def binary_stl(triangles, header=b""):
+    """A binary STL file of the triangles (each three corners), with zero stored normals."""
+    records = b"".join(struct.pack("<12fH", 0, 0, 0, *(c for vertex in triangle for c in vertex), 0)
+                       for triangle in triangles)
+    return header.ljust(80, b"\0") + struct.pack("<I", len(triangles)) + records
+
+
+def child_env(**extra):
+    """The environment of a child interpreter that finds the same facetview package."""
+    return dict(os.environ, PYTHONPATH=os.pathsep.join(p for p in sys.path if p), **extra)
 
 
 def run_python(code, *, stdout=subprocess.PIPE):
     """Runs code in a fresh interpreter that finds the same facetview package."""
-    env = dict(os.environ, PYTHONPATH=os.pathsep.join(p for p in sys.path if p))
-    return subprocess.run([sys.executable, "-c", code], stdout=stdout, stderr=subprocess.PIPE, env=env, check=False)
+    return subprocess.run([sys.executable, "-c", code], stdout=stdout, stderr=subprocess.PIPE, env=child_env(),
+                          check=False)
+
+
+def run_viewer(*args):
+    """The viewer run to its end without a terminal on standard input, its output captured."""
+    return subprocess.run([sys.executable, "-m", "facetview", *args], stdin=subprocess.DEVNULL, capture_output=True,
+                          timeout=30, check=False)
 
 
 def signal_until_exit(process, number):
@@ -25,6 +48,15 @@ def signal_until_exit(process, number):
             pass
     process.kill()
     pytest.fail(f"the process did not stop on signal {number}")
+
+
+@pytest.fixture
+def pty_terminal():
+    """A pseudo-terminal: the program's end, and the terminal's end that a test answers from."""
+    terminal_end, program_end = os.openpty()
+    yield program_end, terminal_end
+    os.close(program_end)
+    os.close(terminal_end)
 
 
 MODEL_PACKAGES = ("assimp-testmodels", "openscad-testing-data")

@@ -3,13 +3,12 @@
 import errno
 import os
 import signal
-import struct
 import subprocess
 import sys
 
 import pytest
 
-from conftest import run_python, signal_until_exit
+from conftest import binary_stl, child_env, run_python, signal_until_exit
 from facetview import Camera, Mesh, Surface, Viewport
 
 # A cube from (0, 0, 0) to (1, 1, 1): two triangles on each face, outward winding.
@@ -17,12 +16,6 @@ CORNERS = [(x, y, z) for x in (0, 1) for y in (0, 1) for z in (0, 1)]
 QUADS = [(0, 2, 6, 4), (1, 5, 7, 3), (0, 4, 5, 1), (2, 3, 7, 6), (0, 1, 3, 2), (4, 6, 7, 5)]
 CUBE_FACES = [tuple(CORNERS[i] for i in corners) for a, b, c, d in QUADS for corners in ((a, b, c), (a, c, d))]
 FACET = b"facet normal 0 0 0\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\nendloop\nendfacet\n"
-
-
-def binary_stl(triangles, header=b""):
-    records = b"".join(struct.pack("<12fH", 0, 0, 0, *(c for vertex in triangle for c in vertex), 0)
-                       for triangle in triangles)
-    return header.ljust(80, b"\0") + struct.pack("<I", len(triangles)) + records
 
 
 # The reason behind "failed to load STL from ...": an OSError for the system's errors, otherwise
@@ -109,9 +102,8 @@ def test_ctrl_c_ends_a_read_that_never_ends(tmp_path, source):
     if source == "fifo":
         path = str(tmp_path / "model.stl")
         os.mkfifo(path)
-    env = dict(os.environ, PYTHONPATH=os.pathsep.join(p for p in sys.path if p))
     process = subprocess.Popen([sys.executable, "-c", INTERRUPTED_READ, path], stdout=subprocess.PIPE,
-                               stderr=subprocess.PIPE, env=env)
+                               stderr=subprocess.PIPE, env=child_env())
     assert process.stdout.readline() == b"reading\n"
     writer = os.open(path, os.O_WRONLY) if source == "fifo" else None  # returns once the reader has opened it
     signal_until_exit(process, signal.SIGINT)

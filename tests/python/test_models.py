@@ -3,7 +3,6 @@
 import io
 import os
 import struct
-import sys
 import zipfile
 from pathlib import Path
 from xml.etree import ElementTree
@@ -12,11 +11,10 @@ import numpy as np
 import pytest
 
 import facetview as f
-from conftest import fetched_models
+from conftest import binary_stl, fetched_models
 from facetview import Camera, Mesh, Surface, Viewport
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "e2e"))
-from kitty_graphics import decode_frame  # noqa: E402
+from kitty_graphics import decode_frame
 
 # The demo hull, as its vertices and faces are listed for Mesh.demo().
 DEMO_VERTICES = [(-0.9, -0.6, -0.6), (0.8, -0.6, -0.6), (0.8, 0.6, -0.6), (-0.9, 0.6, -0.6),
@@ -29,11 +27,6 @@ TRIANGLE = [(0, 0, 0), (1, 0, 0), (0, 1, 0)]
 
 def flat(faces, vertices=DEMO_VERTICES):
     return [vertices[i] for face in faces for i in face]
-
-
-def binary_stl(triangles):
-    return b"\0" * 80 + struct.pack("<I", len(triangles)) + b"".join(
-        struct.pack("<12fH", 0, 0, 0, *(c for v in t for c in v), 0) for t in triangles)
 
 
 @pytest.mark.parametrize("vertices, faces", [

@@ -1,7 +1,6 @@
 """The module object, its type objects and the traits the four classes share."""
 
 import importlib
-import os
 import shutil
 import subprocess
 import sys
@@ -11,7 +10,7 @@ import weakref
 import pytest
 
 import facetview
-from conftest import run_python
+from conftest import child_env, run_python
 from facetview import Camera, Mesh, Surface, Viewport, _facetview
 
 CLASSES = [Viewport, Camera, Mesh, Surface]
@@ -70,8 +69,7 @@ def test_module_works_in_a_new_interpreter_after_finalisation(tmp_path):
     subprocess.run([compiler, str(tmp_path / "embed.c"), "-I" + sysconfig.get_config_var("INCLUDEPY"),
                     "-L" + sysconfig.get_config_var("LIBDIR"), "-lpython" + library, "-o", str(tmp_path / "embed")],
                    check=True)
-    env = dict(os.environ, PYTHONPATH=os.pathsep.join(p for p in sys.path if p))
-    result = subprocess.run([str(tmp_path / "embed")], capture_output=True, env=env, check=False)
+    result = subprocess.run([str(tmp_path / "embed")], capture_output=True, env=child_env(), check=False)
     line = 'Surface(quality="low") Mesh(name="demo hull", triangles=12) Viewport(col=1, row=2, cols=3, rows=4)\n'
     assert (result.returncode, result.stdout.decode(), result.stderr) == (0, line * 2, b"")
 

@@ -10,7 +10,7 @@ import termios
 
 import pytest
 
-from conftest import signal_until_exit
+from conftest import child_env, signal_until_exit
 from kitty_stream import DELETE_ALL, STRING_TERMINATOR, commands, screen
 
 PIPE_SIZE = 4096
@@ -45,9 +45,7 @@ SETUPS = {
 def child(setup, pipe_end=None):
     """Starts the child with its fd 1 on a capture file; FRAME_FD names pipe_end for the setup."""
     capture = tempfile.TemporaryFile()
-    env = dict(os.environ, PYTHONPATH=os.pathsep.join(p for p in sys.path if p))
-    if pipe_end is not None:
-        env["FRAME_FD"] = str(pipe_end)
+    env = child_env() if pipe_end is None else child_env(FRAME_FD=str(pipe_end))
     process = subprocess.Popen([sys.executable, "-c", CHILD.format(setup=SETUPS[setup])], stdout=capture,
                                stderr=subprocess.PIPE, env=env, pass_fds=() if pipe_end is None else (pipe_end,))
     return process, capture

@@ -32,10 +32,10 @@ def test_bad_qualities_are_refused_and_the_old_one_stays(bad, exception):
     assert repr(surface) == 'Surface(quality="low")'
 
 
+# The sizing rules are pinned in the C++ tests; these show the binding passes quality and viewport through.
 @pytest.mark.parametrize("quality, cols, rows, size", [
-    ("low", 80, 24, (240, 144)), ("medium", 80, 24, (320, 192)), ("high", 80, 24, (400, 240)),
-    ("medium", 200, 60, (600, 360)), ("high", 200, 60, (800, 480)), ("low", 1, 1, (3, 6)),
-    ("medium", 0, 0, (4, 8)), ("low", 1000, 1000, (1000, 1000)), ("high", 65535, 65535, (65535, 65535)),
+    ("low", 80, 24, (240, 144)), ("medium", 200, 60, (600, 360)), ("high", 200, 60, (800, 480)),
+    ("medium", 0, 0, (4, 8)), ("high", 65535, 65535, (65535, 65535)),
 ])
 def test_framebuffer_size(quality, cols, rows, size):
     assert Surface(quality).framebuffer_size(Viewport(3, 5, cols, rows)) == size

@@ -90,15 +90,6 @@ def test_no_probe_unless_both_ends_are_terminals(monkeypatch, terminals, method)
     assert f"method: {method}" in found.describe() and "not asked" in found.describe()
 
 
-@pytest.fixture
-def pty_terminal():
-    """A pseudo-terminal: the program's end, and the terminal's end that a test answers from."""
-    terminal_end, program_end = os.openpty()
-    yield program_end, terminal_end
-    os.close(program_end)
-    os.close(terminal_end)
-
-
 @pytest.mark.parametrize("answer, complete", [(KITTY_OK + CELL_SIZE + DA1_KITTY + b"x", True), (b"", False)])
 def test_exchange_reads_to_the_sentinel_and_restores_the_modes(pty_terminal, answer, complete):
     program_end, terminal_end = pty_terminal

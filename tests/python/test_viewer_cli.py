@@ -1,12 +1,11 @@
 """The viewer's command line: options, refusals and one-line errors."""
 
 import os
-import subprocess
-import sys
 import types
 
 import pytest
 
+from conftest import run_viewer
 from facetview import models
 from facetview.cli import main, parse_arguments
 
@@ -84,8 +83,7 @@ def test_size_allows_any_output_and_the_terminal_is_given_back(tmp_path, name, s
     if name:
         (tmp_path / name).write_bytes(b"solid inner name\nvertex 0 0 0\nvertex 20 0 0.005\nvertex 0 10 0\n")
         model = [str(tmp_path / name)]
-    result = subprocess.run([sys.executable, "-m", "facetview", "--once", "--size", size, *model],
-                            stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
+    result = run_viewer("--once", "--size", size, *model)
     assert (result.returncode, result.stderr) == (0, b"")
     assert result.stdout.startswith(b"\x1b[?1049h\x1b[?25l\x1b[2J")
     assert result.stdout.endswith(status_line.encode() + b"\x1b[K\x1b_Ga=d,d=A,q=2\x1b\\\x1b[?25h\x1b[?1049l")
@@ -110,8 +108,7 @@ def test_a_model_whose_name_is_not_utf8_loads(tmp_path):
     path = os.path.join(os.fsencode(tmp_path), b"m\xff.stl")
     with open(path, "wb") as model:
         model.write(b"solid named\n" + FACET + b"endsolid\n")
-    result = subprocess.run([sys.executable, "-m", "facetview", "--once", "--size", "40x4", path],
-                            stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
+    result = run_viewer("--once", "--size", "40x4", path)
     assert (result.returncode, result.stderr) == (0, b"")
     assert b"m\\xff.stl | 1 triangles" in result.stdout
 
@@ -129,9 +126,7 @@ def test_output_draws_the_frame_of_the_starting_camera_into_a_png(tmp_path, args
 
     (tmp_path / "part.obj").write_text("v 0 0 0\nv 4 0 0\nv 0 3 0\nv 0 0 2\nf 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\n")
     # No terminal anywhere: standard input and output are not one.
-    result = subprocess.run([sys.executable, "-m", "facetview", str(tmp_path / "part.obj"), "--output",
-                             str(tmp_path / "part.png"), "--yaw", "0.4", *args],
-                            stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
+    result = run_viewer(str(tmp_path / "part.obj"), "--output", str(tmp_path / "part.png"), "--yaw", "0.4", *args)
     assert (result.returncode, result.stdout, result.stderr) == (0, b"", b"")
     camera = Pose(yaw=0.4).camera("z")  # model files stand on +Z
     expected = f.render(f.Mesh.load(tmp_path / "part.obj"), camera, *size)

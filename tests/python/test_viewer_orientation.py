@@ -1,17 +1,13 @@
 """Models stood on their up axis: composed rotations, and what the whole viewer draws."""
 
 import math
-import struct
-import subprocess
-import sys
-from pathlib import Path
 
 import pytest
 
 from facetview.orientation import UP_AXES, UP_ROTATIONS, camera_angles, camera_rotation, upright_camera_angles
 
-sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "e2e"))
-from kitty_graphics import decode_frame  # noqa: E402
+from conftest import binary_stl, run_viewer
+from kitty_graphics import decode_frame
 
 UNIT = {"x": (1, 0, 0), "y": (0, 1, 0), "z": (0, 0, 1)}
 POSES = [(0.0, 0.0, 0.0), (0.45, -0.55, 0.0), (-1.2, 2.9, 0.7), (math.pi / 2, 0.3, -0.4), (-math.pi / 2, 1.0, 2.0),
@@ -76,17 +72,11 @@ def box(x0, x1, y0, y1, z0, z1):
     return [tuple(corner[c] for c in triangle) for a, b, c, d in quads for triangle in ((a, b, c), (a, c, d))]
 
 
-def binary_stl(triangles):
-    records = b"".join(struct.pack("<12fH", 0, 0, 0, *a, *b, *c, 0) for a, b, c in triangles)
-    return b"part".ljust(80, b" ") + struct.pack("<I", len(triangles)) + records
-
-
 def drawn_rows(path, *options):
     """For each pixel row of the picture, how many of its pixels differ from the background alone."""
     def frame(model, *options):
-        result = subprocess.run([sys.executable, "-m", "facetview", "--once", "--size", "30x16", "--pitch", "0",
-                                 "--yaw", "0", "--no-spin", str(model), *options],
-                                stdin=subprocess.DEVNULL, capture_output=True, timeout=30, check=True)
+        result = run_viewer("--once", "--size", "30x16", "--pitch", "0", "--yaw", "0", "--no-spin", str(model), *options)
+        assert result.returncode == 0, result.stderr
         return decode_frame(result.stdout, 30, 15)
 
     width, height, pixels = frame(path, *options)

@@ -12,17 +12,10 @@
 
 #include "stl/array_mesh.hpp"
 #include "stl/model_decoder.hpp"
+#include "support/error_chain.hpp"
 
 namespace facetview {
 namespace {
-
-using Chain = std::vector<std::string>;
-
-Chain messages(const Result<Mesh>& r) {
-  Chain chain;
-  for (auto e = r.ok() ? nullptr : &r.error(); e; e = e->cause()) chain.push_back(e->message());
-  return chain;
-}
 
 std::vector<Vec3> corners(const Mesh& mesh) {
   std::vector<Vec3> points;
@@ -72,6 +65,18 @@ std::string three_mf(const std::string& resources, const std::string& build) {
   return zip_of({{"_rels/.rels", kRels}, {"3D/model.model", model_xml(resources, build)}});
 }
 
+// Packs values of type T as a native or byte-swapped array.
+template <class T>
+std::string pack(std::initializer_list<T> values, bool swap = false) {
+  std::string bytes;
+  for (T value : values) {
+    auto raw = std::bit_cast<std::array<char, sizeof(T)>>(value);
+    if (swap) std::reverse(raw.begin(), raw.end());
+    bytes.append(raw.data(), raw.size());
+  }
+  return bytes;
+}
+
 // Binary PLY of one triangle, with a vertex property before x and a face
 // property after the list, in the given byte order.
 std::string binary_ply(bool big_endian) {
@@ -81,11 +86,7 @@ std::string binary_ply(bool big_endian) {
                      "property float x\nproperty double y\nproperty int16 z\n"
                      "element face 1\nproperty list uchar uint vertex_indices\nproperty float q\n"
                      "end_header\n";
-  const auto put = [&](auto value) {
-    auto bytes = std::bit_cast<std::array<char, sizeof value>>(value);
-    if (big_endian) std::reverse(bytes.begin(), bytes.end());
-    data.append(bytes.data(), bytes.size());
-  };
+  const auto put = [&](auto value) { data += pack({value}, big_endian); };
   const float xs[] = {0, 2, 0};
   const double ys[] = {0, 0, 3};
   for (int i = 0; i < 3; ++i) {
@@ -425,18 +426,6 @@ TEST(ModelFormats, ContentDecidesBeforeExtension) {
     EXPECT_EQ(format_from_content(c.content), c.from_content) << c.content;
     EXPECT_EQ(format_from_extension(c.path), c.from_extension) << c.path;
   }
-}
-
-// Packs values of type T as a native or byte-swapped array.
-template <class T>
-std::string pack(std::initializer_list<T> values, bool swap = false) {
-  std::string bytes;
-  for (T value : values) {
-    auto raw = std::bit_cast<std::array<char, sizeof(T)>>(value);
-    if (swap) std::reverse(raw.begin(), raw.end());
-    bytes.append(raw.data(), raw.size());
-  }
-  return bytes;
 }
 
 TEST(ArrayMeshes, ItemTypesFollowTheStructFormat) {

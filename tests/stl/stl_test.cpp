@@ -14,13 +14,13 @@
 #include "stl/float_literal.hpp"
 #include "stl/mesh.hpp"
 #include "stl/stl_decoder.hpp"
+#include "support/error_chain.hpp"
 
 using namespace std::string_literals;
 
 namespace facetview {
 namespace {
 
-using Chain = std::vector<std::string>;
 using Record = std::array<Vec3, 4>;  // stored normal, then vertices a, b, c
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
@@ -42,13 +42,6 @@ std::string binary_stl(std::string header, const std::vector<Record>& records,
   for (const Record& record : records)
     header.append(reinterpret_cast<const char*>(&record), 48).append("\x12\x34");
   return header;
-}
-
-// The messages of a failed result's error chain, outermost first; none for a success.
-Chain messages(const Result<Mesh>& r) {
-  Chain chain;
-  for (auto e = r.ok() ? nullptr : &r.error(); e; e = e->cause()) chain.push_back(e->message());
-  return chain;
 }
 
 // The error chain of content that is not UTF-8; length 0 stands for an incomplete sequence.
@@ -301,12 +294,6 @@ TEST(FromPath, ReadsFilesNamesThemAndFails) {
   }
 }
 
-}  // namespace
-}  // namespace facetview
-
-namespace facetview {
-namespace {
-
 bool same_bits(const Mesh& a, const Mesh& b) {
   return a.name == b.name && a.triangles.size() == b.triangles.size() &&
          std::memcmp(a.triangles.data(), b.triangles.data(),
@@ -461,12 +448,6 @@ TEST(FromPath, PipesAreReadWholeAndEndlessFilesCanBeStopped) {
             (Chain{"failed to read STL file /dev/zero", "interrupted"}));
   EXPECT_EQ(stop.left, -1);
 }
-
-}  // namespace
-}  // namespace facetview
-
-namespace facetview {
-namespace {
 
 // Short decimals take a path of their own; every word must still give the
 // float nearest to it, as the C library's strtof rounds it.

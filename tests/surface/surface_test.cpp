@@ -19,6 +19,7 @@
 #include <tuple>
 #include <vector>
 
+#include "support/memory_output.hpp"
 #include "surface/fd_writer.hpp"
 #include "surface/terminal_surface.hpp"
 
@@ -54,19 +55,6 @@ TEST(FramebufferSize, Examples) {
     EXPECT_EQ(size, (FrameSize{width, height})) << cols << "x" << rows;
   }
 }
-
-struct MemoryOutput final : ByteOutput {
-  Status write_all(std::string_view written) override {
-    bytes.append(written);
-    return Status::success();
-  }
-  Status flush() override {
-    ++flushes;
-    return Status::success();
-  }
-  std::string bytes;
-  int flushes = 0;
-};
 
 class TerminalSurfaceTest : public testing::Test {
  protected:
@@ -290,17 +278,10 @@ TEST(FdWriter, EveryCutOfAFrameIsFollowedByAWholeRebuild) {
     second[i] = static_cast<std::uint8_t>(i / 7);
   }
   auto stream_of = [&](std::span<const std::uint8_t> frame) {
-    struct Memory final : ByteOutput {
-      Status write_all(std::string_view bytes) override {
-        text += bytes;
-        return Status::success();
-      }
-      Status flush() override { return Status::success(); }
-      std::string text;
-    } memory;
+    MemoryOutput memory;
     Presenter presenter;
     EXPECT_TRUE(presenter.present_rgba(memory, frame, 32, 32, viewport).ok());
-    return memory.text;
+    return memory.bytes;
   };
   const std::string first_stream = stream_of(first), second_stream = stream_of(second);
   const std::vector<std::size_t> ends = command_ends(first_stream);
