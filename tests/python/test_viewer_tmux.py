@@ -2,46 +2,35 @@
 terminal raw, since tmux makes them the pane's title; a file or a pipe still gets them."""
 
 import os
-import pty
 import select
 import subprocess
 import sys
 
 import pytest
 
+from conftest import child_env
+
 KITTY_COMMAND = b"\x1b_G"
 REFUSAL = (b"facetview: --protocol kitty does not work inside tmux, which does not pass kitty graphics on; "
            b"use --protocol blocks, or sixel where tmux shows it (see --detect)\n")
-TMUX = "/tmp/tmux-0/default,1234,0"
 
 
-def run_viewer(args, tmux, to_terminal):
-    environ = {key: value for key, value in os.environ.items() if key != "TMUX"}
+def run_viewer(terminal, args, tmux, to_terminal):
+    """The viewer run to its end on the pseudo-terminal (its output there, or into a pipe);
+    what reached the terminal is read back."""
+    program_end, terminal_end = terminal
+    environ = {key: value for key, value in child_env().items() if key != "TMUX"}
     if tmux:
-        environ["TMUX"] = TMUX
-    master, slave = pty.openpty()
-    out = slave if to_terminal else subprocess.PIPE
-    try:
-        process = subprocess.Popen([sys.executable, "-m", "facetview", *args], stdin=slave, stdout=out,
-                                   stderr=subprocess.PIPE, env=environ)
-        written, errors = process.communicate(timeout=60)
-        os.close(slave)
-        slave = None
-        if to_terminal:
-            written = b""
-            while select.select([master], [], [], 0)[0]:
-                try:
-                    chunk = os.read(master, 65536)
-                except OSError:  # every writer gone
-                    break
-                if not chunk:
-                    break
-                written += chunk
-        return process.returncode, written, errors
-    finally:
-        os.close(master)
-        if slave is not None:
-            os.close(slave)
+        environ["TMUX"] = "/tmp/tmux-0/default,1234,0"
+    process = subprocess.Popen([sys.executable, "-m", "facetview", *args], stdin=program_end,
+                               stdout=program_end if to_terminal else subprocess.PIPE, stderr=subprocess.PIPE,
+                               env=environ)
+    written, errors = process.communicate(timeout=60)
+    if to_terminal:
+        written = b""
+        while select.select([terminal_end], [], [], 0)[0]:
+            written += os.read(terminal_end, 65536)
+    return process.returncode, written, errors
 
 
 @pytest.mark.parametrize("args, tmux, to_terminal, refused, kitty", [
@@ -57,8 +46,8 @@ def run_viewer(args, tmux, to_terminal):
     # Outside tmux the terminal gets what it asked for.
     (["--protocol", "kitty", "--once"], False, True, False, True),
 ])
-def test_kitty_graphics_stay_out_of_tmux(args, tmux, to_terminal, refused, kitty):
-    returned, written, said = run_viewer(args, tmux, to_terminal)
+def test_kitty_graphics_stay_out_of_tmux(pty_terminal, args, tmux, to_terminal, refused, kitty):
+    returned, written, said = run_viewer(pty_terminal, args, tmux, to_terminal)
     assert (returned, said) == ((2, REFUSAL) if refused else (0, b""))
     assert (KITTY_COMMAND in written) == kitty
     if refused:
