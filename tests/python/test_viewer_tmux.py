@@ -52,3 +52,31 @@ def test_kitty_graphics_stay_out_of_tmux(pty_terminal, args, tmux, to_terminal, 
     assert (KITTY_COMMAND in written) == kitty
     if refused:
         assert written == b""
+
+
+SIXEL_IMAGE = b"\x1bP0;1q"
+
+
+@pytest.mark.parametrize("answer, refused", [
+    (b"\x1b[?1;2;4c", False),  # a tmux built with sixel, which draws in its client's pixels
+    (b"\x1b[?1;2c", True),     # one without: nothing would be seen
+])
+def test_sixel_by_name_inside_tmux_only_where_tmux_announces_it(pty_terminal, answer, refused):
+    program_end, terminal_end = pty_terminal
+    environ = dict(child_env(), TMUX="/tmp/tmux-0/default,1234,0")
+    process = subprocess.Popen([sys.executable, "-m", "facetview", "--protocol", "sixel", "--once", "--size", "20x6"],
+                               stdin=program_end, stdout=program_end, stderr=subprocess.PIPE, env=environ)
+    asked = b""
+    while not asked.endswith(b"\x1b[c"):
+        assert select.select([terminal_end], [], [], 20)[0], f"not asked: {asked!r}"
+        asked += os.read(terminal_end, 65536)
+    assert b"\x1b_G" not in asked
+    os.write(terminal_end, b"\x1b[6;16;8t" + answer)
+    _, said = process.communicate(timeout=60)
+    written = b""
+    while select.select([terminal_end], [], [], 0)[0]:
+        written += os.read(terminal_end, 65536)
+    expected = (b"facetview: --protocol sixel: this tmux does not announce sixel, so nothing would be seen; "
+                b"use --protocol blocks\n")
+    assert (process.returncode, said) == ((2, expected) if refused else (0, b""))
+    assert (SIXEL_IMAGE in written) == (not refused)

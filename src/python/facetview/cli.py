@@ -191,12 +191,22 @@ def make_surface(quality: str, protocol: str, capabilities: Optional[Capabilitie
         raise UsageError(str(error)) from None
 
 
-def refuse_raw_graphics_in_tmux(protocol: str) -> None:
-    """tmux passes no kitty graphics on (it makes them the pane's title), so inside
-    tmux they are never sent to the terminal; a file or a pipe still gets them."""
-    if protocol == "kitty" and os.environ.get("TMUX") and os.isatty(1):
+def checked_in_tmux(protocol: str) -> Optional[Capabilities]:
+    """Inside tmux, the graphics a method named by the user needs: tmux passes no kitty
+    graphics on (it makes them the pane's title), and shows sixel only where it announces
+    it; the answers of a tmux that was asked, else None. A file or a pipe is no pane."""
+    if not (os.environ.get("TMUX") and os.isatty(1)):
+        return None
+    if protocol == "kitty":
         raise UsageError("--protocol kitty does not work inside tmux, which does not pass kitty "
                          "graphics on; use --protocol blocks, or sixel where tmux shows it (see --detect)")
+    if protocol == "sixel":
+        capabilities = terminal_capabilities()
+        if capabilities.answered and not capabilities.sixel:
+            raise UsageError("--protocol sixel: this tmux does not announce sixel, so nothing would be "
+                             "seen; use --protocol blocks")
+        return capabilities if capabilities.answered else None
+    return None
 
 
 def output_pixels(args: argparse.Namespace) -> Tuple[int, int]:
@@ -233,9 +243,8 @@ def run(args: argparse.Namespace) -> None:
     if args.output is not None:
         write_picture(args, opened_model(args), start)
         return
-    refuse_raw_graphics_in_tmux(args.protocol)
     # Asked once, before the screen is taken over: the answers must not reach the viewer as keys.
-    capabilities = terminal_capabilities() if args.protocol == "auto" else None
+    capabilities = terminal_capabilities() if args.protocol == "auto" else checked_in_tmux(args.protocol)
     surface = make_surface(args.quality, args.protocol, capabilities)
     if args.size is None and not os.isatty(1):
         raise UsageError("standard output is not a terminal; use --size COLSxROWS to draw anyway")
