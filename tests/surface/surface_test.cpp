@@ -194,6 +194,52 @@ TEST(FdWriter, WaitsForASlowReaderOfANonBlockingPipe) {
   EXPECT_GT(handler.refusals, 0);  // short writes asked it, and it was turned away
 }
 
+// The first write of a frame blocks on a full pipe until a signal stops it;
+// the handler then discards and makes room: the frame it interrupted is not
+// its to drop, and arrives whole, first byte included.
+TEST(FdWriter, DiscardFromAHandlerLeavesTheFrameOnItsWayWhole) {
+  struct sigaction action {};
+  action.sa_handler = [](int) {};  // no SA_RESTART: the write returns early
+  struct sigaction previous {};
+  ASSERT_EQ(::sigaction(SIGUSR1, &action, &previous), 0);
+  Pipe pipe(O_NONBLOCK);
+  ASSERT_GT(::fcntl(pipe.fd[1], F_SETPIPE_SZ, 4096), 0);
+  std::string expected;
+  while (::write(pipe.fd[1], "-", 1) == 1) expected += '-';
+  ASSERT_EQ(::fcntl(pipe.fd[1], F_SETFL, 0), 0);
+  FdWriter writer(pipe.fd[1]);
+  struct Draining final : Interruption {  // makes room once it has tried to get in the way
+    Draining(FdWriter& writer, int fd) : writing(writer), fd(fd) {}
+    Status check() override {
+      Status go_on = writing.check();
+      seen += drain(fd);
+      return go_on;
+    }
+    WritingHandler writing;
+    int fd;
+    std::string seen;
+  } handler(writer, pipe.fd[0]);
+  writer.set_interruption(handler);
+  std::string frame;
+  while (frame.size() < 6000) frame += std::to_string(frame.size()) + ",";
+  expected += frame;
+  std::atomic<bool> done = false;
+  std::thread sender([&] {
+    EXPECT_TRUE(writer.write_all(frame).ok());
+    EXPECT_TRUE(writer.flush().ok());
+    done = true;
+  });
+  while (!done) {
+    ::pthread_kill(sender.native_handle(), SIGUSR1);
+    std::this_thread::yield();
+  }
+  sender.join();
+  ::sigaction(SIGUSR1, &previous, nullptr);
+  for (std::string part; !(part = drain(pipe.fd[0])).empty();) handler.seen += part;
+  EXPECT_EQ(handler.seen, expected);
+  EXPECT_GT(handler.writing.refusals, 0);
+}
+
 class StopAtOnce final : public Interruption {
  public:
   Status check() override {
