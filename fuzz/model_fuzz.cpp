@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "stl/model_decoder.hpp"
+#include "model/model_decoder.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view content(reinterpret_cast<const char*>(data), size);

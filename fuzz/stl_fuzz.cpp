@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "stl/stl_decoder.hpp"
-#include "stl/utf8.hpp"
+#include "common/utf8_validation.hpp"
+#include "model/stl_decoder.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view content(reinterpret_cast<const char*>(data), size);

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "stl/threemf_decoder.hpp"
+#include "model/threemf_decoder.hpp"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "stl/mesh.hpp"
+#include "model/mesh.hpp"
 
 namespace facetview::testing {
 

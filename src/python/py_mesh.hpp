@@ -3,7 +3,7 @@
 
 #include "python/instance.hpp"
 
-#include "stl/mesh.hpp"
+#include "model/mesh.hpp"
 
 namespace facetview {
 

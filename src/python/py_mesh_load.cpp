@@ -2,13 +2,13 @@
 
 #include <string>
 
+#include "model/model_decoder.hpp"
 #include "python/arguments.hpp"
 #include "python/conversions.hpp"
 #include "python/error_mapping.hpp"
 #include "python/module_types.hpp"
 #include "python/py_mesh.hpp"
 #include "python/signal_handlers.hpp"
-#include "stl/model_decoder.hpp"
 
 namespace facetview {
 namespace {

@@ -9,7 +9,7 @@
 #include "common/interruption.hpp"
 #include "python/arguments.hpp"
 
-#include "stl/mesh.hpp"
+#include "model/mesh.hpp"
 
 namespace facetview {
 

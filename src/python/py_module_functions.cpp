@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "model/array_mesh.hpp"
 #include "python/arguments.hpp"
 #include "python/conversions.hpp"
 #include "python/error_mapping.hpp"
@@ -12,7 +13,6 @@
 #include "python/py_mesh.hpp"
 #include "python/py_mesh_load.hpp"
 #include "raster/renderer.hpp"
-#include "stl/array_mesh.hpp"
 #include "surface/png_file.hpp"
 
 namespace facetview {

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
+#include "model/vec3.hpp"
 #include "raster/camera.hpp"
-#include "stl/vec3.hpp"
 
 namespace facetview {
 

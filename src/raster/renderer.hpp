@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "model/mesh.hpp"
 #include "raster/camera.hpp"
-#include "stl/mesh.hpp"
 
 namespace facetview {
 

@@ -3,9 +3,9 @@
 
 #include <array>
 
+#include "model/vec3.hpp"
 #include "raster/colour.hpp"
 #include "raster/frame_values.hpp"
-#include "stl/vec3.hpp"
 
 namespace facetview {
 

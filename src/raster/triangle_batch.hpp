@@ -3,9 +3,9 @@
 
 #include <span>
 
+#include "model/mesh.hpp"
 #include "raster/frame_values.hpp"
 #include "raster/scan.hpp"
-#include "stl/mesh.hpp"
 
 namespace facetview {
 

@@ -1,9 +1,9 @@
 // One mesh triangle from model space to pixels.
 #pragma once
 
+#include "model/mesh.hpp"
 #include "raster/frame_values.hpp"
 #include "raster/scan.hpp"
-#include "stl/mesh.hpp"
 
 namespace facetview {
 

@@ -10,10 +10,10 @@
 #include "common/error.hpp"
 #include "common/viewport.hpp"
 #include "kitty/presenter.hpp"
+#include "model/mesh.hpp"
 #include "raster/camera.hpp"
 #include "raster/renderer.hpp"
 #include "sixel/presenter.hpp"
-#include "stl/mesh.hpp"
 #include "surface/present_method.hpp"
 #include "surface/quality.hpp"
 

@@ -1,0 +1,55 @@
+// Mesh records: triangles with a settled facet normal, and the named lists of
+// them that the rest of the system draws.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/error.hpp"
+#include "common/interruption.hpp"
+#include "model/vec3.hpp"
+
+namespace facetview {
+
+struct Triangle {
+  Vec3 normal;                   // unit length, or (0, 0, 0) when none can be found
+  std::array<Vec3, 3> vertices;  // a, b, c in source order
+};
+
+// Stored normals no longer than this are treated as absent.
+inline constexpr float shortest_candidate_normal = 0.0001f;
+
+// Every triangle of the system is built here. The candidate normal wins when it
+// is long enough (it is scaled to unit length, never flipped); otherwise the
+// normal comes from the winding a -> b -> c, or is zero for a degenerate triangle.
+Triangle make_triangle(Vec3 candidate_normal, Vec3 a, Vec3 b, Vec3 c);
+
+struct Mesh {
+  std::string name;  // UTF-8
+  std::vector<Triangle> triangles;
+  std::optional<std::filesystem::path> source_path;
+  // Extents (x, y, z) in the source's own units, before any normalization.
+  Vec3 size{};
+
+  // The built-in model: a closed, irregular hull of twelve triangles.
+  static Mesh demo_mesh();
+
+  // Reads a binary or ASCII STL file whole; the coordinates are those of the
+  // file. A read that a signal interrupts asks `interruption` whether to go on.
+  static Result<Mesh> from_path(const std::filesystem::path& path,
+                                Interruption& interruption = retry_on_signal());
+
+  // from_path and normalized in one, the box found while the file is decoded.
+  static Result<Mesh> normalized_from_path(const std::filesystem::path& path,
+                                           Interruption& interruption = retry_on_signal());
+
+  // The mesh centred on the origin with its largest side spanning -1 to 1:
+  // a copy, or, from an rvalue, the same triangles changed in place.
+  Mesh normalized() const&;
+  Mesh normalized() &&;
+};
+
+}  // namespace facetview

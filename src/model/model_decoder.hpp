@@ -1,0 +1,37 @@
+// The one place that tells model formats apart and hands the content to the
+// decoder of its format.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/error.hpp"
+#include "common/interruption.hpp"
+#include "model/mesh.hpp"
+
+namespace facetview {
+
+enum class ModelFormat { stl, obj, ply, three_mf };
+
+// The format that the content's first bytes announce: a zip archive (3MF), a
+// "ply" line, the length rule of binary STL, or a "solid" word (ASCII STL).
+std::optional<ModelFormat> format_from_content(std::string_view content);
+
+// The format that the path's extension names (.stl, .obj, .ply, .3mf, in any
+// letter case).
+std::optional<ModelFormat> format_from_extension(const std::filesystem::path& path);
+
+// The mesh of a model file's content, in the format its content announces,
+// else the one its extension names, else "unsupported model format" with what
+// the content looks like. The mesh has no source path; `path` gives the
+// extension and the default name.
+Result<Mesh> decode_model(std::string_view content, const std::filesystem::path& path);
+
+// Reads and decodes the model file at `path` (see decode_model); the result
+// carries the path and its size.
+Result<Mesh> load_model(const std::filesystem::path& path,
+                        Interruption& interruption = retry_on_signal());
+
+}  // namespace facetview

@@ -1,0 +1,13 @@
+#include "model/stl_decoder.hpp"
+
+#include "model/ascii_stl.hpp"
+#include "model/binary_stl.hpp"
+
+namespace facetview {
+
+Result<Mesh> decode_stl(std::string_view content, std::string default_name) {
+  if (is_binary_stl(content)) return decode_binary_stl(content, std::move(default_name));
+  return decode_ascii_stl(content, std::move(default_name));
+}
+
+}  // namespace facetview

@@ -1,0 +1,504 @@
+// The model formats beside STL: detection and dispatch, OBJ, PLY and 3MF
+// decoding, hostile files, and meshes from packed arrays.
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "model/array_mesh.hpp"
+#include "model/model_decoder.hpp"
+#include "support/error_chain.hpp"
+
+namespace facetview {
+namespace {
+
+std::vector<Vec3> corners(const Mesh& mesh) {
+  std::vector<Vec3> points;
+  for (const Triangle& t : mesh.triangles)
+    points.insert(points.end(), t.vertices.begin(), t.vertices.end());
+  return points;
+}
+
+// A zip archive of (name, content) entries, stored or deflated, made with libzip.
+std::string zip_of(const std::vector<std::pair<std::string, std::string>>& entries,
+                   bool deflate = true) {
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("facetview-test-" + std::to_string(::getpid()) + ".zip");
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  EXPECT_NE(archive, nullptr);
+  for (const auto& [name, content] : entries) {
+    zip_source_t* source = zip_source_buffer(archive, content.data(), content.size(), 0);
+    const zip_int64_t index = zip_file_add(archive, name.c_str(), source, ZIP_FL_OVERWRITE);
+    EXPECT_GE(index, 0);
+    zip_set_file_compression(archive, static_cast<zip_uint64_t>(index),
+                             deflate ? ZIP_CM_DEFLATE : ZIP_CM_STORE, 0);
+  }
+  EXPECT_EQ(zip_close(archive), 0);
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::filesystem::remove(path);
+  return bytes;
+}
+
+const std::string kRels =
+    R"(<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+    R"(<Relationship Target="/3D/model.model" Id="r0" Type="http://schemas.microsoft.com/3dmanufacturing/2013/01/3dmodel"/></Relationships>)";
+
+// A 3MF model part: objects (id, body) and a build (items).
+std::string model_xml(const std::string& resources, const std::string& build) {
+  return R"(<?xml version="1.0" encoding="UTF-8"?><model unit="millimeter" xml:lang="en-US" )"
+         R"(xmlns="http://schemas.microsoft.com/3dmanufacturing/core/2015/02"><resources>)" +
+         resources + "</resources><build>" + build + "</build></model>";
+}
+
+const std::string kTriangleObject =
+    R"(<object id="1" type="model"><mesh><vertices><vertex x="0" y="0" z="0"/><vertex x="1" y="0" z="0"/>)"
+    R"(<vertex x="0" y="1" z="0"/></vertices><triangles><triangle v1="0" v2="1" v3="2"/></triangles></mesh></object>)";
+
+std::string three_mf(const std::string& resources, const std::string& build) {
+  return zip_of({{"_rels/.rels", kRels}, {"3D/model.model", model_xml(resources, build)}});
+}
+
+// Packs values of type T as a native or byte-swapped array.
+template <class T>
+std::string pack(std::initializer_list<T> values, bool swap = false) {
+  std::string bytes;
+  for (T value : values) {
+    auto raw = std::bit_cast<std::array<char, sizeof(T)>>(value);
+    if (swap) std::reverse(raw.begin(), raw.end());
+    bytes.append(raw.data(), raw.size());
+  }
+  return bytes;
+}
+
+// Binary PLY of one triangle, with a vertex property before x and a face
+// property after the list, in the given byte order.
+std::string binary_ply(bool big_endian) {
+  std::string data = std::string("ply\nformat ") +
+                     (big_endian ? "binary_big_endian" : "binary_little_endian") +
+                     " 1.0\ncomment made by hand\nelement vertex 3\nproperty uchar tag\n"
+                     "property float x\nproperty double y\nproperty int16 z\n"
+                     "element face 1\nproperty list uchar uint vertex_indices\nproperty float q\n"
+                     "end_header\n";
+  const auto put = [&](auto value) { data += pack({value}, big_endian); };
+  const float xs[] = {0, 2, 0};
+  const double ys[] = {0, 0, 3};
+  for (int i = 0; i < 3; ++i) {
+    put(std::uint8_t{7});
+    put(xs[i]);
+    put(ys[i]);
+    put(std::int16_t{-1});
+  }
+  put(std::uint8_t{3});
+  for (std::uint32_t i : {0u, 1u, 2u}) put(i);
+  put(1.5f);
+  return data;
+}
+
+struct Decoded {
+  const char* label;
+  std::string content;
+  const char* path;
+  std::vector<Vec3> corners;  // of every triangle in order
+};
+
+const Vec3 kO{0, 0, 0}, kX{1, 0, 0}, kY{0, 1, 0}, kXY{1, 1, 0};
+
+class DecodedModels : public testing::TestWithParam<Decoded> {};
+
+TEST_P(DecodedModels, GiveTheirTriangles) {
+  const Decoded& c = GetParam();
+  const Result<Mesh> mesh = decode_model(c.content, c.path);
+  ASSERT_TRUE(mesh.ok()) << testing::PrintToString(messages(mesh));
+  EXPECT_EQ(corners(mesh.value()), c.corners);
+  for (const Triangle& t : mesh->triangles) {
+    // Every normal follows the winding: counter-clockwise in the z = 0 plane faces +z.
+    if (t.vertices[0].z == 0 && t.vertices[1].z == 0 && t.vertices[2].z == 0) {
+      EXPECT_EQ(t.normal, (Vec3{0, 0, 1}));
+    }
+  }
+  EXPECT_FALSE(mesh->source_path.has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, DecodedModels,
+    testing::Values(
+        Decoded{"obj_quad_as_fan_with_slashes_and_comments",
+                "# square\no part\nv 0 0 0\nv 1 0 0\nv 1 1 0 1.0\nv 0 1 0 0.5 0.5 0.5\n"
+                "vt 0 0\nvn 0 0 1\nf 1/1/1 2//1 3/1 4 # quad\n",
+                "m.obj",
+                {kO, kX, kXY, kO, kXY, kY}},
+        Decoded{"obj_negative_indices_crlf_and_two_objects",
+                "o a\r\nv 0 0 0\r\nv 1 0 0\r\nv 0 1 0\r\nf -3 -2 -1\r\ng b\r\nv 1 1 0\r\nf 2 4 3",
+                "m.obj",
+                {kO, kX, kY, kX, kXY, kY}},
+        Decoded{"ply_ascii_extra_elements_and_properties",
+                "ply\r\nformat ascii 1.0\r\nelement vertex 4\r\nproperty float x\r\nproperty float "
+                "y\r\n"
+                "property float z\r\nproperty uchar red\r\nelement edge 1\r\nproperty int a\r\n"
+                "property int b\r\nelement face 1\r\nproperty list uchar int vertex_index\r\n"
+                "end_header\r\n0 0 0 255\n1 0 0 0\n1 1 0 9\n0 1 0 1\n0 1\n4 0 1 2 3\n",
+                "m.ply",
+                {kO, kX, kXY, kO, kXY, kY}},
+        Decoded{"ply_binary_little_endian",
+                binary_ply(false),
+                "m",
+                {{0, 0, -1}, {2, 0, -1}, {0, 3, -1}}},
+        Decoded{
+            "ply_binary_big_endian", binary_ply(true), "m", {{0, 0, -1}, {2, 0, -1}, {0, 3, -1}}},
+        Decoded{"three_mf_item_with_translation",
+                three_mf(kTriangleObject,
+                         R"(<item objectid="1" transform="1 0 0 0 1 0 0 0 1 10 20 30"/>)"),
+                "m.3mf",
+                {{10, 20, 30}, {11, 20, 30}, {10, 21, 30}}},
+        Decoded{"three_mf_mirroring_transform_keeps_outward_winding",
+                three_mf(kTriangleObject,
+                         R"(<item objectid="1" transform="-1 0 0 0 1 0 0 0 1 0 0 0"/>)"),
+                "m.3mf",
+                {kO, {0, 1, 0}, {-1, 0, 0}}},
+        Decoded{
+            "three_mf_components_nest_their_transforms",
+            three_mf(
+                kTriangleObject +
+                    R"(<object id="2"><components><component objectid="1" transform="1 0 0 0 1 0 0 0 1 1 0 0"/>)"
+                    R"(<component objectid="1"/></components></object>)",
+                R"(<item objectid="2" transform="2 0 0 0 2 0 0 0 2 0 0 0"/>)"),
+            "m.3mf",
+            {{2, 0, 0}, {4, 0, 0}, {2, 2, 0}, kO, {2, 0, 0}, {0, 2, 0}}},
+        Decoded{
+            "three_mf_without_build_places_top_objects_once",
+            zip_of(
+                {{"3D/3dmodel.model",
+                  model_xml(
+                      kTriangleObject +
+                          R"(<object id="2"><components><component objectid="1"/></components></object>)",
+                      "")}},
+                false),
+            "no-extension",
+            {kO, kX, kY}},
+        Decoded{"stl_by_content_whatever_the_extension",
+                "solid x\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n",
+                "m.obj",
+                {kO, kX, kY}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+struct Hostile {
+  const char* label;
+  std::string content;
+  const char* path;
+  Chain chain;
+};
+
+class HostileModels : public testing::TestWithParam<Hostile> {};
+
+TEST_P(HostileModels, FailWithTheReason) {
+  const Hostile& c = GetParam();
+  EXPECT_EQ(messages(decode_model(c.content, c.path)), c.chain);
+}
+
+const std::string kPlyVertexHeader =
+    "ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+    "property float z\n";
+const std::string kThreeVertices(36, '\0');
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, HostileModels,
+    testing::Values(
+        Hostile{
+            "unknown_text",
+            "hello world\nsecond line",
+            "notes.txt",
+            {"unsupported model format: text beginning \"hello world\" and the extension .txt"}},
+        Hostile{"unknown_binary",
+                std::string("\x89PNG\r\n\x1a\n\0\0", 10),
+                "picture",
+                {"unsupported model format: binary content of no known format and no extension"}},
+        Hostile{"empty_unknown",
+                "",
+                "x.dat",
+                {"unsupported model format: an empty file and the extension .dat"}},
+        Hostile{"obj_index_zero",
+                "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 0 1 2\n",
+                "m.obj",
+                {"OBJ line 4", "vertex index 0 out of range for 3 vertices"}},
+        Hostile{"obj_index_past_end",
+                "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\n",
+                "m.obj",
+                {"OBJ line 4", "vertex index 4 out of range for 3 vertices"}},
+        Hostile{"obj_negative_past_start",
+                "v 0 0 0\nv 1 0 0\nf -1 -2 -3\n",
+                "m.obj",
+                {"OBJ line 3", "vertex index -3 out of range for 2 vertices"}},
+        Hostile{"obj_huge_index",
+                "v 0 0 0\nf 1 1 99999999999999999999\n",
+                "m.obj",
+                {"OBJ line 2", "invalid vertex index '99999999999999999999'"}},
+        Hostile{
+            "obj_bad_number", "v 0 0 0\nv 1 0 x\n", "m.OBJ", {"OBJ line 2", "invalid number 'x'"}},
+        Hostile{"obj_short_vertex",
+                "v 0 0\n",
+                "m.obj",
+                {"OBJ line 1", "vertex has fewer than three coordinates"}},
+        Hostile{"obj_two_corner_face",
+                "v 0 0 0\nv 1 0 0\nf 1 2\n",
+                "m.obj",
+                {"OBJ line 3", "face has fewer than three vertices"}},
+        Hostile{"obj_no_faces", "v 0 0 0\nl 1 1\n", "m.obj", {"OBJ file contained no faces"}},
+        Hostile{"ply_no_end_header",
+                "ply\nformat ascii 1.0\nelement vertex 1\n",
+                "m.ply",
+                {"PLY header has no end_header line"}},
+        Hostile{"ply_unknown_format",
+                "ply\nformat binary_middle_endian 1.0\nend_header\n",
+                "m.ply",
+                {"PLY header line 2", "unknown format"}},
+        Hostile{"ply_unknown_type",
+                "ply\nformat ascii 1.0\nelement vertex 1\nproperty half x\nend_header\n",
+                "m.ply",
+                {"PLY header line 4", "unknown property type 'half'"}},
+        Hostile{"ply_float_list_count",
+                "ply\nformat ascii 1.0\nelement face 1\nproperty list float int "
+                "vertex_indices\nend_header\n",
+                "m.ply",
+                {"PLY header line 4", "list count type is not an integer type"}},
+        Hostile{"ply_count_beyond_data",
+                "ply\nformat binary_little_endian 1.0\nelement vertex 4000000000\nproperty float "
+                "x\nend_header\n1234",
+                "m.ply",
+                {"PLY element 'vertex'", "claims 4000000000 entries, more than the data holds"}},
+        Hostile{"ply_truncated_binary",
+                kPlyVertexHeader + "end_header\n" + kThreeVertices.substr(0, 35),
+                "m.ply",
+                {"PLY element 'vertex'", "claims 3 entries, more than the data holds"}},
+        Hostile{"ply_truncated_ascii",
+                "ply\nformat ascii 1.0\nelement vertex 2\nproperty float x\nproperty float y\n"
+                "property float z\nend_header\n0 0 0 1 1\n",
+                "m.ply",
+                {"PLY element 'vertex'", "data ends inside an element"}},
+        Hostile{"ply_index_out_of_range",
+                kPlyVertexHeader +
+                    "element face 1\nproperty list uchar int vertex_indices\nend_header\n" +
+                    kThreeVertices +
+                    std::string("\x03\x00\x00\x00\x00\x01\x00\x00\x00\x03\x00\x00\x00", 13),
+                "m.ply",
+                {"PLY element 'face'", "face 0", "vertex index 3 out of range for 3 vertices"}},
+        Hostile{"ply_negative_index",
+                kPlyVertexHeader +
+                    "element face 1\nproperty list uchar int vertex_indices\nend_header\n" +
+                    kThreeVertices +
+                    std::string("\x03\x00\x00\x00\x00\x01\x00\x00\x00\xff\xff\xff\xff", 13),
+                "m.ply",
+                {"PLY element 'face'", "negative vertex index"}},
+        Hostile{"ply_list_longer_than_data",
+                "ply\nformat ascii 1.0\nelement face 1\nproperty list uint int "
+                "vertex_indices\nend_header\n4000000000 1 2\n",
+                "m.ply",
+                {"PLY element 'face'", "list of 4000000000 items, more than the data holds"}},
+        Hostile{"ply_entries_without_properties",
+                "ply\nformat ascii 1.0\nelement nothing 9\nend_header\n1 2 3 4 5 6 7 8 9 10\n",
+                "m.ply",
+                {"PLY element 'nothing'", "entries without properties"}},
+        Hostile{"ply_points_only",
+                kPlyVertexHeader + "end_header\n" + kThreeVertices,
+                "m.ply",
+                {"PLY file contained no faces"}},
+        Hostile{"three_mf_not_zip",
+                "PK\x03\x04 but nothing after",
+                "m.3mf",
+                {"3MF package", "not a valid zip archive: Not a zip archive"}},
+        Hostile{"three_mf_no_model_part",
+                zip_of({{"readme.txt", "hello"}}),
+                "m.3mf",
+                {"3MF package", "zip archive holds no 3MF model part 3D/3dmodel.model"}},
+        Hostile{"three_mf_bad_xml",
+                zip_of({{"3D/3dmodel.model", "<model><resources>"}}),
+                "m.3mf",
+                {"3MF package",
+                 "model part 3D/3dmodel.model is not well-formed XML: no element found at line 1"}},
+        Hostile{
+            "three_mf_index_out_of_range",
+            three_mf(
+                R"(<object id="1"><mesh><vertices><vertex x="0" y="0" z="0"/></vertices><triangles>)"
+                R"(<triangle v1="0" v2="0" v3="1"/></triangles></mesh></object>)",
+                R"(<item objectid="1"/>)"),
+            "m.3mf",
+            {"3MF package", "model part 3D/model.model", "triangle refers to vertex 1 of 1"}},
+        Hostile{
+            "three_mf_bad_coordinate",
+            three_mf(
+                R"(<object id="1"><mesh><vertices><vertex x="0" y="zero" z="0"/></vertices></mesh></object>)",
+                ""),
+            "m.3mf",
+            {"3MF package", "model part 3D/model.model", "vertex",
+             "invalid number 'zero' in attribute y"}},
+        Hostile{"three_mf_missing_object",
+                three_mf(kTriangleObject, R"(<item objectid="7"/>)"),
+                "m.3mf",
+                {"3MF package", "no object with id 7"}},
+        Hostile{"three_mf_component_cycle",
+                three_mf(
+                    R"(<object id="1"><components><component objectid="1"/></components></object>)",
+                    R"(<item objectid="1"/>)"),
+                "m.3mf",
+                {"3MF package", "components nest deeper than 32 levels"}},
+        Hostile{"three_mf_instancing_bomb",
+                three_mf(
+                    kTriangleObject +
+                        [] {
+                          // Each level places the one below 64 times: 64^4 triangles.
+                          std::string objects;
+                          for (int level = 2; level <= 5; ++level) {
+                            objects += "<object id=\"" + std::to_string(level) + "\"><components>";
+                            for (int i = 0; i < 64; ++i) {
+                              objects +=
+                                  "<component objectid=\"" + std::to_string(level - 1) + "\"/>";
+                            }
+                            objects += "</components></object>";
+                          }
+                          return objects;
+                        }(),
+                    R"(<item objectid="5"/>)"),
+                "m.3mf",
+                {"3MF package", "the build places more than 8388609 objects"}},
+        Hostile{"three_mf_bad_transform",
+                three_mf(kTriangleObject, R"(<item objectid="1" transform="1 0 0"/>)"),
+                "m.3mf",
+                {"3MF package", "model part 3D/model.model", "placement of an object",
+                 "transform is not twelve numbers"}},
+        Hostile{"three_mf_duplicate_object",
+                three_mf(kTriangleObject + kTriangleObject, ""),
+                "m.3mf",
+                {"3MF package", "model part 3D/model.model", "object id 1 appears twice"}},
+        Hostile{"three_mf_empty_build",
+                three_mf("", ""),
+                "m.3mf",
+                {"3MF package", "3MF model contained no triangles"}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(ZipLimits, AnEntryThatUnpacksPastTheCapIsRefused) {
+  // 300 MiB of zeros deflate to well under a megabyte.
+  const std::string model = model_xml(kTriangleObject, R"(<item objectid="1"/>)");
+  const std::string padded = model + std::string(std::size_t{300} << 20, ' ');
+  const Result<Mesh> mesh = decode_model(zip_of({{"3D/3dmodel.model", padded}}), "bomb.3mf");
+  EXPECT_EQ(
+      messages(mesh),
+      (Chain{"3MF package", "zip entry 3D/3dmodel.model unpacks to more than 268435456 bytes"}));
+}
+
+TEST(ModelFiles, LoadSetsPathAndSizeAndNamesTheFile) {
+  const auto path = std::filesystem::temp_directory_path() / "facetview model test.obj";
+  std::ofstream(path) << "v -1 0 0\nv 3 0 0\nv 0 2 0.5\nf 1 2 3\n";
+  const Result<Mesh> mesh = load_model(path);
+  std::filesystem::remove(path);
+  ASSERT_TRUE(mesh.ok());
+  EXPECT_EQ(mesh->name, "facetview model test");
+  EXPECT_EQ(mesh->source_path, path);
+  EXPECT_EQ(mesh->size, (Vec3{4, 2, 0.5f}));
+  EXPECT_EQ(mesh->normalized().size, mesh->size);
+  EXPECT_EQ(messages(load_model("/nonexistent/part.ply")),
+            (Chain{"failed to read model file /nonexistent/part.ply",
+                   "No such file or directory (os error 2)"}));
+}
+
+struct FormatCase {
+  const char* content;
+  const char* path;
+  std::optional<ModelFormat> from_content;
+  std::optional<ModelFormat> from_extension;
+};
+
+TEST(ModelFormats, ContentDecidesBeforeExtension) {
+  const FormatCase cases[] = {
+      {"PK\x03\x04", "a.stl", ModelFormat::three_mf, ModelFormat::stl},
+      {"ply\nformat", "a.OBJ", ModelFormat::ply, ModelFormat::obj},
+      {"ply-ish", "a.Ply", std::nullopt, ModelFormat::ply},
+      {"solid part", "a.3MF", ModelFormat::stl, ModelFormat::three_mf},
+      {"solidify", "a.txt", std::nullopt, std::nullopt},
+      {"v 0 0 0", "a.stl.bak", std::nullopt, std::nullopt},
+  };
+  for (const FormatCase& c : cases) {
+    EXPECT_EQ(format_from_content(c.content), c.from_content) << c.content;
+    EXPECT_EQ(format_from_extension(c.path), c.from_extension) << c.path;
+  }
+}
+
+TEST(ArrayMeshes, ItemTypesFollowTheStructFormat) {
+  using K = ItemType::Kind;
+  const auto kind = [](std::string_view format, std::size_t size) {
+    const std::optional<ItemType> type = item_type_from_format(format, size);
+    return type ? std::optional(std::pair(type->kind, type->swapped)) : std::nullopt;
+  };
+  EXPECT_EQ(kind("f", 4), std::pair(K::real, false));
+  EXPECT_EQ(kind("<d", 8), std::pair(K::real, false));
+  EXPECT_EQ(kind(">f", 4), std::pair(K::real, true));
+  EXPECT_EQ(kind("!q", 8), std::pair(K::signed_integer, true));
+  EXPECT_EQ(kind("l", 8), std::pair(K::signed_integer, false));
+  EXPECT_EQ(kind("=I", 4), std::pair(K::unsigned_integer, false));
+  EXPECT_EQ(kind("B", 1), std::pair(K::unsigned_integer, false));
+  for (const auto& [format, size] : {std::pair{"e", 2},
+                                     {"?", 1},
+                                     {"f", 8},
+                                     {"d", 4},
+                                     {"q", 3},
+                                     {"P", 8},
+                                     {"ff", 8},
+                                     {"", 4},
+                                     {"T{f:x:}", 4},
+                                     {"<", 4}}) {
+    EXPECT_EQ(kind(format, size), std::nullopt) << format;
+  }
+}
+
+TEST(ArrayMeshes, FacesIndexVerticesOfAnyWidthAndByteOrder) {
+  const std::string vertices = pack<double>({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}, true);
+  const PackedArray packed_vertices{vertices, *item_type_from_format(">d", 8)};
+  const std::string faces = pack<std::int16_t>({0, 1, 3, 0, 3, 2});
+  const Result<Mesh> mesh =
+      mesh_from_arrays(packed_vertices, PackedArray{faces, *item_type_from_format("h", 2)}, "sq");
+  ASSERT_TRUE(mesh.ok());
+  EXPECT_EQ(corners(mesh.value()), (std::vector<Vec3>{kO, kX, kXY, kO, kXY, kY}));
+  EXPECT_EQ(mesh->size, (Vec3{1, 1, 0}));
+  EXPECT_EQ(mesh->triangles[1].normal, (Vec3{0, 0, 1}));
+  EXPECT_EQ(mesh->name, "sq");
+}
+
+TEST(ArrayMeshes, BadNumbersAndIndicesAreRefused) {
+  const std::string floats = pack<float>({0, 0, 0, 1, 0, 0, 0, 1, 0});
+  const PackedArray vertices{floats, *item_type_from_format("f", 4)};
+  const auto with_faces = [&](std::string faces, const char* format, std::size_t size) {
+    return messages(
+        mesh_from_arrays(vertices, PackedArray{faces, *item_type_from_format(format, size)}, "m"));
+  };
+  EXPECT_EQ(with_faces(pack<std::int8_t>({0, 1, -1}), "b", 1),
+            (Chain{"face 0 has a negative vertex index"}));
+  EXPECT_EQ(with_faces(pack<std::uint64_t>({0, 1, 2, 2, 1, 3}), "Q", 8),
+            (Chain{"face 1", "vertex index 3 out of range for 3 vertices"}));
+  EXPECT_EQ(with_faces(pack<std::uint32_t>({0, 1, 0xffffffff}), "I", 4),
+            (Chain{"face 0", "vertex index 4294967295 out of range for 3 vertices"}));
+  for (const float bad :
+       {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+    const std::string points = pack<float>({0, 0, 0, 1, bad, 0, 0, 1, 0});
+    EXPECT_EQ(
+        messages(mesh_from_arrays({points, vertices.type}, std::nullopt, "m")),
+        (Chain{
+            "vertex 1 has a coordinate that is NaN, infinite or beyond the 32-bit float range"}));
+  }
+  const std::string huge = pack<double>({0, 0, 1e300});
+  EXPECT_EQ(
+      messages(mesh_from_arrays({huge, *item_type_from_format("d", 8)}, std::nullopt, "m")),
+      (Chain{"vertex 0 has a coordinate that is NaN, infinite or beyond the 32-bit float range"}));
+  const std::string four = pack<float>({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 1});
+  EXPECT_EQ(
+      messages(mesh_from_arrays({four, vertices.type}, std::nullopt, "m")),
+      (Chain{"without faces the vertices are taken three at a time as triangles, but 4 is not a "
+             "multiple of 3"}));
+}
+
+}  // namespace
+}  // namespace facetview
