@@ -32,8 +32,8 @@ std::int32_t to_pixel_index(float coordinate, std::uint32_t size) {
 
 }  // namespace
 
-void draw_triangle(const Triangle& triangle, const FrameValues& frame, const FrameBuffers& buffers,
-                   ScanLanes lanes) {
+void draw_triangle(const Triangle& triangle, const FrameValues& frame,
+                   const FrameBuffers& buffers) {
   // 1. View transform.
   std::array<Vec3, 3> view;
   std::array<float, 3> view_depth;
@@ -81,7 +81,7 @@ void draw_triangle(const Triangle& triangle, const FrameValues& frame, const Fra
 
   // 4 and 9. Colour on first use, scan.
   TriangleColour colour(view, frame);
-  scan_triangle(screen, box, colour, buffers, lanes);
+  scan_triangle(screen, box, colour, buffers);
 }
 
 }  // namespace facetview
