@@ -72,7 +72,9 @@ struct Transform {
   }
 };
 
-struct Placement {
+// An object drawn at a transform: a component of another object or an item
+// of the build.
+struct PlacedObject {
   std::uint64_t object_id = 0;
   Transform transform;
 };
@@ -80,12 +82,12 @@ struct Placement {
 struct Object {
   std::vector<Vec3> vertices;
   std::vector<std::array<std::uint32_t, 3>> triangles;
-  std::vector<Placement> components;
+  std::vector<PlacedObject> components;
 };
 
 struct Model {
   std::map<std::uint64_t, Object> objects;
-  std::vector<Placement> build;
+  std::vector<PlacedObject> build;
   std::size_t triangle_count = 0;  // as spelled out, before instancing
 };
 
@@ -202,7 +204,7 @@ Result<Transform> transform_attribute(const char** attributes) {
   return transform;
 }
 
-Result<Placement> placement(const char** attributes) {
+Result<PlacedObject> placement(const char** attributes) {
   Result<std::uint64_t> id = index_attribute(attributes, "objectid");
   if (!id) return std::move(id).error();
   for (const char** a = attributes; *a != nullptr; a += 2) {
@@ -213,7 +215,7 @@ Result<Placement> placement(const char** attributes) {
   }
   Result<Transform> transform = transform_attribute(attributes);
   if (!transform) return std::move(transform).error();
-  return Placement{*id, *transform};
+  return PlacedObject{*id, *transform};
 }
 
 // The elements whose children the model handler looks at.
@@ -294,8 +296,8 @@ class ModelHandler {
     return Status::success();
   }
 
-  static Status add_placement(const char** attributes, std::vector<Placement>& placements) {
-    Result<Placement> placed = placement(attributes);
+  static Status add_placement(const char** attributes, std::vector<PlacedObject>& placements) {
+    Result<PlacedObject> placed = placement(attributes);
     if (!placed) return std::move(placed).error().with_context("placement of an object");
     placements.push_back(*placed);
     return Status::success();
@@ -314,7 +316,7 @@ class BuildExpander {
         triangles_(triangles),
         limit_(model.triangle_count + kMaxInstancedTriangles) {}
 
-  Status place(const Placement& placement, int depth) {
+  Status place(const PlacedObject& placement, int depth) {
     if (depth > kMaxNesting) {
       return Error("components nest deeper than " + std::to_string(kMaxNesting) + " levels");
     }
@@ -338,7 +340,7 @@ class BuildExpander {
       triangles_.push_back(mirrored ? make_triangle(Vec3{}, pa, pc, pb)
                                     : make_triangle(Vec3{}, pa, pb, pc));
     }
-    for (const Placement& component : object.components) {
+    for (const PlacedObject& component : object.components) {
       Status placed = place({component.object_id, component.transform.then(transform)}, depth + 1);
       if (!placed) return placed;
     }
@@ -383,7 +385,8 @@ Result<Mesh> decode_archive(std::string_view content, std::string name) {
     // Objects that are components of others appear through them.
     std::set<std::uint64_t> components;
     for (const auto& [id, object] : model.objects) {
-      for (const Placement& component : object.components) components.insert(component.object_id);
+      for (const PlacedObject& component : object.components)
+        components.insert(component.object_id);
     }
     for (const auto& [id, object] : model.objects) {
       if (components.contains(id)) continue;
@@ -391,7 +394,7 @@ Result<Mesh> decode_archive(std::string_view content, std::string name) {
       if (!placed) return std::move(placed).error();
     }
   }
-  for (const Placement& item : model.build) {
+  for (const PlacedObject& item : model.build) {
     Status placed = expander.place(item, 0);
     if (!placed) return std::move(placed).error();
   }

@@ -10,6 +10,7 @@
 #include "python/py_module_functions.hpp"
 #include "python/py_surface.hpp"
 #include "python/py_viewport.hpp"
+#include "python/shared_constants.hpp"
 
 namespace facetview {
 namespace {
@@ -75,7 +76,8 @@ PyObject* create_module() {
   const bool complete = add_class(module.get(), "Viewport", types.viewport, create_viewport_type) &&
                         add_class(module.get(), "Camera", types.camera, create_camera_type) &&
                         add_class(module.get(), "Mesh", types.mesh, create_mesh_type) &&
-                        add_class(module.get(), "Surface", types.surface, create_surface_type);
+                        add_class(module.get(), "Surface", types.surface, create_surface_type) &&
+                        add_shared_constants(module.get());
   return complete ? module.release() : nullptr;
 }
 

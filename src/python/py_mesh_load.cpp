@@ -16,11 +16,6 @@ namespace {
 constexpr const char* kLoadNames[] = {"path"};
 constexpr Parameters kLoadParameters{"Mesh.load()", kLoadNames, 1};
 
-PyObject* float_tuple(Vec3 v) {
-  return Py_BuildValue("(ddd)", static_cast<double>(v.x), static_cast<double>(v.y),
-                       static_cast<double>(v.z));
-}
-
 }  // namespace
 
 PyObject* new_mesh_object(Mesh mesh) {
@@ -51,22 +46,6 @@ PyObject* mesh_load(PyObject*, PyObject* args, PyObject* kwargs) {
                           if (!mesh) return mesh;
                           return Result<Mesh>(std::move(*mesh).normalized());
                         });
-}
-
-PyObject* get_mesh_size(PyObject* self, void*) {
-  PyMesh* mesh = as_instance<Mesh>(self);
-  const Borrow borrow(mesh->borrow, Access::shared);
-  if (!borrow) return nullptr;
-  return float_tuple(mesh->record->size);
-}
-
-PyObject* get_mesh_source_path(PyObject* self, void*) {
-  PyMesh* mesh = as_instance<Mesh>(self);
-  const Borrow borrow(mesh->borrow, Access::shared);
-  if (!borrow) return nullptr;
-  if (!mesh->record->source_path) Py_RETURN_NONE;
-  const std::string& native = mesh->record->source_path->native();
-  return PyUnicode_DecodeFSDefaultAndSize(native.data(), static_cast<Py_ssize_t>(native.size()));
 }
 
 }  // namespace facetview

@@ -1,5 +1,5 @@
-// Mesh.load and the Mesh properties size and source_path; the Mesh class
-// itself (py_mesh.cpp) lists them in its tables.
+// Loading meshes from files for the Mesh class (py_mesh.cpp): Mesh.load and
+// the common body of the loading static methods.
 #pragma once
 
 #include "python/python.hpp"
@@ -26,11 +26,5 @@ PyObject* load_mesh_file(const Parameters& parameters, PyObject* args, PyObject*
 
 // Mesh.load(path): a model file of any supported format, normalized.
 PyObject* mesh_load(PyObject*, PyObject* args, PyObject* kwargs);
-
-// mesh.size: (x, y, z) extents before normalization, as floats.
-PyObject* get_mesh_size(PyObject* self, void*);
-
-// mesh.source_path: the path the mesh was read from as a str, or None.
-PyObject* get_mesh_source_path(PyObject* self, void*);
 
 }  // namespace facetview

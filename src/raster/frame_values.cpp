@@ -14,7 +14,8 @@ FrameValues make_frame_values(const Camera& camera, std::uint32_t width, std::ui
   frame.width = static_cast<float>(width);
   frame.height = static_cast<float>(height);
   frame.aspect = frame.width / std::max(frame.height, 1.0f);
-  const float zoom = clamp_to(camera.zoom, 0.45f, 2.5f);
+  const float zoom =
+      clamp_to(camera.zoom, static_cast<float>(lowest_zoom), static_cast<float>(highest_zoom));
   frame.distance = 3.25f / zoom;
   frame.blend_span = frame.distance + 1.5f;
   frame.focal = 2.144507f;

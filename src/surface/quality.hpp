@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 namespace facetview {
@@ -12,7 +13,16 @@ enum class Quality : std::uint8_t { low = 0, medium = 1, high = 2 };
 // "low", "medium" or "high".
 std::string_view quality_name(Quality quality);
 
-// Accepts "low", "med", "medium" and "high", compared whole and case-sensitively.
+// A name that parse_quality accepts, and the quality it stands for.
+struct QualityName {
+  std::string_view text;
+  Quality quality;
+};
+
+// "low", "med", "medium" and "high".
+std::span<const QualityName> accepted_quality_names();
+
+// Accepts the names of accepted_quality_names, compared whole and case-sensitively.
 std::optional<Quality> parse_quality(std::string_view text);
 
 }  // namespace facetview

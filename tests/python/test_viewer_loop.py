@@ -28,6 +28,8 @@ class Clock:
 class RecordingSurface:
     """Notes each frame's camera and viewport; a frame costs `cost` seconds of the clock."""
 
+    protocol = "kitty"
+
     def __init__(self, clock, cost):
         self.clock, self.cost = clock, cost
         self.frames, self.qualities, self.clears = [], [], 0
@@ -142,8 +144,8 @@ def test_quality_keys_reach_the_surface_and_the_status_line(terminal):
     viewer, surface = run_viewer(terminal, b"31", frames=2, sizes=[(80, 10)])
     assert (surface.qualities, viewer.quality) == (["high", "low"], "low")
     status = [line.partition(b"\x1b[K")[0] for line in os.read(terminal[2], 65536).split(b"\x1b[10;1H")[1:]]
-    assert status == ["demo hull | 12 triangles | 1.9 × 1.4 × 1.4 | medium | paused".encode(),
-                      "demo hull | 12 triangles | 1.9 × 1.4 × 1.4 | low | paused".encode()]
+    assert status == ["demo hull | 12 triangles | 1.9 × 1.4 × 1.4 | medium | kitty graphics | paused".encode(),
+                      "demo hull | 12 triangles | 1.9 × 1.4 × 1.4 | low | kitty graphics | paused".encode()]
 
 
 @pytest.mark.parametrize("keys, spinning, yaw_steps", [

@@ -139,7 +139,8 @@ def build_parser() -> ArgumentParser:
                             metavar="RADIANS",
                             help=f"starting camera {name} (default: %(default)g)")
     parser.add_argument("--zoom", type=positive_float, default=default.zoom,
-                        help="starting camera zoom, 0.45 to 2.5 takes effect (default: %(default)g)")
+                        help="starting camera zoom, %g to %g takes effect (default: %%(default)g)"
+                        % native.ZOOM_RANGE)
     parser.add_argument("--up", choices=UP_AXES, metavar="{z,y,x,-z,-y,-x}",
                         help="the model's axis that points up; the turntable turns about it "
                         "(default: z for model files, as 3D printing and CAD use; y for the demo)")

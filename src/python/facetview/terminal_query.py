@@ -19,6 +19,8 @@ import time
 from dataclasses import dataclass
 from typing import Mapping, Optional, Tuple
 
+from .terminal import write_all
+
 ESC = b"\x1b"
 # A kitty graphics query for a 1x1 image of one RGB pixel: a=q asks whether the
 # image would be accepted, without storing or showing it. The id only tags the answer.
@@ -222,11 +224,6 @@ def tmux_cell_size() -> Optional[CellSize]:
     return (width, height) if width > 0 and height > 0 else None
 
 
-def _write_all(fd: int, data: bytes) -> None:
-    while data:
-        data = data[os.write(fd, data):]
-
-
 def exchange(fd: int, queries: bytes, timeout: float) -> Replies:
     """Sends queries on the terminal fd in one write and reads until the DA1 answer or
     the deadline, then drains what already arrived. Echo and line buffering are off
@@ -239,7 +236,7 @@ def exchange(fd: int, queries: bytes, timeout: float) -> Replies:
     data = b""
     try:
         termios.tcsetattr(fd, termios.TCSANOW, quiet)
-        _write_all(fd, queries)
+        write_all(fd, queries)
         replies = parse_replies(data)
         while not replies.complete:
             remaining = deadline - time.monotonic()

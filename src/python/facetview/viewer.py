@@ -28,12 +28,12 @@ DRAG_TURN_PER_WIDTH = math.pi
 LEFT_BUTTON = 0
 ZOOM_STEP = 1.1
 # The renderer clamps the zoom to this range; pressing past it would do nothing.
-ZOOM_RANGE = (0.45, 2.5)
+ZOOM_RANGE = native.ZOOM_RANGE
 # Seconds between two updates of the frames-per-second figure.
 FPS_INTERVAL = 1.0
 READ_SIZE = 1024
 
-CANONICAL_QUALITY = {"low": "low", "med": "medium", "medium": "medium", "high": "high"}
+CANONICAL_QUALITY = native.QUALITY_NAMES
 QUALITY_ACTIONS = {
     Action.QUALITY_LOW: "low",
     Action.QUALITY_MEDIUM: "medium",
@@ -179,7 +179,7 @@ class Viewer:
             triangles=self.mesh.triangle_count,
             size=self.mesh.size,
             quality=self.quality,
-            method=getattr(self.surface, "protocol", None),
+            method=self.surface.protocol,
             paused=not self.spinning,
             fps=self.frame_rate.value,
             help_text=KEYS_HELP if self.session.in_fd is not None else None,
