@@ -5,6 +5,7 @@ Every translation unit records its compiler options in the section
 time, so each distinct set of options appears once.
 """
 
+import importlib.metadata
 import re
 import shutil
 import subprocess
@@ -34,3 +35,12 @@ def test_every_unit_of_the_installed_module_is_built_at_o3():
         # The renderer's arithmetic must stay exactly as written.
         assert "-ffp-contract=off" in record.split(), record
         assert "-ffast-math" not in record.split(), record
+
+
+def test_the_installed_wheel_is_tagged_with_the_stable_abi_the_module_uses():
+    versions = {re.search(r"-DPy_LIMITED_API=0x([0-9a-f]{2})([0-9a-f]{2})", record)
+                for record in recorded_compile_options()} - {None}
+    assert len(versions) == 1, versions
+    major, minor = (int(part, 16) for part in versions.pop().groups())
+    wheel = importlib.metadata.distribution("facetview").read_text("WHEEL")
+    assert re.search(rf"^Tag: cp{major}{minor}-abi3-", wheel, re.MULTILINE), wheel
