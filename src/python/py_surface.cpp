@@ -75,7 +75,7 @@ PyObject* call_detection(PyObject* function) {
   return PyObject_CallObject(function, nullptr);
 }
 
-// Reads a truth value from the query module; false with an exception set on failure.
+// Reads a truth value that detection gave; false with an exception set on failure.
 bool query_flag(PyObject* object, bool& out) {
   const int truth = PyObject_IsTrue(object);
   if (truth < 0) return false;
@@ -339,10 +339,11 @@ PyObject* set_terminal_detection(PyObject*, PyObject* args, PyObject* kwargs) {
         return nullptr;
       }
     }
+    // Functions set before may belong to an interpreter finalised since (the
+    // package registers once per interpreter): like the types, they stay
+    // unreleased.
     Py_INCREF(matched[0]);
     Py_INCREF(matched[1]);
-    Py_XDECREF(terminal_detection.capabilities);
-    Py_XDECREF(terminal_detection.true_colour);
     terminal_detection = {matched[0], matched[1]};
     Py_RETURN_NONE;
   });
