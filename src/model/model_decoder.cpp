@@ -8,9 +8,11 @@
 #include "model/binary_stl.hpp"
 #include "model/bounds.hpp"
 #include "model/default_name.hpp"
+#include "model/normalization.hpp"
 #include "model/obj_decoder.hpp"
 #include "model/ply_decoder.hpp"
 #include "model/stl_decoder.hpp"
+#include "model/stl_file.hpp"
 #include "model/threemf_decoder.hpp"
 
 namespace facetview {
@@ -86,7 +88,12 @@ Result<Mesh> decode_model(std::string_view content, const std::filesystem::path&
   return Error("unsupported model format");
 }
 
-Result<Mesh> load_model(const std::filesystem::path& path, Interruption& interruption) {
+Result<Mesh> load_model(const std::filesystem::path& path, Interruption& interruption,
+                        AcceptedFormats accepted) {
+  if (accepted == AcceptedFormats::stl) {
+    std::optional<Bounds> unused;
+    return read_stl_file(path, interruption, unused);
+  }
   // The content lives only inside this call, whatever its outcome.
   Result<std::string> content = read_whole_file(path, interruption);
   if (!content) {
@@ -99,6 +106,16 @@ Result<Mesh> load_model(const std::filesystem::path& path, Interruption& interru
     mesh->size = extents(bounds_of(mesh->triangles));
   }
   return mesh;
+}
+
+Result<Mesh> load_normalized_model(const std::filesystem::path& path, Interruption& interruption,
+                                   AcceptedFormats accepted) {
+  std::optional<Bounds> bounds;
+  Result<Mesh> mesh = accepted == AcceptedFormats::stl ? read_stl_file(path, interruption, bounds)
+                                                       : load_model(path, interruption);
+  if (!mesh) return mesh;
+  if (!bounds) return std::move(*mesh).normalized();
+  return normalized_within(std::move(*mesh), *bounds);
 }
 
 }  // namespace facetview

@@ -15,6 +15,10 @@ namespace facetview {
 
 enum class ModelFormat { stl, obj, ply, three_mf };
 
+// What load_model accepts: any format, told apart as decode_model does, or
+// only STL, decoded as STL whatever the content looks like.
+enum class AcceptedFormats { any, stl };
+
 // The format that the content's first bytes announce: a zip archive (3MF), a
 // "ply" line, the length rule of binary STL, or a "solid" word (ASCII STL).
 std::optional<ModelFormat> format_from_content(std::string_view content);
@@ -30,8 +34,18 @@ std::optional<ModelFormat> format_from_extension(const std::filesystem::path& pa
 Result<Mesh> decode_model(std::string_view content, const std::filesystem::path& path);
 
 // Reads and decodes the model file at `path` (see decode_model); the result
-// carries the path and its size.
+// carries the path and its size, with the coordinates of the file. A read that
+// a signal interrupts asks `interruption` whether to go on. An STL-only load
+// decodes the file while it is read ("failed to read STL file" where reading
+// fails; "failed to read model file" otherwise).
 Result<Mesh> load_model(const std::filesystem::path& path,
-                        Interruption& interruption = retry_on_signal());
+                        Interruption& interruption = retry_on_signal(),
+                        AcceptedFormats accepted = AcceptedFormats::any);
+
+// load_model and Mesh::normalized in one; for STL-only loads with the box
+// found while the file is decoded.
+Result<Mesh> load_normalized_model(const std::filesystem::path& path,
+                                   Interruption& interruption = retry_on_signal(),
+                                   AcceptedFormats accepted = AcceptedFormats::any);
 
 }  // namespace facetview

@@ -25,9 +25,7 @@ PyObject* mesh_demo(PyObject*, PyObject*) {
 
 PyObject* mesh_from_stl(PyObject*, PyObject* args, PyObject* kwargs) {
   return load_mesh_file(kFromStlParameters, args, kwargs, "failed to load STL from ",
-                        [](const std::filesystem::path& path, Interruption& interruption) {
-                          return Mesh::normalized_from_path(path, interruption);
-                        });
+                        AcceptedFormats::stl);
 }
 
 PyObject* get_name(PyObject* self, void*) {

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "model/model_decoder.hpp"
 #include "python/arguments.hpp"
 #include "python/conversions.hpp"
 #include "python/error_mapping.hpp"
@@ -23,14 +22,15 @@ PyObject* new_mesh_object(Mesh mesh) {
 }
 
 PyObject* load_mesh_file(const Parameters& parameters, PyObject* args, PyObject* kwargs,
-                         const char* failure, MeshLoader loader) {
+                         const char* failure, AcceptedFormats accepted) {
   return without_cpp_exceptions([&]() -> PyObject* {
     PyObject* matched[1];
     if (!match_arguments(parameters, args, kwargs, matched)) return nullptr;
     std::string path;
     if (!convert_path(matched[0], "path", path)) return nullptr;
     // Ctrl-C ends a read that never ends, such as one of /dev/zero or a FIFO.
-    Result<Mesh> read = loader(std::filesystem::path(path), python_signal_handlers());
+    Result<Mesh> read =
+        load_normalized_model(std::filesystem::path(path), python_signal_handlers(), accepted);
     if (!read) {
       // The loader's reason becomes the exception's __cause__.
       return raise_error(std::move(read).error().with_context(failure + path), matched[0]);
@@ -41,11 +41,7 @@ PyObject* load_mesh_file(const Parameters& parameters, PyObject* args, PyObject*
 
 PyObject* mesh_load(PyObject*, PyObject* args, PyObject* kwargs) {
   return load_mesh_file(kLoadParameters, args, kwargs, "failed to load model from ",
-                        [](const std::filesystem::path& path, Interruption& interruption) {
-                          Result<Mesh> mesh = load_model(path, interruption);
-                          if (!mesh) return mesh;
-                          return Result<Mesh>(std::move(*mesh).normalized());
-                        });
+                        AcceptedFormats::any);
 }
 
 }  // namespace facetview
