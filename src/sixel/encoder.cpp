@@ -19,10 +19,6 @@ constexpr char empty_sixel = '?';  // 0x3F: no pixel of the six set
 // Shortest run worth its "!count" prefix.
 constexpr std::uint32_t shortest_repeat = 4;
 
-std::uint64_t percent(std::uint8_t channel) {
-  return (std::uint64_t{channel} * 100 + 127) / 255;
-}
-
 // Collects one colour's sixels left to right as runs of equal characters.
 class RunWriter {
  public:
@@ -82,11 +78,11 @@ void append_sixel_image(std::string& out, const IndexedFrame& frame, std::span<c
     out += '#';
     append_decimal(out, index);
     out += ";2;";
-    append_decimal(out, percent(palette[index].r));
+    append_decimal(out, sixel_percent(palette[index].r));
     out += ';';
-    append_decimal(out, percent(palette[index].g));
+    append_decimal(out, sixel_percent(palette[index].g));
     out += ';';
-    append_decimal(out, percent(palette[index].b));
+    append_decimal(out, sixel_percent(palette[index].b));
   }
 
   const std::uint32_t scale = std::max<std::uint32_t>(band.scale, 1);
