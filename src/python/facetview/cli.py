@@ -185,8 +185,11 @@ def make_surface(quality: str, protocol: str, capabilities: Optional[Capabilitie
     if capabilities is not None:
         protocol = capabilities.method
     cell_size = capabilities.cell_size if capabilities is not None else None
+    # The sixel limits the terminal told of: its colour registers and largest image.
+    limits = {} if capabilities is None else {"max_size": capabilities.sixel_max_size,
+                                              "colours": capabilities.colour_registers}
     try:
-        return native.Surface(quality, protocol=protocol, cell_size=cell_size)
+        return native.Surface(quality, protocol=protocol, cell_size=cell_size, **limits)
     except ValueError as error:
         raise UsageError(str(error)) from None
 
