@@ -79,8 +79,9 @@ bool query_flag(PyObject* object, bool& out) {
 }
 
 // A (width, height) pair of pixels, each 1 to 65535, for the argument name;
-// false with an exception set otherwise.
-bool convert_pixel_pair(PyObject* argument, const char* name,
+// false with an exception set otherwise. what names the pair in the message
+// for a side of 0.
+bool convert_pixel_pair(PyObject* argument, const char* name, const char* what,
                         std::optional<std::pair<std::uint16_t, std::uint16_t>>& out) {
   if (argument == Py_None) {
     out.reset();
@@ -97,8 +98,7 @@ bool convert_pixel_pair(PyObject* argument, const char* name,
     return false;
   }
   if (width == 0 || height == 0) {
-    PyErr_Format(PyExc_ValueError, "%s must be at least 1x1 pixels",
-                 std::string(name) == "cell_size" ? "cell size" : "max_size");
+    PyErr_Format(PyExc_ValueError, "%s must be at least 1x1 pixels", what);
     return false;
   }
   out = std::pair(width, height);
@@ -108,7 +108,7 @@ bool convert_pixel_pair(PyObject* argument, const char* name,
 // A cell size; sides beyond what a terminal has are taken as unknown later.
 bool convert_cell_size(PyObject* argument,
                        std::optional<std::pair<std::uint16_t, std::uint16_t>>& out) {
-  return convert_pixel_pair(argument, "cell_size", out);
+  return convert_pixel_pair(argument, "cell_size", "cell size", out);
 }
 
 // Colour registers, 1 to 65535, or None; false with an exception set otherwise.
@@ -162,7 +162,7 @@ bool detect_presentation(Presentation& out) {
   OwnedRef max_size;
   OwnedRef colours;
   return optional_attribute(capabilities.get(), "sixel_max_size", max_size) &&
-         convert_pixel_pair(max_size.get(), "max_size", out.max_size) &&
+         convert_pixel_pair(max_size.get(), "max_size", "max_size", out.max_size) &&
          optional_attribute(capabilities.get(), "colour_registers", colours) &&
          convert_colours(colours.get(), out.colours);
 }
@@ -216,7 +216,7 @@ PyObject* surface_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
       return nullptr;
     }
     if (matched[3] != nullptr &&
-        !convert_pixel_pair(matched[3], "max_size", presentation.max_size)) {
+        !convert_pixel_pair(matched[3], "max_size", "max_size", presentation.max_size)) {
       return nullptr;
     }
     if (matched[4] != nullptr && !convert_colours(matched[4], presentation.colours)) {
