@@ -295,6 +295,14 @@ def test_the_viewer_draws_with_what_the_terminal_answers(viewers, answer, drawn,
     viewer.quit()
 
 
+def test_sixel_named_by_the_user_still_learns_the_terminals_limits(viewers):
+    viewer = viewers(protocol="sixel", size=(100, 12))
+    viewer.read_until(QUERIES)
+    os.write(viewer.master, b"\x1b[6;16;8t\x1b[?2;0;400;100S" + DA1_VT340)
+    viewer.read_until(STATUS + " | 1.9 × 1.4 × 1.4 | medium | sixel at 1/2 size".encode())
+    viewer.quit()
+
+
 @pytest.mark.parametrize("answer, lines", [
     (b"\x1b[6;16;8t\x1b[?63;1;2;4;6;9;15;16;22;28c", [b"method: sixel", b"cell size: 8x16 pixels"]),
     (None, [b"method: blocks", b"terminal: no answer within the timeout"]),
