@@ -49,14 +49,18 @@ FrameSize framebuffer_size(Quality quality, Viewport viewport) {
   return FrameSize{cell_width * cols, cell_height * rows};
 }
 
+bool sane_cell_size(const TerminalDisplay& display) {
+  const auto sane = [](std::optional<std::uint32_t> side) {
+    return side && *side >= 1 && *side <= max_cell_pixels;
+  };
+  return sane(display.cell_width) && sane(display.cell_height);
+}
+
 SixelLayout sixel_layout(Quality quality, Viewport viewport, const TerminalDisplay& display) {
   const auto ordinal = static_cast<std::uint32_t>(quality);
   SixelLayout layout;
   // The quality's own cells stand in when the terminal did not tell its size.
-  const auto known = [](std::optional<std::uint32_t> side) {
-    return side && *side != 0 && *side <= max_cell_pixels;
-  };
-  const bool cell_known = known(display.cell_width) && known(display.cell_height);
+  const bool cell_known = sane_cell_size(display);
   layout.cell_width = cell_known ? *display.cell_width : ordinal + 3;
   layout.cell_height = cell_known ? *display.cell_height : 2 * ordinal + 6;
   layout.screen_rows = display.rows;

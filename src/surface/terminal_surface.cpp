@@ -8,13 +8,6 @@ namespace facetview {
 
 namespace {
 
-bool sane_cell_size(const TerminalDisplay& display) {
-  const auto sane = [](std::optional<std::uint32_t> side) {
-    return side && *side >= 1 && *side <= max_cell_pixels;
-  };
-  return sane(display.cell_width) && sane(display.cell_height);
-}
-
 std::variant<Presenter, SixelPresenter, BlocksPresenter> make_presenter(PresentMethod method,
                                                                         ColourDepth colour_depth) {
   switch (method) {

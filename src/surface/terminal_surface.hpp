@@ -46,6 +46,9 @@ struct TerminalDisplay {
   friend bool operator==(const TerminalDisplay&, const TerminalDisplay&) = default;
 };
 
+// Whether the display's cell size is known and one a terminal can have.
+bool sane_cell_size(const TerminalDisplay& display);
+
 // How a sixel frame covers the viewport: the display's cell size, else the
 // quality's, and the smallest whole scale that keeps the frame within the
 // quality's pixel budget.
