@@ -262,10 +262,14 @@ PyObject* surface_set_quality(PyObject* self, PyObject* args, PyObject* kwargs) 
   });
 }
 
-PyObject* surface_framebuffer_size(PyObject* self, PyObject* args, PyObject* kwargs) {
+// The body of the methods that take one viewport: borrows the surface and the
+// viewport, takes what the terminal tells now and returns answer(surface, viewport).
+template <class Answer>
+PyObject* with_viewport(const Parameters& parameters, PyObject* self, PyObject* args,
+                        PyObject* kwargs, Answer answer) {
   return without_cpp_exceptions([&]() -> PyObject* {
     PyObject* matched[1];
-    if (!match_arguments(kFramebufferSizeParameters, args, kwargs, matched)) return nullptr;
+    if (!match_arguments(parameters, args, kwargs, matched)) return nullptr;
     PySurface* surface = as_instance<TerminalSurface>(self);
     const Borrow surface_borrow(surface->borrow, Access::shared);
     if (!surface_borrow) return nullptr;
@@ -274,25 +278,23 @@ PyObject* surface_framebuffer_size(PyObject* self, PyObject* args, PyObject* kwa
     const Borrow viewport_borrow(viewport->borrow, Access::shared);
     if (!viewport_borrow) return nullptr;
     measure_display(*surface->record);
-    const FrameSize size = surface->record->frame_size(*viewport->record);
-    return size_tuple(size.width, size.height);
+    return answer(*surface->record, *viewport->record);
   });
 }
 
+PyObject* surface_framebuffer_size(PyObject* self, PyObject* args, PyObject* kwargs) {
+  return with_viewport(kFramebufferSizeParameters, self, args, kwargs,
+                       [](TerminalSurface& surface, const Viewport& viewport) {
+                         const FrameSize size = surface.frame_size(viewport);
+                         return size_tuple(size.width, size.height);
+                       });
+}
+
 PyObject* surface_reduction(PyObject* self, PyObject* args, PyObject* kwargs) {
-  return without_cpp_exceptions([&]() -> PyObject* {
-    PyObject* matched[1];
-    if (!match_arguments(kReductionParameters, args, kwargs, matched)) return nullptr;
-    PySurface* surface = as_instance<TerminalSurface>(self);
-    const Borrow surface_borrow(surface->borrow, Access::shared);
-    if (!surface_borrow) return nullptr;
-    if (!check_instance(matched[0], module_types().viewport, "viewport")) return nullptr;
-    PyViewport* viewport = as_instance<Viewport>(matched[0]);
-    const Borrow viewport_borrow(viewport->borrow, Access::shared);
-    if (!viewport_borrow) return nullptr;
-    measure_display(*surface->record);
-    return PyLong_FromUnsignedLong(surface->record->reduction(*viewport->record));
-  });
+  return with_viewport(kReductionParameters, self, args, kwargs,
+                       [](TerminalSurface& surface, const Viewport& viewport) {
+                         return PyLong_FromUnsignedLong(surface.reduction(viewport));
+                       });
 }
 
 PyObject* surface_render_to_terminal(PyObject* self, PyObject* args, PyObject* kwargs) {
