@@ -5,11 +5,12 @@
 #include <cstdint>
 
 #include "model/vec3.hpp"
-#include "raster/camera.hpp"
+#include "raster/orbit_camera.hpp"
 
 namespace facetview {
 
-// Vertices closer to the eye than this drop their whole triangle.
+// Vertices closer to the eye than this drop their whole triangle, or, where
+// the frame clips, the part of it beyond the limit.
 inline constexpr float kNearLimit = 0.1f;
 
 struct FrameValues {
@@ -24,13 +25,18 @@ struct FrameValues {
   float sin_yaw, cos_yaw;
   float sin_pitch, cos_pitch;
   float sin_roll, cos_roll;
+  Vec3 target;        // the point the view turns about, at the origin for Camera
+  bool orthographic;  // projected at depth D; the depth buffer then holds d itself
+  bool clips_near;    // triangles reaching the near limit are clipped, not dropped
 };
 
 FrameValues make_frame_values(const Camera& camera, std::uint32_t width, std::uint32_t height);
+FrameValues make_frame_values(const OrbitCamera& camera, std::uint32_t width, std::uint32_t height);
 
-// Turns a model-space point by yaw (about Y), then pitch (about X), then roll
-// (about Z).
-inline Vec3 to_view_space(const FrameValues& frame, Vec3 point) {
+// Moves a model-space point by -target (nothing for Camera: x - 0 is x),
+// then turns it by yaw (about Y), then pitch (about X), then roll (about Z).
+inline Vec3 to_view_space(const FrameValues& frame, Vec3 model) {
+  const Vec3 point{model.x - frame.target.x, model.y - frame.target.y, model.z - frame.target.z};
   const float x1 = point.x * frame.cos_yaw + point.z * frame.sin_yaw;
   const float z1 = point.z * frame.cos_yaw - point.x * frame.sin_yaw;
   const float y2 = point.y * frame.cos_pitch - z1 * frame.sin_pitch;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <limits>
 #include <new>
+#include <variant>
 
 #include "raster/background.hpp"
 #include "raster/frame_values.hpp"
@@ -46,7 +47,7 @@ void Renderer::resize(std::uint32_t width, std::uint32_t height) {
   height_ = height;
 }
 
-void Renderer::render(const Mesh& mesh, const Camera& camera) {
+void Renderer::render(const Mesh& mesh, const AnyCamera& camera) {
   std::fill(depth_.begin(), depth_.end(), kNothingDrawn);
   // A frame without pixels gets no colour, and its projection (aspect 0)
   // would be meaningless.
@@ -58,7 +59,8 @@ void Renderer::render(const Mesh& mesh, const Camera& camera) {
   std::copy(background_.begin(), background_.end(), framebuffer_.begin());
   if (mesh.triangles.empty()) return;
 
-  const FrameValues frame = make_frame_values(camera, width_, height_);
+  const FrameValues frame = std::visit(
+      [&](const auto& chosen) { return make_frame_values(chosen, width_, height_); }, camera);
   const FrameBuffers buffers{framebuffer_, depth_, width_};
   draw_triangles(mesh.triangles, frame, buffers);
 }

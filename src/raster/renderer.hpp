@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "model/mesh.hpp"
-#include "raster/camera.hpp"
+#include "raster/orbit_camera.hpp"
 
 namespace facetview {
 
@@ -21,7 +21,7 @@ class Renderer {
   void resize(std::uint32_t width, std::uint32_t height);
 
   // Draws one whole frame: background gradient, then every triangle. Allocates nothing.
-  void render(const Mesh& mesh, const Camera& camera);
+  void render(const Mesh& mesh, const AnyCamera& camera);
 
   // Row-major RGBA, top row first: width * height * 4 bytes.
   const std::vector<std::uint8_t>& framebuffer() const { return framebuffer_; }
