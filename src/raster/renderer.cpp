@@ -7,6 +7,7 @@
 #include <variant>
 
 #include "raster/background.hpp"
+#include "raster/edge_overlay.hpp"
 #include "raster/frame_values.hpp"
 #include "raster/triangle_batch.hpp"
 
@@ -47,7 +48,7 @@ void Renderer::resize(std::uint32_t width, std::uint32_t height) {
   height_ = height;
 }
 
-void Renderer::render(const Mesh& mesh, const AnyCamera& camera) {
+void Renderer::render(const Mesh& mesh, const AnyCamera& camera, bool edges) {
   std::fill(depth_.begin(), depth_.end(), kNothingDrawn);
   // A frame without pixels gets no colour, and its projection (aspect 0)
   // would be meaningless.
@@ -63,6 +64,7 @@ void Renderer::render(const Mesh& mesh, const AnyCamera& camera) {
       [&](const auto& chosen) { return make_frame_values(chosen, width_, height_); }, camera);
   const FrameBuffers buffers{framebuffer_, depth_, width_};
   draw_triangles(mesh.triangles, frame, buffers);
+  if (edges) draw_edge_overlay(edges_of(mesh), frame, buffers);
 }
 
 }  // namespace facetview

@@ -20,8 +20,11 @@ class Renderer {
   // (or exceed max_pixels), leaving the renderer as it was.
   void resize(std::uint32_t width, std::uint32_t height);
 
-  // Draws one whole frame: background gradient, then every triangle. Allocates nothing.
-  void render(const Mesh& mesh, const AnyCamera& camera);
+  // Draws one whole frame: background gradient, then every triangle, then,
+  // with `edges`, the mesh's creases, borders and silhouette as lines.
+  // Allocates nothing, except that the edges of a mesh are found (and kept
+  // with it) the first time they are drawn.
+  void render(const Mesh& mesh, const AnyCamera& camera, bool edges = false);
 
   // Row-major RGBA, top row first: width * height * 4 bytes.
   const std::vector<std::uint8_t>& framebuffer() const { return framebuffer_; }
