@@ -33,15 +33,21 @@ struct FrameValues {
 FrameValues make_frame_values(const Camera& camera, std::uint32_t width, std::uint32_t height);
 FrameValues make_frame_values(const OrbitCamera& camera, std::uint32_t width, std::uint32_t height);
 
-// Moves a model-space point by -target (nothing for Camera: x - 0 is x),
-// then turns it by yaw (about Y), then pitch (about X), then roll (about Z).
-inline Vec3 to_view_space(const FrameValues& frame, Vec3 model) {
-  const Vec3 point{model.x - frame.target.x, model.y - frame.target.y, model.z - frame.target.z};
-  const float x1 = point.x * frame.cos_yaw + point.z * frame.sin_yaw;
-  const float z1 = point.z * frame.cos_yaw - point.x * frame.sin_yaw;
-  const float y2 = point.y * frame.cos_pitch - z1 * frame.sin_pitch;
-  const float z = point.y * frame.sin_pitch + z1 * frame.cos_pitch;
+// Turns a model-space direction by yaw (about Y), then pitch (about X), then
+// roll (about Z).
+inline Vec3 turned_to_view(const FrameValues& frame, Vec3 direction) {
+  const float x1 = direction.x * frame.cos_yaw + direction.z * frame.sin_yaw;
+  const float z1 = direction.z * frame.cos_yaw - direction.x * frame.sin_yaw;
+  const float y2 = direction.y * frame.cos_pitch - z1 * frame.sin_pitch;
+  const float z = direction.y * frame.sin_pitch + z1 * frame.cos_pitch;
   return {x1 * frame.cos_roll - y2 * frame.sin_roll, x1 * frame.sin_roll + y2 * frame.cos_roll, z};
+}
+
+// Moves a model-space point by -target (nothing for Camera: x - 0 is x) and
+// turns it.
+inline Vec3 to_view_space(const FrameValues& frame, Vec3 model) {
+  return turned_to_view(
+      frame, {model.x - frame.target.x, model.y - frame.target.y, model.z - frame.target.z});
 }
 
 }  // namespace facetview

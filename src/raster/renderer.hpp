@@ -10,6 +10,12 @@
 
 namespace facetview {
 
+// What may be drawn over the shaded triangles.
+struct Overlays {
+  bool edges = false;       // the mesh's creases, borders and silhouette as lines
+  bool axis_triad = false;  // the model's X, Y and Z axes in red, green and blue, bottom left
+};
+
 class Renderer {
  public:
   // width x height pixels of transparent black, every depth +infinity.
@@ -20,11 +26,10 @@ class Renderer {
   // (or exceed max_pixels), leaving the renderer as it was.
   void resize(std::uint32_t width, std::uint32_t height);
 
-  // Draws one whole frame: background gradient, then every triangle, then,
-  // with `edges`, the mesh's creases, borders and silhouette as lines.
-  // Allocates nothing, except that the edges of a mesh are found (and kept
-  // with it) the first time they are drawn.
-  void render(const Mesh& mesh, const AnyCamera& camera, bool edges = false);
+  // Draws one whole frame: background gradient, then every triangle, then the
+  // overlays asked for. Allocates nothing, except that the edges of a mesh
+  // are found (and kept with it) the first time they are drawn.
+  void render(const Mesh& mesh, const AnyCamera& camera, Overlays overlays = {});
 
   // Row-major RGBA, top row first: width * height * 4 bytes.
   const std::vector<std::uint8_t>& framebuffer() const { return framebuffer_; }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "raster/axis_triad.hpp"
 #include "raster/edge_overlay.hpp"
 #include "raster/renderer.hpp"
 #include "sphere_mesh.hpp"
@@ -57,7 +58,7 @@ TEST_P(CubeEdges, VisibleEdgesShowWhereTheyProjectHiddenOnesAndDiagonalsDoNot) {
   const OrbitCamera camera{{}, 3.25f, 0.45f, -0.55f, 0.0f, GetParam()};
   const std::uint32_t w = 240, h = 160;
   Renderer renderer(w, h);
-  renderer.render(cube, camera, true);
+  renderer.render(cube, camera, {.edges = true});
 
   const Vec3 normals[6] = {{-1, 0, 0}, {1, 0, 0}, {0, -1, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 1}};
   int visible_edges = 0;
@@ -109,7 +110,7 @@ TEST(SphereEdges, OutlineWithoutSeams) {
   const OrbitCamera camera{{0.1f, 0.05f, 0.0f}, 2.8f, 0.5f, 1.1f};
   Renderer plain(w, h), edged(w, h);
   plain.render(sphere, camera);
-  edged.render(sphere, camera, true);
+  edged.render(sphere, camera, {.edges = true});
   int outline = 0, outlined = 0;
   for (int y = 0; y < int(h); ++y) {
     for (int x = 0; x < int(w); ++x) {
@@ -138,12 +139,33 @@ TEST(SphereEdges, OutlineWithoutSeams) {
 TEST(EdgeOverlay, OnlyWhenAskedFor) {
   const Mesh cube = testing::box_mesh({-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f});
   Renderer plain(64, 48), edged(64, 48), default_frame(64, 48);
-  plain.render(cube, OrbitCamera{}, false);
+  plain.render(cube, OrbitCamera{}, {.edges = false});
   default_frame.render(cube, OrbitCamera{});
-  edged.render(cube, OrbitCamera{}, true);
+  edged.render(cube, OrbitCamera{}, {.edges = true});
   EXPECT_EQ(plain.framebuffer(), default_frame.framebuffer());
   EXPECT_NE(plain.framebuffer(), edged.framebuffer());
   EXPECT_EQ(plain.depth(), edged.depth());
+}
+
+// The triad's arms point where the view turns the model's axes: seen
+// straight on, X to the right and Y up; turned a quarter about Y, Z to the left.
+TEST(AxisTriad, ArmsPointAlongTheTurnedAxes) {
+  const std::uint32_t w = 200, h = 100;
+  // Arm 9 and margin 4 pixels: the origin at (13, 87).
+  const int origin_x = 13, origin_y = 87, reach = 7;
+  struct Case {
+    float yaw;
+    int axis, dx, dy;
+  };
+  for (const Case c :
+       {Case{0, 0, reach, 0}, Case{0, 1, 0, -reach}, Case{-1.5707964f, 2, -reach, 0}}) {
+    Renderer renderer(w, h);
+    renderer.render(Mesh{}, OrbitCamera{{}, 3.0f, 0.0f, c.yaw}, {.axis_triad = true});
+    const auto at = renderer.framebuffer().begin() +
+                    (std::size_t(origin_y + c.dy) * w + std::size_t(origin_x + c.dx)) * 4;
+    EXPECT_TRUE(std::equal(kAxisColours[c.axis].begin(), kAxisColours[c.axis].end(), at))
+        << "axis " << c.axis;
+  }
 }
 
 }  // namespace
