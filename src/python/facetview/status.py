@@ -49,6 +49,8 @@ def status_line(
     paused: bool = False,
     fps: Optional[float] = None,
     help_text: Optional[str] = None,
+    zoom: Optional[float] = None,
+    orthographic: bool = False,
 ) -> str:
     """The status text for a row of this many cells.
 
@@ -61,6 +63,10 @@ def status_line(
     fields.append(quality)
     if method is not None:
         fields.append(METHOD_NAMES.get(method, method))
+    if zoom is not None:
+        fields.append(f"zoom {zoom:.3g}×")
+    if orthographic:
+        fields.append("ortho")
     if paused:
         fields.append("paused")
     elif fps is not None:
