@@ -115,12 +115,29 @@ void draw_line(LinePoint a, LinePoint b, const FrameValues& frame, const FrameBu
     if (!std::isfinite(value)) return;
   }
   // One pixel per step along the longer axis.
+  const bool steps_in_x = std::fabs(b.x - a.x) >= std::fabs(b.y - a.y);
   const float length = std::max(std::fabs(b.x - a.x), std::fabs(b.y - a.y));
   const auto steps = static_cast<std::uint32_t>(std::ceil(length)) + 1;
   for (std::uint32_t step = 0; step <= steps; ++step) {
     const LinePoint point = along(a, b, static_cast<float>(step) / static_cast<float>(steps));
-    const std::uint32_t x = pixel_index(point.x, frame.width_px);
-    const std::uint32_t y = pixel_index(point.y, frame.height_px);
+    std::uint32_t x = pixel_index(point.x, frame.width_px);
+    std::uint32_t y = pixel_index(point.y, frame.height_px);
+    // A line along a surface's outline goes onto the surface's side of it,
+    // where it reads, rather than onto the background.
+    if (std::isinf(buffers.depth[std::size_t{y} * buffers.width + x])) {
+      std::uint32_t& across = steps_in_x ? y : x;
+      const std::uint32_t across_end = (steps_in_x ? frame.height_px : frame.width_px) - 1;
+      const auto surface_at = [&](std::uint32_t other) {
+        const std::uint32_t px = steps_in_x ? x : other;
+        const std::uint32_t py = steps_in_x ? other : y;
+        return !std::isinf(buffers.depth[std::size_t{py} * buffers.width + px]);
+      };
+      if (across > 0 && surface_at(across - 1)) {
+        --across;
+      } else if (across < across_end && surface_at(across + 1)) {
+        ++across;
+      }
+    }
     const float depth = frame.orthographic ? point.key : 1.0f / point.key;
     if (!(depth <= deepest_visible(frame, buffers, x, y))) continue;
     std::memcpy(buffers.rgba.data() + (std::size_t{y} * buffers.width + x) * 4, kEdgeColour.data(),

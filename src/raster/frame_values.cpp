@@ -9,6 +9,9 @@ namespace facetview {
 
 namespace {
 
+// Camera's zoom stops at 2.5: its eye is never nearer than 3.25 / 2.5.
+const float kNearestCameraDistance = 3.25f / 2.5f;
+
 FrameValues frame_at(float distance, float pitch, float yaw, float roll, std::uint32_t width,
                      std::uint32_t height) {
   FrameValues frame{};
@@ -18,7 +21,8 @@ FrameValues frame_at(float distance, float pitch, float yaw, float roll, std::ui
   frame.height = static_cast<float>(height);
   frame.aspect = frame.width / std::max(frame.height, 1.0f);
   frame.distance = distance;
-  frame.blend_span = frame.distance + 1.5f;
+  frame.blend_distance = std::max(distance, kNearestCameraDistance);
+  frame.blend_span = frame.blend_distance + 1.5f;
   frame.focal = 2.144507f;
   frame.sin_yaw = std::sin(yaw);
   frame.cos_yaw = std::cos(yaw);

@@ -20,8 +20,11 @@ struct FrameValues {
   float height;      // H
   float aspect;      // W / max(H, 1)
   float distance;    // D: the eye sits at (0, 0, D) in view space
-  float blend_span;  // S = D + 1.5
-  float focal;       // F = cot(25 deg): a vertical field of view of 50 deg
+  float blend_span;  // S = D + 1.5, with D no nearer than Camera goes
+  // The D of the distance blend: Camera's nearest eye (1.3) for eyes nearer,
+  // so that a close look keeps the model's colours.
+  float blend_distance;
+  float focal;  // F = cot(25 deg): a vertical field of view of 50 deg
   float sin_yaw, cos_yaw;
   float sin_pitch, cos_pitch;
   float sin_roll, cos_roll;

@@ -61,6 +61,28 @@ TEST(OrbitCamera, DrawsTheFramesOfTheEquivalentCamera) {
   }
 }
 
+// Nearer than Camera ever goes, a face keeps the colour it has at Camera's
+// nearest: a close look does not fade the model into the distance blend.
+TEST(OrbitCamera, CloseViewsKeepTheColoursOfCamerasNearestView) {
+  const auto centre_colour = [](float distance) {
+    // A face towards the eye with its centroid on the target, as large on screen at any distance.
+    const float s = distance / 1.3f;
+    const Mesh face = quad({-0.4f * s, -0.3f * s, 0}, {0.4f * s, -0.3f * s, 0},
+                           {0.4f * s, 0.3f * s, 0}, {-0.4f * s, 0.3f * s, 0});
+    const Renderer renderer = rendered(face, OrbitCamera{{}, distance, 0.0f, 0.0f}, 60, 40);
+    return std::vector<std::uint8_t>(renderer.framebuffer().begin() + (20 * 60 + 30) * 4,
+                                     renderer.framebuffer().begin() + (20 * 60 + 31) * 4);
+  };
+  const std::vector<std::uint8_t> nearest = centre_colour(3.25f / 2.5f);
+  for (const float distance : {0.15f, 0.6f}) {
+    const std::vector<std::uint8_t> close = centre_colour(distance);
+    for (int channel = 0; channel < 3; ++channel) {
+      EXPECT_NEAR(close[channel], nearest[channel], 1)
+          << distance;  // rounding of the eye's direction
+    }
+  }
+}
+
 // Where the eye's view of the surface reaches the near limit, every pixel
 // whose centre sees the surface at least that far away is drawn, and no other.
 struct CoverageCase {
