@@ -15,7 +15,7 @@ constexpr double kWeldShare = 0x1p-21;
 
 // A corner's position on the grid of welded positions.
 struct GridPoint {
-  std::int64_t x, y, z;
+  std::int32_t x, y, z;
   friend bool operator==(const GridPoint&, const GridPoint&) = default;
   friend auto operator<=>(const GridPoint&, const GridPoint&) = default;
 };
@@ -23,14 +23,15 @@ struct GridPoint {
 // An edge while faces are gathered: its corners in a fixed order, the first
 // two faces' normals and how many faces share it.
 struct GatheredEdge {
+  GridPoint from_key, to_key;
   Vec3 from, to;
   Vec3 first_normal, second_normal;
   std::uint32_t faces;
 };
 
 std::uint64_t grid_hash(GridPoint point, std::uint64_t seed) {
-  for (const std::int64_t value : {point.x, point.y, point.z}) {
-    seed = (seed ^ static_cast<std::uint64_t>(value)) * 0x100000001b3ull;
+  for (const std::int32_t value : {point.x, point.y, point.z}) {
+    seed = (seed ^ static_cast<std::uint32_t>(value)) * 0x100000001b3ull;
   }
   return seed;
 }
@@ -58,7 +59,7 @@ bool at_crease(Vec3 first, Vec3 second) {
 // Open addressing over the edges gathered so far, by their two corners.
 class EdgeTable {
  public:
-  EdgeTable(std::size_t most_edges, double cell) : cell_(cell) {
+  EdgeTable(std::size_t most_edges, double cell) : per_cell_(1.0 / cell) {
     std::size_t size = 16;
     while (size < most_edges * 2) size *= 2;
     slots_.assign(size, kEmpty);
@@ -80,11 +81,11 @@ class EdgeTable {
     for (;; slot = (slot + 1) & mask) {
       if (slots_[slot] == kEmpty) {
         slots_[slot] = static_cast<std::uint32_t>(edges_.size());
-        edges_.push_back({a, b, normal, {}, 1});
+        edges_.push_back({a_key, b_key, a, b, normal, {}, 1});
         return;
       }
       GatheredEdge& edge = edges_[slots_[slot]];
-      if (on_grid(edge.from) == a_key && on_grid(edge.to) == b_key) {
+      if (edge.from_key == a_key && edge.to_key == b_key) {
         if (edge.faces == 1) edge.second_normal = normal;
         ++edge.faces;
         return;
@@ -95,13 +96,18 @@ class EdgeTable {
   const std::vector<GatheredEdge>& edges() const { return edges_; }
 
  private:
+  // Coordinates are at most 2^21 cells from the origin, so they fit and
+  // truncating half a cell further out rounds them.
+  std::int32_t on_grid(float coordinate) const {
+    const double cells = coordinate * per_cell_;
+    return static_cast<std::int32_t>(cells + (cells < 0.0 ? -0.5 : 0.5));
+  }
   GridPoint on_grid(Vec3 point) const {
-    return {std::llround(point.x / cell_), std::llround(point.y / cell_),
-            std::llround(point.z / cell_)};
+    return {on_grid(point.x), on_grid(point.y), on_grid(point.z)};
   }
 
   static constexpr std::uint32_t kEmpty = 0xffffffffu;
-  double cell_;
+  double per_cell_;
   std::vector<std::uint32_t> slots_;
   std::vector<GatheredEdge> edges_;
 };
