@@ -135,18 +135,6 @@ TEST(SphereEdges, OutlineWithoutSeams) {
   EXPECT_GE(outlined, outline * 95 / 100);
 }
 
-// Edges are off unless asked for: the frame is the triangles' alone.
-TEST(EdgeOverlay, OnlyWhenAskedFor) {
-  const Mesh cube = testing::box_mesh({-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f});
-  Renderer plain(64, 48), edged(64, 48), default_frame(64, 48);
-  plain.render(cube, OrbitCamera{}, {.edges = false});
-  default_frame.render(cube, OrbitCamera{});
-  edged.render(cube, OrbitCamera{}, {.edges = true});
-  EXPECT_EQ(plain.framebuffer(), default_frame.framebuffer());
-  EXPECT_NE(plain.framebuffer(), edged.framebuffer());
-  EXPECT_EQ(plain.depth(), edged.depth());
-}
-
 // The triad's arms point where the view turns the model's axes: seen
 // straight on, X to the right and Y up; turned a quarter about Y, Z to the left.
 TEST(AxisTriad, ArmsPointAlongTheTurnedAxes) {
