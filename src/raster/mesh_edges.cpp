@@ -29,11 +29,16 @@ struct GatheredEdge {
   std::uint32_t faces;
 };
 
-std::uint64_t grid_hash(GridPoint point, std::uint64_t seed) {
-  for (const std::int32_t value : {point.x, point.y, point.z}) {
-    seed = (seed ^ static_cast<std::uint32_t>(value)) * 0x100000001b3ull;
+// Both corners' cells, mixed so that every bit of the result depends on
+// every bit of them (the table takes the low bits, the tags the high ones).
+std::uint64_t edge_hash(GridPoint a, GridPoint b) {
+  std::uint64_t hash = 0;
+  for (const std::int32_t value : {a.x, a.y, a.z, b.x, b.y, b.z}) {
+    hash = (hash ^ static_cast<std::uint32_t>(value)) * 0x9e3779b97f4a7c15ull;
+    hash ^= hash >> 29;
   }
-  return seed;
+  hash *= 0xbf58476d1ce4e5b9ull;
+  return hash ^ (hash >> 31);
 }
 
 Vec3 cross_of(const Triangle& t) {
@@ -61,7 +66,7 @@ class EdgeTable {
  public:
   EdgeTable(std::size_t most_edges, double cell) : per_cell_(1.0 / cell) {
     std::size_t size = 16;
-    while (size < most_edges * 2) size *= 2;
+    while (size < most_edges + most_edges / 4) size *= 2;  // at most 80 % full
     slots_.assign(size, kEmpty);
     // A closed mesh has half as many edges as face sides.
     edges_.reserve(most_edges / 2 + 16);
@@ -77,14 +82,18 @@ class EdgeTable {
       std::swap(a_key, b_key);
     }
     const std::size_t mask = slots_.size() - 1;
-    std::size_t slot = grid_hash(b_key, grid_hash(a_key, 0xcbf29ce484222325ull)) & mask;
-    for (;; slot = (slot + 1) & mask) {
+    const std::uint64_t hash = edge_hash(a_key, b_key);
+    // A slot holds an edge's index and the high half of its hash, so that
+    // most edges that merely share the slot are told apart without a look at them.
+    const std::uint64_t tag = hash & ~std::uint64_t{0xffffffff};
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
       if (slots_[slot] == kEmpty) {
-        slots_[slot] = static_cast<std::uint32_t>(edges_.size());
+        slots_[slot] = tag | edges_.size();
         edges_.push_back({a_key, b_key, a, b, normal, {}, 1});
         return;
       }
-      GatheredEdge& edge = edges_[slots_[slot]];
+      if ((slots_[slot] & ~std::uint64_t{0xffffffff}) != tag) continue;
+      GatheredEdge& edge = edges_[slots_[slot] & 0xffffffff];
       if (edge.from_key == a_key && edge.to_key == b_key) {
         if (edge.faces == 1) edge.second_normal = normal;
         ++edge.faces;
@@ -106,9 +115,9 @@ class EdgeTable {
     return {on_grid(point.x), on_grid(point.y), on_grid(point.z)};
   }
 
-  static constexpr std::uint32_t kEmpty = 0xffffffffu;
+  static constexpr std::uint64_t kEmpty = ~std::uint64_t{0};
   double per_cell_;
-  std::vector<std::uint32_t> slots_;
+  std::vector<std::uint64_t> slots_;
   std::vector<GatheredEdge> edges_;
 };
 
