@@ -188,6 +188,8 @@ class Viewer:
         self._dirty = True
         self._drag_from: Optional[Tuple[int, int]] = None
         self._pan_from: Optional[Tuple[int, int]] = None
+        # 1/_reduction of the viewport is drawn where the terminal's largest image is smaller.
+        self._reduction = 1
 
     # One frame.
 
@@ -214,6 +216,8 @@ class Viewer:
             self._dirty = True
         if self._dirty:
             self.surface.render_to_terminal(self.mesh, self.camera(), self.viewport())
+            reduction = getattr(self.surface, "reduction", None)
+            self._reduction = reduction(self.viewport()) if reduction is not None else 1
             self.frame_rate.count_frame()
             self._dirty = False
         self.frames += 1
@@ -233,6 +237,7 @@ class Viewer:
             size=self.mesh.size,
             quality=self.quality,
             method=getattr(self.surface, "protocol", None),
+            reduction=self._reduction,
             paused=not self.spinning,
             fps=self.frame_rate.value,
             zoom=self.pose.zoom,
@@ -301,18 +306,20 @@ class Viewer:
         self._dirty = True
 
     def view_size(self, pose: Pose) -> Tuple[float, float]:
-        """Model units the picture spans across and up at the target's depth."""
+        """Model units a cell spans across and up at the target's depth: the picture's
+        extent over the cells it covers (1/_reduction of the viewport's)."""
+        viewport = self.viewport()
         height = pose.view_height()
-        width, pixels_high = self.surface.framebuffer_size(self.viewport())
-        return height * width / max(pixels_high, 1), height
+        width, pixels_high = self.surface.framebuffer_size(viewport)
+        return (height * width / max(pixels_high, 1) * self._reduction / viewport.cols,
+                height * self._reduction / viewport.rows)
 
     def cell_offset(self, col: int, row: int, pose: Pose) -> Tuple[float, float]:
         """How far right of and above the picture's centre the middle of a cell lies, in
         model units at the target's depth."""
         viewport = self.viewport()
-        width, height = self.view_size(pose)
-        return (((col + 0.5) / viewport.cols - 0.5) * width,
-                (0.5 - (row + 0.5) / viewport.rows) * height)
+        across, up = self.view_size(pose)
+        return (col + 0.5 - viewport.cols / 2) * across, (viewport.rows / 2 - row - 0.5) * up
 
     def zoom_at(self, event: MouseEvent) -> None:
         """Zooms one wheel step, keeping what lies under the pointer (at the target's depth)
@@ -330,11 +337,8 @@ class Viewer:
     def pan_by_drag(self, event: MouseEvent) -> None:
         """Moves the view so that the model follows the pointer."""
         col, row = self._pan_from
-        viewport = self.viewport()
-        width, height = self.view_size(self.pose)
-        right = -(event.col - col) * width / viewport.cols
-        up = (event.row - row) * height / viewport.rows
-        self.pose = self.pose.moved(right, up, self.model.up)
+        across, up = self.view_size(self.pose)
+        self.pose = self.pose.moved(-(event.col - col) * across, (event.row - row) * up, self.model.up)
         self._pan_from = (event.col, event.row)
         self._dirty = True
 
