@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "common/shown_text.hpp"
@@ -18,10 +19,13 @@ namespace {
 // files), and a line that ends in a backslash goes on in the next one.
 class ObjLines {
  public:
-  explicit ObjLines(std::string_view text) : rest_(without_byte_order_mark(text)) {}
+  explicit ObjLines(std::string_view text) : text_(without_byte_order_mark(text)) {
+    next_lf_ = find('\n', 0);
+    next_cr_ = find('\r', 0);
+  }
 
   std::optional<std::string_view> next() {
-    if (rest_.empty()) return std::nullopt;
+    if (position_ >= text_.size()) return std::nullopt;
     first_line_ = next_line_;
     std::string_view line = physical_line();
     if (!continues(line)) return line;
@@ -29,7 +33,7 @@ class ObjLines {
     while (continues(line)) {
       joined_.append(line.substr(0, line.find_last_not_of(" \t")));  // without the backslash
       joined_ += ' ';
-      if (rest_.empty()) break;
+      if (position_ >= text_.size()) break;
       line = physical_line();
     }
     if (!continues(line)) joined_.append(line);
@@ -45,17 +49,31 @@ class ObjLines {
     return last != std::string_view::npos && line[last] == '\\';
   }
 
+  // The offset of the first byte at or after `from` that is `byte`, else the
+  // text's size; found with memchr.
+  std::size_t find(char byte, std::size_t from) const {
+    const void* found = std::memchr(text_.data() + from, byte, text_.size() - from);
+    return found ? static_cast<std::size_t>(static_cast<const char*>(found) - text_.data())
+                 : text_.size();
+  }
+
   std::string_view physical_line() {
-    const std::size_t end = std::min(rest_.find_first_of("\r\n"), rest_.size());
-    const std::string_view line = rest_.substr(0, end);
-    std::size_t skip = end;
-    if (skip < rest_.size()) skip += rest_.compare(skip, 2, "\r\n") == 0 ? 2 : 1;
-    rest_.remove_prefix(skip);
+    // Each kind of line end is searched for once per occurrence, so that a
+    // file with only one kind is not scanned again for the other at every line.
+    if (next_lf_ < position_) next_lf_ = find('\n', position_);
+    if (next_cr_ < position_) next_cr_ = find('\r', position_);
+    const std::size_t end = std::min(next_lf_, next_cr_);
+    const std::string_view line = text_.substr(position_, end - position_);
+    position_ =
+        end + (end + 1 < text_.size() && text_[end] == '\r' && text_[end + 1] == '\n' ? 2 : 1);
     ++next_line_;
     return line;
   }
 
-  std::string_view rest_;
+  std::string_view text_;
+  std::size_t position_ = 0;
+  std::size_t next_lf_,
+      next_cr_;  // the next of each line end, or the size; stale when before position_
   std::string joined_;
   std::size_t next_line_ = 1;
   std::size_t first_line_ = 0;
