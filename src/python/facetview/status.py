@@ -3,7 +3,7 @@
 from __future__ import annotations
 
 import unicodedata
-from typing import Optional, Tuple
+from typing import Optional, Sequence, Tuple
 
 SEPARATOR = " | "
 # How the status line names each way of drawing.
@@ -49,15 +49,18 @@ def status_line(
     paused: bool = False,
     fps: Optional[float] = None,
     help_text: Optional[str] = None,
+    warnings: Sequence[str] = (),
 ) -> str:
     """The status text for a row of this many cells.
 
     Fields that are None are left out; the help text is added only when it
-    fits whole, and the rest is cut to the width.
+    fits whole, and the rest is cut to the width. Warnings of the model's reader
+    (such as skipped faces) follow its size.
     """
     fields = [printable(name), f"{triangles} triangles"]
     if size is not None:
         fields.append(size_text(size))
+    fields += [printable(warning) for warning in warnings]
     fields.append(quality)
     if method is not None:
         fields.append(METHOD_NAMES.get(method, method))

@@ -183,6 +183,7 @@ class Viewer:
             paused=not self.spinning,
             fps=self.frame_rate.value,
             help_text=KEYS_HELP if self.session.in_fd is not None else None,
+            warnings=getattr(self.mesh, "warnings", ()),
         )
 
     def draw_status(self) -> None:
