@@ -10,7 +10,7 @@ import zipfile
 import pytest
 
 from conftest import run_viewer
-from facetview import models
+from facetview import cli, models
 from facetview.cli import main, parse_arguments
 
 FACET = b"facet normal 0 0 0\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\nendloop\nendfacet\n"
@@ -119,6 +119,20 @@ def test_faces_the_reader_skipped_are_told_in_the_status_line(tmp_path):
     assert (result.returncode, result.stderr) == (0, b"")
     assert b"lines.obj | 1 triangles | 1 \xc3\x97 1 \xc3\x97 0 | skipped 1 face of fewer than three corners | medium" \
         in result.stdout
+
+
+@pytest.mark.parametrize("failure, message", [
+    (RuntimeError("Broken pipe (os error 32)"), "terminal input or output failed: Broken pipe"),
+    (OSError(28, "No space left on device"), "terminal input or output failed: No space left on device"),
+    (RuntimeError("framebuffer size 3x6 does not fit"), "framebuffer size 3x6 does not fit"),
+])
+def test_failures_of_the_terminal_read_plainly(monkeypatch, capfd, failure, message):
+    def run(args):
+        raise failure
+
+    monkeypatch.setattr(cli, "run", run)
+    assert main(["--once"]) == 1
+    assert capfd.readouterr() == ("", f"facetview: {message}\n")
 
 
 def test_a_model_whose_name_is_not_utf8_loads(tmp_path):

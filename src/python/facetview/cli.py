@@ -316,7 +316,7 @@ def plain_message(error: RuntimeError) -> str:
     its number."""
     text = str(error)
     system = OS_ERROR_TEXT.fullmatch(text)
-    return f"terminal output failed: {system.group(1)}" if system else text
+    return f"terminal input or output failed: {system.group(1)}" if system else text
 
 
 def fail(message: str, status: int) -> int:
