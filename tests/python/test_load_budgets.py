@@ -76,7 +76,7 @@ def long_ply_face(tmp_path):
 
 def long_obj_face(tmp_path):
     path = tmp_path / "long.obj"
-    path.write_bytes(b"v 0 0 0\nf" + b" 1" * 4_000_000 + b"\n")
+    path.write_bytes(b"v 0 0 0\nf" + b" 1" * 1_500_000 + b"\n")
     return path
 
 
@@ -86,7 +86,8 @@ def long_obj_face(tmp_path):
     (long_ply_face, {"FACETVIEW_MAX_TRIANGLES": "100000"},
      "PLY element 'face': " + TOO_MANY.format(100000)),
     (long_obj_face, {"FACETVIEW_MAX_TRIANGLES": "100000"}, "OBJ line 2: " + TOO_MANY.format(100000)),
-    (long_obj_face, {}, "3999998 triangles"),  # under the budget of its 8 MB
+    # Beyond the floor of 1048576 triangles, within the 4 a byte of its 3 MB.
+    (long_obj_face, {}, "1499998 triangles"),
     (lambda _: "/dev/zero", {"FACETVIEW_MAX_READ_BYTES": "50000000"},
      "failed to read model file /dev/zero: no end after 50000000 bytes, the limit for a pipe or device "
      "(set FACETVIEW_MAX_READ_BYTES to raise it)"),

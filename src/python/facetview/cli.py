@@ -272,14 +272,14 @@ def run(args: argparse.Namespace) -> None:
     # the terminal that replaces it.
     from_input = model_from_standard_input(args) if args.model == STANDARD_INPUT else None
     if args.output is not None:
-        write_picture(args, from_input or opened_model(args), start)
+        write_picture(args, from_input if from_input is not None else opened_model(args), start)
         return
     # Asked once, before the screen is taken over: the answers must not reach the viewer as keys.
     capabilities = terminal_capabilities() if args.protocol == "auto" else checked_in_tmux(args.protocol)
     surface = make_surface(args.quality, args.protocol, capabilities)
     if args.size is None and not os.isatty(1):
         raise UsageError("standard output is not a terminal; use --size COLSxROWS to draw anyway")
-    model = from_input or opened_model(args)
+    model = from_input if from_input is not None else opened_model(args)
     in_fd = 0 if os.isatty(0) else None
     if args.inline:
         screen = terminal_size(1) if os.isatty(1) else None
