@@ -13,7 +13,6 @@
 
 #include "common/whole_file.hpp"
 #include "model/mesh.hpp"
-#include "model/model_decoder.hpp"
 #include "model/stl_decoder.hpp"
 
 namespace facetview {
@@ -166,21 +165,18 @@ void load_file(benchmark::State& state, Load load) {
 
 // Read and decode, the coordinates as in the file.
 void BM_FromPath(benchmark::State& state) {
-  load_file(state, [](const std::filesystem::path& path) {
-    return load_model(path, retry_on_signal(), AcceptedFormats::stl);
-  });
+  load_file(state, [](const std::filesystem::path& path) { return Mesh::from_path(path); });
 }
 
 // What Mesh.from_stl pays: read, decode and normalise in place.
 void BM_NormalizedFromPath(benchmark::State& state) {
-  load_file(state, [](const std::filesystem::path& path) {
-    return load_normalized_model(path, retry_on_signal(), AcceptedFormats::stl);
-  });
+  load_file(state,
+            [](const std::filesystem::path& path) { return Mesh::normalized_from_path(path); });
 }
 
 // A normalised copy of a mesh in memory.
 void BM_Normalized(benchmark::State& state) {
-  const Result<Mesh> mesh = load_model(file_for(state), retry_on_signal(), AcceptedFormats::stl);
+  const Result<Mesh> mesh = Mesh::from_path(file_for(state));
   for (auto _ : state) {
     const Mesh normalized = mesh->normalized();
     benchmark::DoNotOptimize(normalized.triangles.data());

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "python/arguments.hpp"
+#include "python/conversions.hpp"
 #include "python/error_mapping.hpp"
 #include "python/py_mesh_load.hpp"
 #include "python/quoted_name.hpp"
@@ -24,8 +25,12 @@ PyObject* mesh_demo(PyObject*, PyObject*) {
 }
 
 PyObject* mesh_from_stl(PyObject*, PyObject* args, PyObject* kwargs) {
-  return load_mesh_file(kFromStlParameters, args, kwargs, "failed to load STL from ",
-                        AcceptedFormats::stl);
+  return load_mesh_file(
+      kFromStlParameters, args, kwargs, "failed to load STL from ",
+      [](const std::filesystem::path& path, Interruption& interruption) {
+        return Mesh::normalized_from_path(path, interruption);
+      },
+      kLegacyStrName);
 }
 
 PyObject* get_name(PyObject* self, void*) {
@@ -36,34 +41,11 @@ PyObject* get_name(PyObject* self, void*) {
   return PyUnicode_DecodeUTF8(name.data(), static_cast<Py_ssize_t>(name.size()), "replace");
 }
 
-PyObject* float_tuple(Vec3 v) {
-  return Py_BuildValue("(ddd)", static_cast<double>(v.x), static_cast<double>(v.y),
-                       static_cast<double>(v.z));
-}
-
 PyObject* get_triangle_count(PyObject* self, void*) {
   PyMesh* mesh = as_instance<Mesh>(self);
   const Borrow borrow(mesh->borrow, Access::shared);
   if (!borrow) return nullptr;
   return PyLong_FromSize_t(mesh->record->triangles.size());
-}
-
-// Extents (x, y, z) before normalization, as floats.
-PyObject* get_size(PyObject* self, void*) {
-  PyMesh* mesh = as_instance<Mesh>(self);
-  const Borrow borrow(mesh->borrow, Access::shared);
-  if (!borrow) return nullptr;
-  return float_tuple(mesh->record->size);
-}
-
-// The path the mesh was read from as a str, or None.
-PyObject* get_source_path(PyObject* self, void*) {
-  PyMesh* mesh = as_instance<Mesh>(self);
-  const Borrow borrow(mesh->borrow, Access::shared);
-  if (!borrow) return nullptr;
-  if (!mesh->record->source_path) Py_RETURN_NONE;
-  const std::string& native = mesh->record->source_path->native();
-  return PyUnicode_DecodeFSDefaultAndSize(native.data(), static_cast<Py_ssize_t>(native.size()));
 }
 
 PyObject* mesh_repr(PyObject* self) {
@@ -89,8 +71,9 @@ PyMethodDef mesh_methods[] = {
 PyGetSetDef mesh_getset[] = {
     {"name", get_name, nullptr, nullptr, nullptr},
     {"triangle_count", get_triangle_count, nullptr, nullptr, nullptr},
-    {"size", get_size, nullptr, nullptr, nullptr},
-    {"source_path", get_source_path, nullptr, nullptr, nullptr},
+    {"size", get_mesh_size, nullptr, nullptr, nullptr},
+    {"source_path", get_mesh_source_path, nullptr, nullptr, nullptr},
+    {"warnings", get_mesh_warnings, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

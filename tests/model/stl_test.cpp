@@ -13,7 +13,6 @@
 
 #include "model/float_literal.hpp"
 #include "model/mesh.hpp"
-#include "model/model_decoder.hpp"
 #include "model/stl_decoder.hpp"
 #include "support/error_chain.hpp"
 
@@ -148,16 +147,25 @@ TEST(Normalized, SingleTrianglesAndNone) {
               empty.source_path == "some/where.stl");
 }
 
+Chain not_binary(const std::string& counts, Chain ascii) {
+  ascii.insert(ascii.begin(), "not a binary STL: the header counts " + counts);
+  return ascii;
+}
+
 TEST(DecodeStl, Failures) {
   const std::pair<std::string, Chain> cases[] = {
       {"", kNoTriangles},
       {binary_stl("solid x", {}), {"binary STL contained no triangles"}},
       {binary_stl("", {}, 1), kNoTriangles},  // 84 bytes, count 1: ASCII
-      {binary_stl("", {{kZ, {1, 1, 1}}}) + "x", bad_utf8(1, 94)},
-      {binary_stl("", {kUnitRecord}, 0xFFFFFFFF), bad_utf8(1, 80)},  // hostile count
-      {std::string(100'000'000, 'x'), kNoTriangles},                 // one 100 MB line
-      {"\xC0\xAF", bad_utf8(1, 0)},                                  // overlong
-      {"\xED\xA0\x80", bad_utf8(1, 0)},                              // surrogate
+      // Binary but for the size: the reason says so before the text's fault.
+      {binary_stl("", {{kZ, {1, 1, 1}}}) + "x",
+       not_binary("1 triangles, which take 134 bytes, but the file has 135", bad_utf8(1, 94))},
+      {binary_stl("", {kUnitRecord}, 0xFFFFFFFF),  // hostile count
+       not_binary("4294967295 triangles, which take 214748364834 bytes, but the file has 134",
+                  bad_utf8(1, 80))},
+      {std::string(100'000'000, 'x'), kNoTriangles},  // one 100 MB line
+      {"\xC0\xAF", bad_utf8(1, 0)},                   // overlong
+      {"\xED\xA0\x80", bad_utf8(1, 0)},               // surrogate
       {"x\xE2\x82(", bad_utf8(2, 1)},
       {"\xF0\x9F\x98(", bad_utf8(3, 0)},
       {"nul\0byte\x80"s, bad_utf8(1, 8)},
@@ -271,7 +279,7 @@ TEST(FromPath, ReadsFilesNamesThemAndFails) {
     for (const std::string& content : {binary_stl("", {kUnitRecord}), "solid\n" + kTriangle}) {
       dir.write(file_name, content);
       const std::filesystem::path path = dir.path + "/./" + file_name;  // kept as given
-      const Result<Mesh> mesh = load_model(path, retry_on_signal(), AcceptedFormats::stl);
+      const Result<Mesh> mesh = Mesh::from_path(path);
       ASSERT_TRUE(mesh.ok()) << mesh.error().message();
       EXPECT_EQ(mesh->name, name);
       EXPECT_EQ(mesh->source_path, path);
@@ -291,7 +299,7 @@ TEST(FromPath, ReadsFilesNamesThemAndFails) {
       {"/proc/self/status", kNoTriangles},         // size 0 reported, read to its end all the same
   };
   for (const auto& [path, chain] : cases) {
-    EXPECT_EQ(messages(load_model(path, retry_on_signal(), AcceptedFormats::stl)), chain) << path;
+    EXPECT_EQ(messages(Mesh::from_path(path)), chain) << path;
   }
 }
 
@@ -408,12 +416,11 @@ TEST(FromPath, BlockByBlockMatchesDecodingInMemory) {
   for (const auto& [name, content] : contents) {
     SCOPED_TRACE(name);
     const std::string path = dir.write(name + ".stl", content);
-    const Result<Mesh> streamed = load_model(path, retry_on_signal(), AcceptedFormats::stl);
+    const Result<Mesh> streamed = Mesh::from_path(path);
     const Result<Mesh> in_memory = decode_stl(content, name);
     EXPECT_EQ(messages(streamed), messages(in_memory));
     // Normalised with the box found block by block, as the earlier box would.
-    const Result<Mesh> normalized =
-        load_normalized_model(path, retry_on_signal(), AcceptedFormats::stl);
+    const Result<Mesh> normalized = Mesh::normalized_from_path(path);
     EXPECT_EQ(messages(normalized), messages(in_memory));
     if (streamed.ok() && in_memory.ok() && normalized.ok()) {
       EXPECT_TRUE(same_bits(streamed.value(), in_memory.value()));
@@ -440,13 +447,13 @@ TEST(FromPath, PipesAreReadWholeAndEndlessFilesCanBeStopped) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::string content = binary_stl("piped", random_records(30000));
   std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << content; });
-  const Result<Mesh> piped = load_model(fifo, retry_on_signal(), AcceptedFormats::stl);
+  const Result<Mesh> piped = Mesh::from_path(fifo);
   writer.join();
   ASSERT_TRUE(piped.ok()) << piped.error().message();
   EXPECT_TRUE(same_bits(piped.value(), decode_stl(content, "pipe").value()));
 
   StopAfter stop(5);
-  EXPECT_EQ(messages(load_model("/dev/zero", stop, AcceptedFormats::stl)),
+  EXPECT_EQ(messages(Mesh::from_path("/dev/zero", stop)),
             (Chain{"failed to read STL file /dev/zero", "interrupted"}));
   EXPECT_EQ(stop.left, -1);
 }

@@ -1,16 +1,19 @@
-#include "model/stl_file.hpp"
-
 #include "common/file_reader.hpp"
 #include "common/utf8_validation.hpp"
 #include "common/whole_file.hpp"
 #include "model/default_name.hpp"
+#include "model/mesh.hpp"
+#include "model/normalization.hpp"
 #include "model/stl_decoder.hpp"
 #include "model/stl_stream.hpp"
 
 namespace facetview {
 
-Result<Mesh> read_stl_file(const std::filesystem::path& path, Interruption& interruption,
-                           std::optional<Bounds>& bounds) {
+namespace {
+
+// The mesh of the file, and its box when it was found while decoding.
+Result<Mesh> read_stl(const std::filesystem::path& path, Interruption& interruption,
+                      std::optional<Bounds>& bounds) {
   const std::string read_context = "failed to read STL file " + to_utf8_lossy(path.native());
   Result<FileReader> file = FileReader::open(path, interruption);
   if (!file) return std::move(file).error().with_context(read_context);
@@ -32,6 +35,22 @@ Result<Mesh> read_stl_file(const std::filesystem::path& path, Interruption& inte
     mesh->size = extents(bounds ? *bounds : bounds_of(mesh->triangles));
   }
   return mesh;
+}
+
+}  // namespace
+
+Result<Mesh> Mesh::from_path(const std::filesystem::path& path, Interruption& interruption) {
+  std::optional<Bounds> unused;
+  return read_stl(path, interruption, unused);
+}
+
+Result<Mesh> Mesh::normalized_from_path(const std::filesystem::path& path,
+                                        Interruption& interruption) {
+  std::optional<Bounds> bounds;
+  Result<Mesh> mesh = read_stl(path, interruption, bounds);
+  if (!mesh) return mesh;
+  if (!bounds) return std::move(*mesh).normalized();
+  return normalized_within(std::move(*mesh), *bounds);
 }
 
 }  // namespace facetview
