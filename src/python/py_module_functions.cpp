@@ -11,8 +11,8 @@
 #include "python/module_types.hpp"
 #include "python/py_mesh.hpp"
 #include "python/py_mesh_load.hpp"
-#include "python/py_surface.hpp"
 #include "python/py_orbit_camera.hpp"
+#include "python/py_surface.hpp"
 #include "raster/renderer.hpp"
 #include "surface/png_file.hpp"
 

@@ -73,7 +73,8 @@ void draw_view_triangle(const std::array<Vec3, 3>& view, const std::array<float,
 
 }  // namespace
 
-void draw_triangle(const Triangle& triangle, const FrameValues& frame, const FrameBuffers& buffers) {
+void draw_triangle(const Triangle& triangle, const FrameValues& frame,
+                   const FrameBuffers& buffers) {
   // 1. View transform.
   std::array<Vec3, 3> view;
   std::array<float, 3> view_depth;
