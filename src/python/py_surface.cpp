@@ -19,7 +19,7 @@ namespace facetview {
 namespace {
 
 constexpr const char* kQualityNames[] = {"quality"};
-constexpr const char* kNewNames[] = {"quality", "protocol", "cell_size"};
+constexpr const char* kNewNames[] = {"quality", "protocol", "cell_size", "own_images"};
 constexpr Parameters kNewParameters{"Surface.__new__()", kNewNames, 0, 1};
 constexpr Parameters kSetQualityParameters{"Surface.set_quality()", kQualityNames, 1};
 
@@ -161,7 +161,7 @@ PyObject* size_tuple(std::uint32_t width, std::uint32_t height) {
 
 PyObject* surface_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return without_cpp_exceptions([&]() -> PyObject* {
-    PyObject* matched[3];
+    PyObject* matched[4];
     if (!match_arguments(kNewParameters, args, kwargs, matched)) return nullptr;
     Quality quality = Quality::medium;
     if (matched[0] != nullptr && !convert_quality(matched[0], quality)) return nullptr;
@@ -171,8 +171,12 @@ PyObject* surface_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     if (matched[2] != nullptr && !convert_cell_size(matched[2], presentation.cell_size)) {
       return nullptr;
     }
+    // Any object's truth counts, as for Python's own flags.
+    const int own_images = matched[3] == nullptr ? 0 : PyObject_IsTrue(matched[3]);
+    if (own_images < 0) return nullptr;
     auto surface =
-        std::make_unique<TerminalSurface>(quality, presentation.method, presentation.colour_depth);
+        std::make_unique<TerminalSurface>(quality, presentation.method, presentation.colour_depth,
+                                          ImageRangeLease::acquire(own_images != 0));
     if (presentation.cell_size) {
       surface->set_reported_cell_size(presentation.cell_size->first,
                                       presentation.cell_size->second);
@@ -308,8 +312,9 @@ PyMethodDef surface_methods[] = {
 };
 
 PyType_Slot surface_slots[] = {
-    {Py_tp_doc, const_cast<char*>(
-                    "Surface(quality=\"medium\", *, protocol=\"kitty\", cell_size=None)\n--\n\n")},
+    {Py_tp_doc,
+     const_cast<char*>("Surface(quality=\"medium\", *, protocol=\"kitty\", cell_size=None, "
+                       "own_images=False)\n--\n\n")},
     {Py_tp_getset, surface_getset},
     {Py_tp_new, as_slot(surface_new)},
     {Py_tp_dealloc, as_slot(dealloc_instance<TerminalSurface>)},

@@ -120,10 +120,15 @@ class Surface:
         *,
         protocol: str = "kitty",
         cell_size: tuple[int, int] | None = None,
+        own_images: bool = False,
     ) -> Surface:
         """A surface of quality "low", "medium" (or "med") or "high", drawing with protocol
         ("kitty", "sixel" or "blocks"); cell_size is the terminal's cell in pixels, for sixel.
-        Writes nothing."""
+        Writes nothing.
+
+        The first surface alive draws kitty images with the ids 1, 2, ... and deletes every
+        image when it starts afresh or clears; a surface made while another is alive, or with
+        own_images set, draws with ids of its own and deletes only those."""
     @property
     def protocol(self) -> str:
         """The way this surface draws."""
@@ -132,7 +137,8 @@ class Surface:
     def framebuffer_size(self, viewport: Viewport) -> tuple[int, int]:
         """The (width, height) in pixels that a frame over viewport gets at this quality."""
     def render_to_terminal(self, mesh: Mesh, camera: Camera, viewport: Viewport) -> tuple[int, int]:
-        """Renders one frame and sends what changed to standard output.
+        """Renders one frame and sends what changed to standard output; the cursor ends
+        where it was.
 
         Returns (width, height) of the frame; MemoryError for a frame too large to
         allocate, RuntimeError when the terminal output fails.

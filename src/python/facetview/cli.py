@@ -180,13 +180,14 @@ def opened_model(args: argparse.Namespace) -> Model:
         raise CommandError(str(error)) from None
 
 
-def make_surface(quality: str, protocol: str, capabilities: Optional[Capabilities]):
-    """A surface drawing with protocol, or for "auto" with what detection chose."""
+def make_surface(quality: str, protocol: str, capabilities: Optional[Capabilities], own_images: bool = False):
+    """A surface drawing with protocol, or for "auto" with what detection chose; with
+    own_images, its kitty images delete none but its own."""
     if capabilities is not None:
         protocol = capabilities.method
     cell_size = capabilities.cell_size if capabilities is not None else None
     try:
-        return native.Surface(quality, protocol=protocol, cell_size=cell_size)
+        return native.Surface(quality, protocol=protocol, cell_size=cell_size, own_images=own_images)
     except ValueError as error:
         raise UsageError(str(error)) from None
 
@@ -245,7 +246,8 @@ def run(args: argparse.Namespace) -> None:
         return
     # Asked once, before the screen is taken over: the answers must not reach the viewer as keys.
     capabilities = terminal_capabilities() if args.protocol == "auto" else checked_in_tmux(args.protocol)
-    surface = make_surface(args.quality, args.protocol, capabilities)
+    # An inline picture stays beside earlier ones, like printed text.
+    surface = make_surface(args.quality, args.protocol, capabilities, own_images=args.inline)
     if args.size is None and not os.isatty(1):
         raise UsageError("standard output is not a terminal; use --size COLSxROWS to draw anyway")
     model = opened_model(args)
