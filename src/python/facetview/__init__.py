@@ -3,7 +3,7 @@
 from ._arrays import from_arrays as _from_arrays
 from ._facetview import Camera, Mesh, Surface, Viewport
 from ._frames import render, save_png
-from .show import show
+from ._show import show
 from .terminal_query import Capabilities, terminal_capabilities
 
 # The native Mesh type cannot read buffers under the stable ABI of Python 3.9,
