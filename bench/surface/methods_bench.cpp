@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/frame_baselines.hpp"
+#include "kitty/presenter.hpp"
 #include "surface/terminal_surface.hpp"
 
 namespace facetview {
