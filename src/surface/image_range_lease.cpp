@@ -1,20 +1,25 @@
 #include "surface/image_range_lease.hpp"
 
-#include <array>
 #include <cstddef>
+#include <exception>
 #include <mutex>
+#include <random>
+#include <unordered_map>
 #include <utility>
 
 namespace facetview {
 
 namespace {
 
+constexpr std::uint32_t private_numbers =
+    ImageRange::last_number - ImageRangeLease::first_private_number + 1;
+
 struct Registry {
   std::mutex mutex;
   std::size_t alive = 0;  // registered leases, shared and private
-  // Leases per range number; 0 is the shared range.
-  std::array<std::size_t, ImageRange::private_range_count + 1> holders{};
-  std::uint32_t next_private = 1;
+  // Leases per private range number, only of numbers in use.
+  std::unordered_map<std::uint32_t, std::size_t> holders;
+  std::uint32_t next_private = 0;  // 0 until the first private range is handed out
 };
 
 Registry& registry() {
@@ -22,19 +27,28 @@ Registry& registry() {
   return instance;
 }
 
+std::uint32_t following_number(std::uint32_t number) {
+  return number == ImageRange::last_number ? ImageRangeLease::first_private_number : number + 1;
+}
+
 // The next private range number in turn that no one holds; when every one is
 // held, the next in turn all the same.
 std::uint32_t take_private_number(Registry& state) {
-  std::uint32_t number = state.next_private;
-  for (std::uint32_t tried = 0; tried < ImageRange::private_range_count; ++tried) {
-    const std::uint32_t candidate =
-        (state.next_private - 1 + tried) % ImageRange::private_range_count + 1;
-    if (state.holders[candidate] == 0) {
-      number = candidate;
-      break;
+  if (state.next_private == 0) {
+    std::uint32_t start = 0;
+    try {
+      start = std::random_device()();
+    } catch (const std::exception&) {
+      // Without a source of entropy every program starts at the same range.
     }
+    state.next_private = ImageRangeLease::first_private_number + start % private_numbers;
   }
-  state.next_private = number % ImageRange::private_range_count + 1;
+  std::uint32_t number = state.next_private;
+  for (std::uint32_t tried = 0; tried < private_numbers && state.holders.contains(number);
+       ++tried) {
+    number = following_number(number);
+  }
+  state.next_private = following_number(number);
   return number;
 }
 
@@ -43,10 +57,14 @@ std::uint32_t take_private_number(Registry& state) {
 ImageRangeLease ImageRangeLease::acquire(bool own_images) {
   Registry& state = registry();
   const std::lock_guard lock(state.mutex);
-  const std::uint32_t number = own_images || state.alive != 0 ? take_private_number(state) : 0;
-  ++state.alive;
+  if (!own_images && state.alive == 0) {
+    ++state.alive;
+    return ImageRangeLease(ImageRange());
+  }
+  const std::uint32_t number = take_private_number(state);
   ++state.holders[number];
-  return ImageRangeLease(number == 0 ? ImageRange() : ImageRange(number));
+  ++state.alive;
+  return ImageRangeLease(ImageRange(number));
 }
 
 ImageRangeLease::ImageRangeLease(ImageRangeLease&& other) noexcept
@@ -71,7 +89,9 @@ void ImageRangeLease::release() {
   Registry& state = registry();
   const std::lock_guard lock(state.mutex);
   --state.alive;
-  --state.holders[range_.number()];
+  if (range_.shared()) return;
+  const auto holders = state.holders.find(range_.number());
+  if (--holders->second == 0) state.holders.erase(holders);
 }
 
 }  // namespace facetview

@@ -294,19 +294,22 @@ TEST_F(PresenterTest, RefusesAFrameOfTheWrongLength) {
 }
 
 TEST(ImageRange, IdsAndZIndicesOfEachRangeStayApart) {
-  constexpr std::uint32_t span = 1u << 24;
+  constexpr std::uint32_t span = 1u << 16;
   const std::tuple<std::uint32_t, std::size_t, std::uint8_t, std::uint32_t> ids[] = {
       {0, 0, 0, 1},
       {0, 5, 1, 12},
       {0, span, 1, 2 * span + 2},  // the shared range is not wrapped
-      {1, 0, 0, span + 1},
-      {2, span / 2, 0, 2 * span + 1},  // wraps onto its own ids
-      {254, span / 2 - 1, 1, 255 * span}};
+      {16, 0, 0, 16 * span + 1},
+      {17, span / 2 - 1, 0, 17 * span + 1},  // wraps onto its own ids
+      {65535, span / 2 - 2, 1, 4294967294u}};
   for (const auto& [number, index, slot, id] : ids) {
     EXPECT_EQ(ImageRange(number).image_id(index, slot), id) << number << " " << index;
   }
   const std::tuple<std::uint32_t, std::int32_t, std::int32_t> z_ranges[] = {
-      {0, z0, 2147483647}, {1, z0 + (1 << 21), z0 + (1 << 22) - 1}, {254, -467323392, -465226241}};
+      {0, z0, 2147483647},
+      {1, z0 + (1 << 18), z0 + (1 << 19) - 1},
+      {2049, z0 + (1 << 18), z0 + (1 << 19) - 1},  // z-indices repeat every 2048 ranges
+      {2047, -463391232, -463129089}};
   for (const auto& [number, first, last] : z_ranges) {
     EXPECT_EQ(ImageRange(number).first_z(), first);
     EXPECT_EQ(ImageRange(number).last_z(), last);
@@ -316,9 +319,9 @@ TEST(ImageRange, IdsAndZIndicesOfEachRangeStayApart) {
 // A private range never deletes all: a fresh start and clear() delete both ids
 // of every tile it may have shown, and nothing of anyone else's.
 TEST_F(PresenterTest, PrivateRangeDrawsAndDeletesOnlyItsOwnImages) {
-  const int base = 3 << 24;
-  const std::int32_t z = z0 + 3 * (1 << 21);
-  presenter = KittyPresenter(ImageRange(3));
+  const int base = 30 << 16;
+  const std::int32_t z = z0 + 30 * (1 << 18);
+  presenter = KittyPresenter(ImageRange(30));
   const Ids own_first = [&](int i) { return std::pair(base + 2 * i + 1, 0); };
   const auto deletions = [&](int tiles) {
     Strings deleted;
