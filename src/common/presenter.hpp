@@ -22,6 +22,8 @@ struct ScreenLayout {
   // Rows of the screen, when known: the last one is never drawn on, since an
   // image that reaches it scrolls the screen in many terminals.
   std::optional<std::uint16_t> screen_rows;
+  // Colour registers of the terminal that a frame's palette may fill.
+  std::uint32_t colours = 256;
 
   friend bool operator==(const ScreenLayout&, const ScreenLayout&) = default;
 };

@@ -20,8 +20,14 @@
 
 namespace facetview {
 
+// Larger than any screen: a viewport beyond this many pixels across or down is
+// a mistake, not a picture.
+inline constexpr std::uint32_t sixel_max_screen_side = 32768;
+
 // How the frame maps onto the screen.
 using SixelLayout = ScreenLayout;
+static_assert(SixelLayout().colours == SixelPalette::max_colours,
+              "a layout fills every colour register unless told otherwise");
 
 // The frame size for a viewport: its screen pixels divided by the scale,
 // rounded up, with 0 columns or rows counting as 1.
@@ -53,8 +59,7 @@ class SixelPresenter final : public Presenter {
   FrameHistory history_;
   std::optional<SixelLayout> layout_;  // of the remembered frame
   SixelPalette palette_;
-  std::string text_;                     // the frame's text
-  std::vector<std::uint8_t> frame_rgb_;  // the frame without alpha
+  std::string text_;  // the frame's text
 };
 
 }  // namespace facetview

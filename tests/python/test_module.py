@@ -93,12 +93,14 @@ def test_class_and_instance_traits(make):
     (Viewport, "(col, row, cols, rows)", ""),
     (Camera, "(pitch=0.45, yaw=..., roll=0.0, zoom=1.0)", ""),
     (Mesh, None, None),
-    (Surface, '(quality="medium", *, protocol="kitty", cell_size=None, own_images=False)', ""),
+    (Surface, '(quality="medium", *, protocol="kitty", cell_size=None, max_size=None, colours=None, '
+              'own_images=False)', ""),
     (Viewport.full_screen, "(cols, rows, reserved_bottom_rows=0)", None),
     (Camera.default, "()", None),
     (Mesh.demo, "()", None),
     (Mesh.from_stl, "(path)", None),
     (Surface.set_quality, "($self, quality)", None), (Surface.framebuffer_size, "($self, viewport)", None),
+    (Surface.reduction, "($self, viewport)", None),
     (Surface.render_to_terminal, "($self, mesh, camera, viewport)", None),
     (Surface.clear, "($self)", None), (Camera.zoom, None, None),
 ])

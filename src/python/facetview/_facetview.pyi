@@ -120,10 +120,14 @@ class Surface:
         *,
         protocol: str = "kitty",
         cell_size: tuple[int, int] | None = None,
+        max_size: tuple[int, int] | None = None,
+        colours: int | None = None,
         own_images: bool = False,
     ) -> Surface:
         """A surface of quality "low", "medium" (or "med") or "high", drawing with protocol
-        ("kitty", "sixel" or "blocks"); cell_size is the terminal's cell in pixels, for sixel.
+        ("kitty", "sixel" or "blocks"); cell_size is the terminal's cell in pixels, for sixel
+        (sides beyond 512 count as unknown); max_size the largest sixel image the terminal
+        shows and colours its colour registers (256 and no limit where not given).
         Writes nothing.
 
         The first surface alive draws kitty images with the ids 1, 2, ... and deletes every
@@ -136,6 +140,9 @@ class Surface:
         """Changes the quality from the next frame on; ValueError for an unknown name."""
     def framebuffer_size(self, viewport: Viewport) -> tuple[int, int]:
         """The (width, height) in pixels that a frame over viewport gets at this quality."""
+    def reduction(self, viewport: Viewport) -> int:
+        """1 where frames fill the viewport; k where the terminal's largest sixel image
+        makes them 1/k of its cells across and down, centred in it."""
     def render_to_terminal(self, mesh: Mesh, camera: Camera, viewport: Viewport) -> tuple[int, int]:
         """Renders one frame and sends what changed to standard output; the cursor ends
         where it was.

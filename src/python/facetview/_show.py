@@ -63,8 +63,11 @@ def show(
                       "pass path= to save a PNG file instead")
     capabilities = terminal_capabilities() if protocol == "auto" else None
     method = capabilities.method if capabilities is not None else protocol
-    cell_size = capabilities.cell_size if capabilities is not None else None
-    surface = _surface(quality, protocol=method, cell_size=cell_size, own_images=True, edges=edges)
+    # What the terminal told of its cells and sixel limits.
+    told = {} if capabilities is None else {"cell_size": capabilities.cell_size,
+                                            "max_size": capabilities.sixel_max_size,
+                                            "colours": capabilities.colour_registers}
+    surface = _surface(quality, protocol=method, own_images=True, edges=edges, **told)
     screen = terminal_size(1)
     size = _picture_size(cols, rows, screen)
     # Text that Python still holds goes first, so that the picture comes after it.
