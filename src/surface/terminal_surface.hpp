@@ -11,7 +11,7 @@
 #include "common/presenter.hpp"
 #include "common/viewport.hpp"
 #include "model/mesh.hpp"
-#include "raster/camera.hpp"
+#include "raster/orbit_camera.hpp"
 #include "raster/renderer.hpp"
 #include "sixel/presenter.hpp"
 #include "surface/image_range_lease.hpp"
@@ -93,7 +93,7 @@ class TerminalSurface {
   // where the program's text had it. Throws std::bad_alloc when the frame's
   // buffers cannot be allocated; the surface stays usable.
   Result<PresentedFrame> render_and_present(ByteOutput& output, const Mesh& mesh,
-                                            const Camera& camera, Viewport viewport);
+                                            const AnyCamera& camera, Viewport viewport);
 
   // Removes what the surface showed (kitty: every image, or its own images
   // in a private range; otherwise the cells drawn over are blanked) and
@@ -106,6 +106,9 @@ class TerminalSurface {
 
   Quality quality() const { return quality_; }
   void set_quality(Quality quality) { quality_ = quality; }
+  // What frames carry over the shaded mesh.
+  const Overlays& overlays() const { return overlays_; }
+  Overlays& overlays() { return overlays_; }
   PresentMethod method() const { return method_; }
   ImageRange image_range() const { return image_range_.range(); }
   const TerminalDisplay& display() const { return display_; }
@@ -134,6 +137,7 @@ class TerminalSurface {
   TerminalDisplay display_;
   TerminalDisplay measured_;  // as last measured, before anything stood in
   TerminalDisplay reported_;  // its cell size and sixel limits stand in
+  Overlays overlays_;
 };
 
 }  // namespace facetview

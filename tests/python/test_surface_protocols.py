@@ -76,7 +76,7 @@ def test_sixel_within_the_largest_image_told(capfdbinary):
     assert surface.framebuffer_size(viewport) == surface.render_to_terminal(Mesh.demo(), Camera(), viewport) \
         == (800, 480)
     frame = capfdbinary.readouterr().out
-    assert frame.startswith(b"\x1b[?2026h\x1b[13;41H\x1bP0;1q\"1;1;800;")
+    assert frame.startswith(SAVE + b"\x1b[?2026h\x1b[13;41H\x1bP0;1q\"1;1;800;")
     assert b"#15;2;" in frame and b"#16;2;" not in frame
 
 

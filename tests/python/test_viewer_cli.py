@@ -31,7 +31,8 @@ def test_options_reach_the_namespace(args, expected):
     (["--size", "80by24"], 2, "argument --size: bad size '80by24', expected COLSxROWS such as 80x24"),
     (["--size", "0x24"], 2, "argument --size: bad size '0x24', columns and rows must be 1 to 65535"),
     (["--frames", "2.5"], 2, "argument --frames: expected a whole number of at least 1, got '2.5'"),
-    (["--zoom", "0"], 2, "argument --zoom: expected a number greater than zero, got '0'"),
+    (["--zoom", "0.09"], 2, "argument --zoom: expected a number from 0.1 to 100, got '0.09'"),
+    (["--zoom", "101"], 2, "argument --zoom: expected a number from 0.1 to 100, got '101'"),
     (["--hold", "-1"], 2, "argument --hold: expected a number from 0 to 86400, got '-1'"),
     (["--hold", "1e300"], 2, "argument --hold: expected a number from 0 to 86400, got '1e300'"),
     (["--fps", "1e-10"], 2, "argument --fps: expected a number from 0.01 to 1000, got '1e-10'"),
@@ -69,9 +70,9 @@ def test_bad_input_gets_one_line_and_its_status(tmp_path, monkeypatch, capfd, ar
 
 
 @pytest.mark.parametrize("name, size, status_line", [
-    (None, "80x6", "\x1b[6;1Hdemo hull | 12 triangles | 1.9 × 1.4 × 1.4 | medium | kitty graphics"),
+    (None, "80x6", "\x1b[6;1Hdemo hull | 12 triangles | 1.9 × 1.4 × 1.4 | medium | kitty graphics | zoom 1×"),
     # The file's name, not the name inside it, and its size in the file's units.
-    ("part.stl", "80x6", "\x1b[6;1Hpart.stl | 1 triangles | 20 × 10 × 0.005 | medium | kitty graphics"),
+    ("part.stl", "80x6", "\x1b[6;1Hpart.stl | 1 triangles | 20 × 10 × 0.005 | medium | kitty graphics | zoom 1×"),
     # The status line fits the row: no control sequence from a file name reaches the terminal,
     # wide characters take two cells and combining accents none.
     ("a\x1b[2Jb.stl", "14x3", "\x1b[3;1Ha?[2Jb.stl | "),

@@ -293,7 +293,8 @@ def test_the_viewer_draws_with_what_the_terminal_answers(viewers, answer, drawn,
         # A key typed while the terminal was asked reaches the viewer all the same:
         # space pauses the turntable.
         os.write(viewer.master, answer + b" ")
-    viewer.read_until(STATUS + " | 1.9 × 1.4 × 1.4 | medium | ".encode() + method + (b" | paused" if answer else b""))
+    viewer.read_until(STATUS + " | 1.9 × 1.4 × 1.4 | medium | ".encode() + method + " | zoom 1×".encode()
+                      + (b" | paused" if answer else b""))
     assert drawn in viewer.output
     viewer.quit()
 

@@ -3,11 +3,18 @@
 import os
 from typing import Optional, Union
 
-from ._facetview import Camera as Camera, Mesh as Mesh, Surface as Surface, Viewport as Viewport
+from ._facetview import (
+    Camera as Camera,
+    Mesh as Mesh,
+    OrbitCamera as OrbitCamera,
+    Surface as Surface,
+    Viewport as Viewport,
+)
 
-__all__ = ["Viewport", "Camera", "Mesh", "Surface", "render", "save_png", "show"]
+__all__ = ["Viewport", "Camera", "Mesh", "Surface", "OrbitCamera", "render", "save_png", "show"]
 
-def render(mesh: Mesh, camera: Camera, width: int, height: int) -> bytes:
+def render(mesh: Mesh, camera: Union[Camera, OrbitCamera], width: int, height: int, *,
+           edges: bool = False) -> bytes:
     """The RGBA frame of mesh under camera at width x height pixels.
 
     Row-major bytes, top row first, 4 per pixel (R, G, B, A): exactly what a Surface draws
@@ -17,7 +24,8 @@ def render(mesh: Mesh, camera: Camera, width: int, height: int) -> bytes:
     """
 
 def save_png(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"], mesh: Mesh,
-             camera: Camera, width: int, height: int) -> None:
+             camera: Union[Camera, OrbitCamera], width: int, height: int, *,
+             edges: bool = False) -> None:
     """Writes the frame that render() gives as an 8-bit RGBA PNG file at path.
 
     RuntimeError "failed to save PNG to " and the path when it cannot be written; the

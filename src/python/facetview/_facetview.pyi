@@ -4,7 +4,7 @@ Mesh.from_arrays, render and save_png."""
 import os
 from typing import Union, final
 
-__all__ = ["Viewport", "Camera", "Mesh", "Surface"]
+__all__ = ["Viewport", "Camera", "Mesh", "Surface", "OrbitCamera"]
 
 @final
 class Viewport:
@@ -122,12 +122,14 @@ class Surface:
         cell_size: tuple[int, int] | None = None,
         max_size: tuple[int, int] | None = None,
         colours: int | None = None,
+        edges: bool = False,
         own_images: bool = False,
     ) -> Surface:
         """A surface of quality "low", "medium" (or "med") or "high", drawing with protocol
         ("kitty", "sixel" or "blocks"); cell_size is the terminal's cell in pixels, for sixel
         (sides beyond 512 count as unknown); max_size the largest sixel image the terminal
-        shows and colours its colour registers (256 and no limit where not given).
+        shows and colours its colour registers (256 and no limit where not given). With
+        edges, frames carry the mesh's creases, borders and silhouette as lines.
         Writes nothing.
 
         The first surface alive draws kitty images with the ids 1, 2, ... and deletes every
@@ -136,6 +138,10 @@ class Surface:
     @property
     def protocol(self) -> str:
         """The way this surface draws."""
+    edges: bool
+    """Whether frames carry the mesh's edges as lines, from the next frame on."""
+    axis_triad: bool
+    """Whether frames show the model's X, Y and Z axes (red, green, blue) bottom left."""
     def set_quality(self, quality: str) -> None:
         """Changes the quality from the next frame on; ValueError for an unknown name."""
     def framebuffer_size(self, viewport: Viewport) -> tuple[int, int]:
@@ -143,7 +149,9 @@ class Surface:
     def reduction(self, viewport: Viewport) -> int:
         """1 where frames fill the viewport; k where the terminal's largest sixel image
         makes them 1/k of its cells across and down, centred in it."""
-    def render_to_terminal(self, mesh: Mesh, camera: Camera, viewport: Viewport) -> tuple[int, int]:
+    def render_to_terminal(
+        self, mesh: Mesh, camera: Union[Camera, OrbitCamera], viewport: Viewport
+    ) -> tuple[int, int]:
         """Renders one frame and sends what changed to standard output; the cursor ends
         where it was.
 
@@ -156,6 +164,40 @@ class Surface:
 def _mesh_from_arrays(vertices: bytes, vertex_format: str, vertex_item_size: int,
                       faces: Union[bytes, None], face_format: str, face_item_size: int,
                       name: str, normalize: object) -> Mesh: ...
-def _render(mesh: Mesh, camera: Camera, width: int, height: int) -> bytes: ...
+@final
+class OrbitCamera:
+    """A view that orbits a point: the eye looks at target (in the normalized model's
+    coordinates) from distance, turned by pitch, yaw and roll as Camera is. Triangles
+    reaching the near limit are clipped rather than dropped."""
+
+    def __new__(
+        cls,
+        target: tuple[float, float, float] = (0.0, 0.0, 0.0),
+        distance: float = 3.25,
+        pitch: float = 0.45,
+        yaw: float = -0.55,
+        roll: float = 0.0,
+        *,
+        orthographic: bool = False,
+    ) -> OrbitCamera:
+        """An orbit camera; distance is any positive finite number (ValueError otherwise).
+        OrbitCamera(distance=3.25 / zoom) draws what Camera(zoom=zoom) does."""
+    target: tuple[float, float, float]
+    """The point looked at and turned about, as three 32-bit floats."""
+    distance: float
+    """From the eye to the target."""
+    pitch: float
+    """Rotation about the horizontal axis, radians."""
+    yaw: float
+    """Rotation about the vertical axis, radians."""
+    roll: float
+    """Rotation about the viewing axis, radians."""
+    orthographic: bool
+    """Parallel projection: what lies at the target's depth keeps the size perspective
+    gives it, and distance only places the eye."""
+
+def _render(mesh: Mesh, camera: Union[Camera, OrbitCamera], width: int, height: int,
+            edges: object = False) -> bytes: ...
 def _save_png(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"], mesh: Mesh,
-              camera: Camera, width: int, height: int) -> None: ...
+              camera: Union[Camera, OrbitCamera], width: int, height: int,
+              edges: object = False) -> None: ...

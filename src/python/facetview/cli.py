@@ -19,7 +19,7 @@ from .orientation import UP_AXES
 from .signals import DeferredSignals, Terminated, ending_signals_raise
 from .terminal import TerminalSession, terminal_size
 from .terminal_query import Capabilities, terminal_capabilities
-from .viewer import Pose, Viewer
+from .viewer import ZOOM_RANGE, Pose, Viewer
 
 PROGRAM = "facetview"
 MAX_SIDE = 65535  # viewports count cells, and pictures pixels, in 16 bits
@@ -93,11 +93,12 @@ def checked(convert: Callable[[str], Any], accept: Callable[[Any], bool], expect
 
 
 positive_int = checked(int, lambda value: value >= 1, "a whole number of at least 1")
-positive_float = checked(float, lambda value: 0 < value < math.inf, "a number greater than zero")
 frame_rate = checked(float, lambda value: FPS_RANGE[0] <= value <= FPS_RANGE[1],
                      f"a number from {FPS_RANGE[0]:g} to {FPS_RANGE[1]:g}")
 hold_time = checked(float, lambda value: 0 <= value <= MAX_HOLD, f"a number from 0 to {MAX_HOLD:g}")
 finite_float = checked(float, math.isfinite, "a number")
+zoom_factor = checked(float, lambda value: ZOOM_RANGE[0] <= value <= ZOOM_RANGE[1],
+                      f"a number from {ZOOM_RANGE[0]:g} to {ZOOM_RANGE[1]:g}")
 
 
 def build_parser() -> ArgumentParser:
@@ -108,9 +109,12 @@ def build_parser() -> ArgumentParser:
         "graphics, sixel images or half-block characters, whichever the terminal shows best; "
         "or draw it into a PNG file.",
         epilog="Keys: arrows or h/j/k/l turn the model (or drag it with the mouse), + and - zoom (or "
-        "the wheel), f/s/t look from the front, right side or top (F/S/T from the opposite side), "
-        "1/2/3 pick low/medium/high quality, space pauses the turntable, r resets the camera, "
-        "Ctrl-Z suspends, q or Ctrl-C quits.",
+        "the wheel, towards the pointer), Shift with the arrows or H/J/K/L move the view (or drag "
+        "with the right or middle button, or Shift and the left), f/s/t look from the front, "
+        "right side or top (F/S/T from the opposite side), o switches between perspective and "
+        "orthographic views, e shows or hides the edges (shown for model files), a the X/Y/Z "
+        "axes (red, green, blue), 1/2/3 pick low/medium/high quality, space pauses the "
+        "turntable, r goes back to the fitted view, Ctrl-Z suspends, q or Ctrl-C quits.",
     )
     parser.add_argument("model", nargs="?", metavar="MODEL",
                         help="model file to show: STL, OBJ, PLY or 3MF (default: the built-in "
@@ -138,8 +142,11 @@ def build_parser() -> ArgumentParser:
         parser.add_argument(f"--{name}", type=finite_float, default=getattr(default, name),
                             metavar="RADIANS",
                             help=f"starting camera {name} (default: %(default)g)")
-    parser.add_argument("--zoom", type=positive_float, default=default.zoom,
-                        help="starting camera zoom, 0.45 to 2.5 takes effect (default: %(default)g)")
+    parser.add_argument("--zoom", type=zoom_factor, default=default.zoom,
+                        help=f"starting magnification of the fitted view, {ZOOM_RANGE[0]:g} to "
+                        f"{ZOOM_RANGE[1]:g} (default: %(default)g)")
+    parser.add_argument("--no-edges", dest="edges", action="store_false",
+                        help="start without the edge lines that model files are shown with (e toggles them)")
     parser.add_argument("--up", choices=UP_AXES, metavar="{z,y,x,-z,-y,-x}",
                         help="the model's axis that points up; the turntable turns about it "
                         "(default: z for model files, as 3D printing and CAD use; y for the demo)")
@@ -266,6 +273,7 @@ def run(args: argparse.Namespace) -> None:
     with ending_signals_raise(), DeferredSignals() as signals, \
             TerminalSession(out_fd=1, in_fd=in_fd, mouse=True,
                             kitty_images=surface.protocol == "kitty") as session:
+        surface.edges = args.edges and args.model is not None  # parts read best with their edges
         viewer = Viewer(surface, model, session, current_size, quality=args.quality,
                         start=start, fps=args.fps, spin=args.spin, signals=signals)
         if capabilities is not None and in_fd is not None:

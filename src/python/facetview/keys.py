@@ -27,6 +27,13 @@ class Action(enum.Enum):
     VIEW_LEFT = enum.auto()
     VIEW_TOP = enum.auto()
     VIEW_BOTTOM = enum.auto()
+    PAN_LEFT = enum.auto()
+    PAN_RIGHT = enum.auto()
+    PAN_UP = enum.auto()
+    PAN_DOWN = enum.auto()
+    TOGGLE_ORTHOGRAPHIC = enum.auto()
+    TOGGLE_EDGES = enum.auto()
+    TOGGLE_AXES = enum.auto()
     SUSPEND = enum.auto()
     QUIT = enum.auto()
 
@@ -41,12 +48,14 @@ class MouseKind(enum.Enum):
 
 @dataclass(frozen=True)
 class MouseEvent:
-    """A mouse report: button 0 is the left one; col and row count cells from 0."""
+    """A mouse report: button 0 is the left one, 1 the middle, 2 the right; col and row
+    count cells from 0; shift tells whether Shift was held."""
 
     kind: MouseKind
     button: int
     col: int
     row: int
+    shift: bool = False
 
 
 Event = Union[Action, MouseEvent]
@@ -78,6 +87,14 @@ BYTE_ACTIONS = {
     ord("S"): Action.VIEW_LEFT,
     ord("t"): Action.VIEW_TOP,
     ord("T"): Action.VIEW_BOTTOM,
+    # Moving the view, as Shift with the arrows does.
+    ord("H"): Action.PAN_LEFT,
+    ord("L"): Action.PAN_RIGHT,
+    ord("K"): Action.PAN_UP,
+    ord("J"): Action.PAN_DOWN,
+    ord("o"): Action.TOGGLE_ORTHOGRAPHIC,
+    ord("e"): Action.TOGGLE_EDGES,
+    ord("a"): Action.TOGGLE_AXES,
     ord("q"): Action.QUIT,
     ord("Q"): Action.QUIT,
     CTRL_C: Action.QUIT,
@@ -92,6 +109,14 @@ ARROW_ACTIONS = {
     ord("C"): Action.TURN_RIGHT,
     ord("D"): Action.TURN_LEFT,
 }
+# The same keys with Shift ("ESC [ 1 ; 2 A"): the view moves instead.
+SHIFTED_ARROW_ACTIONS = {
+    ord("A"): Action.PAN_UP,
+    ord("B"): Action.PAN_DOWN,
+    ord("C"): Action.PAN_RIGHT,
+    ord("D"): Action.PAN_LEFT,
+}
+SHIFT_MODIFIER = b"1;2"
 
 # Bytes after ESC that open a string ended by ESC \ (or BEL): DCS, SOS, OSC,
 # PM and APC. Terminals answer queries with them; none is a key press.
@@ -108,6 +133,7 @@ STRING_TIMEOUT = 1.0
 
 WHEEL_FLAG = 64
 MOTION_FLAG = 32
+SHIFT_FLAG = 4
 BUTTON_BITS = 3
 
 
@@ -210,7 +236,9 @@ class KeyDecoder:
             self._ground(byte, now)  # a control key inside a sequence still counts (Ctrl-C)
 
     def _dispatch_csi(self, parameters: bytes, final: int) -> None:
-        if final in ARROW_ACTIONS and not parameters.startswith(b"<"):
+        if final in SHIFTED_ARROW_ACTIONS and parameters == SHIFT_MODIFIER:
+            self._events.append(SHIFTED_ARROW_ACTIONS[final])
+        elif final in ARROW_ACTIONS and not parameters.startswith(b"<"):
             self._events.append(ARROW_ACTIONS[final])
         elif parameters.startswith(b"<") and final in b"Mm":
             event = _sgr_mouse(parameters[1:], final == ord("m"))
@@ -235,4 +263,4 @@ def _sgr_mouse(parameters: bytes, released: bool) -> Optional[MouseEvent]:
         kind = MouseKind.MOTION
     else:
         kind = MouseKind.PRESS
-    return MouseEvent(kind, button, max(col - 1, 0), max(row - 1, 0))
+    return MouseEvent(kind, button, max(col - 1, 0), max(row - 1, 0), bool(flags & SHIFT_FLAG))

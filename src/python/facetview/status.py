@@ -50,6 +50,8 @@ def status_line(
     paused: bool = False,
     fps: Optional[float] = None,
     help_text: Optional[str] = None,
+    zoom: Optional[float] = None,
+    orthographic: bool = False,
 ) -> str:
     """The status text for a row of this many cells.
 
@@ -65,6 +67,10 @@ def status_line(
     if method is not None:
         shown = METHOD_NAMES.get(method, method)
         fields.append(shown if reduction <= 1 else f"{shown} at 1/{reduction} size")
+    if zoom is not None:
+        fields.append(f"zoom {zoom:.3g}×")
+    if orthographic:
+        fields.append("ortho")
     if paused:
         fields.append("paused")
     elif fps is not None:
