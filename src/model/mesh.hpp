@@ -59,6 +59,9 @@ struct Mesh {
   // Extents (x, y, z) in the source's own units, before any normalization.
   Vec3 size{};
   DerivedFromTriangles<MeshEdges> edges{};
+  // What the reader left out, one line each for the user, such as
+  // "skipped 2 faces of fewer than three corners".
+  std::vector<std::string> warnings{};
 
   // The built-in model: a closed, irregular hull of twelve triangles.
   static Mesh demo_mesh();

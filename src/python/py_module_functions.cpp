@@ -86,10 +86,15 @@ PyObject* packed_mesh(PyObject*, PyObject* args, PyObject* kwargs) {
   });
 }
 
-// A frame side in pixels: an int from 1 to 65535.
+// A frame side in pixels: an int from 1 to 65535; ValueError naming the side otherwise.
 bool convert_side(PyObject* argument, const char* name, std::uint32_t& out) {
   std::uint16_t side = 0;
-  if (!convert_u16(argument, name, side)) return false;
+  if (!convert_u16(argument, name, side)) {
+    if (!PyErr_ExceptionMatches(PyExc_OverflowError)) return false;
+    PyErr_Clear();
+    raise_value_error(std::string(name) + " must be 1 to 65535 pixels");
+    return false;
+  }
   if (side == 0) {
     raise_value_error(std::string(name) + " must be at least 1 pixel");
     return false;

@@ -37,7 +37,7 @@ constexpr Parameters kRenderParameters{"Surface.render_to_terminal()", kRenderNa
 // The quality named by argument, a str; false with TypeError or ValueError set.
 bool convert_quality(PyObject* argument, Quality& out) {
   std::string text;
-  if (!convert_text(argument, "quality", text)) return false;
+  if (!convert_text(argument, "quality", text, kLegacyStrName)) return false;
   if (const std::optional<Quality> quality = parse_quality(text)) {
     out = *quality;
     return true;

@@ -79,3 +79,20 @@ def test_a_long_sequence_read_a_byte_at_a_time_takes_linear_time():
 ])
 def test_sgr_mouse_reports_become_events(data, event):
     assert decode([data[:5], data[5:], b"k"]) == [*filter(None, [event]), A.TURN_UP]
+
+
+@pytest.mark.parametrize("data, event", [
+    # Legacy reports: three raw bytes after ESC [ M, each 32 more than its value; a click in
+    # column 81 sends "q" as its column byte, one in column 101 a byte above 0x7f.
+    (b"\x1b[M q\x25", MouseEvent(M.PRESS, 0, 80, 4)),
+    (b"\x1b[M!\x85+", MouseEvent(M.PRESS, 1, 100, 10)),
+    (b"\x1b[M@q\x25", MouseEvent(M.MOTION, 0, 80, 4)),
+    (b"\x1b[M#\xff\xff", MouseEvent(M.RELEASE, 0, 222, 222)),
+    (b"\x1b[M`!!", MouseEvent(M.WHEEL_UP, 0, 0, 0)),
+    (b"\x1b[Ma3$", MouseEvent(M.WHEEL_DOWN, 1, 18, 3)),
+    (b"\x1b[Mbq3", None),  # sideways wheel
+    (b"\x1b[M\x03qq", None),  # no report: too small a byte
+])
+def test_legacy_mouse_reports_are_never_keys(data, event):
+    for split in range(1, len(data)):
+        assert decode([data[:split], data[split:], b"k"]) == [*filter(None, [event]), A.TURN_UP]

@@ -19,7 +19,7 @@ def render(mesh: Mesh, camera: Union[Camera, OrbitCamera], width: int, height: i
 
     Row-major bytes, top row first, 4 per pixel (R, G, B, A): exactly what a Surface draws
     for a viewport of that framebuffer size. No terminal is needed. width and height are
-    ints from 1 to 65535 (ValueError for 0, OverflowError above); MemoryError for a frame
+    ints from 1 to 65535 (ValueError naming the side outside that range); MemoryError for a frame
     too large to allocate.
     """
 

@@ -74,7 +74,8 @@ class Mesh:
 
         The format is chosen by the content's signature (a zip archive is 3MF, a "ply" line
         PLY, the binary STL length rule or a leading "solid" STL), else by the extension
-        (.stl, .obj, .ply, .3mf in any letter case). OBJ faces may be polygons (taken as
+        (.stl, .obj, .ply, .3mf in any letter case), else OBJ when the text reads as OBJ
+        (so "/dev/stdin" works for every format). OBJ faces may be polygons (taken as
         fans) with v, v/vt, v//vn or v/vt/vn corners and negative indices; PLY may be ASCII
         or binary of either byte order, with any extra elements and properties; 3MF build
         items and components are placed with their transforms. The name is the file's stem
@@ -82,7 +83,11 @@ class Mesh:
 
         Raises RuntimeError "failed to load model from " and the path for a file that cannot
         be read, is in no supported format ("unsupported model format" and what the content
-        looks like), or is damaged; the reason is its __cause__.
+        looks like, also for an image or archive whatever its extension; "empty file"), or
+        is damaged; the reason is its __cause__. Budgets keep small files small: a model
+        may have at most 4 triangles per byte of its file (at least 1048576, at most 50
+        million; the environment variable FACETVIEW_MAX_TRIANGLES sets another limit), and a
+        pipe or device is read up to 1 GiB (FACETVIEW_MAX_READ_BYTES).
         """
     @staticmethod
     def from_arrays(vertices: object, faces: object = None, *, name: str = "mesh",
@@ -108,6 +113,10 @@ class Mesh:
     @property
     def source_path(self) -> Union[str, None]:
         """The path the model was loaded from, or None for the demo and array meshes."""
+    @property
+    def warnings(self) -> tuple[str, ...]:
+        """What the reader left out, one line each (such as faces of fewer than three
+        corners); empty for a model read whole."""
 
 @final
 class Surface:

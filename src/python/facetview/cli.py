@@ -5,6 +5,7 @@ from __future__ import annotations
 import argparse
 import math
 import os
+import re
 import signal
 import sys
 from contextlib import contextmanager
@@ -14,7 +15,7 @@ from typing import Any, Callable, Iterator, List, Optional, Tuple
 from . import _facetview as native
 from .inline import draw_inline
 from ._frames import save_png
-from .models import Model, ModelError, failure_reason, open_model, shown_path
+from .models import STANDARD_INPUT, Model, ModelError, failure_reason, open_model, shown_path
 from .orientation import UP_AXES
 from .signals import DeferredSignals, Terminated, ending_signals_raise
 from .terminal import TerminalSession, terminal_size
@@ -117,7 +118,8 @@ def build_parser() -> ArgumentParser:
         "turntable, r goes back to the fitted view, Ctrl-Z suspends, q or Ctrl-C quits.",
     )
     parser.add_argument("model", nargs="?", metavar="MODEL",
-                        help="model file to show: STL, OBJ, PLY or 3MF (default: the built-in "
+                        help="model file to show: STL, OBJ, PLY or 3MF, or - to read it from "
+                        "standard input (keys then come from the terminal) (default: the built-in "
                         "demo hull)")
     frames = parser.add_mutually_exclusive_group()
     frames.add_argument("--frames", type=positive_int, metavar="N",
@@ -187,6 +189,30 @@ def opened_model(args: argparse.Namespace) -> Model:
         raise CommandError(str(error)) from None
 
 
+def model_from_standard_input(args: argparse.Namespace) -> Model:
+    """The model that standard input holds; keys then come from the controlling terminal,
+    which takes standard input's place (nothing changes where there is none)."""
+    if os.isatty(0):
+        raise UsageError("- reads the model from standard input, which is a terminal here; "
+                         "redirect a file or a pipe into it, such as: facetview - < part.stl")
+    model = opened_model(args)
+    if args.output is None:
+        try:
+            terminal = os.open("/dev/tty", os.O_RDWR | os.O_NOCTTY)
+        except OSError:
+            return model  # no terminal: the viewer runs without keys, as with any other input
+        os.dup2(terminal, 0)
+        os.close(terminal)
+    return model
+
+
+def check_output_name(path: str) -> None:
+    """--output writes PNG, so its file must be named .png."""
+    if not path.lower().endswith(".png"):
+        raise UsageError(f"--output writes PNG pictures only; name the file with .png, not "
+                         f"'{shown_path(path)}'")
+
+
 def make_surface(quality: str, protocol: str, capabilities: Optional[Capabilities], own_images: bool = False):
     """A surface drawing with protocol, or for "auto" with what detection chose; with
     own_images, its kitty images delete none but its own."""
@@ -250,9 +276,14 @@ def run(args: argparse.Namespace) -> None:
         raise UsageError("--pixels sizes the picture of --output, which is missing")
     if args.output is not None and args.inline:
         raise UsageError("--output and --inline draw in different places; choose one")
-    start = Pose(args.pitch, args.yaw, args.roll, args.zoom)
     if args.output is not None:
-        write_picture(args, opened_model(args), start)
+        check_output_name(args.output)
+    start = Pose(args.pitch, args.yaw, args.roll, args.zoom)
+    # Standard input is read before the terminal is asked anything: its answers come on
+    # the terminal that replaces it.
+    from_input = model_from_standard_input(args) if args.model == STANDARD_INPUT else None
+    if args.output is not None:
+        write_picture(args, from_input if from_input is not None else opened_model(args), start)
         return
     # Asked once, before the screen is taken over: the answers must not reach the viewer as keys.
     capabilities = terminal_capabilities() if args.protocol == "auto" else checked_in_tmux(args.protocol)
@@ -262,7 +293,7 @@ def run(args: argparse.Namespace) -> None:
     surface = make_surface(args.quality, args.protocol, capabilities, own_images=args.inline)
     if args.size is None and not os.isatty(1):
         raise UsageError("standard output is not a terminal; use --size COLSxROWS to draw anyway")
-    model = opened_model(args)
+    model = from_input if from_input is not None else opened_model(args)
     in_fd = 0 if os.isatty(0) else None
     if args.inline:
         screen = terminal_size(1) if os.isatty(1) else None
@@ -291,6 +322,18 @@ def out_of_memory_said(size: Tuple[int, int]) -> Iterator[None]:
         raise CommandError(f"not enough memory for a frame of {cols}x{rows} cells") from None
 
 
+# How the module words a failed write to the terminal: "Bad file descriptor (os error 9)".
+OS_ERROR_TEXT = re.compile(r"(.+) \(os error \d+\)")
+
+
+def plain_message(error: RuntimeError) -> str:
+    """The failure in words for the user: a system error of the terminal output without
+    its number."""
+    text = str(error)
+    system = OS_ERROR_TEXT.fullmatch(text)
+    return f"terminal input or output failed: {system.group(1)}" if system else text
+
+
 def fail(message: str, status: int) -> int:
     try:
         sys.stderr.write(f"{PROGRAM}: {message}\n")
@@ -314,7 +357,7 @@ def main(argv: Optional[List[str]] = None) -> int:
         os.kill(os.getpid(), ending.signum)
         return 128 + ending.signum
     except RuntimeError as error:
-        return fail(str(error), EXIT_FAILURE)
+        return fail(plain_message(error), EXIT_FAILURE)
     except OSError as error:
         return fail(f"terminal input or output failed: {error.strerror or error}", EXIT_FAILURE)
     return 0

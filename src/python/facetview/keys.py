@@ -135,6 +135,11 @@ WHEEL_FLAG = 64
 MOTION_FLAG = 32
 SHIFT_FLAG = 4
 BUTTON_BITS = 3
+# A legacy (X10 and normal mode) report is ESC [ M and three raw bytes: the
+# button flags, the column and the row, each plus 32, cells counted from 1.
+LEGACY_MOUSE_BYTES = 3
+LEGACY_OFFSET = 32
+LEGACY_RELEASE = 3
 
 
 class _State(enum.Enum):
@@ -144,6 +149,7 @@ class _State(enum.Enum):
     SS3 = enum.auto()
     STRING = enum.auto()
     STRING_ESCAPE = enum.auto()
+    LEGACY_MOUSE = enum.auto()
 
 
 class KeyDecoder:
@@ -190,6 +196,8 @@ class KeyDecoder:
                 self._ground(byte, now)
             elif byte in ARROW_ACTIONS:
                 self._events.append(ARROW_ACTIONS[byte])
+        elif state is _State.LEGACY_MOUSE:
+            self._legacy_mouse(byte)
         elif state is _State.STRING:
             if byte == ESC:
                 self._state = _State.STRING_ESCAPE
@@ -224,6 +232,10 @@ class KeyDecoder:
         if 0x20 <= byte <= 0x3F:
             if len(self._parameters) <= MAX_PARAMETERS:
                 self._parameters.append(byte)
+        elif byte == ord("M") and not self._parameters:
+            # Its three bytes may be anything, "q" or ESC included: none is a key.
+            self._state = _State.LEGACY_MOUSE
+            self._parameters.clear()
         elif 0x40 <= byte <= 0x7E:
             self._state = _State.GROUND
             if len(self._parameters) <= MAX_PARAMETERS:
@@ -234,6 +246,15 @@ class KeyDecoder:
             self._ground(byte, now)
         elif byte != 0x7F:
             self._ground(byte, now)  # a control key inside a sequence still counts (Ctrl-C)
+
+    def _legacy_mouse(self, byte: int) -> None:
+        self._parameters.append(byte)
+        if len(self._parameters) < LEGACY_MOUSE_BYTES:
+            return
+        self._state = _State.GROUND
+        event = _legacy_mouse(*self._parameters)
+        if event is not None:
+            self._events.append(event)
 
     def _dispatch_csi(self, parameters: bytes, final: int) -> None:
         if final in SHIFTED_ARROW_ACTIONS and parameters == SHIFT_MODIFIER:
@@ -264,3 +285,24 @@ def _sgr_mouse(parameters: bytes, released: bool) -> Optional[MouseEvent]:
     else:
         kind = MouseKind.PRESS
     return MouseEvent(kind, button, max(col - 1, 0), max(row - 1, 0), bool(flags & SHIFT_FLAG))
+
+
+def _legacy_mouse(flags_byte: int, col_byte: int, row_byte: int) -> Optional[MouseEvent]:
+    """A mouse report of the legacy modes: a release names no button, so it is taken as
+    the left one's; a byte below 32 is no report and gives nothing."""
+    if min(flags_byte, col_byte, row_byte) < LEGACY_OFFSET:
+        return None
+    flags = flags_byte - LEGACY_OFFSET
+    col, row = col_byte - LEGACY_OFFSET - 1, row_byte - LEGACY_OFFSET - 1
+    button = flags & BUTTON_BITS
+    if flags & WHEEL_FLAG:
+        if button > 1:
+            return None  # sideways wheels
+        kind = MouseKind.WHEEL_UP if button == 0 else MouseKind.WHEEL_DOWN
+    elif flags & MOTION_FLAG:
+        kind = MouseKind.MOTION
+    elif button == LEGACY_RELEASE:
+        kind, button = MouseKind.RELEASE, 0
+    else:
+        kind = MouseKind.PRESS
+    return MouseEvent(kind, button, max(col, 0), max(row, 0), bool(flags & SHIFT_FLAG))

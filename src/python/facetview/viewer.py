@@ -243,6 +243,7 @@ class Viewer:
             zoom=self.pose.zoom,
             orthographic=self.pose.orthographic,
             help_text=KEYS_HELP if self.session.in_fd is not None else None,
+            warnings=getattr(self.mesh, "warnings", ()),
         )
 
     def draw_status(self) -> None:
