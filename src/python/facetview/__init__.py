@@ -3,6 +3,7 @@
 from ._arrays import from_arrays as _from_arrays
 from ._facetview import Camera, Mesh, OrbitCamera, Surface, Viewport
 from ._frames import render, save_png
+from ._show import show
 from . import _facetview, terminal_query
 from .terminal_query import Capabilities, terminal_capabilities
 
@@ -13,4 +14,4 @@ Mesh.from_arrays = staticmethod(_from_arrays)
 # "blocks" takes its colour depth from the environment.
 _facetview._set_terminal_detection(terminal_capabilities, terminal_query.environment_true_colour)
 
-__all__ = ["Viewport", "Camera", "Mesh", "Surface", "OrbitCamera", "render", "save_png"]
+__all__ = ["Viewport", "Camera", "Mesh", "Surface", "OrbitCamera", "render", "save_png", "show"]
