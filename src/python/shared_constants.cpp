@@ -36,7 +36,7 @@ bool add(PyObject* module, const char* name, PyObject* value) {
 }  // namespace
 
 bool add_shared_constants(PyObject* module) {
-  constexpr std::string_view delete_all = Presenter::delete_all_sequence;
+  constexpr std::string_view delete_all = KittyPresenter::delete_all_sequence;
   return add(module, "ZOOM_RANGE", Py_BuildValue("(dd)", lowest_zoom, highest_zoom)) &&
          add(module, "QUALITY_NAMES", quality_names()) &&
          add(module, "KITTY_DELETE_ALL",
