@@ -159,7 +159,11 @@ def test_exchange_ends_at_its_deadline_however_much_the_terminal_sends(pty_termi
         responder.join()
     assert elapsed < 1.5
     assert replies.complete is answer_first
-    assert len(replies.keystrokes) == q.MAX_KEYSTROKE_BYTES and set(replies.keystrokes) == {ord("x")}
+    # After the answer only what already arrived is drained, which may be less.
+    assert set(replies.keystrokes) == {ord("x")}
+    assert len(replies.keystrokes) <= q.MAX_KEYSTROKE_BYTES
+    if not answer_first:
+        assert len(replies.keystrokes) == q.MAX_KEYSTROKE_BYTES
 
 
 @pytest.mark.parametrize("environ, answer, cell_size, asked, method", [
