@@ -65,7 +65,8 @@ std::optional<ModelFormat> format_from_extension(const std::filesystem::path& pa
   return std::nullopt;
 }
 
-Result<Mesh> decode_model(std::string_view content, const std::filesystem::path& path) {
+Result<Mesh> decode_model(std::string_view content, const std::filesystem::path& path,
+                          const MaterialLibraryReader& materials) {
   std::optional<ModelFormat> format = format_from_content(content);
   if (!format) format = format_from_extension(path);
   if (!format) {
@@ -77,7 +78,7 @@ Result<Mesh> decode_model(std::string_view content, const std::filesystem::path&
     case ModelFormat::stl:
       return decode_stl(content, std::move(name));
     case ModelFormat::obj:
-      return decode_obj(content, std::move(name));
+      return decode_obj(content, std::move(name), materials);
     case ModelFormat::ply:
       return decode_ply(content, std::move(name));
     case ModelFormat::three_mf:
@@ -93,7 +94,11 @@ Result<Mesh> load_model(const std::filesystem::path& path, Interruption& interru
     return std::move(content).error().with_context("failed to read model file " +
                                                    to_utf8_lossy(path.native()));
   }
-  Result<Mesh> mesh = decode_model(*content, path);
+  const MaterialLibraryReader beside_model = [&](std::string_view name) {
+    Result<std::string> library = read_whole_file(path.parent_path() / name, interruption);
+    return library ? std::optional(std::move(*library)) : std::nullopt;
+  };
+  Result<Mesh> mesh = decode_model(*content, path, beside_model);
   if (mesh) {
     mesh->source_path = path;
     mesh->size = extents(bounds_of(mesh->triangles));

@@ -10,6 +10,7 @@
 #include "common/error.hpp"
 #include "common/interruption.hpp"
 #include "model/mesh.hpp"
+#include "model/obj_materials.hpp"
 
 namespace facetview {
 
@@ -26,11 +27,14 @@ std::optional<ModelFormat> format_from_extension(const std::filesystem::path& pa
 // The mesh of a model file's content, in the format its content announces,
 // else the one its extension names, else "unsupported model format" with what
 // the content looks like. The mesh has no source path; `path` gives the
-// extension and the default name.
-Result<Mesh> decode_model(std::string_view content, const std::filesystem::path& path);
+// extension and the default name; `materials` reads the material libraries
+// an OBJ file names.
+Result<Mesh> decode_model(std::string_view content, const std::filesystem::path& path,
+                          const MaterialLibraryReader& materials = {});
 
-// Reads and decodes the model file at `path` (see decode_model); the result
-// carries the path and its size.
+// Reads and decodes the model file at `path` (see decode_model), an OBJ
+// file's material libraries from beside it; the result carries the path and
+// its size.
 Result<Mesh> load_model(const std::filesystem::path& path,
                         Interruption& interruption = retry_on_signal());
 

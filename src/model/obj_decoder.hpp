@@ -6,14 +6,19 @@
 
 #include "common/error.hpp"
 #include "model/mesh.hpp"
+#include "model/obj_materials.hpp"
 
 namespace facetview {
 
 // The mesh of the faces of every object and group in an OBJ text, each
 // polygon as a fan. Face corners may be "v", "v/vt", "v//vn" or "v/vt/vn";
 // only v is used, counted from 1, or from the end of the vertices so far when
-// negative. Other statements (texture coordinates, normals, materials, lines)
-// are passed over. The mesh is named `name`.
-Result<Mesh> decode_obj(std::string_view content, std::string name);
+// negative. Faces after "usemtl" take the diffuse colour (Kd) of that
+// material from the libraries that "mtllib" names, as `materials` reads them;
+// faces without a known material are unpainted, and a mesh without any has
+// no colours. Other statements (texture coordinates, normals, lines) are
+// passed over. The mesh is named `name`.
+Result<Mesh> decode_obj(std::string_view content, std::string name,
+                        const MaterialLibraryReader& materials = {});
 
 }  // namespace facetview

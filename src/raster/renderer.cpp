@@ -60,7 +60,7 @@ void Renderer::render(const Mesh& mesh, const Camera& camera) {
 
   const FrameValues frame = make_frame_values(camera, width_, height_);
   const FrameBuffers buffers{framebuffer_, depth_, width_};
-  draw_triangles(mesh.triangles, frame, buffers);
+  draw_triangles(mesh.triangles, frame, buffers, FrontEndLanes::automatic, mesh.colours);
 }
 
 }  // namespace facetview

@@ -277,9 +277,10 @@ template <int N>
 }
 
 template <int N>
-[[gnu::always_inline]] inline void draw_group(const Triangle* triangles, int count,
-                                              const FrameLanes<N>& f, const FrameValues& frame,
-                                              const FrameBuffers& buffers, ScanLanes scan) {
+[[gnu::always_inline]] inline void draw_group(const Triangle* triangles, const FaceColour* colours,
+                                              int count, const FrameLanes<N>& f,
+                                              const FrameValues& frame, const FrameBuffers& buffers,
+                                              ScanLanes scan) {
   using Floats = typename Simd<N>::Floats;
   using Mask = typename Simd<N>::Lanes;
 
@@ -377,7 +378,7 @@ template <int N>
     }
     triangle.doubled_area = doubled_area[lane];
     const PixelBox box{x_min[lane], x_max[lane], y_min[lane], y_max[lane]};
-    TriangleColour colour(corners, frame);
+    TriangleColour colour(corners, frame, colours != nullptr ? colours + lane : nullptr);
     if (scanned & (1u << lane)) {
       scan_triangle(triangle, box, colour, buffers, scan);
     } else {
@@ -388,32 +389,38 @@ template <int N>
 
 template <int N>
 [[gnu::always_inline]] inline void draw_in_groups(std::span<const Triangle> triangles,
+                                                  std::span<const FaceColour> colours,
                                                   const FrameValues& frame,
                                                   const FrameBuffers& buffers, ScanLanes scan) {
   const FrameLanes<N> lanes(frame);
+  const auto colours_from = [&](std::size_t first) {
+    return colours.empty() ? nullptr : colours.data() + first;
+  };
   const std::size_t whole = triangles.size() / N * N;
   for (std::size_t first = 0; first < whole; first += N) {
-    draw_group<N>(triangles.data() + first, N, lanes, frame, buffers, scan);
+    draw_group<N>(triangles.data() + first, colours_from(first), N, lanes, frame, buffers, scan);
   }
   if (whole < triangles.size()) {
-    draw_group<N>(triangles.data() + whole, static_cast<int>(triangles.size() - whole), lanes,
-                  frame, buffers, scan);
+    draw_group<N>(triangles.data() + whole, colours_from(whole),
+                  static_cast<int>(triangles.size() - whole), lanes, frame, buffers, scan);
   }
 }
 
 // 16-byte vectors: every x86-64 processor, and the baseline elsewhere.
-void draw_in_groups_of_four(std::span<const Triangle> triangles, const FrameValues& frame,
+void draw_in_groups_of_four(std::span<const Triangle> triangles,
+                            std::span<const FaceColour> colours, const FrameValues& frame,
                             const FrameBuffers& buffers, ScanLanes scan) {
-  draw_in_groups<4>(triangles, frame, buffers, scan);
+  draw_in_groups<4>(triangles, colours, frame, buffers, scan);
 }
 
 #if defined(__x86_64__)
 // Eight lanes where the processor has AVX2, chosen at run time so that the
 // module itself still runs on any x86-64.
 [[gnu::target("avx2")]] void draw_in_groups_of_eight(std::span<const Triangle> triangles,
+                                                     std::span<const FaceColour> colours,
                                                      const FrameValues& frame,
                                                      const FrameBuffers& buffers) {
-  draw_in_groups<8>(triangles, frame, buffers, ScanLanes::automatic);
+  draw_in_groups<8>(triangles, colours, frame, buffers, ScanLanes::automatic);
 }
 
 bool has_avx2() {
@@ -425,20 +432,26 @@ bool has_avx2() {
 }  // namespace
 
 void draw_triangles(std::span<const Triangle> triangles, const FrameValues& frame,
-                    const FrameBuffers& buffers, FrontEndLanes lanes) {
+                    const FrameBuffers& buffers, FrontEndLanes lanes,
+                    std::span<const FaceColour> colours) {
+  // Colours that do not match the triangles one for one are not the mesh's.
+  if (colours.size() != triangles.size()) colours = {};
   switch (lanes) {
     case FrontEndLanes::one:
-      for (const Triangle& triangle : triangles) draw_triangle(triangle, frame, buffers);
+      for (std::size_t i = 0; i < triangles.size(); ++i) {
+        draw_triangle(triangles[i], frame, buffers, ScanLanes::automatic,
+                      colours.empty() ? nullptr : &colours[i]);
+      }
       return;
     case FrontEndLanes::four:
-      return draw_in_groups_of_four(triangles, frame, buffers, ScanLanes::automatic);
+      return draw_in_groups_of_four(triangles, colours, frame, buffers, ScanLanes::automatic);
     case FrontEndLanes::automatic:
       break;
   }
 #if defined(__x86_64__)
-  if (has_avx2()) return draw_in_groups_of_eight(triangles, frame, buffers);
+  if (has_avx2()) return draw_in_groups_of_eight(triangles, colours, frame, buffers);
 #endif
-  draw_in_groups_of_four(triangles, frame, buffers, ScanLanes::automatic);
+  draw_in_groups_of_four(triangles, colours, frame, buffers, ScanLanes::automatic);
 }
 
 }  // namespace facetview

@@ -15,8 +15,10 @@ namespace facetview {
 // pins the baseline, and `one` is the plain path of draw_triangle.
 enum class FrontEndLanes { automatic, four, one };
 
-// Draws `triangles` in order, exactly as draw_triangle would one by one.
+// Draws `triangles` in order, exactly as draw_triangle would one by one;
+// `colours` is empty or holds each triangle's own base colour.
 void draw_triangles(std::span<const Triangle> triangles, const FrameValues& frame,
-                    const FrameBuffers& buffers, FrontEndLanes lanes = FrontEndLanes::automatic);
+                    const FrameBuffers& buffers, FrontEndLanes lanes = FrontEndLanes::automatic,
+                    std::span<const FaceColour> colours = {});
 
 }  // namespace facetview

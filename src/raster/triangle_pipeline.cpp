@@ -33,7 +33,7 @@ std::int32_t to_pixel_index(float coordinate, std::uint32_t size) {
 }  // namespace
 
 void draw_triangle(const Triangle& triangle, const FrameValues& frame, const FrameBuffers& buffers,
-                   ScanLanes lanes) {
+                   ScanLanes lanes, const FaceColour* base) {
   // 1. View transform.
   std::array<Vec3, 3> view;
   std::array<float, 3> view_depth;
@@ -80,7 +80,7 @@ void draw_triangle(const Triangle& triangle, const FrameValues& frame, const Fra
   if (std::fabs(screen.doubled_area) <= kMinimumDoubledArea) return;
 
   // 4 and 9. Colour on first use, scan.
-  TriangleColour colour(view, frame);
+  TriangleColour colour(view, frame, base);
   scan_triangle(screen, box, colour, buffers, lanes);
 }
 

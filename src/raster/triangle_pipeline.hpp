@@ -15,8 +15,9 @@ inline constexpr float kMinimumDoubledArea = 0.0001f;
 // negligible screen area or project to non-finite coordinates draw nothing.
 // The frame is at least 1 x 1 pixels.
 // This is the plain reference path, one step after the other; draw_triangles
-// (triangle_batch.hpp) does the same for many triangles at a time.
+// (triangle_batch.hpp) does the same for many triangles at a time. `base`,
+// where given, is the face's own colour.
 void draw_triangle(const Triangle& triangle, const FrameValues& frame, const FrameBuffers& buffers,
-                   ScanLanes lanes = ScanLanes::automatic);
+                   ScanLanes lanes = ScanLanes::automatic, const FaceColour* base = nullptr);
 
 }  // namespace facetview
