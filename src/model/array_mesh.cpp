@@ -117,7 +117,7 @@ Result<std::vector<FaceColour>> triangle_colours(
   std::vector<FaceColour> rows = read_colours(array);
   if (rows.size() == corners.size()) return rows;
   if (rows.size() != vertex_count) {
-    return Error("colours must have one row per face (" + std::to_string(corners.size()) +
+    return Error("colors must have one row per face (" + std::to_string(corners.size()) +
                  ") or per vertex (" + std::to_string(vertex_count) + "), not " +
                  std::to_string(rows.size()));
   }

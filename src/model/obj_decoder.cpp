@@ -24,7 +24,7 @@ class ObjReader {
     if (keyword == "v") return read_vertex(words);
     if (keyword == "f") return read_face(words);
     if (keyword == "mtllib") read_libraries(words);
-    if (keyword == "usemtl") use_material(words.next().value_or(""));
+    if (keyword == "usemtl") use_material(material_name(words.rest()));
     return Status::success();
   }
 

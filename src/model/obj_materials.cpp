@@ -14,6 +14,13 @@ std::uint8_t unit_to_byte(float value) {
 
 }  // namespace
 
+std::string_view material_name(std::string_view rest_of_line) {
+  constexpr std::string_view kBlanks = " \t\r\n\f\v";
+  const std::size_t first = rest_of_line.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  return rest_of_line.substr(first, rest_of_line.find_last_not_of(kBlanks) - first + 1);
+}
+
 std::map<std::string, FaceColour, std::less<>> parse_material_library(std::string_view content) {
   std::map<std::string, FaceColour, std::less<>> colours;
   std::optional<std::string> material;
@@ -22,8 +29,7 @@ std::map<std::string, FaceColour, std::less<>> parse_material_library(std::strin
     AsciiWords words(line->substr(0, line->find('#')));
     const std::optional<std::string_view> keyword = words.next();
     if (keyword == "newmtl") {
-      const std::optional<std::string_view> name = words.next();
-      material = name ? std::optional<std::string>(*name) : std::nullopt;
+      material = std::string(material_name(words.rest()));
     } else if (keyword == "Kd" && material) {
       FaceColour colour{};
       bool parsed = true;

@@ -15,6 +15,10 @@ namespace facetview {
 // nothing where it cannot be had; the model then keeps its plain shading.
 using MaterialLibraryReader = std::function<std::optional<std::string>(std::string_view name)>;
 
+// A material's name as "newmtl" and "usemtl" give it: the rest of the line
+// without the blanks around it (names may hold spaces).
+std::string_view material_name(std::string_view rest_of_line);
+
 // Material name to the colour of its "Kd r g b" line (channels 0 to 1,
 // clamped). Materials without Kd and lines that do not parse are left out: a
 // damaged library costs colours, never the model.

@@ -527,7 +527,7 @@ TEST_P(PaintedModels, GiveEachTriangleItsColour) {
   const Painted& c = GetParam();
   const MaterialLibraryReader materials = [](std::string_view name) -> std::optional<std::string> {
     if (name != "parts.mtl") return std::nullopt;
-    return "newmtl red\nKd 1 0 0\nnewmtl half # comment\nKd 0.5 0.25 2\nnewmtl plain\n"
+    return "newmtl red\nKd 1 0 0\nnewmtl half tone # comment\nKd 0.5 0.25 2\nnewmtl plain\n"
            "newmtl broken\nKd 1 x 0\n";
   };
   const Result<Mesh> mesh = decode_model(c.content, c.path, materials);
@@ -600,7 +600,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {}},
         Painted{"obj_materials_from_the_library",
                 "mtllib missing.mtl parts.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nusemtl red\n"
-                "f 1 2 3\nusemtl half\nf 1 2 3\nusemtl plain\nf 1 2 3\nusemtl broken\n"
+                "f 1 2 3\nusemtl  half tone \nf 1 2 3\nusemtl plain\nf 1 2 3\nusemtl broken\n"
                 "f 1 2 3\nusemtl red\nf 1 2 3\nusemtl nowhere\nf 1 2 3\n",
                 "m.obj",
                 {kGrey, kRed, {127, 63, 255}, kGrey, kGrey, kRed, kGrey}},
@@ -636,7 +636,7 @@ TEST(ArrayMeshes, ColoursPerFaceOrPerVertex) {
   EXPECT_EQ(painted(pack<double>({0, 0, 0, 1, 1, 1, 2, -1, 0.5, 0.5, 0.5, 0.5}), "d", 8)->colours,
             (std::vector<FaceColour>{{127, 127, 127}, {127, 42, 85}}));
   EXPECT_EQ(messages(painted(pack<std::uint8_t>({1, 2, 3}), "B", 1)),
-            (Chain{"colours must have one row per face (2) or per vertex (4), not 1"}));
+            (Chain{"colors must have one row per face (2) or per vertex (4), not 1"}));
   const std::string nine = pack<float>({0, 0, 0, 1, 0, 0, 0, 1, 0});
   const Result<Mesh> soup = mesh_from_arrays(
       {nine, packed_vertices.type}, std::nullopt, "m",
