@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <variant>
+#include <vector>
 
 #include "blocks/presenter.hpp"
 #include "common/byte_output.hpp"
@@ -49,6 +51,14 @@ struct PresentedFrame {
   std::uint32_t height;
 };
 
+// One picture of a grid: a mesh (none leaves the cell empty) under its own
+// camera over its own rectangle of cells, which lies inside the grid's viewport.
+struct GridCell {
+  const Mesh* mesh;
+  Camera camera;
+  Viewport cells;
+};
+
 class TerminalSurface {
  public:
   explicit TerminalSurface(Quality quality, PresentMethod method = PresentMethod::kitty,
@@ -63,6 +73,14 @@ class TerminalSurface {
   // frame's buffers cannot be allocated; the surface stays usable.
   Result<PresentedFrame> render_and_present(ByteOutput& output, const Mesh& mesh,
                                             const Camera& camera, Viewport viewport);
+
+  // Renders each cell's mesh into its rectangle of one frame over the
+  // viewport and presents that frame; the rest of the viewport (around and
+  // between the pictures) is a plain dark colour. Throws std::bad_alloc as
+  // render_and_present does.
+  Result<PresentedFrame> render_grid_and_present(ByteOutput& output,
+                                                 std::span<const GridCell> cells,
+                                                 Viewport viewport);
 
   // Removes what the surface showed (kitty: every image; otherwise the cells
   // drawn over are blanked) and forgets it, so the next frame is sent whole,
@@ -84,7 +102,11 @@ class TerminalSurface {
   const Renderer& renderer() const { return renderer_; }
 
  private:
+  Status present(ByteOutput& output, std::span<const std::uint8_t> frame, FrameSize size,
+                 Viewport viewport);
+
   Renderer renderer_{1, 1};
+  std::vector<std::uint8_t> grid_frame_;  // the frame that grid pictures are copied into
   // In the order of PresentMethod.
   std::variant<Presenter, SixelPresenter, BlocksPresenter> presenter_;
   Quality quality_;
