@@ -49,13 +49,19 @@ def status_line(
     paused: bool = False,
     fps: Optional[float] = None,
     help_text: Optional[str] = None,
+    notice: Optional[str] = None,
 ) -> str:
     """The status text for a row of this many cells.
 
     Fields that are None are left out; the help text is added only when it
-    fits whole, and the rest is cut to the width.
+    fits whole, and the rest is cut to the width. A notice (such as why a
+    reload failed) comes right after the name, where a narrow terminal still
+    shows it.
     """
-    fields = [printable(name), f"{triangles} triangles"]
+    fields = [printable(name)]
+    if notice is not None:
+        fields.append(printable(notice))
+    fields.append(f"{triangles} triangles")
     if size is not None:
         fields.append(size_text(size))
     fields.append(quality)
