@@ -142,6 +142,8 @@ def wrapped(text: str, width: int, lines: int) -> List[str]:
     pieces = []
     while text and len(pieces) < lines:
         piece = fit_to_width(text, width) or text[:1]
+        if len(piece) < len(text) and " " in piece:
+            piece = piece[:piece.rindex(" ")]  # a break between words where there is one
         pieces.append(piece)
         text = text[len(piece):].lstrip()
     return pieces
