@@ -111,7 +111,9 @@ def build_parser() -> ArgumentParser:
         "or draw it into a PNG file.",
         epilog="Keys: arrows or h/j/k/l turn the model (or drag it with the mouse), + and - zoom (or "
         "the wheel), f/s/t look from the front, right side or top (F/S/T from the opposite side), "
-        "1/2/3 pick low/medium/high quality, space pauses the turntable, r resets the camera, "
+        "1/2/3 pick low/medium/high quality, space pauses the turntable, c turns the file's colours "
+        "off and on, r resets the camera; with several models Tab picks one, Enter shows it alone "
+        "and Esc goes back; "
         "Ctrl-Z suspends, q or Ctrl-C quits.",
     )
     parser.add_argument("model", nargs="*", metavar="MODEL",
