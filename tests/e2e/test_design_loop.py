@@ -136,17 +136,25 @@ def test_contact_sheet_in_half_blocks(tmp_path):
 
 @pytest.mark.skipif(bool(missing_tools()), reason="needs kitty, Xvfb and imagemagick")
 def test_contact_sheet_in_kitty(tmp_path):
+    from PIL import Image
+
     names = contact_sheet_files(tmp_path)
     kitty = KittySession(tmp_path, 80, 24, [*names, "--inline"])
     try:
         assert kitty.program_status(60) == 0
-        kitty.save_window(str(tmp_path / "sheet.png"))
-        # Three thumbnails of 24 cells: two pictures and the reason of the third.
-        from PIL import Image
-        image = Image.open(tmp_path / "sheet.png").convert("RGB")
-        width, height = image.size
-        bands = [image.crop((i * width * 24 // 80, 0, (i + 1) * width * 24 // 80, height)) for i in range(3)]
-        lit = [sum(1 for pixel in band.getdata() if sum(pixel) > 250) for band in bands]
-        assert lit[0] > 100 and lit[1] > 100
+
+        def lit_thumbnails():
+            """Bright pixels in each of the three thumbnails of 24 cells, as the window shows now."""
+            kitty.save_window(str(tmp_path / "sheet.png"))
+            image = Image.open(tmp_path / "sheet.png").convert("RGB")
+            width, height = image.size
+            bands = [image.crop((i * width * 24 // 80, 0, (i + 1) * width * 24 // 80, height)) for i in range(3)]
+            return [sum(1 for pixel in band.getdata() if sum(pixel) > 250) for band in bands]
+
+        # Two pictures, and the third thumbnail's reason as text; kitty may take a moment to show them.
+        deadline = time.monotonic() + 20
+        while min(lit := lit_thumbnails()) <= 100:
+            assert time.monotonic() < deadline, f"bright pixels per thumbnail: {lit}"
+            time.sleep(0.5)
     finally:
         kitty.close()

@@ -8,7 +8,6 @@ import pytest
 
 import facetview as f
 from facetview import Camera, Mesh
-from test_models import models  # noqa: F401  (the fixture of the real test models)
 
 STRAIGHT = Camera(0.0, 0.0, 0.0, 1.0)
 # A square in the z = 0 plane, counter-clockwise seen from +z, as two triangles.
