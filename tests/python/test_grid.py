@@ -36,3 +36,27 @@ def test_a_click_picks_the_cell_under_it():
 ])
 def test_reasons_wrap_between_words_within_the_cell(text, width, lines, pieces):
     assert wrapped(text, width, lines) == pieces
+
+
+def test_each_grid_cell_holds_exactly_its_own_picture(capfdbinary, monkeypatch):
+    """Half-block cells of a grid, replayed: each picture is the frame its mesh gets alone over a
+    viewport of its size, in its place; an empty cell and the rest show the gap colour."""
+    from cell_text import replay_cells
+    from facetview import Camera, Mesh, Surface, Viewport
+
+    monkeypatch.setenv("COLORTERM", "truecolor")
+    tetrahedron = Mesh.from_arrays([(0, 0, 0), (1, 0, 0), (0, 1, 0), (0, 0, 1)],
+                                   [(0, 2, 1), (0, 1, 3), (0, 3, 2), (1, 2, 3)], colors=[(200, 30, 30)] * 4)
+    cells = [(Mesh.demo(), Camera(0.3, 0.8, 0.1, 1.2), Viewport(1, 0, 14, 9)),
+             (tetrahedron, Camera.default(), Viewport(16, 2, 20, 7)),
+             (None, Camera.default(), Viewport(37, 0, 5, 9))]
+    capfdbinary.readouterr()
+    Surface(protocol="blocks").render_grid(cells, Viewport(0, 0, 44, 10))
+    grid = replay_cells(capfdbinary.readouterr().out, 44, 10)
+    for mesh, camera, place in cells[:2]:
+        Surface(protocol="blocks").render_to_terminal(mesh, camera, Viewport(0, 0, place.cols, place.rows))
+        alone = replay_cells(capfdbinary.readouterr().out, place.cols, place.rows)
+        assert [row[place.col:place.col + place.cols] for row in grid[place.row:place.row + place.rows]] == alone
+    gap = grid[9][43]
+    assert gap[0] == gap[1] is not None
+    assert all(cell == gap for row in grid for cell in row[37:42])
