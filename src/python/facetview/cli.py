@@ -328,6 +328,9 @@ def show_many(args: argparse.Namespace, paths: List[str], surface, start: Pose,
             draw_contact_sheet(surface, entries, lambda model: start.camera(model.up), cols,
                                THUMBNAIL_CELL, draw_area)
         return
+    if args.frames is not None:
+        for entry in entries:  # a picture for a script: every model in it
+            entry.wait()
     current_size = (lambda: args.size) if args.size is not None else partial(terminal_size, 1)
     with ending_signals_raise(), DeferredSignals() as signals, \
             TerminalSession(out_fd=1, in_fd=in_fd, mouse=True,

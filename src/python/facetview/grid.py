@@ -149,13 +149,13 @@ def wrapped(text: str, width: int, lines: int) -> List[str]:
     return pieces
 
 
-def grid_cells(entries: Sequence[Entry], layout: Layout, camera_for) -> list:
+def grid_cells(entries: Sequence[Entry], layout: Layout, camera_for, mesh_of=lambda model: model.mesh) -> list:
     """render_grid's cells: every loaded model over its picture."""
     cells = []
     for index, entry in enumerate(entries):
         model = entry.model
         if model is not None:
-            cells.append((model.mesh, camera_for(model), layout.picture(index)))
+            cells.append((mesh_of(model), camera_for(model), layout.picture(index)))
     return cells
 
 
@@ -172,6 +172,7 @@ class GridViewer(Viewer):
         self.alone: Optional[int] = None  # the index shown alone
         self._layout: Optional[Layout] = None
         self._shown_models: Optional[list] = None
+        self._plain_meshes = {}  # the meshes without their colours, made once each
         placeholder = Model(native.Mesh.demo(), None, "y")
         super().__init__(surface, placeholder, session, terminal_size, **options)
 
@@ -198,7 +199,8 @@ class GridViewer(Viewer):
             cols, rows = size
             viewport = self.viewport()
             self._layout = fitted_layout(len(self.entries), viewport.cols, viewport.rows)
-            self.surface.render_grid(grid_cells(self.entries, self._layout, self.camera_for), viewport)
+            self.surface.render_grid(grid_cells(self.entries, self._layout, self.camera_for, self.mesh_of),
+                                     viewport)
             write_all(self.session.out_fd, cell_texts(self.entries, self._layout, self.selected))
             self.frame_rate.count_frame()
             self._dirty = False
@@ -207,6 +209,14 @@ class GridViewer(Viewer):
 
     def camera_for(self, model: Model) -> native.Camera:
         return self.pose.camera(model.up)
+
+    def mesh_of(self, model: Model) -> native.Mesh:
+        if self.colours or not model.mesh.has_colors:
+            return model.mesh
+        key = id(model.mesh)
+        if key not in self._plain_meshes:
+            self._plain_meshes[key] = model.mesh.without_colors()
+        return self._plain_meshes[key]
 
     def status_text(self, cells: int) -> str:
         if self.alone is None:
