@@ -1,10 +1,12 @@
 // Wavefront OBJ: "v" lines for vertices, "f" lines for polygons.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "common/error.hpp"
+#include "model/load_limits.hpp"
 #include "model/mesh.hpp"
 #include "model/obj_materials.hpp"
 
@@ -17,8 +19,12 @@ namespace facetview {
 // material from the libraries that "mtllib" names, as `materials` reads them;
 // faces without a known material are unpainted, and a mesh without any has
 // no colours. Other statements (texture coordinates, normals, lines) are
-// passed over. The mesh is named `name`.
+// passed over; faces of fewer than three corners are skipped and counted
+// in a warning. Lines end in LF, CR LF or CR, and a backslash at the end of a
+// line joins the next. Past `max_triangles`, the text is refused. The mesh
+// is named `name`.
 Result<Mesh> decode_obj(std::string_view content, std::string name,
+                        std::uint64_t max_triangles = kMaxTriangles,
                         const MaterialLibraryReader& materials = {});
 
 }  // namespace facetview

@@ -4,8 +4,11 @@
 #include <cstddef>
 #include <limits>
 #include <new>
+#include <variant>
 
+#include "raster/axis_triad.hpp"
 #include "raster/background.hpp"
+#include "raster/edge_overlay.hpp"
 #include "raster/frame_values.hpp"
 #include "raster/triangle_batch.hpp"
 
@@ -46,7 +49,7 @@ void Renderer::resize(std::uint32_t width, std::uint32_t height) {
   height_ = height;
 }
 
-void Renderer::render(const Mesh& mesh, const Camera& camera) {
+void Renderer::render(const Mesh& mesh, const AnyCamera& camera, Overlays overlays) {
   std::fill(depth_.begin(), depth_.end(), kNothingDrawn);
   // A frame without pixels gets no colour, and its projection (aspect 0)
   // would be meaningless.
@@ -56,11 +59,14 @@ void Renderer::render(const Mesh& mesh, const Camera& camera) {
     background_painted_ = true;
   }
   std::copy(background_.begin(), background_.end(), framebuffer_.begin());
-  if (mesh.triangles.empty()) return;
+  if (mesh.triangles.empty() && !overlays.axis_triad) return;
 
-  const FrameValues frame = make_frame_values(camera, width_, height_);
+  const FrameValues frame = std::visit(
+      [&](const auto& chosen) { return make_frame_values(chosen, width_, height_); }, camera);
   const FrameBuffers buffers{framebuffer_, depth_, width_};
   draw_triangles(mesh.triangles, frame, buffers, FrontEndLanes::automatic, mesh.colours);
+  if (overlays.edges) draw_edge_overlay(edges_of(mesh), frame, buffers);
+  if (overlays.axis_triad) draw_axis_triad(frame, buffers);
 }
 
 }  // namespace facetview

@@ -6,9 +6,15 @@
 #include <vector>
 
 #include "model/mesh.hpp"
-#include "raster/camera.hpp"
+#include "raster/orbit_camera.hpp"
 
 namespace facetview {
+
+// What may be drawn over the shaded triangles.
+struct Overlays {
+  bool edges = false;       // the mesh's creases, borders and silhouette as lines
+  bool axis_triad = false;  // the model's X, Y and Z axes in red, green and blue, bottom left
+};
 
 class Renderer {
  public:
@@ -20,8 +26,10 @@ class Renderer {
   // (or exceed max_pixels), leaving the renderer as it was.
   void resize(std::uint32_t width, std::uint32_t height);
 
-  // Draws one whole frame: background gradient, then every triangle. Allocates nothing.
-  void render(const Mesh& mesh, const Camera& camera);
+  // Draws one whole frame: background gradient, then every triangle, then the
+  // overlays asked for. Allocates nothing, except that the edges of a mesh
+  // are found (and kept with it) the first time they are drawn.
+  void render(const Mesh& mesh, const AnyCamera& camera, Overlays overlays = {});
 
   // Row-major RGBA, top row first: width * height * 4 bytes.
   const std::vector<std::uint8_t>& framebuffer() const { return framebuffer_; }

@@ -54,13 +54,13 @@ std::uint32_t TerminalSurface::reduction(Viewport viewport) const {
 }
 
 Result<PresentedFrame> TerminalSurface::render_and_present(ByteOutput& output, const Mesh& mesh,
-                                                           const Camera& camera,
+                                                           const AnyCamera& camera,
                                                            Viewport viewport) {
   const FrameSize size = frame_size(viewport);
   // A frame too large to allocate throws here, before the presenter is touched,
   // so the next smaller frame is presented as if this one had never been asked for.
   renderer_.resize(size.width, size.height);
-  renderer_.render(mesh, camera);
+  renderer_.render(mesh, camera, overlays_);
 
   Status presented = present(output, renderer_.framebuffer(), size, viewport);
   if (!presented) return std::move(presented).error();
@@ -105,7 +105,7 @@ Result<PresentedFrame> TerminalSurface::render_grid_and_present(ByteOutput& outp
     const std::uint32_t y0 = pixel_y(row0), y1 = pixel_y(row1);
     if (x1 <= x0 || y1 <= y0) continue;
     renderer_.resize(x1 - x0, y1 - y0);
-    renderer_.render(*cell.mesh, cell.camera);
+    renderer_.render(*cell.mesh, cell.camera, overlays_);
     const std::vector<std::uint8_t>& picture = renderer_.framebuffer();
     const std::size_t picture_row = std::size_t{x1 - x0} * 4;
     for (std::uint32_t y = y0; y < y1; ++y) {

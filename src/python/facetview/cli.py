@@ -5,6 +5,7 @@ from __future__ import annotations
 import argparse
 import math
 import os
+import re
 import signal
 import sys
 from contextlib import contextmanager
@@ -14,13 +15,13 @@ from typing import Any, Callable, Iterator, List, Optional, Tuple
 from . import _facetview as native
 from .inline import draw_inline
 from ._frames import save_png
-from .models import Model, ModelError, failure_reason, open_model, shown_path
+from .models import STANDARD_INPUT, Model, ModelError, failure_reason, open_model, shown_path
 from .orientation import UP_AXES
 from .signals import DeferredSignals, Terminated, ending_signals_raise
 from .terminal import TerminalSession, terminal_size
 from .terminal_query import Capabilities, terminal_capabilities
 from .grid import GridViewer, draw_contact_sheet, load_all
-from .viewer import Pose, Viewer
+from .viewer import ZOOM_RANGE, Pose, Viewer
 from .watch import ModelWatcher
 
 PROGRAM = "facetview"
@@ -95,11 +96,12 @@ def checked(convert: Callable[[str], Any], accept: Callable[[Any], bool], expect
 
 
 positive_int = checked(int, lambda value: value >= 1, "a whole number of at least 1")
-positive_float = checked(float, lambda value: 0 < value < math.inf, "a number greater than zero")
 frame_rate = checked(float, lambda value: FPS_RANGE[0] <= value <= FPS_RANGE[1],
                      f"a number from {FPS_RANGE[0]:g} to {FPS_RANGE[1]:g}")
 hold_time = checked(float, lambda value: 0 <= value <= MAX_HOLD, f"a number from 0 to {MAX_HOLD:g}")
 finite_float = checked(float, math.isfinite, "a number")
+zoom_factor = checked(float, lambda value: ZOOM_RANGE[0] <= value <= ZOOM_RANGE[1],
+                      f"a number from {ZOOM_RANGE[0]:g} to {ZOOM_RANGE[1]:g}")
 
 
 def build_parser() -> ArgumentParser:
@@ -110,14 +112,18 @@ def build_parser() -> ArgumentParser:
         "graphics, sixel images or half-block characters, whichever the terminal shows best; "
         "or draw it into a PNG file.",
         epilog="Keys: arrows or h/j/k/l turn the model (or drag it with the mouse), + and - zoom (or "
-        "the wheel), f/s/t look from the front, right side or top (F/S/T from the opposite side), "
-        "1/2/3 pick low/medium/high quality, space pauses the turntable, c turns the file's colours "
-        "off and on, r resets the camera; with several models Tab picks one, Enter shows it alone "
-        "and Esc goes back; "
-        "Ctrl-Z suspends, q or Ctrl-C quits.",
+        "the wheel, towards the pointer), Shift with the arrows or H/J/K/L move the view (or drag "
+        "with the right or middle button, or Shift and the left), f/s/t look from the front, "
+        "right side or top (F/S/T from the opposite side), o switches between perspective and "
+        "orthographic views, e shows or hides the edges (shown for model files), a the X/Y/Z "
+        "axes (red, green, blue), 1/2/3 pick low/medium/high quality, space pauses the "
+        "turntable, c turns the file's colours off and on, r goes back to the fitted view; with several "
+        "models Tab picks one, Enter shows it alone and Esc goes back; Ctrl-Z suspends, q or Ctrl-C "
+        "quits.",
     )
     parser.add_argument("model", nargs="*", metavar="MODEL",
-                        help="model file to show: STL, OBJ, PLY or 3MF (default: the built-in "
+                        help="model file to show: STL, OBJ, PLY or 3MF, or - to read it from "
+                        "standard input (keys then come from the terminal) (default: the built-in "
                         "demo hull); several files or a directory show side by side in a grid "
                         "(Tab picks, Enter shows one alone, Esc goes back), or with --inline "
                         "as a contact sheet")
@@ -147,8 +153,11 @@ def build_parser() -> ArgumentParser:
         parser.add_argument(f"--{name}", type=finite_float, default=getattr(default, name),
                             metavar="RADIANS",
                             help=f"starting camera {name} (default: %(default)g)")
-    parser.add_argument("--zoom", type=positive_float, default=default.zoom,
-                        help="starting camera zoom, 0.45 to 2.5 takes effect (default: %(default)g)")
+    parser.add_argument("--zoom", type=zoom_factor, default=default.zoom,
+                        help=f"starting magnification of the fitted view, {ZOOM_RANGE[0]:g} to "
+                        f"{ZOOM_RANGE[1]:g} (default: %(default)g)")
+    parser.add_argument("--no-edges", dest="edges", action="store_false",
+                        help="start without the edge lines that model files are shown with (e toggles them)")
     parser.add_argument("--up", choices=UP_AXES, metavar="{z,y,x,-z,-y,-x}",
                         help="the model's axis that points up; the turntable turns about it "
                         "(default: z for model files, as 3D printing and CAD use; y for the demo)")
@@ -207,6 +216,30 @@ def opened_model(args: argparse.Namespace) -> Model:
         return open_model(args.model, args.up)
     except ModelError as error:
         raise CommandError(str(error)) from None
+
+
+def model_from_standard_input(args: argparse.Namespace) -> Model:
+    """The model that standard input holds; keys then come from the controlling terminal,
+    which takes standard input's place (nothing changes where there is none)."""
+    if os.isatty(0):
+        raise UsageError("- reads the model from standard input, which is a terminal here; "
+                         "redirect a file or a pipe into it, such as: facetview - < part.stl")
+    model = opened_model(args)
+    if args.output is None:
+        try:
+            terminal = os.open("/dev/tty", os.O_RDWR | os.O_NOCTTY)
+        except OSError:
+            return model  # no terminal: the viewer runs without keys, as with any other input
+        os.dup2(terminal, 0)
+        os.close(terminal)
+    return model
+
+
+def check_output_name(path: str) -> None:
+    """--output writes PNG, so its file must be named .png."""
+    if not path.lower().endswith(".png"):
+        raise UsageError(f"--output writes PNG pictures only; name the file with .png, not "
+                         f"'{shown_path(path)}'")
 
 
 def make_surface(quality: str, protocol: str, capabilities: Optional[Capabilities]):
@@ -271,7 +304,6 @@ def run(args: argparse.Namespace) -> None:
         raise UsageError("--pixels sizes the picture of --output, which is missing")
     if args.output is not None and args.inline:
         raise UsageError("--output and --inline draw in different places; choose one")
-    start = Pose(args.pitch, args.yaw, args.roll, args.zoom)
     paths = model_paths(args.model)
     many = len(paths) > 1 or any(os.path.isdir(name) for name in args.model)
     args.model = paths[0] if paths else None
@@ -280,7 +312,13 @@ def run(args: argparse.Namespace) -> None:
     if many and args.watch:
         raise UsageError("--watch follows one model file; give one file")
     if args.output is not None:
-        write_picture(args, opened_model(args), start)
+        check_output_name(args.output)
+    start = Pose(args.pitch, args.yaw, args.roll, args.zoom)
+    # Standard input is read before the terminal is asked anything: its answers come on
+    # the terminal that replaces it.
+    from_input = model_from_standard_input(args) if args.model == STANDARD_INPUT else None
+    if args.output is not None:
+        write_picture(args, from_input if from_input is not None else opened_model(args), start)
         return
     # Asked once, before the screen is taken over: the answers must not reach the viewer as keys.
     capabilities = terminal_capabilities() if args.protocol == "auto" else checked_in_tmux(args.protocol)
@@ -293,7 +331,7 @@ def run(args: argparse.Namespace) -> None:
     if many:
         show_many(args, paths, surface, start, capabilities, in_fd)
         return
-    model = opened_model(args)
+    model = from_input if from_input is not None else opened_model(args)
     if args.inline:
         screen = terminal_size(1) if os.isatty(1) else None
         with ending_signals_raise(), out_of_memory_said(args.size or screen):
@@ -305,6 +343,7 @@ def run(args: argparse.Namespace) -> None:
                             kitty_images=surface.protocol == "kitty") as session:
         watcher = ModelWatcher(args.model, args.up) if args.model is not None and args.watch is not False \
             and os.path.isfile(args.model) else None
+        surface.edges = args.edges and args.model is not None  # parts read best with their edges
         viewer = Viewer(surface, model, session, current_size, quality=args.quality,
                         start=start, fps=args.fps, spin=args.spin, signals=signals, watcher=watcher)
         if capabilities is not None and in_fd is not None:
@@ -352,6 +391,18 @@ def out_of_memory_said(size: Tuple[int, int]) -> Iterator[None]:
         raise CommandError(f"not enough memory for a frame of {cols}x{rows} cells") from None
 
 
+# How the module words a failed write to the terminal: "Bad file descriptor (os error 9)".
+OS_ERROR_TEXT = re.compile(r"(.+) \(os error \d+\)")
+
+
+def plain_message(error: RuntimeError) -> str:
+    """The failure in words for the user: a system error of the terminal output without
+    its number."""
+    text = str(error)
+    system = OS_ERROR_TEXT.fullmatch(text)
+    return f"terminal input or output failed: {system.group(1)}" if system else text
+
+
 def fail(message: str, status: int) -> int:
     try:
         sys.stderr.write(f"{PROGRAM}: {message}\n")
@@ -375,7 +426,7 @@ def main(argv: Optional[List[str]] = None) -> int:
         os.kill(os.getpid(), ending.signum)
         return 128 + ending.signum
     except RuntimeError as error:
-        return fail(str(error), EXIT_FAILURE)
+        return fail(plain_message(error), EXIT_FAILURE)
     except OSError as error:
         return fail(f"terminal input or output failed: {error.strerror or error}", EXIT_FAILURE)
     return 0
