@@ -348,13 +348,10 @@ bool convert_grid_cell(PyObject* item, std::deque<Borrow>& borrows, GridCell& ce
   if (mesh != Py_None && !(cell.mesh = borrowed<Mesh>(mesh, types.mesh, "mesh", borrows))) {
     return false;
   }
-  const Camera* camera =
-      borrowed<Camera>(PyTuple_GetItem(item, 1), types.camera, "camera", borrows);
+  if (!read_any_camera(PyTuple_GetItem(item, 1), cell.camera)) return false;
   const Viewport* cells =
-      camera ? borrowed<Viewport>(PyTuple_GetItem(item, 2), types.viewport, "viewport", borrows)
-             : nullptr;
+      borrowed<Viewport>(PyTuple_GetItem(item, 2), types.viewport, "viewport", borrows);
   if (cells == nullptr) return false;
-  cell.camera = *camera;
   cell.cells = *cells;
   return true;
 }

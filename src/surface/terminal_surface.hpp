@@ -77,7 +77,7 @@ struct PresentedFrame {
 // camera over its own rectangle of cells, which lies inside the grid's viewport.
 struct GridCell {
   const Mesh* mesh;
-  Camera camera;
+  AnyCamera camera;
   Viewport cells;
 };
 

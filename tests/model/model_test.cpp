@@ -657,7 +657,7 @@ TEST_P(PaintedModels, GiveEachTriangleItsColour) {
     return "newmtl red\nKd 1 0 0\nnewmtl half tone # comment\nKd 0.5 0.25 2\nnewmtl plain\n"
            "newmtl broken\nKd 1 x 0\n";
   };
-  const Result<Mesh> mesh = decode_model(c.content, c.path, materials);
+  const Result<Mesh> mesh = decode_model(c.content, c.path, {}, materials);
   ASSERT_TRUE(mesh.ok()) << testing::PrintToString(messages(mesh));
   EXPECT_EQ(mesh->colours, c.colours);
   EXPECT_EQ(mesh->normalized().colours, c.colours);
