@@ -100,7 +100,7 @@ def test_a_grid_of_three_shows_three_pictures_and_names(tmp_path):
         picture_rows = rows_text(tmux)[:name_row]
         for cell in range(2):
             assert any("▀" in line[cell * width:(cell + 1) * width] for line in picture_rows)
-        assert "ASCII STL" in "".join(line[2 * width:] for line in picture_rows)
+        assert "JPEG" in "".join(line[2 * width:] for line in picture_rows)
         assert status_row(tmux).startswith("first.obj | 4 triangles")
         subprocess.run([*tmux.base, "send-keys", "Tab"], check=True, timeout=30)
         wait_for(lambda: status_row(tmux), "second.obj | 2 triangles", 2.0)
