@@ -89,6 +89,49 @@ Result<std::vector<Vec3>> read_vertices(const PackedArray& array) {
   return vertices;
 }
 
+std::uint8_t colour_byte(const ItemReader& items, const ItemType& type, std::size_t index) {
+  if (type.kind != ItemType::Kind::real) {
+    return static_cast<std::uint8_t>(std::min<std::uint64_t>(items.index(index).value_or(0), 255));
+  }
+  const double value = items.real(index);
+  if (!(value > 0.0)) return 0;  // NaN included
+  if (value >= 1.0) return 255;
+  return static_cast<std::uint8_t>(value * 255.0);
+}
+
+std::vector<FaceColour> read_colours(const PackedArray& array) {
+  const ItemReader items(array);
+  std::vector<FaceColour> colours(items.count() / kRowLength);
+  for (std::size_t i = 0; i < colours.size(); ++i) {
+    for (std::size_t k = 0; k < kRowLength; ++k) {
+      colours[i][k] = colour_byte(items, array.type, i * kRowLength + k);
+    }
+  }
+  return colours;
+}
+
+// Each triangle's colour: its own row, or the mean of its corners' rows.
+Result<std::vector<FaceColour>> triangle_colours(
+    const PackedArray& array, std::size_t vertex_count,
+    const std::vector<std::array<std::uint64_t, 3>>& corners) {
+  std::vector<FaceColour> rows = read_colours(array);
+  if (rows.size() == corners.size()) return rows;
+  if (rows.size() != vertex_count) {
+    return Error("colors must have one row per face (" + std::to_string(corners.size()) +
+                 ") or per vertex (" + std::to_string(vertex_count) + "), not " +
+                 std::to_string(rows.size()));
+  }
+  std::vector<FaceColour> colours(corners.size());
+  for (std::size_t t = 0; t < corners.size(); ++t) {
+    for (std::size_t k = 0; k < kRowLength; ++k) {
+      const unsigned sum =
+          unsigned{rows[corners[t][0]][k]} + rows[corners[t][1]][k] + rows[corners[t][2]][k];
+      colours[t][k] = static_cast<std::uint8_t>((sum + 1) / 3);
+    }
+  }
+  return colours;
+}
+
 }  // namespace
 
 std::optional<ItemType> item_type_from_format(std::string_view format, std::size_t item_size) {
@@ -116,13 +159,14 @@ std::optional<ItemType> item_type_from_format(std::string_view format, std::size
 }
 
 Result<Mesh> mesh_from_arrays(const PackedArray& vertices, const std::optional<PackedArray>& faces,
-                              std::string name) {
+                              std::string name, const std::optional<PackedArray>& colours) {
   if (vertices.type.kind != ItemType::Kind::real) return Error("vertices are not real numbers");
   if (faces && faces->type.kind == ItemType::Kind::real) return Error("faces are not integers");
   Result<std::vector<Vec3>> points = read_vertices(vertices);
   if (!points) return std::move(points).error();
   Mesh mesh;
   mesh.name = std::move(name);
+  std::vector<std::array<std::uint64_t, 3>> corners;  // of each triangle, kept for colours
   if (!faces) {
     if (points->size() % 3 != 0) {
       return Error("without faces the vertices are taken three at a time as triangles, but " +
@@ -132,21 +176,28 @@ Result<Mesh> mesh_from_arrays(const PackedArray& vertices, const std::optional<P
     for (std::size_t i = 0; i < points->size(); i += 3) {
       const std::vector<Vec3>& p = *points;
       mesh.triangles.push_back(make_triangle(Vec3{}, p[i], p[i + 1], p[i + 2]));
+      if (colours) corners.push_back({i, i + 1, i + 2});
     }
   } else {
     const ItemReader items(*faces);
     const std::size_t face_count = items.count() / kRowLength;
     mesh.triangles.reserve(face_count);
     for (std::size_t f = 0; f < face_count; ++f) {
-      std::array<std::uint64_t, 3> corners{};
+      std::array<std::uint64_t, 3> face{};
       for (std::size_t k = 0; k < kRowLength; ++k) {
         const std::optional<std::uint64_t> corner = items.index(f * kRowLength + k);
         if (!corner) return Error("face " + std::to_string(f) + " has a negative vertex index");
-        corners[k] = *corner;
+        face[k] = *corner;
       }
-      Status added = append_polygon_fan(mesh.triangles, *points, corners);
+      Status added = append_polygon_fan(mesh.triangles, *points, face);
       if (!added) return std::move(added).error().with_context("face " + std::to_string(f));
+      if (colours) corners.push_back(face);
     }
+  }
+  if (colours) {
+    Result<std::vector<FaceColour>> painted = triangle_colours(*colours, points->size(), corners);
+    if (!painted) return std::move(painted).error();
+    mesh.colours = std::move(*painted);
   }
   mesh.size = extents(bounds_of(mesh.triangles));
   // Normalization would shrink such a mesh to a point.

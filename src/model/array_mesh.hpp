@@ -36,7 +36,12 @@ struct PackedArray {
 // vertex coordinate is not finite, a face index is negative or out of range,
 // or, without faces, the vertex count is no multiple of 3. The mesh's size is
 // the extent of its triangles; it is not normalized.
+// `colours`, where given, are rows of red, green and blue as bytes (unsigned
+// 8-bit items) or as shares of 1 (reals, clamped; NaN is 0): one row per face
+// (per triangle without faces), else one per vertex, each triangle then
+// taking the mean of its corners. Fails when the rows match neither count.
 Result<Mesh> mesh_from_arrays(const PackedArray& vertices, const std::optional<PackedArray>& faces,
-                              std::string name);
+                              std::string name,
+                              const std::optional<PackedArray>& colours = std::nullopt);
 
 }  // namespace facetview

@@ -46,6 +46,44 @@ std::string header_text(std::string_view header) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+constexpr std::string_view kColourMarker = "COLOR=";
+constexpr std::uint16_t kColourFlag = 0x8000;
+
+std::uint16_t load_u16_le(const unsigned char* bytes) {
+  return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
+}
+
+// The default colour after the header's marker, where the marker and its four
+// bytes fit in the header.
+std::optional<FaceColour> header_colour(std::string_view header) {
+  const std::size_t marker = header.find(kColourMarker);
+  if (marker == std::string_view::npos || marker + kColourMarker.size() + 4 > header.size()) {
+    return std::nullopt;
+  }
+  const std::string_view rgb = header.substr(marker + kColourMarker.size(), 3);
+  return FaceColour{static_cast<std::uint8_t>(rgb[0]), static_cast<std::uint8_t>(rgb[1]),
+                    static_cast<std::uint8_t>(rgb[2])};
+}
+
+// A 5-bit channel widened to a byte, 31 becoming 255.
+std::uint8_t widened(unsigned five_bits) {
+  return static_cast<std::uint8_t>((five_bits << 3) | (five_bits >> 2));
+}
+
+// The colour an attribute word gives its face, if any (see binary_stl.hpp).
+std::optional<FaceColour> record_colour(std::uint16_t word,
+                                        const std::optional<FaceColour>& header) {
+  const unsigned low = word & 0x1F;
+  const unsigned middle = (word >> 5) & 0x1F;
+  const unsigned high = (word >> 10) & 0x1F;
+  if (header) {
+    if (word & kColourFlag) return header;
+    return FaceColour{widened(low), widened(middle), widened(high)};
+  }
+  if (!(word & kColourFlag)) return std::nullopt;
+  return FaceColour{widened(high), widened(middle), widened(low)};
+}
+
 }  // namespace
 
 bool is_binary_stl(std::uint64_t content_size, std::string_view start) {
@@ -72,6 +110,7 @@ Error explain_not_binary(Error ascii_error, std::uint64_t content_size, std::str
 BinaryStlDecoder::BinaryStlDecoder(std::string_view preamble, std::uint64_t content_size,
                                    std::string default_name) {
   mesh_.name = header_text(preamble.substr(0, kHeaderSize));
+  default_colour_ = header_colour(preamble.substr(0, kHeaderSize));
   if (mesh_.name.empty()) mesh_.name = std::move(default_name);
   // The count is trusted only as far as the content backs it, so memory stays
   // proportional to the file whatever the header claims.
@@ -93,6 +132,19 @@ void BinaryStlDecoder::decode(std::string_view records) {
   }
   // The stored normals are the candidates of make_triangle.
   settle_normals(std::span(mesh_.triangles).subspan(first));
+
+  record = reinterpret_cast<const unsigned char*>(records.data());
+  for (std::size_t i = 0; i < count; ++i, record += kBinaryStlRecordSize) {
+    const std::optional<FaceColour> colour =
+        record_colour(load_u16_le(record + 48), default_colour_);
+    if (colour && !any_colour_) {
+      // The faces before the first painted one are unpainted.
+      any_colour_ = true;
+      mesh_.colours.reserve(mesh_.triangles.capacity());
+      mesh_.colours.assign(first + i, kUnpaintedFace);
+    }
+    if (any_colour_) mesh_.colours.push_back(colour.value_or(kUnpaintedFace));
+  }
 }
 
 Result<Mesh> BinaryStlDecoder::finish() && {

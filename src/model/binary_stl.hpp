@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -23,6 +24,13 @@ inline bool is_binary_stl(std::string_view content) {
   return is_binary_stl(content.size(), content);
 }
 
+// Each record's attribute word may carry a 15-bit colour, 5 bits a channel:
+// with "COLOR=" and four bytes R, G, B, A in the header (the Magics
+// convention), red is in the low bits and a clear top bit marks the face's own
+// colour, a set one the header's; without it (the VisCAM and SolidView
+// convention), blue is in the low bits and a set top bit marks a colour.
+// Meshes of which no record carries a colour have none.
+//
 // Decodes the records of a binary file as they arrive, straight into the
 // mesh's triangle list, which is reserved once for the records the content
 // can hold, whatever the header claims.
@@ -44,6 +52,9 @@ class BinaryStlDecoder {
  private:
   Mesh mesh_;
   std::size_t remaining_;
+  // The header's "COLOR=" marker and the default colour after it, where present.
+  std::optional<FaceColour> default_colour_;
+  bool any_colour_ = false;
 };
 
 // The reason for content that failed as ASCII STL with `ascii_error`: when

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -19,6 +20,12 @@ struct Triangle {
   Vec3 normal;                   // unit length, or (0, 0, 0) when none can be found
   std::array<Vec3, 3> vertices;  // a, b, c in source order
 };
+
+// A triangle's own base colour, red, green and blue bytes, as a file paints it.
+using FaceColour = std::array<std::uint8_t, 3>;
+
+// Faces that a partly painted file leaves unpainted take this neutral grey.
+inline constexpr FaceColour kUnpaintedFace{200, 200, 200};
 
 // Stored normals no longer than this are treated as absent.
 inline constexpr float shortest_candidate_normal = 0.0001f;
@@ -62,6 +69,8 @@ struct Mesh {
   // What the reader left out, one line each for the user, such as
   // "skipped 2 faces of fewer than three corners".
   std::vector<std::string> warnings{};
+  // One per triangle, in the same order, or empty for a mesh without colours.
+  std::vector<FaceColour> colours{};
 
   // The built-in model: a closed, irregular hull of twelve triangles.
   static Mesh demo_mesh();

@@ -40,12 +40,12 @@ std::optional<ModelFormat> format_of(std::string_view content, const std::filesy
 }
 
 Result<Mesh> decode_format(ModelFormat format, std::string_view content, std::string name,
-                           std::uint64_t budget) {
+                           std::uint64_t budget, const MaterialLibraryReader& materials) {
   switch (format) {
     case ModelFormat::stl:
       return decode_stl(content, std::move(name));
     case ModelFormat::obj:
-      return decode_obj(content, std::move(name), budget);
+      return decode_obj(content, std::move(name), budget, materials);
     case ModelFormat::ply:
       return decode_ply(content, std::move(name), budget);
     case ModelFormat::three_mf:
@@ -76,7 +76,7 @@ std::optional<ModelFormat> format_from_extension(const std::filesystem::path& pa
 }
 
 Result<Mesh> decode_model(std::string_view content, const std::filesystem::path& path,
-                          const LoadLimits& limits) {
+                          const LoadLimits& limits, const MaterialLibraryReader& materials) {
   if (content.empty()) return Error("empty file");
   const std::optional<ModelFormat> format = format_of(content, path);
   // An image or an archive renamed .stl is no model, whatever its name says.
@@ -86,7 +86,7 @@ Result<Mesh> decode_model(std::string_view content, const std::filesystem::path&
                  describe_extension(path));
   }
   const std::uint64_t budget = triangle_budget(content.size(), limits);
-  Result<Mesh> mesh = decode_format(*format, content, default_mesh_name(path), budget);
+  Result<Mesh> mesh = decode_format(*format, content, default_mesh_name(path), budget, materials);
   if (!mesh) return mesh;
   if (mesh->triangles.size() > budget) return too_many_triangles(budget);
   mesh->size = extents(bounds_of(mesh->triangles));
@@ -105,7 +105,12 @@ Result<Mesh> load_model(const std::filesystem::path& path, Interruption& interru
     return std::move(content).error().with_context("failed to read model file " +
                                                    to_utf8_lossy(path.native()));
   }
-  Result<Mesh> mesh = decode_model(*content, path, limits);
+  const MaterialLibraryReader beside_model = [&](std::string_view name) {
+    Result<std::string> library =
+        read_whole_file(path.parent_path() / name, interruption, limits.max_stream_bytes);
+    return library ? std::optional(std::move(*library)) : std::nullopt;
+  };
+  Result<Mesh> mesh = decode_model(*content, path, limits, beside_model);
   if (mesh) mesh->source_path = path;
   return mesh;
 }

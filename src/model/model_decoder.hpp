@@ -11,6 +11,7 @@
 #include "common/interruption.hpp"
 #include "model/load_limits.hpp"
 #include "model/mesh.hpp"
+#include "model/obj_materials.hpp"
 
 namespace facetview {
 
@@ -31,12 +32,15 @@ std::optional<ModelFormat> format_from_extension(const std::filesystem::path& pa
 // extension). "empty file" for no content. The mesh has its size and no
 // source path; `path` gives the extension and the default name. Beyond the
 // triangle budget of `limits` (triangle_budget), or with a size beyond the
-// float range, the mesh is refused.
+// float range, the mesh is refused. `materials` reads the material libraries
+// an OBJ file names.
 Result<Mesh> decode_model(std::string_view content, const std::filesystem::path& path,
-                          const LoadLimits& limits = {});
+                          const LoadLimits& limits = {},
+                          const MaterialLibraryReader& materials = {});
 
-// Reads and decodes the model file at `path` (see decode_model); the result
-// carries the path and its size.
+// Reads and decodes the model file at `path` (see decode_model), an OBJ
+// file's material libraries from beside it; the result carries the path and
+// its size.
 Result<Mesh> load_model(const std::filesystem::path& path,
                         Interruption& interruption = retry_on_signal(),
                         const LoadLimits& limits = {});

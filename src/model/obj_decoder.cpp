@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <map>
+#include <optional>
 #include <vector>
 
 #include "common/shown_text.hpp"
@@ -81,7 +83,8 @@ class ObjLines {
 
 class ObjReader {
  public:
-  explicit ObjReader(std::uint64_t max_triangles) : max_triangles_(max_triangles) {}
+  ObjReader(std::uint64_t max_triangles, const MaterialLibraryReader& materials)
+      : max_triangles_(max_triangles), materials_(materials) {}
 
   Status read_line(std::string_view line) {
     // A comment runs to the end of the line.
@@ -90,14 +93,38 @@ class ObjReader {
     const std::optional<std::string_view> keyword = words.next();
     if (keyword == "v") return read_vertex(words);
     if (keyword == "f") return read_face(words);
+    if (keyword == "mtllib") read_libraries(words);
+    if (keyword == "usemtl") use_material(material_name(words.rest()));
     return Status::success();
   }
 
   Result<Mesh> finish(std::string name) && {
-    return mesh_of_faces(std::move(triangles_), std::move(name), "OBJ", skipped_faces_);
+    Result<Mesh> mesh =
+        mesh_of_faces(std::move(triangles_), std::move(name), "OBJ", skipped_faces_);
+    if (mesh && painted_) {
+      colours_.resize(mesh->triangles.size(), kUnpaintedFace);
+      mesh->colours = std::move(colours_);
+    }
+    return mesh;
   }
 
  private:
+  void read_libraries(AsciiWords& words) {
+    if (!materials_) return;
+    while (const std::optional<std::string_view> file = words.next()) {
+      if (const std::optional<std::string> content = materials_(*file)) {
+        for (const auto& [name, colour] : parse_material_library(*content)) {
+          library_.insert_or_assign(name, colour);
+        }
+      }
+    }
+  }
+
+  void use_material(std::string_view name) {
+    const auto found = library_.find(name);
+    current_ = found == library_.end() ? std::nullopt : std::optional(found->second);
+  }
+
   // x, y and z; a w or a vertex colour after them is passed over.
   Status read_vertex(AsciiWords& words) {
     float xyz[3];
@@ -128,7 +155,15 @@ class ObjReader {
       ++skipped_faces_;
       return Status::success();
     }
-    return append_polygon_fan(triangles_, vertices_, corners_);
+    const std::size_t first = triangles_.size();
+    Status added = append_polygon_fan(triangles_, vertices_, corners_);
+    if (added && current_) {
+      // The faces before the first painted one are unpainted.
+      painted_ = true;
+      colours_.resize(first, kUnpaintedFace);
+      colours_.resize(triangles_.size(), *current_);
+    }
+    return added;
   }
 
   // The zero-based index of a corner's vertex.
@@ -148,12 +183,18 @@ class ObjReader {
   std::vector<Triangle> triangles_;
   std::vector<std::uint64_t> corners_;  // of the face being read, reused
   std::uint64_t skipped_faces_ = 0;
+  const MaterialLibraryReader& materials_;
+  std::map<std::string, FaceColour, std::less<>> library_;
+  std::optional<FaceColour> current_;  // of the last usemtl
+  std::vector<FaceColour> colours_;    // up to the last painted face
+  bool painted_ = false;
 };
 
 }  // namespace
 
-Result<Mesh> decode_obj(std::string_view content, std::string name, std::uint64_t max_triangles) {
-  ObjReader reader(max_triangles);
+Result<Mesh> decode_obj(std::string_view content, std::string name, std::uint64_t max_triangles,
+                        const MaterialLibraryReader& materials) {
+  ObjReader reader(max_triangles, materials);
   ObjLines lines(content);
   while (const std::optional<std::string_view> line = lines.next()) {
     if (Status read = reader.read_line(*line); !read) {

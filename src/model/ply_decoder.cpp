@@ -280,10 +280,14 @@ class ValueReader {
   AsciiWords words_;
 };
 
-// Where the vertex element keeps its coordinates and the face element its corners.
+// Where the vertex element keeps its coordinates and the face element its
+// corners; either may hold a colour.
 struct Roles {
   std::optional<std::size_t> x, y, z;
   std::optional<std::size_t> corners;
+  std::optional<std::size_t> red, green, blue;
+
+  bool has_colour() const { return red && green && blue; }
 };
 
 Roles find_roles(const Element& element) {
@@ -294,6 +298,9 @@ Roles find_roles(const Element& element) {
     if (!list && property.name == "x") roles.x = i;
     if (!list && property.name == "y") roles.y = i;
     if (!list && property.name == "z") roles.z = i;
+    if (!list && (property.name == "red" || property.name == "diffuse_red")) roles.red = i;
+    if (!list && (property.name == "green" || property.name == "diffuse_green")) roles.green = i;
+    if (!list && (property.name == "blue" || property.name == "diffuse_blue")) roles.blue = i;
     if (list && (property.name == "vertex_indices" || property.name == "vertex_index")) {
       roles.corners = i;
     }
@@ -307,6 +314,24 @@ float to_float(double value) {
   if (value > std::numeric_limits<float>::max()) return std::numeric_limits<float>::infinity();
   if (value < -std::numeric_limits<float>::max()) return -std::numeric_limits<float>::infinity();
   return static_cast<float>(value);
+}
+
+// A colour channel as a byte: integers as they are (within 0 to 255), reals
+// as a share of 1.
+std::uint8_t channel_byte(Scalar type, const Value& value) {
+  if (is_integer(type))
+    return static_cast<std::uint8_t>(std::clamp<std::int64_t>(value.integer, 0, 255));
+  if (!(value.real > 0.0)) return 0;  // NaN included
+  if (value.real >= 1.0) return 255;
+  return static_cast<std::uint8_t>(value.real * 255.0);
+}
+
+FaceColour average(const FaceColour& a, const FaceColour& b, const FaceColour& c) {
+  FaceColour mean{};
+  for (std::size_t k = 0; k < 3; ++k) {
+    mean[k] = static_cast<std::uint8_t>((unsigned{a[k]} + b[k] + c[k] + 1) / 3);
+  }
+  return mean;
 }
 
 class PlyReader {
@@ -334,9 +359,12 @@ class PlyReader {
       return Error("face vertex indices are not integers");
     }
     if (is_vertex) vertices_.reserve(vertices_.size() + element.count);
+    const bool coloured = (is_vertex || is_face) && roles.has_colour();
+    if (is_vertex && coloured) vertex_colours_.reserve(vertices_.size() + element.count);
 
     for (std::uint64_t entry = 0; entry < element.count; ++entry) {
       Vec3 point;
+      FaceColour colour{};
       corners_.clear();
       for (std::size_t i = 0; i < element.properties.size(); ++i) {
         const Property& property = element.properties[i];
@@ -350,23 +378,60 @@ class PlyReader {
         if (roles.x == i) point.x = to_float(value->real);
         if (roles.y == i) point.y = to_float(value->real);
         if (roles.z == i) point.z = to_float(value->real);
+        if (roles.red == i) colour[0] = channel_byte(property.type, *value);
+        if (roles.green == i) colour[1] = channel_byte(property.type, *value);
+        if (roles.blue == i) colour[2] = channel_byte(property.type, *value);
       }
-      if (is_vertex) vertices_.push_back(point);
+      if (is_vertex) {
+        vertices_.push_back(point);
+        // Vertices of an uncoloured vertex element after a coloured one stay unpainted.
+        if (!vertex_colours_.empty() || coloured) {
+          vertex_colours_.resize(vertices_.size() - 1, kUnpaintedFace);
+          vertex_colours_.push_back(coloured ? colour : kUnpaintedFace);
+        }
+      }
       if (is_face && corners_.size() < 3) {
         ++skipped_faces_;  // a point or a line has no surface to draw
       } else if (is_face) {
+        const std::size_t first = triangles_.size();
         Status added = append_polygon_fan(triangles_, vertices_, corners_);
         if (!added) return std::move(added).error().with_context("face " + std::to_string(entry));
+        paint_fan(first, coloured ? std::optional(colour) : std::nullopt);
       }
     }
     return Status::success();
   }
 
   Result<Mesh> finish(std::string name) && {
-    return mesh_of_faces(std::move(triangles_), std::move(name), "PLY", skipped_faces_);
+    Result<Mesh> mesh =
+        mesh_of_faces(std::move(triangles_), std::move(name), "PLY", skipped_faces_);
+    if (mesh && !colours_.empty()) {
+      colours_.resize(mesh->triangles.size(), kUnpaintedFace);
+      mesh->colours = std::move(colours_);
+    }
+    return mesh;
   }
 
  private:
+  // Colours the fan triangles appended from `first` on: the face's own
+  // colour, else the mean of each triangle's corners where vertices have one.
+  void paint_fan(std::size_t first, std::optional<FaceColour> face) {
+    if (!face && vertex_colours_.empty() && colours_.empty()) return;
+    colours_.resize(first, kUnpaintedFace);
+    for (std::size_t i = 1; first + i - 1 < triangles_.size(); ++i) {
+      if (face) {
+        colours_.push_back(*face);
+      } else if (!vertex_colours_.empty()) {
+        const auto at = [&](std::uint64_t corner) {
+          return corner < vertex_colours_.size() ? vertex_colours_[corner] : kUnpaintedFace;
+        };
+        colours_.push_back(average(at(corners_[0]), at(corners_[i]), at(corners_[i + 1])));
+      } else {
+        colours_.push_back(kUnpaintedFace);
+      }
+    }
+  }
+
   Status read_list(const Property& property, bool keep) {
     Result<Value> count = values_.read(*property.list_count);
     if (!count) return std::move(count).error();
@@ -395,7 +460,9 @@ class PlyReader {
   std::uint64_t skipped_faces_ = 0;
   std::vector<Vec3> vertices_;
   std::vector<Triangle> triangles_;
-  std::vector<std::uint64_t> corners_;  // of the face being read, reused
+  std::vector<std::uint64_t> corners_;      // of the face being read, reused
+  std::vector<FaceColour> vertex_colours_;  // empty, or one per vertex
+  std::vector<FaceColour> colours_;         // empty, or one per triangle so far
 };
 
 }  // namespace

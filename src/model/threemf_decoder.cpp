@@ -81,14 +81,31 @@ struct PlacedObject {
   Transform transform;
 };
 
+constexpr std::uint64_t kNoGroup = UINT64_MAX;
+constexpr std::uint32_t kNoIndex = UINT32_MAX;
+
+// The property group (base materials or colour group) and the index in it of
+// each corner of a triangle, where the triangle names them.
+struct TriangleProperties {
+  std::uint64_t group = kNoGroup;
+  std::array<std::uint32_t, 3> index{kNoIndex, kNoIndex, kNoIndex};
+};
+
 struct Object {
   std::vector<Vec3> vertices;
   std::vector<std::array<std::uint32_t, 3>> triangles;
   std::vector<PlacedObject> components;
+  // The object's own property, for triangles that name none.
+  std::uint64_t group = kNoGroup;
+  std::uint32_t index = 0;
+  // Empty, or one per triangle up to the last that names a property.
+  std::vector<TriangleProperties> properties;
 };
 
 struct Model {
   std::map<std::uint64_t, Object> objects;
+  // The colours of each base materials group and colour group, by id.
+  std::map<std::uint64_t, std::vector<FaceColour>> colour_groups;
   std::vector<PlacedObject> build;
   std::size_t triangle_count = 0;  // as spelled out, before instancing
 };
@@ -230,10 +247,11 @@ Result<PlacedObject> placement(const char** attributes) {
 }
 
 // The elements whose children the model handler looks at.
-enum class Tag { other, resources, object, vertices, triangles, components, build };
+enum class Tag { other, resources, object, vertices, triangles, components, build, colour_group };
 
 Tag classify(std::string_view name) {
   if (name == "resources") return Tag::resources;
+  if (name == "basematerials" || name == "colorgroup") return Tag::colour_group;
   if (name == "object") return Tag::object;
   if (name == "vertices") return Tag::vertices;
   if (name == "triangles") return Tag::triangles;
@@ -253,6 +271,14 @@ class ModelHandler {
     const Tag tag = classify(name);
     open_.push_back(tag);
     if (parent == Tag::resources && tag == Tag::object) return start_object(attributes);
+    if (parent == Tag::resources && tag == Tag::colour_group) {
+      return start_colour_group(attributes);
+    }
+    if (parent == Tag::colour_group && colours_ != nullptr) {
+      if (name == "base") add_colour(attribute(attributes, "displaycolor"));
+      if (name == "color") add_colour(attribute(attributes, "color"));
+      return Status::success();
+    }
     if (object_ == nullptr) {
       if (parent == Tag::build && name == "item") return add_placement(attributes, model_.build);
       return Status::success();
@@ -267,6 +293,7 @@ class ModelHandler {
 
   void end() {
     if (open_.back() == Tag::object) object_ = nullptr;
+    if (open_.back() == Tag::colour_group) colours_ = nullptr;
     open_.pop_back();
   }
 
@@ -277,7 +304,73 @@ class ModelHandler {
     const auto [entry, added] = model_.objects.try_emplace(*id);
     if (!added) return Error("object id " + std::to_string(*id) + " appears twice");
     object_ = &entry->second;
+    if (attribute(attributes, "pid")) {
+      Result<std::uint64_t> group = index_attribute(attributes, "pid");
+      if (!group) return std::move(group).error().with_context("object");
+      object_->group = *group;
+      object_->index = optional_index(attributes, "pindex").value_or(0);
+    }
     return Status::success();
+  }
+
+  Status start_colour_group(const char** attributes) {
+    Result<std::uint64_t> id = index_attribute(attributes, "id");
+    if (!id) return Status::success();  // a group that nothing can name
+    colours_ = &model_.colour_groups[*id];
+    colours_->clear();
+    return Status::success();
+  }
+
+  // "#RRGGBB" or "#RRGGBBAA"; anything else stays in the group as unpainted,
+  // so that the indices of the colours after it hold.
+  void add_colour(std::optional<std::string_view> text) {
+    FaceColour colour = kUnpaintedFace;
+    if (text && (text->size() == 7 || text->size() == 9) && text->front() == '#') {
+      FaceColour parsed{};
+      bool valid = true;
+      for (std::size_t k = 0; k < 3; ++k) {
+        unsigned value = 0;
+        for (const char digit : text->substr(1 + 2 * k, 2)) {
+          const int nibble = hex_digit(digit);
+          valid = valid && nibble >= 0;
+          value = value * 16 + static_cast<unsigned>(nibble < 0 ? 0 : nibble);
+        }
+        parsed[k] = static_cast<std::uint8_t>(value);
+      }
+      if (valid) colour = parsed;
+    }
+    colours_->push_back(colour);
+  }
+
+  static int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  }
+
+  // A property index that is absent or unreadable is none; colours are never
+  // worth refusing a model for.
+  static std::optional<std::uint32_t> optional_index(const char** attributes,
+                                                     std::string_view name) {
+    const std::optional<std::string_view> text = attribute(attributes, name);
+    const std::optional<std::int64_t> value = text ? parse_integer(*text) : std::nullopt;
+    if (!value || *value < 0 || *value >= kNoIndex) return std::nullopt;
+    return static_cast<std::uint32_t>(*value);
+  }
+
+  void add_triangle_properties(const char** attributes) {
+    TriangleProperties properties;
+    const std::optional<std::string_view> group = attribute(attributes, "pid");
+    const std::optional<std::int64_t> id = group ? parse_integer(*group) : std::nullopt;
+    if (id && *id >= 0) properties.group = static_cast<std::uint64_t>(*id);
+    const char* const names[] = {"p1", "p2", "p3"};
+    for (std::size_t k = 0; k < 3; ++k) {
+      properties.index[k] = optional_index(attributes, names[k]).value_or(kNoIndex);
+    }
+    if (properties.group == kNoGroup && properties.index[0] == kNoIndex) return;
+    object_->properties.resize(object_->triangles.size() - 1);
+    object_->properties.push_back(properties);
   }
 
   Status add_vertex(const char** attributes) {
@@ -306,6 +399,7 @@ class ModelHandler {
     if (model_.triangle_count >= max_triangles_) return too_many_triangles(max_triangles_);
     object_->triangles.push_back(corners);
     ++model_.triangle_count;
+    add_triangle_properties(attributes);
     return Status::success();
   }
 
@@ -318,15 +412,48 @@ class ModelHandler {
 
   Model& model_;
   std::uint64_t max_triangles_;
-  std::vector<Tag> open_;     // the elements open around the current one
-  Object* object_ = nullptr;  // the object being read
+  std::vector<Tag> open_;                       // the elements open around the current one
+  Object* object_ = nullptr;                    // the object being read
+  std::vector<FaceColour>* colours_ = nullptr;  // the colour group being read
 };
+
+// The mean of the colours of the corners, each rounded to the nearest byte.
+FaceColour mean_colour(const std::array<FaceColour, 3>& corners) {
+  FaceColour mean{};
+  for (std::size_t k = 0; k < 3; ++k) {
+    mean[k] = static_cast<std::uint8_t>(
+        (unsigned{corners[0][k]} + corners[1][k] + corners[2][k] + 1) / 3);
+  }
+  return mean;
+}
+
+// The colour of triangle t of the object: its own property, else the
+// object's; corners with properties of their own are averaged.
+std::optional<FaceColour> triangle_colour(const Model& model, const Object& object, std::size_t t) {
+  TriangleProperties properties;
+  if (t < object.properties.size()) properties = object.properties[t];
+  const std::uint64_t group = properties.group != kNoGroup ? properties.group : object.group;
+  if (group == kNoGroup) return std::nullopt;
+  const auto found = model.colour_groups.find(group);
+  if (found == model.colour_groups.end()) return std::nullopt;
+  const std::vector<FaceColour>& colours = found->second;
+  const std::uint32_t first = properties.index[0] != kNoIndex ? properties.index[0] : object.index;
+  std::array<FaceColour, 3> corners{};
+  for (std::size_t k = 0; k < 3; ++k) {
+    const std::uint32_t index = properties.index[k] != kNoIndex ? properties.index[k] : first;
+    if (index >= colours.size()) return std::nullopt;
+    corners[k] = colours[index];
+  }
+  if (corners[0] == corners[1] && corners[1] == corners[2]) return corners[0];
+  return mean_colour(corners);
+}
 
 // Appends the triangles of placed objects, components included.
 class BuildExpander {
  public:
-  BuildExpander(const Model& model, std::vector<Triangle>& triangles, std::uint64_t max_triangles)
-      : model_(model), triangles_(triangles), limit_(max_triangles) {}
+  BuildExpander(const Model& model, std::vector<Triangle>& triangles,
+                std::vector<FaceColour>& colours, std::uint64_t max_triangles)
+      : model_(model), triangles_(triangles), colours_(colours), limit_(max_triangles) {}
 
   Status place(const PlacedObject& placement, int depth) {
     if (depth > kMaxNesting) {
@@ -343,10 +470,16 @@ class BuildExpander {
     }
     const Transform& transform = placement.transform;
     const bool mirrored = transform.mirrors();
-    for (const auto& [a, b, c] : object.triangles) {
+    for (std::size_t t = 0; t < object.triangles.size(); ++t) {
+      const auto& [a, b, c] = object.triangles[t];
       const Vec3 pa = transform.apply(object.vertices[a]);
       const Vec3 pb = transform.apply(object.vertices[b]);
       const Vec3 pc = transform.apply(object.vertices[c]);
+      if (const std::optional<FaceColour> colour = triangle_colour(model_, object, t)) {
+        // The faces before the first painted one are unpainted.
+        colours_.resize(triangles_.size(), kUnpaintedFace);
+        colours_.push_back(*colour);
+      }
       triangles_.push_back(mirrored ? make_triangle(Vec3{}, pa, pc, pb)
                                     : make_triangle(Vec3{}, pa, pb, pc));
     }
@@ -360,7 +493,8 @@ class BuildExpander {
  private:
   const Model& model_;
   std::vector<Triangle>& triangles_;
-  std::uint64_t limit_;  // on triangles and, apart, on placements
+  std::vector<FaceColour>& colours_;  // up to the last painted triangle
+  std::uint64_t limit_;               // on triangles and, apart, on placements
   std::size_t placements_ = 0;
 };
 
@@ -391,7 +525,7 @@ Result<Mesh> decode_archive(std::string_view content, std::string name,
 
   Mesh mesh;
   mesh.name = std::move(name);
-  BuildExpander expander(model, mesh.triangles, max_triangles);
+  BuildExpander expander(model, mesh.triangles, mesh.colours, max_triangles);
   if (model.build.empty()) {
     // Objects that are components of others appear through them.
     std::set<std::uint64_t> components;
@@ -410,6 +544,7 @@ Result<Mesh> decode_archive(std::string_view content, std::string name,
     if (!placed) return std::move(placed).error();
   }
   if (mesh.triangles.empty()) return Error("3MF model contained no triangles");
+  if (!mesh.colours.empty()) mesh.colours.resize(mesh.triangles.size(), kUnpaintedFace);
   return mesh;
 }
 

@@ -48,6 +48,29 @@ PyObject* get_triangle_count(PyObject* self, void*) {
   return PyLong_FromSize_t(mesh->record->triangles.size());
 }
 
+PyObject* get_has_colours(PyObject* self, void*) {
+  PyMesh* mesh = as_instance<Mesh>(self);
+  const Borrow borrow(mesh->borrow, Access::shared);
+  if (!borrow) return nullptr;
+  return PyBool_FromLong(!mesh->record->colours.empty());
+}
+
+// The same mesh drawn in the plain shading: for a viewer that turns colours off.
+PyObject* mesh_without_colours(PyObject* self, PyObject*) {
+  return without_cpp_exceptions([&]() -> PyObject* {
+    PyMesh* mesh = as_instance<Mesh>(self);
+    const Borrow borrow(mesh->borrow, Access::shared);
+    if (!borrow) return nullptr;
+    Mesh plain;
+    plain.name = mesh->record->name;
+    plain.triangles = mesh->record->triangles;
+    plain.source_path = mesh->record->source_path;
+    plain.size = mesh->record->size;
+    plain.warnings = mesh->record->warnings;
+    return new_mesh_object(std::move(plain));
+  });
+}
+
 PyObject* mesh_repr(PyObject* self) {
   return without_cpp_exceptions([&]() -> PyObject* {
     PyMesh* mesh = as_instance<Mesh>(self);
@@ -65,6 +88,8 @@ PyMethodDef mesh_methods[] = {
      "from_stl(path)\n--\n\n"},
     {"load", as_py_cfunction(mesh_load), METH_VARARGS | METH_KEYWORDS | METH_STATIC,
      "load(path)\n--\n\n"},
+    {"without_colors", as_py_cfunction(mesh_without_colours), METH_NOARGS,
+     "without_colors($self)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -74,6 +99,7 @@ PyGetSetDef mesh_getset[] = {
     {"size", get_mesh_size, nullptr, nullptr, nullptr},
     {"source_path", get_mesh_source_path, nullptr, nullptr, nullptr},
     {"warnings", get_mesh_warnings, nullptr, nullptr, nullptr},
+    {"has_colors", get_has_colours, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

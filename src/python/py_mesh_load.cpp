@@ -36,7 +36,13 @@ PyObject* load_mesh_file(const Parameters& parameters, PyObject* args, PyObject*
     std::string path;
     if (!convert_path(matched[0], "path", path, str_name)) return nullptr;
     // Ctrl-C ends a read that never ends, such as one of /dev/zero or a FIFO.
-    Result<Mesh> read = loader(std::filesystem::path(path), python_signal_handlers());
+    // Reading and decoding let other Python threads run, such as a viewer
+    // loop while a large model loads.
+    Result<Mesh> read = Error("");
+    {
+      const ReleasedInterpreterLock released;
+      read = loader(std::filesystem::path(path), python_signal_handlers_taking_lock());
+    }
     if (!read) {
       // The loader's reason becomes the exception's __cause__.
       return raise_error(std::move(read).error().with_context(failure + path), matched[0]);

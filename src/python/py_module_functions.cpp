@@ -19,9 +19,10 @@
 namespace facetview {
 namespace {
 
-constexpr const char* kArraysNames[] = {"vertices", "vertex_format", "vertex_item_size",
-                                        "faces",    "face_format",   "face_item_size",
-                                        "name",     "normalize"};
+constexpr const char* kArraysNames[] = {"vertices",      "vertex_format",   "vertex_item_size",
+                                        "faces",         "face_format",     "face_item_size",
+                                        "name",          "normalize",       "colours",
+                                        "colour_format", "colour_item_size"};
 constexpr Parameters kArraysParameters{"_mesh_from_arrays()", kArraysNames, 8};
 
 constexpr const char* kRenderNames[] = {"mesh", "camera", "width", "height", "edges"};
@@ -36,10 +37,38 @@ void raise_value_error(const std::string& message) {
   if (text != nullptr) PyErr_SetObject(PyExc_ValueError, text.get());
 }
 
+// What one packed array must hold.
+enum class Numbers { reals, integers, colour_channels };
+
+bool holds(const ItemType& type, Numbers wanted) {
+  switch (wanted) {
+    case Numbers::reals:
+      return type.kind == ItemType::Kind::real;
+    case Numbers::integers:
+      return type.kind != ItemType::Kind::real;
+    case Numbers::colour_channels:
+      return type.kind == ItemType::Kind::real ||
+             (type.kind == ItemType::Kind::unsigned_integer && type.size == 1);
+  }
+  return false;
+}
+
+const char* wanted_text(Numbers wanted) {
+  switch (wanted) {
+    case Numbers::reals:
+      return "float32 or float64 numbers";
+    case Numbers::integers:
+      return "integers";
+    case Numbers::colour_channels:
+      return "uint8 or float numbers";
+  }
+  return "numbers";
+}
+
 // The bytes, format and item size of one packed array; false with the error
 // set when they do not describe numbers of the wanted kind.
 bool convert_packed(PyObject* bytes, PyObject* format, PyObject* item_size, const char* what,
-                    bool integers, PackedArray& out) {
+                    Numbers wanted, PackedArray& out) {
   char* data = nullptr;
   Py_ssize_t size = 0;
   if (PyBytes_AsStringAndSize(bytes, &data, &size) != 0) return false;
@@ -50,11 +79,9 @@ bool convert_packed(PyObject* bytes, PyObject* format, PyObject* item_size, cons
   const std::optional<ItemType> type =
       item_bytes > 0 ? item_type_from_format(format_text, static_cast<std::size_t>(item_bytes))
                      : std::nullopt;
-  const bool real = type && type->kind == ItemType::Kind::real;
-  if (!type || real == integers) {
-    const std::string wanted = integers ? "integers" : "float32 or float64 numbers";
-    const std::string message =
-        std::string(what) + " must hold " + wanted + ", not items of format '" + format_text + "'";
+  if (!type || !holds(*type, wanted)) {
+    const std::string message = std::string(what) + " must hold " + wanted_text(wanted) +
+                                ", not items of format '" + format_text + "'";
     PyErr_SetString(PyExc_TypeError, message.c_str());
     return false;
   }
@@ -62,22 +89,37 @@ bool convert_packed(PyObject* bytes, PyObject* format, PyObject* item_size, cons
   return true;
 }
 
+// An optional packed array: absent (null or None) leaves `out` empty.
+bool convert_optional_packed(PyObject* bytes, PyObject* format, PyObject* item_size,
+                             const char* what, Numbers wanted, std::optional<PackedArray>& out) {
+  if (bytes == nullptr || bytes == Py_None) return true;
+  out.emplace();
+  return convert_packed(bytes, format, item_size, what, wanted, *out);
+}
+
 PyObject* packed_mesh(PyObject*, PyObject* args, PyObject* kwargs) {
   return without_cpp_exceptions([&]() -> PyObject* {
-    PyObject* m[8];
+    PyObject* m[11] = {};
     if (!match_arguments(kArraysParameters, args, kwargs, m)) return nullptr;
     PackedArray vertices{};
-    if (!convert_packed(m[0], m[1], m[2], "vertices", false, vertices)) return nullptr;
+    if (!convert_packed(m[0], m[1], m[2], "vertices", Numbers::reals, vertices)) return nullptr;
     std::optional<PackedArray> faces;
-    if (m[3] != Py_None) {
-      faces.emplace();
-      if (!convert_packed(m[3], m[4], m[5], "faces", true, *faces)) return nullptr;
+    if (!convert_optional_packed(m[3], m[4], m[5], "faces", Numbers::integers, faces)) {
+      return nullptr;
     }
     std::string name;
     if (!convert_text(m[6], "name", name)) return nullptr;
     const int normalize = PyObject_IsTrue(m[7]);
     if (normalize < 0) return nullptr;
-    Result<Mesh> mesh = mesh_from_arrays(vertices, faces, std::move(name));
+    std::optional<PackedArray> colours;
+    if (m[8] != nullptr && (m[9] == nullptr || m[10] == nullptr)) {
+      PyErr_SetString(PyExc_TypeError, "colours need their format and item size");
+      return nullptr;
+    }
+    if (!convert_optional_packed(m[8], m[9], m[10], "colors", Numbers::colour_channels, colours)) {
+      return nullptr;
+    }
+    Result<Mesh> mesh = mesh_from_arrays(vertices, faces, std::move(name), colours);
     if (!mesh) {
       raise_value_error(mesh.error().message() +
                         (mesh.error().cause() ? ": " + mesh.error().cause()->message() : ""));
@@ -167,7 +209,8 @@ constexpr int kArgumentsFlags = METH_VARARGS | METH_KEYWORDS;
 PyMethodDef module_functions[] = {
     {"_mesh_from_arrays", as_py_cfunction(packed_mesh), kArgumentsFlags,
      "_mesh_from_arrays(vertices, vertex_format, vertex_item_size, faces, face_format, "
-     "face_item_size, name, normalize)\n--\n\n"},
+     "face_item_size, name, normalize, colours=None, colour_format=None, "
+     "colour_item_size=None)\n--\n\n"},
     {"_render", as_py_cfunction(render), kArgumentsFlags,
      "_render(mesh, camera, width, height, edges=False)\n--\n\n"},
     {"_save_png", as_py_cfunction(save_png), kArgumentsFlags,

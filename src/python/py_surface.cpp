@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <deque>
 #include <string>
+#include <vector>
 
 #include "python/arguments.hpp"
 #include "python/conversions.hpp"
@@ -335,6 +337,69 @@ PyObject* surface_render_to_terminal(PyObject* self, PyObject* args, PyObject* k
   });
 }
 
+constexpr const char* kGridNames[] = {"cells", "viewport"};
+constexpr Parameters kGridParameters{"Surface.render_grid()", kGridNames, 2};
+
+// Takes shared access to the instance of `type` that `object` must be, for
+// as long as `borrows` lives; null with the error set otherwise.
+template <class Record>
+const Record* borrowed(PyObject* object, PyTypeObject* type, const char* name,
+                       std::deque<Borrow>& borrows) {
+  if (!check_instance(object, type, name)) return nullptr;
+  PyInstance<Record>* instance = as_instance<Record>(object);
+  if (!borrows.emplace_back(instance->borrow, Access::shared)) return nullptr;
+  return instance->record;
+}
+
+// One (mesh or None, camera, viewport) item of render_grid's cells.
+bool convert_grid_cell(PyObject* item, std::deque<Borrow>& borrows, GridCell& cell) {
+  const ModuleTypes& types = module_types();
+  if (!PyTuple_Check(item) || PyTuple_Size(item) != 3) {
+    PyErr_SetString(PyExc_TypeError, "each cell must be a tuple (mesh or None, camera, viewport)");
+    return false;
+  }
+  PyObject* mesh = PyTuple_GetItem(item, 0);
+  cell.mesh = nullptr;
+  if (mesh != Py_None && !(cell.mesh = borrowed<Mesh>(mesh, types.mesh, "mesh", borrows))) {
+    return false;
+  }
+  if (!read_any_camera(PyTuple_GetItem(item, 1), cell.camera)) return false;
+  const Viewport* cells =
+      borrowed<Viewport>(PyTuple_GetItem(item, 2), types.viewport, "viewport", borrows);
+  if (cells == nullptr) return false;
+  cell.cells = *cells;
+  return true;
+}
+
+PyObject* surface_render_grid(PyObject* self, PyObject* args, PyObject* kwargs) {
+  return without_cpp_exceptions([&]() -> PyObject* {
+    PyObject* matched[2];
+    if (!match_arguments(kGridParameters, args, kwargs, matched)) return nullptr;
+    PySurface* surface = as_instance<TerminalSurface>(self);
+    const Borrow surface_borrow(surface->borrow, Access::exclusive);
+    if (!surface_borrow) return nullptr;
+    std::deque<Borrow> borrows;
+    const Viewport* viewport =
+        borrowed<Viewport>(matched[1], module_types().viewport, "viewport", borrows);
+    if (viewport == nullptr) return nullptr;
+    const Py_ssize_t count = PySequence_Size(matched[0]);
+    if (count < 0) return nullptr;
+    std::vector<GridCell> cells(static_cast<std::size_t>(count));
+    for (Py_ssize_t i = 0; i < count; ++i) {
+      const OwnedRef item(PySequence_GetItem(matched[0], i));
+      if (item == nullptr ||
+          !convert_grid_cell(item.get(), borrows, cells[static_cast<std::size_t>(i)])) {
+        return nullptr;
+      }
+    }
+    measure_display(*surface->record);
+    const Result<PresentedFrame> frame = surface->record->render_grid_and_present(
+        standard_output(python_signal_handlers()), cells, *viewport);
+    if (!frame) return raise_error(frame.error());
+    return size_tuple(frame->width, frame->height);
+  });
+}
+
 PyObject* surface_clear(PyObject* self, PyObject*) {
   return without_cpp_exceptions([&]() -> PyObject* {
     PySurface* surface = as_instance<TerminalSurface>(self);
@@ -422,6 +487,8 @@ PyMethodDef surface_methods[] = {
      "reduction($self, viewport)\n--\n\n"},
     {"render_to_terminal", as_py_cfunction(surface_render_to_terminal), kArgumentsFlags,
      "render_to_terminal($self, mesh, camera, viewport)\n--\n\n"},
+    {"render_grid", as_py_cfunction(surface_render_grid), kArgumentsFlags,
+     "render_grid($self, cells, viewport)\n--\n\n"},
     {"clear", as_py_cfunction(surface_clear), METH_NOARGS, "clear($self)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };

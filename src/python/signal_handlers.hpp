@@ -12,4 +12,21 @@ namespace facetview {
 // interpreter lock.
 Interruption& python_signal_handlers();
 
+// The same for work done with the interpreter lock released: takes the lock
+// for each check, so that other Python threads run meanwhile.
+Interruption& python_signal_handlers_taking_lock();
+
+// Releases the interpreter lock for its lifetime (and takes it back on every
+// way out, exceptions included). Nothing inside may touch Python objects.
+class ReleasedInterpreterLock {
+ public:
+  ReleasedInterpreterLock();
+  ~ReleasedInterpreterLock();
+  ReleasedInterpreterLock(const ReleasedInterpreterLock&) = delete;
+  ReleasedInterpreterLock& operator=(const ReleasedInterpreterLock&) = delete;
+
+ private:
+  void* saved_;  // the PyThreadState, kept opaque so that this header needs no Python
+};
+
 }  // namespace facetview

@@ -64,7 +64,7 @@ void Renderer::render(const Mesh& mesh, const AnyCamera& camera, Overlays overla
   const FrameValues frame = std::visit(
       [&](const auto& chosen) { return make_frame_values(chosen, width_, height_); }, camera);
   const FrameBuffers buffers{framebuffer_, depth_, width_};
-  draw_triangles(mesh.triangles, frame, buffers);
+  draw_triangles(mesh.triangles, frame, buffers, mesh.colours);
   if (overlays.edges) draw_edge_overlay(edges_of(mesh), frame, buffers);
   if (overlays.axis_triad) draw_axis_triad(frame, buffers);
 }

@@ -32,9 +32,19 @@ float mix(float weight, float first, float second) {
   return weight * first + (1.0f - weight) * second;
 }
 
+// The colour that light and rim glow act on: the face's own, else the tint by height.
+LinearColour base_colour(const FaceColour* face, float height) {
+  if (face != nullptr) {
+    return {(*face)[0] / 255.0f, (*face)[1] / 255.0f, (*face)[2] / 255.0f};
+  }
+  return {mix(height, kHighTint.red, kLowTint.red), mix(height, kHighTint.green, kLowTint.green),
+          mix(height, kHighTint.blue, kLowTint.blue)};
+}
+
 }  // namespace
 
-Rgba shade_triangle(const std::array<Vec3, 3>& view, const FrameValues& frame) {
+Rgba shade_triangle(const std::array<Vec3, 3>& view, const FrameValues& frame,
+                    const FaceColour* face) {
   const Vec3& v0 = view[0];
   const Vec3& v1 = view[1];
   const Vec3& v2 = view[2];
@@ -56,10 +66,10 @@ Rgba shade_triangle(const std::array<Vec3, 3>& view, const FrameValues& frame) {
   const float height = clamp_to(0.4f * centroid.y + 0.5f, 0.0f, 1.0f);
   const float light = 0.72f * diffuse + 0.22f;
   const float rim_glow = 0.18f * rim;
-  const LinearColour lit{
-      mix(height, kHighTint.red, kLowTint.red) * light + rim_glow * kRimTint.red,
-      mix(height, kHighTint.green, kLowTint.green) * light + rim_glow * kRimTint.green,
-      mix(height, kHighTint.blue, kLowTint.blue) * light + rim_glow * kRimTint.blue};
+  const LinearColour base = base_colour(face, height);
+  const LinearColour lit{base.red * light + rim_glow * kRimTint.red,
+                base.green * light + rim_glow * kRimTint.green,
+                base.blue * light + rim_glow * kRimTint.blue};
 
   const float far_share =
       clamp_to((frame.blend_distance - centroid.z) / frame.blend_span, 0.0f, 1.0f);

@@ -12,7 +12,8 @@ namespace facetview {
 // Draws `triangles` in order, exactly as draw_triangle would one by one. The
 // front end (steps 1 to 8 of triangle_pipeline.hpp) takes 8 triangles at a
 // time where the processor has AVX2 and 4 elsewhere; the pixels are the same.
+// `colours` is empty or holds each triangle's own base colour.
 void draw_triangles(std::span<const Triangle> triangles, const FrameValues& frame,
-                    const FrameBuffers& buffers);
+                    const FrameBuffers& buffers, std::span<const FaceColour> colours = {});
 
 }  // namespace facetview

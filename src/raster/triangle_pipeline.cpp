@@ -73,8 +73,8 @@ void draw_view_triangle(const std::array<Vec3, 3>& view, const std::array<float,
 
 }  // namespace
 
-void draw_triangle(const Triangle& triangle, const FrameValues& frame,
-                   const FrameBuffers& buffers) {
+void draw_triangle(const Triangle& triangle, const FrameValues& frame, const FrameBuffers& buffers,
+                   const FaceColour* base) {
   // 1. View transform.
   std::array<Vec3, 3> view;
   std::array<float, 3> view_depth;
@@ -90,17 +90,18 @@ void draw_triangle(const Triangle& triangle, const FrameValues& frame,
   const float facing = (view[1].x - view[0].x) * (view[2].y - view[0].y) -
                        (view[1].y - view[0].y) * (view[2].x - view[0].x);
   if (facing <= 0.0f) return;
-  if (reaches_near) return draw_near_clipped(view, view_depth, frame, buffers);
+  if (reaches_near) return draw_near_clipped(view, view_depth, frame, buffers, base);
 
   // 4. Colour, on first use by the scan.
-  TriangleColour colour(view, frame);
+  TriangleColour colour(view, frame, base);
   draw_view_triangle(view, view_depth, colour, frame, buffers);
 }
 
 void draw_near_clipped(const std::array<Vec3, 3>& view, const std::array<float, 3>& view_depth,
-                       const FrameValues& frame, const FrameBuffers& buffers) {
+                       const FrameValues& frame, const FrameBuffers& buffers,
+                       const FaceColour* base) {
   // Shading stays that of the whole triangle.
-  TriangleColour colour(view, frame);
+  TriangleColour colour(view, frame, base);
   const NearClipped part = clip_to_near_limit(view, view_depth);
   // A fan from the first corner: one piece of a triangle, two of a quadrilateral.
   for (int last = 2; last < part.count; ++last) {

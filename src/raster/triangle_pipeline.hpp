@@ -43,13 +43,16 @@ inline constexpr float kMinimumDoubledArea = 0.0001f;
 //         exact tie the earlier triangle keeps the pixel.
 // The frame is at least 1 x 1 pixels. draw_triangle is the plain reference
 // path, one step after the other; draw_triangles (triangle_batch.hpp) does the
-// same for many triangles at a time.
-void draw_triangle(const Triangle& triangle, const FrameValues& frame, const FrameBuffers& buffers);
+// same for many triangles at a time. `base`, where given, is the face's own
+// colour, which step 4 shades in place of the height tint.
+void draw_triangle(const Triangle& triangle, const FrameValues& frame, const FrameBuffers& buffers,
+                   const FaceColour* base = nullptr);
 
 // For frames that clip: draws the part at or beyond the near limit of a
 // triangle that faces the eye, given its view-space corners and their view
 // depths, in one or two pieces that share its flat colour.
 void draw_near_clipped(const std::array<Vec3, 3>& view, const std::array<float, 3>& view_depth,
-                       const FrameValues& frame, const FrameBuffers& buffers);
+                       const FrameValues& frame, const FrameBuffers& buffers,
+                       const FaceColour* base = nullptr);
 
 }  // namespace facetview

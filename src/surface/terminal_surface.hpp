@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "blocks/presenter.hpp"
 #include "common/byte_output.hpp"
@@ -72,6 +74,14 @@ struct PresentedFrame {
   std::uint32_t height;
 };
 
+// One picture of a grid: a mesh (none leaves the cell empty) under its own
+// camera over its own rectangle of cells, which lies inside the grid's viewport.
+struct GridCell {
+  const Mesh* mesh;
+  AnyCamera camera;
+  Viewport cells;
+};
+
 class TerminalSurface {
  public:
   // kitty images are drawn in the lease's range (by default the shared one).
@@ -94,6 +104,14 @@ class TerminalSurface {
   // buffers cannot be allocated; the surface stays usable.
   Result<PresentedFrame> render_and_present(ByteOutput& output, const Mesh& mesh,
                                             const AnyCamera& camera, Viewport viewport);
+
+  // Renders each cell's mesh into its rectangle of one frame over the
+  // viewport and presents that frame; the rest of the viewport (around and
+  // between the pictures) is a plain dark colour. Throws std::bad_alloc as
+  // render_and_present does.
+  Result<PresentedFrame> render_grid_and_present(ByteOutput& output,
+                                                 std::span<const GridCell> cells,
+                                                 Viewport viewport);
 
   // Removes what the surface showed (kitty: every image, or its own images
   // in a private range; otherwise the cells drawn over are blanked) and
@@ -129,7 +147,11 @@ class TerminalSurface {
   // the viewport, in the terminal's own pixels.
   FrameGeometry frame_geometry(Viewport viewport, FrameSize size) const;
 
+  Status present(ByteOutput& output, std::span<const std::uint8_t> frame, FrameSize size,
+                 Viewport viewport);
+
   Renderer renderer_{1, 1};
+  std::vector<std::uint8_t> grid_frame_;  // the frame that grid pictures are copied into
   PresentMethod method_;
   ImageRangeLease image_range_;
   std::unique_ptr<Presenter> presenter_;

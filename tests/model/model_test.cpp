@@ -627,5 +627,149 @@ TEST(ArrayMeshes, BadNumbersAndIndicesAreRefused) {
              "multiple of 3"}));
 }
 
+// Binary STL of one triangle per attribute word, its header beginning `header`.
+std::string binary_stl(std::string header, std::initializer_list<std::uint16_t> attributes) {
+  header.resize(80, ' ');
+  std::string data = header + pack<std::uint32_t>({static_cast<std::uint32_t>(attributes.size())});
+  for (const std::uint16_t attribute : attributes) {
+    data += pack<float>({0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0}) + pack<std::uint16_t>({attribute});
+  }
+  return data;
+}
+
+const std::string kTwoTriangleVertices =
+    R"(<vertices><vertex x="0" y="0" z="0"/><vertex x="1" y="0" z="0"/><vertex x="0" y="1" z="0"/>)"
+    R"(<vertex x="1" y="1" z="0"/></vertices>)";
+
+struct Painted {
+  const char* label;
+  std::string content;
+  const char* path;
+  std::vector<FaceColour> colours;  // one per triangle, or none
+};
+
+class PaintedModels : public testing::TestWithParam<Painted> {};
+
+TEST_P(PaintedModels, GiveEachTriangleItsColour) {
+  const Painted& c = GetParam();
+  const MaterialLibraryReader materials = [](std::string_view name) -> std::optional<std::string> {
+    if (name != "parts.mtl") return std::nullopt;
+    return "newmtl red\nKd 1 0 0\nnewmtl half tone # comment\nKd 0.5 0.25 2\nnewmtl plain\n"
+           "newmtl broken\nKd 1 x 0\n";
+  };
+  const Result<Mesh> mesh = decode_model(c.content, c.path, {}, materials);
+  ASSERT_TRUE(mesh.ok()) << testing::PrintToString(messages(mesh));
+  EXPECT_EQ(mesh->colours, c.colours);
+  EXPECT_EQ(mesh->normalized().colours, c.colours);
+}
+
+constexpr FaceColour kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kGrey = kUnpaintedFace;
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, PaintedModels,
+    testing::Values(
+        Painted{
+            "three_mf_object_base_material_and_triangle_overrides",
+            three_mf(
+                R"(<basematerials id="5"><base name="r" displaycolor="#FF0000"/>)"
+                R"(<base name="g" displaycolor="#00ff00ff"/></basematerials>)"
+                R"(<m:colorgroup xmlns:m="http://schemas.microsoft.com/3dmanufacturing/material/2015/02" id="6">)"
+                R"(<m:color color="#0000FF"/><m:color color="#FF0000"/><m:color color="#00FF00"/>)"
+                R"(<m:color color="bad"/></m:colorgroup>)"
+                R"(<object id="1" pid="5" pindex="1"><mesh>)" +
+                    kTwoTriangleVertices +
+                    R"(<triangles><triangle v1="0" v2="1" v3="2"/>)"
+                    R"(<triangle v1="1" v2="3" v3="2" pid="6" p1="0"/>)"
+                    R"(<triangle v1="0" v2="1" v3="3" pid="6" p1="0" p2="1" p3="2"/>)"
+                    R"(<triangle v1="0" v2="1" v3="3" pid="6" p1="3"/>)"
+                    R"(<triangle v1="0" v2="1" v3="3" pid="9"/>)"
+                    R"(</triangles></mesh></object>)",
+                R"(<item objectid="1"/>)"),
+            "m.3mf",
+            {kGreen, kBlue, {85, 85, 85}, kGrey, kGrey}},
+        Painted{
+            "three_mf_unpainted_object_before_a_painted_one",
+            three_mf(
+                kTriangleObject +
+                    R"(<basematerials id="5"><base displaycolor="#0000FF"/></basematerials>)"
+                    R"(<object id="2" pid="5"><components><component objectid="1"/>)"
+                    R"(</components></object>)"
+                    R"(<object id="3" pid="5" pindex="0"><mesh>)" +
+                    kTwoTriangleVertices +
+                    R"(<triangles><triangle v1="0" v2="1" v3="2"/></triangles></mesh></object>)",
+                R"(<item objectid="1"/><item objectid="3"/>)"),
+            "m.3mf",
+            {kGrey, kBlue}},
+        Painted{"three_mf_without_materials",
+                three_mf(kTriangleObject, R"(<item objectid="1"/>)"),
+                "m.3mf",
+                {}},
+        Painted{"ply_face_colours_on_each_fan_triangle",
+                "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
+                "property float z\nelement face 2\nproperty list uchar int vertex_indices\n"
+                "property uchar red\nproperty uchar green\nproperty uchar blue\nend_header\n"
+                "0 0 0\n1 0 0\n1 1 0\n0 1 0\n4 0 1 2 3 255 0 0\n3 0 1 2 0 300 -4\n",
+                "m.ply",
+                {kRed, kRed, kGreen}},
+        Painted{"ply_vertex_colours_averaged_per_triangle",
+                "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
+                "property float z\nproperty float red\nproperty float green\nproperty float blue\n"
+                "element face 1\nproperty list uchar int vertex_indices\nend_header\n"
+                "0 0 0 1 0 0\n1 0 0 0 1 0\n1 1 0 0 0 1\n0 1 0 1 1 1\n4 0 1 2 3\n",
+                "m.ply",
+                {{85, 85, 85}, {170, 85, 170}}},
+        Painted{"ply_without_colours",
+                "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+                "property float z\nproperty uchar red\nelement face 1\n"
+                "property list uchar int vertex_indices\nend_header\n0 0 0 1\n1 0 0 1\n0 1 0 1\n"
+                "3 0 1 2\n",
+                "m.ply",
+                {}},
+        Painted{"obj_materials_from_the_library",
+                "mtllib missing.mtl parts.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nusemtl red\n"
+                "f 1 2 3\nusemtl  half tone \nf 1 2 3\nusemtl plain\nf 1 2 3\nusemtl broken\n"
+                "f 1 2 3\nusemtl red\nf 1 2 3\nusemtl nowhere\nf 1 2 3\n",
+                "m.obj",
+                {kGrey, kRed, {127, 63, 255}, kGrey, kGrey, kRed, kGrey}},
+        Painted{"obj_material_without_a_library",
+                "v 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl red\nf 1 2 3\n",
+                "m.obj",
+                {}},
+        // Bit 15 set and blue in the low bits; clear bits mean no colour.
+        Painted{"stl_colours_in_the_attribute_word",
+                binary_stl("plain", {0x0000, 0xFC00, 0x801F, 0x83E0 | 0x0010}),
+                "m.stl",
+                {kGrey, kRed, kBlue, {0, 255, 132}}},
+        // After "COLOR=" red is in the low bits, and a set bit 15 takes the header's colour.
+        Painted{
+            "stl_colours_with_the_header_marker",
+            binary_stl(std::string("COLOR=\x10\x20\x30\xff MATERIAL="), {0x001F, 0x8000, 0x7C00}),
+            "m.stl",
+            {kRed, {0x10, 0x20, 0x30}, kBlue}},
+        Painted{"stl_without_colours", binary_stl("solid-ish header", {0, 0}), "m.stl", {}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(ArrayMeshes, ColoursPerFaceOrPerVertex) {
+  const std::string vertices = pack<float>({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0});
+  const PackedArray packed_vertices{vertices, *item_type_from_format("f", 4)};
+  const std::string faces = pack<std::int32_t>({0, 1, 3, 0, 3, 2});
+  const PackedArray packed_faces{faces, *item_type_from_format("i", 4)};
+  const auto painted = [&](std::string colours, const char* format, std::size_t size) {
+    return mesh_from_arrays(packed_vertices, packed_faces, "m",
+                            PackedArray{colours, *item_type_from_format(format, size)});
+  };
+  EXPECT_EQ(painted(pack<std::uint8_t>({255, 0, 0, 1, 2, 3}), "B", 1)->colours,
+            (std::vector<FaceColour>{kRed, {1, 2, 3}}));
+  EXPECT_EQ(painted(pack<double>({0, 0, 0, 1, 1, 1, 2, -1, 0.5, 0.5, 0.5, 0.5}), "d", 8)->colours,
+            (std::vector<FaceColour>{{127, 127, 127}, {127, 42, 85}}));
+  EXPECT_EQ(messages(painted(pack<std::uint8_t>({1, 2, 3}), "B", 1)),
+            (Chain{"colors must have one row per face (2) or per vertex (4), not 1"}));
+  const std::string nine = pack<float>({0, 0, 0, 1, 0, 0, 0, 1, 0});
+  const Result<Mesh> soup = mesh_from_arrays(
+      {nine, packed_vertices.type}, std::nullopt, "m",
+      PackedArray{pack<std::uint8_t>({0, 0, 255}), *item_type_from_format("B", 1)});
+  EXPECT_EQ(soup->colours, (std::vector<FaceColour>{kBlue}));
+}
+
 }  // namespace
 }  // namespace facetview

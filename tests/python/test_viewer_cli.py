@@ -17,13 +17,13 @@ FACET = b"facet normal 0 0 0\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1
 
 
 @pytest.mark.parametrize("args, expected", [
-    ([], dict(model=None, frames=None, hold=0.0, fps=30.0, spin=True, quality="medium", size=None)),
+    ([], dict(model=[], frames=None, hold=0.0, fps=30.0, spin=True, quality="medium", size=None)),
     (["m.stl", "--frames", "3", "--hold", "1.5", "--fps", "5", "--no-spin", "--yaw", "-2", "--zoom", "2", "--size", "65535X1",
-      "--quality", "low"], dict(model="m.stl", frames=3, hold=1.5, fps=5.0, spin=False, yaw=-2.0, zoom=2.0, size=(65535, 1), quality="low")),
+      "--quality", "low"], dict(model=["m.stl"], frames=3, hold=1.5, fps=5.0, spin=False, yaw=-2.0, zoom=2.0, size=(65535, 1), quality="low")),
     ([], dict(up=None, inline=False)),
     # A negative axis after --up is its value, not an option.
-    (["--up", "-z", "m.stl", "--inline"], dict(up="-z", model="m.stl", inline=True)),
-    (["--up=-x", "--", "-y"], dict(up="-x", model="-y")),
+    (["--up", "-z", "m.stl", "--inline"], dict(up="-z", model=["m.stl"], inline=True)),
+    (["--up=-x", "--", "-y"], dict(up="-x", model=["-y"])),
     (["--up", "x"], dict(up="x")),
 ])
 def test_options_reach_the_namespace(args, expected):
@@ -46,11 +46,12 @@ def test_options_reach_the_namespace(args, expected):
     (["--up", "w"], 2, "argument --up: invalid choice: 'w' (choose from 'z', 'y', 'x', '-z', '-y', '-x')"),
     (["--up", "-w"], 2, "argument --up: expected one argument"),
     (["--once", "--frames", "3"], 2, "argument --frames: not allowed with argument --once"),
-    (["a.stl", "b.stl"], 2, "unrecognized arguments: b.stl"),
+    (["a.stl", "b.stl", "--output", "a.png"], 2, "--output draws one model; give one file"),
+    (["a.stl", "b.stl", "--watch"], 2, "--watch follows one model file; give one file"),
     (["--quality", "ultra"], 2, "unknown quality 'ultra', expected low|medium|high"),
     (["--once"], 2, "standard output is not a terminal; use --size COLSxROWS to draw anyway"),
     (["missing.stl", "--size", "20x6"], 1, "missing.stl: No such file or directory"),
-    ([".", "--size", "20x6"], 1, ".: Is a directory"),
+    (["empty", "--size", "20x6"], 1, "empty: no STL, OBJ, PLY or 3MF files in this directory"),
     (["text.stl", "--size", "20x6"], 1, "text.stl: failed to parse STL triangles from ASCII source"),
     (["notes.txt", "--size", "20x6"], 1,
      'notes.txt: unsupported model format: text beginning "hello, not a model" and the extension .txt'),
@@ -71,6 +72,7 @@ def test_bad_input_gets_one_line_and_its_status(tmp_path, monkeypatch, capfd, ar
     (tmp_path / "text.stl").write_text("hello, not a model\n")
     (tmp_path / "notes.txt").write_text("hello, not a model\n")
     (tmp_path / "bad.obj").write_text("v 0 0 0\nv 1 0 0\nf 1 2 3\n")
+    (tmp_path / "empty").mkdir()
     (tmp_path / "empty.stl").write_bytes(b"")
     (tmp_path / "photo.stl").write_bytes(b"\xff\xd8\xff\xe0\0\x10JFIF\0" + bytes(300))
     monkeypatch.chdir(tmp_path)

@@ -19,6 +19,7 @@ def decode(reads):
     ([b"+=-_"], [A.ZOOM_IN, A.ZOOM_IN, A.ZOOM_OUT, A.ZOOM_OUT]),
     ([b"123 r"], [A.QUALITY_LOW, A.QUALITY_MEDIUM, A.QUALITY_HIGH, A.TOGGLE_PAUSE, A.RESET_CAMERA]),
     ([b"q\x03Q\x1a"], [A.QUIT, A.QUIT, A.QUIT, A.SUSPEND]),
+    ([b"c\t\x1b[Z\r\n"], [A.TOGGLE_COLOURS, A.NEXT, A.PREVIOUS, A.SELECT, A.SELECT]),
     # Shift with the arrows, or H/J/K/L, move the view; o, e and a switch projection and overlays.
     ([b"\x1b[1;2A\x1b[1;2B\x1b[1;2C\x1b[1;2DHJKL"],
      [A.PAN_UP, A.PAN_DOWN, A.PAN_RIGHT, A.PAN_LEFT, A.PAN_LEFT, A.PAN_DOWN, A.PAN_UP, A.PAN_RIGHT]),
@@ -47,7 +48,7 @@ def test_bytes_become_actions(reads, events):
     ([(b"\x1b[", 0.0), (b"q", SEQUENCE_TIMEOUT)], [A.QUIT]),
     ([(b"\x1b[", 0.0), (b"q", SEQUENCE_TIMEOUT / 2)], []),
     ([(b"\x1bO", 0.0), (b"k", 5.0)], [A.TURN_UP]),
-    ([(b"\x1b", 0.0), (b"[A", 5.0)], []),  # Escape, then "[" and "A", neither of them a key
+    ([(b"\x1b", 0.0), (b"[A", 5.0)], [A.BACK]),  # Escape, then "[" and "A", neither of them a key
     # A reply that never ends is given up later than a key sequence.
     ([(b"\x1b_Gi=1;", 0.0), (b"q", SEQUENCE_TIMEOUT)], []),
     ([(b"\x1b_Gi=1;", 0.0), (b"q", STRING_TIMEOUT)], [A.QUIT]),
@@ -56,6 +57,14 @@ def test_bytes_become_actions(reads, events):
 ])
 def test_an_unfinished_sequence_is_given_up_after_its_timeout(reads, events):
     assert decode(reads) == events
+
+
+def test_a_lone_escape_becomes_the_escape_key_once_its_timeout_passes():
+    decoder = KeyDecoder()
+    assert decoder.feed(b"\x1b", 1.0) == []
+    assert decoder.expire(1.0 + SEQUENCE_TIMEOUT / 2) == []
+    assert decoder.expire(1.0 + SEQUENCE_TIMEOUT) == [A.BACK]
+    assert decoder.expire(9.0) == []
 
 
 def test_a_long_sequence_read_a_byte_at_a_time_takes_linear_time():

@@ -324,9 +324,12 @@ Frame front_end_frame(const Mesh& mesh, const Camera& camera, std::uint32_t w, s
   const FrameValues values = make_frame_values(camera, w, h);
   const FrameBuffers buffers{frame.first, frame.second, w};
   if (plain) {
-    for (const Triangle& t : mesh.triangles) draw_triangle(t, values, buffers);
+    for (std::size_t i = 0; i < mesh.triangles.size(); ++i) {
+      draw_triangle(mesh.triangles[i], values, buffers,
+                    mesh.colours.empty() ? nullptr : &mesh.colours[i]);
+    }
   } else {
-    draw_triangles(mesh.triangles, values, buffers);
+    draw_triangles(mesh.triangles, values, buffers, mesh.colours);
   }
   return frame;
 }
@@ -362,6 +365,13 @@ TEST(FrontEnd, GroupsDrawTheFramesOfThePlainPath) {
   meshes.emplace_back("non_finite", non_finite);
   meshes.emplace_back("fine_sphere", testing::uv_sphere(60, 90, 0.8f));
   meshes.emplace_back("about_centres", small_triangles_about_centres(96, 64, 1, 1, 40));
+  // Each triangle its own colour: a lane must shade with the colour of its triangle.
+  Mesh painted = testing::uv_sphere(17, 23, 1.0f);
+  for (std::size_t i = 0; i < painted.triangles.size(); ++i) {
+    painted.colours.push_back({static_cast<std::uint8_t>(i * 37), static_cast<std::uint8_t>(i * 11),
+                               static_cast<std::uint8_t>(255 - i)});
+  }
+  meshes.emplace_back("painted_sphere", painted);
 
   std::vector<Camera> cameras{{}, kStraight, {-0.0f, -0.0f, -0.0f, 1.0f}};
   std::mt19937 engine(77);
@@ -382,6 +392,33 @@ TEST(FrontEnd, GroupsDrawTheFramesOfThePlainPath) {
       }
     }
   }
+}
+
+// A face's own colour takes the place of the tint by height, under the same
+// light; a mesh without colours is untouched by the feature.
+TEST(Shading, FacesTakeTheirOwnColour) {
+  // Two triangles side by side facing the eye: left painted red, right blue.
+  Mesh mesh = mesh_of({worked(-0.6f), worked(0.6f)});
+  const Renderer plain = rendered(mesh, kStraight, 60, 60);
+  mesh.colours = {{255, 0, 0}, {0, 0, 255}};
+  const Renderer painted = rendered(mesh, kStraight, 60, 60);
+  // Same depth, same coverage: only the colour differs.
+  EXPECT_TRUE(painted.depth() == plain.depth());
+  int reds = 0, blues = 0;
+  for (std::uint32_t y = 0; y < 60; ++y) {
+    for (std::uint32_t x = 0; x < 60; ++x) {
+      if (painted.depth()[y * 60 + x] == kInf) continue;
+      const auto [r, g, b, a] = pixel_at(painted, x, y);
+      EXPECT_NE(pixel_at(plain, x, y), pixel_at(painted, x, y));
+      if (x < 30) reds += r > 3 * std::max(g, b);
+      if (x >= 30) blues += b > 3 * std::max(r, g);
+    }
+  }
+  EXPECT_GT(reds, 20);
+  EXPECT_GT(blues, 20);
+  // Colours that do not match the triangles one for one are ignored.
+  mesh.colours.pop_back();
+  EXPECT_TRUE(rendered(mesh, kStraight, 60, 60).framebuffer() == plain.framebuffer());
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, MatchesReference, ::testing::ValuesIn(frame_cases()),

@@ -21,7 +21,7 @@ def _number(value, integers):
     return index(value) if integers else float(value)
 
 
-def _packed(rows, what, integers):
+def _packed(rows, what, integers, typecode=None):
     """(bytes, struct format, item size) of an (n, 3) array or sequence of 3-sequences."""
     if isinstance(rows, TEXT_TYPES):
         raise TypeError(f"{what} must be an (n, 3) array or a sequence of 3-sequences of "
@@ -40,7 +40,7 @@ def _packed(rows, what, integers):
     except TypeError:
         raise TypeError(f"{what} must be an (n, 3) array or a sequence of 3-sequences, "
                         f"not {type(rows).__name__}") from None
-    packed = array("q" if integers else "d")
+    packed = array(typecode or ("q" if integers else "d"))
     for number, row in enumerate(rows):
         try:
             if isinstance(row, TEXT_TYPES):
@@ -54,7 +54,25 @@ def _packed(rows, what, integers):
     return packed.tobytes(), packed.typecode, packed.itemsize
 
 
-def from_arrays(vertices, faces=None, *, name="mesh", normalize=True):
+def _packed_colours(colors):
+    """Like _packed; nested sequences of whole numbers are bytes, others shares of 1."""
+    try:
+        memoryview(colors).release()
+    except TypeError:
+        try:
+            colors = list(colors)
+        except TypeError:
+            pass  # _packed says what is wrong
+        else:
+            whole = all(isinstance(value, int) for row in colors for value in row)
+            if whole and colors:
+                if not all(0 <= value <= 255 for row in colors for value in row):
+                    raise ValueError("colors given as whole numbers must be 0 to 255")
+                return _packed(colors, "colors", integers=True, typecode="B")
+    return _packed(colors, "colors", integers=False)
+
+
+def from_arrays(vertices, faces=None, *, name="mesh", normalize=True, colors=None):
     """A Mesh from an (n, 3) array of vertices and an (m, 3) array of faces.
 
     vertices: float32 or float64 numbers, as a numpy array, any object with the
@@ -64,11 +82,19 @@ def from_arrays(vertices, faces=None, *, name="mesh", normalize=True):
     from outside). The mesh is normalized like Mesh.from_stl unless normalize
     is false; its size is the extent of the vertices as given.
 
+    colors: None, or an (n, 3) array of red, green and blue, uint8 (0 to 255) or
+    float (0 to 1, clamped): one row per face (per triangle when faces is None),
+    else one per vertex, each triangle then taking the mean of its corners. The
+    renderer shades each triangle in its colour instead of the plain tint.
+
     Raises TypeError for numbers of the wrong kind and ValueError for a wrong
     shape, NaN or infinite coordinates and negative or out-of-range indices.
     """
     vertex_bytes, vertex_format, vertex_size = _packed(vertices, "vertices", integers=False)
     face_bytes, face_format, face_size = (None, "q", 8) if faces is None else _packed(
         faces, "faces", integers=True)
+    colour_arguments = ()
+    if colors is not None:
+        colour_arguments = _packed_colours(colors)
     return _facetview._mesh_from_arrays(vertex_bytes, vertex_format, vertex_size, face_bytes,
-                                        face_format, face_size, name, normalize)
+                                        face_format, face_size, name, normalize, *colour_arguments)

@@ -99,7 +99,7 @@ class Mesh:
         """
     @staticmethod
     def from_arrays(vertices: object, faces: object = None, *, name: str = "mesh",
-                    normalize: bool = True) -> Mesh:
+                    normalize: bool = True, colors: object = None) -> Mesh:
         """A mesh from an (n, 3) array of float32 or float64 vertices and an (m, 3) array of
         integer faces, or with faces None each three vertices in a row as a triangle.
 
@@ -107,7 +107,9 @@ class Mesh:
         sequences. Normals follow the winding (counter-clockwise seen from outside). The
         mesh is normalized like from_stl unless normalize is false. TypeError for numbers of
         the wrong kind, ValueError for wrong shapes, NaN or infinite coordinates and negative
-        or out-of-range indices.
+        or out-of-range indices. colors: an (n, 3) array of uint8 (0 to 255) or float (0 to
+        1) red, green and blue, one row per face (per triangle without faces) or per vertex
+        (each triangle then takes the mean of its corners).
         """
     @property
     def name(self) -> str:
@@ -122,6 +124,10 @@ class Mesh:
     def source_path(self) -> Union[str, None]:
         """The path the model was loaded from, or None for the demo and array meshes."""
     @property
+    def has_colors(self) -> bool:
+        """Whether the triangles have colours of their own (from the file or from_arrays)."""
+    def without_colors(self) -> Mesh:
+        """A copy drawn in the plain shading, without the triangles' own colours."""
     def warnings(self) -> tuple[str, ...]:
         """What the reader left out, one line each (such as faces of fewer than three
         corners); empty for a model read whole."""
@@ -180,7 +186,9 @@ class Surface:
 
 def _mesh_from_arrays(vertices: bytes, vertex_format: str, vertex_item_size: int,
                       faces: Union[bytes, None], face_format: str, face_item_size: int,
-                      name: str, normalize: object) -> Mesh: ...
+                      name: str, normalize: object, colours: Union[bytes, None] = None,
+                      colour_format: Union[str, None] = None,
+                      colour_item_size: Union[int, None] = None) -> Mesh: ...
 @final
 class OrbitCamera:
     """A view that orbits a point: the eye looks at target (in the normalized model's

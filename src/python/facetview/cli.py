@@ -20,7 +20,9 @@ from .orientation import UP_AXES
 from .signals import DeferredSignals, Terminated, ending_signals_raise
 from .terminal import TerminalSession, terminal_size
 from .terminal_query import Capabilities, terminal_capabilities
+from .grid import GridViewer, draw_contact_sheet, load_all
 from .viewer import ZOOM_RANGE, Pose, Viewer
+from .watch import ModelWatcher
 
 PROGRAM = "facetview"
 MAX_SIDE = 65535  # viewports count cells, and pictures pixels, in 16 bits
@@ -115,12 +117,19 @@ def build_parser() -> ArgumentParser:
         "right side or top (F/S/T from the opposite side), o switches between perspective and "
         "orthographic views, e shows or hides the edges (shown for model files), a the X/Y/Z "
         "axes (red, green, blue), 1/2/3 pick low/medium/high quality, space pauses the "
-        "turntable, r goes back to the fitted view, Ctrl-Z suspends, q or Ctrl-C quits.",
+        "turntable, c turns the file's colours off and on, r goes back to the fitted view; with several "
+        "models Tab picks one, Enter shows it alone and Esc goes back; Ctrl-Z suspends, q or Ctrl-C "
+        "quits.",
     )
-    parser.add_argument("model", nargs="?", metavar="MODEL",
+    parser.add_argument("model", nargs="*", metavar="MODEL",
                         help="model file to show: STL, OBJ, PLY or 3MF, or - to read it from "
                         "standard input (keys then come from the terminal) (default: the built-in "
-                        "demo hull)")
+                        "demo hull); several files or a directory show side by side in a grid "
+                        "(Tab picks, Enter shows one alone, Esc goes back), or with --inline "
+                        "as a contact sheet")
+    parser.add_argument("--watch", action=argparse.BooleanOptionalAction, default=None,
+                        help="reload the model when its file changes, keeping the camera (default: "
+                        "on for one model file in the viewer)")
     frames = parser.add_mutually_exclusive_group()
     frames.add_argument("--frames", type=positive_int, metavar="N",
                         help="render N frames, then exit")
@@ -180,6 +189,26 @@ def parse_arguments(argv: Optional[List[str]]) -> argparse.Namespace:
             arg = f"--up={remaining.pop(0)}"
         joined.append(arg)
     return build_parser().parse_args(joined)
+
+
+MODEL_EXTENSIONS = (".stl", ".obj", ".ply", ".3mf")
+# The cell of one thumbnail of a contact sheet: a square picture and its name.
+THUMBNAIL_CELL = (24, 11)
+
+
+def model_paths(names: List[str]) -> List[str]:
+    """The files named, a directory standing for its model files in name order."""
+    paths = []
+    for name in names:
+        if os.path.isdir(name):
+            found = sorted(entry.path for entry in os.scandir(name)
+                           if entry.name.lower().endswith(MODEL_EXTENSIONS) and entry.is_file())
+            if not found:
+                raise CommandError(f"{shown_path(name)}: no STL, OBJ, PLY or 3MF files in this directory")
+            paths += found
+        else:
+            paths.append(name)
+    return paths
 
 
 def opened_model(args: argparse.Namespace) -> Model:
@@ -276,6 +305,13 @@ def run(args: argparse.Namespace) -> None:
         raise UsageError("--pixels sizes the picture of --output, which is missing")
     if args.output is not None and args.inline:
         raise UsageError("--output and --inline draw in different places; choose one")
+    paths = model_paths(args.model)
+    many = len(paths) > 1 or any(os.path.isdir(name) for name in args.model)
+    args.model = paths[0] if paths else None
+    if many and args.output is not None:
+        raise UsageError("--output draws one model; give one file")
+    if many and args.watch:
+        raise UsageError("--watch follows one model file; give one file")
     if args.output is not None:
         check_output_name(args.output)
     start = Pose(args.pitch, args.yaw, args.roll, args.zoom)
@@ -293,8 +329,11 @@ def run(args: argparse.Namespace) -> None:
     surface = make_surface(args.quality, args.protocol, capabilities, own_images=args.inline)
     if args.size is None and not os.isatty(1):
         raise UsageError("standard output is not a terminal; use --size COLSxROWS to draw anyway")
-    model = from_input if from_input is not None else opened_model(args)
     in_fd = 0 if os.isatty(0) else None
+    if many:
+        show_many(args, paths, surface, start, capabilities, in_fd)
+        return
+    model = from_input if from_input is not None else opened_model(args)
     if args.inline:
         screen = terminal_size(1) if os.isatty(1) else None
         with ending_signals_raise(), out_of_memory_said(args.size or screen):
@@ -304,11 +343,43 @@ def run(args: argparse.Namespace) -> None:
     with ending_signals_raise(), DeferredSignals() as signals, \
             TerminalSession(out_fd=1, in_fd=in_fd, mouse=True,
                             kitty_images=surface.protocol == "kitty") as session:
+        watcher = ModelWatcher(args.model, args.up) if args.model is not None and args.watch is not False \
+            and os.path.isfile(args.model) else None
         surface.edges = args.edges and args.model is not None  # parts read best with their edges
         viewer = Viewer(surface, model, session, current_size, quality=args.quality,
-                        start=start, fps=args.fps, spin=args.spin, signals=signals)
+                        start=start, fps=args.fps, spin=args.spin, signals=signals, watcher=watcher)
         if capabilities is not None and in_fd is not None:
             viewer.take_input(capabilities.keystrokes)  # typed while the terminal was asked
+        with out_of_memory_said(current_size()):
+            viewer.run(frame_limit=args.frames, hold=args.hold)
+
+
+def show_many(args: argparse.Namespace, paths: List[str], surface, start: Pose,
+              capabilities: Optional[Capabilities], in_fd: Optional[int]) -> None:
+    """Several models: a contact sheet with --inline, else the grid viewer."""
+    entries = load_all(paths, args.up)
+    if args.inline:
+        screen = terminal_size(1) if os.isatty(1) else None
+        cols = (args.size or screen or (THUMBNAIL_CELL[0] * 4, 0))[0]
+
+        def draw_area(size, draw):
+            draw_inline(surface, None, None, size, screen, in_fd=in_fd, draw=draw)
+
+        with ending_signals_raise(), out_of_memory_said(args.size or screen or THUMBNAIL_CELL):
+            draw_contact_sheet(surface, entries, lambda model: start.camera(model.up), cols,
+                               THUMBNAIL_CELL, draw_area)
+        return
+    if args.frames is not None:
+        for entry in entries:  # a picture for a script: every model in it
+            entry.wait()
+    current_size = (lambda: args.size) if args.size is not None else partial(terminal_size, 1)
+    with ending_signals_raise(), DeferredSignals() as signals, \
+            TerminalSession(out_fd=1, in_fd=in_fd, mouse=True,
+                            kitty_images=surface.protocol == "kitty") as session:
+        viewer = GridViewer(surface, entries, session, current_size, quality=args.quality,
+                            start=start, fps=args.fps, spin=args.spin, signals=signals)
+        if capabilities is not None and in_fd is not None:
+            viewer.take_input(capabilities.keystrokes)
         with out_of_memory_said(current_size()):
             viewer.run(frame_limit=args.frames, hold=args.hold)
 

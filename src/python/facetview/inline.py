@@ -7,7 +7,7 @@ like any output, and the cursor ends on the line below it.
 from __future__ import annotations
 
 import os
-from typing import Optional, Tuple
+from typing import Callable, Optional, Tuple
 
 from . import _facetview as native
 from .terminal import HIDE_CURSOR, SHOW_CURSOR, cursor_position, move_cursor, write_all
@@ -27,13 +27,15 @@ def draw_inline(
     screen: Optional[Tuple[int, int]],
     out_fd: int = 1,
     in_fd: Optional[int] = None,
+    draw: Optional[Callable[[native.Viewport], None]] = None,
 ) -> None:
     """Draws one frame of size (cols, rows) cells below the text, scrolling the screen when needed.
 
     screen is the terminal's (cols, rows), None when the output is not a
     terminal; in_fd, when given, is asked where the cursor is. A cursor of
     unknown place is taken to be on the bottom row, where a shell's prompt
-    usually is.
+    usually is. draw, where given, draws into the viewport instead of the
+    mesh (a contact sheet of many models).
     """
     if screen is None:
         cols, rows = size
@@ -49,6 +51,10 @@ def draw_inline(
     # Line feeds make the room, scrolling the text up where the screen ends.
     write_all(out_fd, HIDE_CURSOR + b"\n" * feeds)
     try:
-        surface.render_to_terminal(mesh, camera, native.Viewport(0, top, cols, rows))
+        viewport = native.Viewport(0, top, cols, rows)
+        if draw is not None:
+            draw(viewport)
+        else:
+            surface.render_to_terminal(mesh, camera, viewport)
     finally:
         write_all(out_fd, move_cursor(top + rows, 0) + SHOW_CURSOR)

@@ -36,6 +36,11 @@ class Action(enum.Enum):
     TOGGLE_AXES = enum.auto()
     SUSPEND = enum.auto()
     QUIT = enum.auto()
+    TOGGLE_COLOURS = enum.auto()
+    NEXT = enum.auto()
+    PREVIOUS = enum.auto()
+    SELECT = enum.auto()
+    BACK = enum.auto()
 
 
 class MouseKind(enum.Enum):
@@ -97,6 +102,10 @@ BYTE_ACTIONS = {
     ord("a"): Action.TOGGLE_AXES,
     ord("q"): Action.QUIT,
     ord("Q"): Action.QUIT,
+    ord("c"): Action.TOGGLE_COLOURS,
+    ord("\t"): Action.NEXT,
+    ord("\r"): Action.SELECT,
+    ord("\n"): Action.SELECT,
     CTRL_C: Action.QUIT,
     CTRL_Z: Action.SUSPEND,
 }
@@ -171,13 +180,22 @@ class KeyDecoder:
     def pending(self) -> bool:
         return self._state is not _State.GROUND
 
+    def expire(self, now: float) -> List[Event]:
+        """Events that waiting alone completes: an ESC with nothing after it for the
+        sequence timeout is the Escape key."""
+        if self._state is _State.ESCAPE and now - self._since >= SEQUENCE_TIMEOUT:
+            self._state = _State.GROUND
+            return [Action.BACK]
+        return []
+
     def feed(self, data: bytes, now: float = 0.0) -> List[Event]:
         """Events of data, read at time now (seconds on any monotonic clock)."""
+        expired = self.expire(now)
         if self.pending:
             timeout = STRING_TIMEOUT if self._state in (_State.STRING, _State.STRING_ESCAPE) else SEQUENCE_TIMEOUT
             if now - self._since >= timeout:
                 self._state = _State.GROUND
-        self._events = []
+        self._events = expired
         for byte in data:
             self._step(byte, now)
         return self._events
@@ -261,6 +279,8 @@ class KeyDecoder:
             self._events.append(SHIFTED_ARROW_ACTIONS[final])
         elif final in ARROW_ACTIONS and not parameters.startswith(b"<"):
             self._events.append(ARROW_ACTIONS[final])
+        elif final == ord("Z") and not parameters:
+            self._events.append(Action.PREVIOUS)  # Shift-Tab
         elif parameters.startswith(b"<") and final in b"Mm":
             event = _sgr_mouse(parameters[1:], final == ord("m"))
             if event is not None:

@@ -53,6 +53,7 @@ def status_line(
     zoom: Optional[float] = None,
     orthographic: bool = False,
     warnings: Sequence[str] = (),
+    notice: Optional[str] = None,
 ) -> str:
     """The status text for a row of this many cells.
 
@@ -60,9 +61,14 @@ def status_line(
     fits whole, and the rest is cut to the width. Warnings of the model's reader
     (such as skipped faces) follow its size. A reduction above 1 (the
     terminal's largest image is smaller than the viewport) follows the method
-    as the share of the viewport drawn, such as "sixel at 1/2 size".
+    as the share of the viewport drawn, such as "sixel at 1/2 size". A notice
+    (such as why a reload failed) comes right after the name, where a narrow
+    terminal still shows it.
     """
-    fields = [printable(name), f"{triangles} triangles"]
+    fields = [printable(name)]
+    if notice is not None:
+        fields.append(printable(notice))
+    fields.append(f"{triangles} triangles")
     if size is not None:
         fields.append(size_text(size))
     fields += [printable(warning) for warning in warnings]

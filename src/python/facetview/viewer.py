@@ -14,7 +14,7 @@ from typing import Callable, List, Optional, Tuple
 
 from . import _facetview as native
 from .keys import Action, Event, KeyDecoder, MouseEvent, MouseKind
-from .models import Model
+from .models import Model, ModelError, shown_path
 from .orientation import camera_rotation, upright_camera_angles
 from .signals import DeferredSignals, Terminated, stop_process
 from .status import status_line
@@ -166,10 +166,15 @@ class Viewer:
         spin: bool = True,
         clock: Callable[[], float] = time.monotonic,
         signals: Optional[DeferredSignals] = None,
+        watcher=None,
     ) -> None:
         self.surface = surface
         self.model = model
         self.mesh = model.mesh
+        # Follows the model's file (see watch.py); None shows the model as loaded.
+        self.watcher = watcher
+        self.notice: Optional[str] = None
+        self.colours = True
         self.session = session
         self.terminal_size = terminal_size
         self.quality = CANONICAL_QUALITY[quality]
@@ -203,8 +208,27 @@ class Viewer:
     def status_rows(self) -> int:
         return 1 if self._size[1] >= 2 else 0
 
+    def shown_mesh(self) -> native.Mesh:
+        """The model's mesh, without its colours while they are turned off."""
+        mesh = self.model.mesh
+        return mesh if self.colours or not mesh.has_colors else mesh.without_colors()
+
+    def follow_file(self) -> None:
+        """Takes a model that the watcher reloaded; a failed reload keeps the old one and says why."""
+        outcome = self.watcher.poll() if self.watcher is not None else None
+        if isinstance(outcome, Model):
+            self.model = outcome
+            self.mesh = self.shown_mesh()
+            self.notice = None
+            self._dirty = True
+        elif isinstance(outcome, ModelError):
+            reason = str(outcome)
+            prefix = shown_path(self.watcher.path) + ": "
+            self.notice = "reload failed: " + (reason[len(prefix):] if reason.startswith(prefix) else reason)
+
     def draw_frame(self) -> None:
         """Follows the terminal size, renders if anything changed, updates the status."""
+        self.follow_file()
         size = self.terminal_size()
         if size != self._size:
             if self._size is not None:
@@ -244,7 +268,14 @@ class Viewer:
             orthographic=self.pose.orthographic,
             help_text=KEYS_HELP if self.session.in_fd is not None else None,
             warnings=getattr(self.mesh, "warnings", ()),
+            notice=self.status_notice(),
         )
+
+    def status_notice(self) -> Optional[str]:
+        notices = [self.notice] if self.notice else []
+        if not self.colours and self.model.mesh.has_colors:
+            notices.append("colours off")
+        return ", ".join(notices) or None
 
     def draw_status(self) -> None:
         if not self.status_rows():
@@ -296,6 +327,9 @@ class Viewer:
             self.surface.set_quality(self.quality)
         elif action is Action.TOGGLE_PAUSE:
             self.spinning = not self.spinning
+        elif action is Action.TOGGLE_COLOURS:
+            self.colours = not self.colours
+            self.mesh = self.shown_mesh()
         elif action is Action.RESET_CAMERA:
             # The fitted view again; the projection stays as chosen.
             pose = replace(self.start, orthographic=pose.orthographic)
@@ -430,6 +464,8 @@ class Viewer:
                 self.handle_signals()
             if self.session.in_fd is not None and self.session.in_fd in ready:
                 self.read_input()
+            for event in self._decoder.expire(self.clock()):  # a lone ESC is the Escape key
+                self.apply(event)
             if self.clock() >= deadline:
                 return
 

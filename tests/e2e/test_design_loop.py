@@ -1,0 +1,160 @@
+"""The design loop in real terminals: the viewer follows its file as an exporter rewrites it,
+several models show in a grid, and --inline prints a contact sheet."""
+
+import os
+import re
+import subprocess
+import sys
+import time
+
+import pytest
+
+from kitty_session import KittySession, missing_tools
+from test_cell_terminals import COLS, ROWS, Tmux, needs_tmux
+
+TETRAHEDRON = b"v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\n"
+
+
+def obj_of(triangles):
+    """An OBJ text of that many triangles side by side."""
+    lines = [f"v {i} 0 0\nv {i + 1} 0 0\nv {i} 1 0\nf {3 * i + 1} {3 * i + 2} {3 * i + 3}\n" for i in range(triangles)]
+    return "".join(lines).encode()
+
+
+def rows_text(tmux):
+    """The pane's text, row by row, every row there."""
+    lines = subprocess.run([*tmux.base, "capture-pane", "-p"], check=True, capture_output=True,
+                           timeout=30).stdout.decode("utf-8", "replace").splitlines()
+    return lines + [""] * (ROWS - len(lines))
+
+
+def status_row(tmux):
+    return rows_text(tmux)[ROWS - 1]
+
+
+def wait_for(read, wanted, seconds):
+    deadline = time.monotonic() + seconds
+    while wanted not in (seen := read()):
+        assert time.monotonic() < deadline, f"{wanted!r} not seen in {seconds} s: {seen!r}"
+        time.sleep(0.05)
+
+
+def in_place(path, content):
+    with open(path, "r+b") as file:
+        file.write(content)
+        file.truncate()
+
+
+def truncate_then_write(path, content):
+    with open(path, "wb") as file:
+        file.flush()
+        time.sleep(0.3)  # an exporter that takes its time: the empty file is seen first
+        file.write(content)
+
+
+def rename_over(path, content):
+    path.with_suffix(".tmp").write_bytes(content)
+    os.replace(path.with_suffix(".tmp"), path)
+
+
+@needs_tmux
+def test_the_viewer_follows_each_way_a_file_is_rewritten(tmp_path):
+    live = tmp_path / "live.obj"
+    live.write_bytes(obj_of(1))
+    tmux = Tmux(tmp_path, [sys.executable, "-m", "facetview", "live.obj", "--no-spin"])
+    try:
+        wait_for(lambda: status_row(tmux), "live.obj | 1 triangles", 30)
+        for count, write in [(2, in_place), (3, truncate_then_write), (4, rename_over)]:
+            write(live, obj_of(count))
+            wait_for(lambda: status_row(tmux), f"live.obj | {count} triangles", 1.0)
+        # Half a file: the model on screen stays and the reason shows; the next good write loads.
+        live.write_bytes(obj_of(5) + b"f 1 2 99\n")
+        wait_for(lambda: status_row(tmux), "reload failed: OBJ line 21", 1.0)
+        assert any("▀" in line for line in rows_text(tmux)[:ROWS - 1])  # the old model, still drawn
+        live.write_bytes(obj_of(6))
+        wait_for(lambda: status_row(tmux), "live.obj | 6 triangles", 1.0)
+        # Keys still work: q quits, and with the viewer the pane goes.
+        subprocess.run([*tmux.base, "send-keys", "q"], check=True, timeout=30)
+        deadline = time.monotonic() + 2.0
+        while subprocess.run([*tmux.base, "has-session"], capture_output=True, timeout=30).returncode == 0:
+            assert time.monotonic() < deadline, "q did not quit"
+            time.sleep(0.05)
+    finally:
+        tmux.close()
+
+
+@needs_tmux
+def test_a_grid_of_three_shows_three_pictures_and_names(tmp_path):
+    (tmp_path / "first.obj").write_bytes(TETRAHEDRON)
+    (tmp_path / "second.obj").write_bytes(obj_of(2))
+    (tmp_path / "photo.stl").write_bytes(b"\xff\xd8\xff\xe0 not a model")
+    tmux = Tmux(tmp_path, [sys.executable, "-m", "facetview", "first.obj", "second.obj", "photo.stl",
+                           "--no-spin"])
+    try:
+        name_row = ROWS - 2  # cells fill the screen above the status line
+        wait_for(lambda: rows_text(tmux)[name_row], "photo.stl", 30)
+        names = rows_text(tmux)[name_row]
+        assert names.index("first.obj") < names.index("second.obj") < names.index("photo.stl")
+        # Pictures in the first two cells, the reason in the third.
+        width = COLS // 3
+        picture_rows = rows_text(tmux)[:name_row]
+        for cell in range(2):
+            assert any("▀" in line[cell * width:(cell + 1) * width] for line in picture_rows)
+        assert "JPEG" in "".join(line[2 * width:] for line in picture_rows)
+        assert status_row(tmux).startswith("first.obj | 4 triangles")
+        subprocess.run([*tmux.base, "send-keys", "Tab"], check=True, timeout=30)
+        wait_for(lambda: status_row(tmux), "second.obj | 2 triangles", 2.0)
+        subprocess.run([*tmux.base, "send-keys", "Enter"], check=True, timeout=30)
+        wait_for(lambda: rows_text(tmux)[name_row], "", 2.0)
+        time.sleep(0.5)
+        assert "first.obj" not in "".join(rows_text(tmux))  # alone: no grid of names
+        subprocess.run([*tmux.base, "send-keys", "Escape"], check=True, timeout=30)
+        wait_for(lambda: rows_text(tmux)[name_row], "first.obj", 2.0)
+    finally:
+        tmux.close()
+
+
+def contact_sheet_files(directory):
+    (directory / "a.obj").write_bytes(TETRAHEDRON)
+    (directory / "b.obj").write_bytes(obj_of(3))
+    (directory / "c.stl").write_bytes(b"\xff\xd8\xff\xe0 a photo")
+    return ["a.obj", "b.obj", "c.stl"]
+
+
+def test_contact_sheet_in_half_blocks(tmp_path):
+    names = contact_sheet_files(tmp_path)
+    done = subprocess.run([sys.executable, "-m", "facetview", *names, "--inline", "--size", "80x20",
+                           "--protocol", "blocks"], cwd=tmp_path, capture_output=True, timeout=60)
+    assert done.returncode == 0, done.stderr
+    text = done.stdout.decode("utf-8", "replace")
+    for name in names:
+        assert name in text
+    # The third thumbnail (from column 49) holds the reason it has no picture.
+    assert re.search(r"\x1b\[1;49H\w", text)
+    assert text.count("▀") > 50
+
+
+@pytest.mark.skipif(bool(missing_tools()), reason="needs kitty, Xvfb and imagemagick")
+def test_contact_sheet_in_kitty(tmp_path):
+    from PIL import Image
+
+    names = contact_sheet_files(tmp_path)
+    kitty = KittySession(tmp_path, 80, 24, [*names, "--inline"])
+    try:
+        assert kitty.program_status(60) == 0
+
+        def lit_thumbnails():
+            """Bright pixels in each of the three thumbnails of 24 cells, as the window shows now."""
+            kitty.save_window(str(tmp_path / "sheet.png"))
+            image = Image.open(tmp_path / "sheet.png").convert("RGB")
+            width, height = image.size
+            bands = [image.crop((i * width * 24 // 80, 0, (i + 1) * width * 24 // 80, height)) for i in range(3)]
+            return [sum(1 for pixel in band.getdata() if sum(pixel) > 250) for band in bands]
+
+        # Two pictures, and the third thumbnail's reason as text; kitty may take a moment to show them.
+        deadline = time.monotonic() + 20
+        while min(lit := lit_thumbnails()) <= 100:
+            assert time.monotonic() < deadline, f"bright pixels per thumbnail: {lit}"
+            time.sleep(0.5)
+    finally:
+        kitty.close()
