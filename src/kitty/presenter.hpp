@@ -78,16 +78,23 @@ class Presenter {
   Status rebuild(ByteOutput& output, std::size_t frame_size, std::uint32_t width,
                  std::uint32_t height, Viewport viewport);
   void collect_changed_tiles(std::span<const std::uint8_t> frame);
-  Status send_tile(ByteOutput& output, std::span<const std::uint8_t> frame, std::size_t index);
+  void encode_changed_tiles(std::span<const std::uint8_t> frame);
+  Status send_tile(ByteOutput& output, std::size_t index, const std::string& payload);
 
   std::optional<FrameState> frame_state_;
 
-  // Scratch reused from tile to tile and frame to frame; holds nothing between
-  // calls that matters.
+  // Scratch reused from frame to frame; holds nothing between calls that
+  // matters. The changed tiles are compressed on every core (worker_pool.hpp),
+  // each worker with pixels and a compressor of its own, and their payloads
+  // sent in tile order once all are ready.
+  struct Encoder {
+    std::vector<std::uint8_t> tile_pixels;
+    std::unique_ptr<Compressor> compressor = make_compressor();
+  };
   std::vector<std::size_t> changed_tiles_;
-  std::vector<std::uint8_t> tile_pixels_;
-  std::string payload_;
-  std::unique_ptr<Compressor> compressor_ = make_compressor();
+  std::vector<Encoder> encoders_;
+  std::vector<std::string> payloads_;           // Base64 of each changed tile, in their order
+  std::vector<std::optional<Error>> failures_;  // why a payload could not be made
 };
 
 }  // namespace facetview

@@ -2,11 +2,13 @@
 
 #include <unistd.h>
 
+#include <mutex>
 #include <string>
 
 #include "python/arguments.hpp"
 #include "python/conversions.hpp"
 #include "python/error_mapping.hpp"
+#include "python/interpreter_unlocked.hpp"
 #include "python/module_types.hpp"
 #include "python/py_camera.hpp"
 #include "python/py_mesh.hpp"
@@ -237,9 +239,13 @@ PyObject* surface_render_to_terminal(PyObject* self, PyObject* args, PyObject* k
     // A frame too large to allocate throws std::bad_alloc, which becomes
     // MemoryError; the surface stays usable for a smaller frame.
     measure_display(*surface->record);
-    const Result<PresentedFrame> frame =
-        surface->record->render_and_present(standard_output(python_signal_handlers()),
-                                            *mesh->record, *camera->record, *viewport->record);
+    const Result<PresentedFrame> frame = [&] {
+      // Other threads run meanwhile; the four objects stay borrowed.
+      const InterpreterUnlocked unlocked;
+      const std::lock_guard output_lock(standard_output_lock());
+      return surface->record->render_and_present(standard_output(python_signal_handlers()),
+                                                 *mesh->record, *camera->record, *viewport->record);
+    }();
     if (!frame) return raise_error(frame.error());
     return size_tuple(frame->width, frame->height);
   });
@@ -252,13 +258,17 @@ PyObject* surface_clear(PyObject* self, PyObject*) {
     if (!borrow) return nullptr;
     // Takes effect before the call returns. Whatever happens, what is on
     // screen is unknown now, so the next frame is sent whole.
-    ByteOutput& output = standard_output(python_signal_handlers());
-    Status cleared = surface->record->clear(output);
-    if (cleared) cleared = output.flush();
-    if (!cleared) {
-      output.discard();
-      return raise_error(cleared.error());
-    }
+    const Status cleared = [&] {
+      // A write blocked on a full pipe lets other threads run.
+      const InterpreterUnlocked unlocked;
+      const std::lock_guard output_lock(standard_output_lock());
+      ByteOutput& output = standard_output(python_signal_handlers());
+      Status status = surface->record->clear(output);
+      if (status) status = output.flush();
+      if (!status) output.discard();
+      return status;
+    }();
+    if (!cleared) return raise_error(cleared.error());
     Py_RETURN_NONE;
   });
 }

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "python/interpreter_unlocked.hpp"
 #include "python/signal_handlers.hpp"
 
 namespace facetview {
@@ -10,6 +11,8 @@ namespace {
 class PythonSignalHandlers final : public Interruption {
  public:
   Status check() override {
+    // The call may have let go of the lock while it waits.
+    const InterpreterRelocked locked;
     if (PyErr_CheckSignals() == 0) return Status::success();
     return os_error(EINTR);
   }

@@ -2,6 +2,7 @@
 // under a camera.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -20,7 +21,11 @@ class Renderer {
   // (or exceed max_pixels), leaving the renderer as it was.
   void resize(std::uint32_t width, std::uint32_t height);
 
-  // Draws one whole frame: background gradient, then every triangle. Allocates nothing.
+  // Draws one whole frame: background gradient, then every triangle. The
+  // triangles are shared out over the threads of thread_count()
+  // (worker_pool.hpp), each share drawn into buffers of its own and the
+  // shares then merged in list order, so the pixels are those of one thread.
+  // Allocates nothing once a frame of this size and share count was drawn.
   void render(const Mesh& mesh, const Camera& camera);
 
   // Row-major RGBA, top row first: width * height * 4 bytes.
@@ -44,6 +49,17 @@ class Renderer {
   // size and copied into every frame.
   std::vector<std::uint8_t> background_;
   bool background_painted_ = false;
+
+  // The colour and depth of one share of the triangles after the first,
+  // which draws into the frame itself.
+  struct ShareBuffers {
+    std::vector<std::uint8_t> rgba;
+    std::vector<float> depth;
+  };
+  std::size_t prepare_shares(std::size_t triangles);
+  void prepare_frame_rows(std::uint32_t first_row, std::uint32_t end_row);
+  void merge_shares(std::size_t shares, std::uint32_t first_row, std::uint32_t end_row);
+  std::vector<ShareBuffers> shares_;
 };
 
 }  // namespace facetview
