@@ -70,7 +70,7 @@ class WorkerPool {
 
   std::size_t threads() const { return threads_.size(); }
 
-  void run(std::size_t parts, const std::function<void(std::size_t, std::size_t)>& part) {
+  void run(std::size_t parts, PartRef part) {
     std::unique_lock lock(mutex_);
     part_ = &part;
     parts_ = parts;
@@ -123,7 +123,7 @@ class WorkerPool {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable finished_;
-  const std::function<void(std::size_t, std::size_t)>* part_ = nullptr;
+  const PartRef* part_ = nullptr;
   std::size_t parts_ = 0;
   std::size_t next_ = 0;
   std::size_t unfinished_ = 0;
@@ -153,7 +153,7 @@ void forget_pool_in_child() {
 const int fork_handlers_registered =
     pthread_atfork(lock_pool_before_fork, unlock_pool_after_fork, forget_pool_in_child);
 
-void run_here(std::size_t parts, const std::function<void(std::size_t, std::size_t)>& part) {
+void run_here(std::size_t parts, PartRef part) {
   for (std::size_t index = 0; index < parts; ++index) part(index, 0);
 }
 
@@ -173,8 +173,7 @@ void set_thread_count(std::size_t count) {
                      std::memory_order_relaxed);
 }
 
-void run_in_parallel(std::size_t parts,
-                     const std::function<void(std::size_t index, std::size_t worker)>& part) {
+void run_in_parallel(std::size_t parts, PartRef part) {
   (void)fork_handlers_registered;
   const std::size_t threads = std::min(thread_count(), parts);
   if (threads <= 1 || inside_job) return run_here(parts, part);
