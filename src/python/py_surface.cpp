@@ -43,7 +43,7 @@ bool convert_quality(PyObject* argument, Quality& out) {
     return true;
   }
   // The name may hold any character, NUL included, so the message is built as a str.
-  const std::string message = "unknown quality '" + text + "', expected low|medium|high";
+  const std::string message = "unknown quality '" + text + "', expected low|medium|high|full";
   const OwnedRef message_text(
       PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), nullptr));
   if (message_text != nullptr) PyErr_SetObject(PyExc_ValueError, message_text.get());
@@ -149,9 +149,10 @@ bool convert_protocol(PyObject* argument, Presentation& out) {
   return true;
 }
 
-// Takes what the terminal on standard output tells now: its rows and cell size.
+// Takes what the terminal on standard output tells now: its rows and cell
+// size, which sixel frames and full-quality kitty frames are sized by.
 void measure_display(TerminalSurface& surface) {
-  if (surface.method() == PresentMethod::sixel) {
+  if (surface.method() != PresentMethod::blocks) {
     surface.update_display(measure_terminal_display(STDOUT_FILENO));
   }
 }

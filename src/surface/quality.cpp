@@ -7,18 +7,19 @@ namespace facetview {
 namespace {
 
 // Indexed by the ordinal.
-constexpr std::array<std::string_view, 3> canonical_names = {"low", "medium", "high"};
+constexpr std::array<std::string_view, 4> canonical_names = {"low", "medium", "high", "full"};
 
 struct AcceptedName {
   std::string_view text;
   Quality quality;
 };
 
-constexpr std::array<AcceptedName, 4> accepted_names = {{
+constexpr std::array<AcceptedName, 5> accepted_names = {{
     {"low", Quality::low},
     {"med", Quality::medium},
     {"medium", Quality::medium},
     {"high", Quality::high},
+    {"full", Quality::full},
 }};
 
 }  // namespace

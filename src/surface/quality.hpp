@@ -7,12 +7,16 @@
 
 namespace facetview {
 
-enum class Quality : std::uint8_t { low = 0, medium = 1, high = 2 };
+// low, medium and high give a cell a fixed number of pixels within a budget;
+// full gives it the terminal's own pixels where they are known, and is high
+// where they are not.
+enum class Quality : std::uint8_t { low = 0, medium = 1, high = 2, full = 3 };
 
-// "low", "medium" or "high".
+// "low", "medium", "high" or "full".
 std::string_view quality_name(Quality quality);
 
-// Accepts "low", "med", "medium" and "high", compared whole and case-sensitively.
+// Accepts "low", "med", "medium", "high" and "full", compared whole and
+// case-sensitively.
 std::optional<Quality> parse_quality(std::string_view text);
 
 }  // namespace facetview

@@ -40,7 +40,7 @@ FrameSize TerminalSurface::frame_size(Viewport viewport) const {
     case PresentMethod::kitty:
       break;
   }
-  return framebuffer_size(quality_, viewport);
+  return framebuffer_size(quality_, viewport, display_);
 }
 
 Result<PresentedFrame> TerminalSurface::render_and_present(ByteOutput& output, const Mesh& mesh,

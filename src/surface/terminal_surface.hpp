@@ -25,10 +25,6 @@ struct FrameSize {
   friend bool operator==(const FrameSize&, const FrameSize&) = default;
 };
 
-// Whole pixels per cell, scaled down past the quality's pixel budget: the size
-// of the frames that the kitty presenter shows.
-FrameSize framebuffer_size(Quality quality, Viewport viewport);
-
 // What is known of the terminal that frames go to; each part may be unknown.
 struct TerminalDisplay {
   std::optional<std::uint32_t> cell_width;  // pixels of one cell
@@ -37,6 +33,14 @@ struct TerminalDisplay {
 
   friend bool operator==(const TerminalDisplay&, const TerminalDisplay&) = default;
 };
+
+// Whole pixels per cell, scaled down past the quality's pixel budget: the size
+// of the frames that the kitty presenter shows.
+FrameSize framebuffer_size(Quality quality, Viewport viewport);
+
+// The same, where full quality takes the display's cell size when it is known
+// (and the frame fits a renderer).
+FrameSize framebuffer_size(Quality quality, Viewport viewport, const TerminalDisplay& display);
 
 // How a sixel frame covers the viewport: the display's cell size, else the
 // quality's, and the smallest whole scale that keeps the frame within the
@@ -55,8 +59,9 @@ class TerminalSurface {
                            ColourDepth colour_depth = ColourDepth::true_colour);
 
   // The size of the frame that render_and_present renders for the viewport:
-  // by the quality for kitty, two pixels per cell for blocks, the display's
-  // pixels (within the quality's budget) for sixel.
+  // by the quality for kitty (at full, the display's cells), two pixels per
+  // cell for blocks, the display's pixels (within the quality's budget) for
+  // sixel.
   FrameSize frame_size(Viewport viewport) const;
 
   // Sizes, renders and presents one frame. Throws std::bad_alloc when the
