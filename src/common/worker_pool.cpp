@@ -52,21 +52,26 @@ thread_local bool inside_job = false;
 class WorkerPool {
  public:
   explicit WorkerPool(std::size_t threads) {
-    for (std::size_t worker = 1; worker <= threads; ++worker) {
-      threads_.emplace_back([this, worker] { serve(worker); });
+    // The threads start with every signal blocked: signals are for the
+    // threads that run Python's handlers.
+    sigset_t all, previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &previous);
+    try {
+      for (std::size_t worker = 1; worker <= threads; ++worker) {
+        threads_.emplace_back([this, worker] { serve(worker); });
+      }
+    } catch (...) {
+      pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+      stop();
+      throw;
     }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   }
   WorkerPool(const WorkerPool&) = delete;
   WorkerPool& operator=(const WorkerPool&) = delete;
 
-  ~WorkerPool() {
-    {
-      const std::lock_guard lock(mutex_);
-      stopping_ = true;
-    }
-    wake_.notify_all();
-    for (std::thread& thread : threads_) thread.join();
-  }
+  ~WorkerPool() { stop(); }
 
   std::size_t threads() const { return threads_.size(); }
 
@@ -87,12 +92,17 @@ class WorkerPool {
   }
 
  private:
+  void stop() {
+    {
+      const std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+  }
+
   void serve(std::size_t worker) {
     inside_job = true;
-    // Signals are for the threads that run Python's handlers.
-    sigset_t all;
-    sigfillset(&all);
-    pthread_sigmask(SIG_BLOCK, &all, nullptr);
     std::unique_lock lock(mutex_);
     while (true) {
       wake_.wait(lock, [&] { return stopping_ || (part_ != nullptr && next_ < parts_); });
@@ -187,7 +197,12 @@ void run_in_parallel(std::size_t parts, PartRef part) {
   if (pool == nullptr || pool->threads() != wanted) {
     delete pool;
     pool = nullptr;
-    pool = new WorkerPool(wanted);
+    try {
+      pool = new WorkerPool(wanted);
+    } catch (const std::exception&) {
+      // No threads to be had (a limit, or memory): the job runs here.
+      return run_here(parts, part);
+    }
   }
   pool->run(parts, part);
 }

@@ -28,7 +28,7 @@ def test_bad_qualities_are_refused_and_the_old_one_stays(bad, exception):
     for call in (Surface, surface.set_quality):
         with pytest.raises(exception) as error:
             call(bad)
-        assert exception is not ValueError or str(error.value) == f"unknown quality '{bad}', expected low|medium|high"
+        assert exception is not ValueError or str(error.value) == f"unknown quality '{bad}', expected low|medium|high|full"
     assert repr(surface) == 'Surface(quality="low")'
 
 

@@ -42,7 +42,7 @@ def test_options_reach_the_namespace(args, expected):
     (["--up", "-w"], 2, "argument --up: expected one argument"),
     (["--once", "--frames", "3"], 2, "argument --frames: not allowed with argument --once"),
     (["a.stl", "b.stl"], 2, "unrecognized arguments: b.stl"),
-    (["--quality", "ultra"], 2, "unknown quality 'ultra', expected low|medium|high"),
+    (["--quality", "ultra"], 2, "unknown quality 'ultra', expected low|medium|high|full"),
     (["--once"], 2, "standard output is not a terminal; use --size COLSxROWS to draw anyway"),
     (["missing.stl", "--size", "20x6"], 1, "missing.stl: No such file or directory"),
     ([".", "--size", "20x6"], 1, ".: Is a directory"),

@@ -17,7 +17,8 @@ def decode(reads):
     ([b"\x1bOA\x1bOD"], [A.TURN_UP, A.TURN_LEFT]),  # application cursor mode
     ([b"kjhl"], [A.TURN_UP, A.TURN_DOWN, A.TURN_LEFT, A.TURN_RIGHT]),
     ([b"+=-_"], [A.ZOOM_IN, A.ZOOM_IN, A.ZOOM_OUT, A.ZOOM_OUT]),
-    ([b"123 r"], [A.QUALITY_LOW, A.QUALITY_MEDIUM, A.QUALITY_HIGH, A.TOGGLE_PAUSE, A.RESET_CAMERA]),
+    ([b"1234 r"], [A.QUALITY_LOW, A.QUALITY_MEDIUM, A.QUALITY_HIGH, A.QUALITY_FULL, A.TOGGLE_PAUSE,
+                    A.RESET_CAMERA]),
     ([b"q\x03Q\x1a"], [A.QUIT, A.QUIT, A.QUIT, A.SUSPEND]),
     ([b"x\x1b[200~\x1b[Hz\x1bq"], [A.QUIT]),  # unknown keys and sequences are skipped
     # A sequence with a modifier, split across reads, waits until it is complete.

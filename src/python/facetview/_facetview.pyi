@@ -121,9 +121,11 @@ class Surface:
         protocol: str = "kitty",
         cell_size: tuple[int, int] | None = None,
     ) -> Surface:
-        """A surface of quality "low", "medium" (or "med") or "high", drawing with protocol
-        ("kitty", "sixel" or "blocks"); cell_size is the terminal's cell in pixels, for sixel.
-        Writes nothing."""
+        """A surface of quality "low", "medium" (or "med"), "high" or "full" (the terminal's
+        own cell pixels, else high), drawing with protocol ("kitty", "sixel" or "blocks");
+        cell_size is the terminal's cell in pixels where the kernel does not tell it.
+        Rendering and compression use every core (FACETVIEW_THREADS=N sets how many) and
+        let other Python threads run. Writes nothing."""
     @property
     def protocol(self) -> str:
         """The way this surface draws."""

@@ -18,7 +18,7 @@ from .models import Model, ModelError, failure_reason, open_model, shown_path
 from .orientation import UP_AXES
 from .signals import DeferredSignals, Terminated, ending_signals_raise
 from .terminal import TerminalSession, terminal_size
-from .terminal_query import Capabilities, terminal_capabilities
+from .terminal_query import Capabilities, terminal_capabilities, window_cell_size
 from .viewer import Pose, Viewer
 
 PROGRAM = "facetview"
@@ -109,7 +109,7 @@ def build_parser() -> ArgumentParser:
         "or draw it into a PNG file.",
         epilog="Keys: arrows or h/j/k/l turn the model (or drag it with the mouse), + and - zoom (or "
         "the wheel), f/s/t look from the front, right side or top (F/S/T from the opposite side), "
-        "1/2/3 pick low/medium/high quality, space pauses the turntable, r resets the camera, "
+        "1-4 pick low/medium/high/full quality, space pauses the turntable, r resets the camera, "
         "Ctrl-Z suspends, q or Ctrl-C quits.",
     )
     parser.add_argument("model", nargs="?", metavar="MODEL",
@@ -125,8 +125,9 @@ def build_parser() -> ArgumentParser:
                         "before cleaning up (default: 0)")
     parser.add_argument("--fps", type=frame_rate, default=30.0,
                         help="frames per second to aim for (default: %(default)g)")
-    parser.add_argument("--quality", default="medium", metavar="{low,medium,high}",
-                        help="pixels per cell (default: %(default)s)")
+    parser.add_argument("--quality", metavar="{low,medium,high,full}",
+                        help="pixels per cell; full takes the terminal's own (default: full where "
+                        "the terminal tells its cell size, else medium)")
     parser.add_argument("--protocol", choices=PROTOCOLS, default="auto", metavar="{auto,kitty,sixel,blocks}",
                         help="how to draw: kitty graphics, sixel images or half-block cells; auto asks "
                         "the terminal and takes the first it shows, in that order (default: auto)")
@@ -209,10 +210,20 @@ def checked_in_tmux(protocol: str) -> Optional[Capabilities]:
     return None
 
 
+def default_quality(protocol: str, capabilities: Optional[Capabilities]) -> str:
+    """The terminal's own pixels ("full") for kitty and sixel where it tells its cell
+    size, else "medium"."""
+    if capabilities is not None:
+        protocol, cell_size = capabilities.method, capabilities.cell_size
+    else:
+        cell_size = window_cell_size(1) if os.isatty(1) else None
+    return "full" if protocol in ("kitty", "sixel") and cell_size else "medium"
+
+
 def output_pixels(args: argparse.Namespace) -> Tuple[int, int]:
     """The --output picture's size: --pixels, else what a kitty surface of the quality
     gives a viewport of --size cells, else DEFAULT_PIXELS."""
-    surface = make_surface(args.quality, "kitty", None)  # also checks the quality's name
+    surface = make_surface(args.quality or "medium", "kitty", None)  # also checks the quality's name
     if args.pixels is not None:
         return args.pixels
     if args.size is not None:
@@ -245,7 +256,8 @@ def run(args: argparse.Namespace) -> None:
         return
     # Asked once, before the screen is taken over: the answers must not reach the viewer as keys.
     capabilities = terminal_capabilities() if args.protocol == "auto" else checked_in_tmux(args.protocol)
-    surface = make_surface(args.quality, args.protocol, capabilities)
+    quality = args.quality or default_quality(args.protocol, capabilities)
+    surface = make_surface(quality, args.protocol, capabilities)
     if args.size is None and not os.isatty(1):
         raise UsageError("standard output is not a terminal; use --size COLSxROWS to draw anyway")
     model = opened_model(args)
@@ -259,7 +271,7 @@ def run(args: argparse.Namespace) -> None:
     with ending_signals_raise(), DeferredSignals() as signals, \
             TerminalSession(out_fd=1, in_fd=in_fd, mouse=True,
                             kitty_images=surface.protocol == "kitty") as session:
-        viewer = Viewer(surface, model, session, current_size, quality=args.quality,
+        viewer = Viewer(surface, model, session, current_size, quality=quality,
                         start=start, fps=args.fps, spin=args.spin, signals=signals)
         if capabilities is not None and in_fd is not None:
             viewer.take_input(capabilities.keystrokes)  # typed while the terminal was asked

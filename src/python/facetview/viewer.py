@@ -33,11 +33,12 @@ ZOOM_RANGE = (0.45, 2.5)
 FPS_INTERVAL = 1.0
 READ_SIZE = 1024
 
-CANONICAL_QUALITY = {"low": "low", "med": "medium", "medium": "medium", "high": "high"}
+CANONICAL_QUALITY = {"low": "low", "med": "medium", "medium": "medium", "high": "high", "full": "full"}
 QUALITY_ACTIONS = {
     Action.QUALITY_LOW: "low",
     Action.QUALITY_MEDIUM: "medium",
     Action.QUALITY_HIGH: "high",
+    Action.QUALITY_FULL: "full",
 }
 # (pitch, yaw) that look at an upright model along an axis; roll and zoom stay.
 AXIS_VIEWS = {
@@ -48,7 +49,7 @@ AXIS_VIEWS = {
     Action.VIEW_TOP: (math.pi / 2, 0.0),
     Action.VIEW_BOTTOM: (-math.pi / 2, 0.0),
 }
-KEYS_HELP = ("arrows/hjkl/drag turn  +/-/wheel zoom  f/s/t views  1/2/3 quality  space pause  r reset  "
+KEYS_HELP = ("arrows/hjkl/drag turn  +/-/wheel zoom  f/s/t views  1-4 quality  space pause  r reset  "
              "q quit")
 
 
