@@ -37,10 +37,7 @@ Result<std::span<const std::uint8_t>> IsalCompressor::compress(
   }
   output_.resize(output_bound(input.size()));
 
-  // Every tile starts from the same state, whatever was compressed before and
-  // on whichever worker: the bytes depend on the tile's pixels alone.
   isal_zstream& stream = *stream_;
-  stream = isal_zstream{};
   isal_deflate_stateless_init(&stream);
   stream.level = level;
   stream.level_buf = level_buffer_.data();

@@ -71,7 +71,7 @@ def test_a_long_sequence_read_a_byte_at_a_time_takes_linear_time():
     (b"\x1b[<68;3;4M", MouseEvent(M.WHEEL_UP, 0, 2, 3)),  # with Shift
     (b"\x1b[<66;3;4M", None),  # sideways wheel
     (b"\x1b[<0;3M", None),
-    (b"\x1b[<0;x;4M", None),
+    (b"\x1b[<0;x;5M", None),  # x ends the sequence; ";5M" are keys bound to nothing
 ])
 def test_sgr_mouse_reports_become_events(data, event):
     assert decode([data[:5], data[5:], b"k"]) == [*filter(None, [event]), A.TURN_UP]
