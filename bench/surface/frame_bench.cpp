@@ -99,7 +99,7 @@ void BM_FrameEveryTileChangedToDevNull(benchmark::State& state) {
   const Mesh mesh = Mesh::demo_mesh();
   TerminalSurface surface(quality);
   for (auto _ : state) {
-    surface.presenter().reset();
+    surface.forget_shown();
     if (!surface.render_and_present(writer, mesh, default_camera, terminal)) {
       state.SkipWithError("frame failed");
       break;

@@ -86,17 +86,18 @@ void BlocksPresenter::append_changed_cells(std::span<const std::uint8_t> frame, 
       const PixelRect cell{col, row * cell_height, cell_width, cell_height};
       if (!everything && !pixels_differ(frame, previous, width, cell)) continue;
       append_cursor_move(text_, cursor_row, cursor_col, viewport.row + row, viewport.col + col);
-      append_cell(pixel_at(frame, width, col, cell.y), pixel_at(frame, width, col, cell.y + 1),
-                  pen);
+      append_cell(pixel_at(frame, width, col, cell.y), pixel_at(frame, width, col, cell.y + 1), col,
+                  cell.y, pen);
       ++cursor_col;
     }
   }
 }
 
-void BlocksPresenter::append_cell(Rgb upper, Rgb lower, Pen& pen) {
+void BlocksPresenter::append_cell(Rgb upper, Rgb lower, std::uint32_t x, std::uint32_t y,
+                                  Pen& pen) {
   if (depth_ == ColourDepth::palette_256) {
-    upper = palette_colour(nearest_palette_index(upper));
-    lower = palette_colour(nearest_palette_index(lower));
+    upper = palette_colour(dither_.index_at(upper, x, y));
+    lower = palette_colour(dither_.index_at(lower, x, y + 1));
   }
   // A cell of one colour is a space on that background: fewer colour changes,
   // and no seam where a font leaves a gap under the block.
@@ -127,6 +128,7 @@ void BlocksPresenter::append_colour(char layer, Rgb colour) {
   text_ += layer;
   if (depth_ == ColourDepth::palette_256) {
     text_ += "8;5;";
+    // colour is a palette entry already, its own nearest.
     append_decimal(text_, nearest_palette_index(colour));
     return;
   }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "blocks/palette_256.hpp"
+#include "blocks/palette_256_dither.hpp"
 #include "common/byte_output.hpp"
 #include "common/error.hpp"
 #include "common/frame_history.hpp"
@@ -19,7 +20,7 @@ namespace facetview {
 
 enum class ColourDepth : std::uint8_t {
   true_colour,  // SGR 38;2 / 48;2
-  palette_256,  // SGR 38;5 / 48;5, the nearest palette entry
+  palette_256,  // SGR 38;5 / 48;5, palette entries in a pattern tied to the pixel
 };
 
 class BlocksPresenter {
@@ -55,11 +56,13 @@ class BlocksPresenter {
 
   void append_changed_cells(std::span<const std::uint8_t> frame, Viewport viewport,
                             bool everything);
-  void append_cell(Rgb upper, Rgb lower, Pen& pen);
+  // The cell whose upper pixel is (x, y) of the frame.
+  void append_cell(Rgb upper, Rgb lower, std::uint32_t x, std::uint32_t y, Pen& pen);
   void append_colours(std::optional<Rgb> foreground, std::optional<Rgb> background);
   void append_colour(char layer, Rgb colour);
 
   ColourDepth depth_;
+  Palette256Dither dither_;
   FrameHistory history_;
   std::string text_;  // the frame's text, reused from frame to frame
 };

@@ -21,7 +21,7 @@ namespace facetview {
 namespace {
 
 constexpr const char* kQualityNames[] = {"quality"};
-constexpr const char* kNewNames[] = {"quality", "protocol", "cell_size"};
+constexpr const char* kNewNames[] = {"quality", "protocol", "cell_size", "max_size", "colours"};
 constexpr Parameters kNewParameters{"Surface.__new__()", kNewNames, 0, 1};
 constexpr Parameters kSetQualityParameters{"Surface.set_quality()", kQualityNames, 1};
 
@@ -30,6 +30,7 @@ constexpr const char* kQueryModule = "facetview.terminal_query";
 
 constexpr const char* kViewportNames[] = {"viewport"};
 constexpr Parameters kFramebufferSizeParameters{"Surface.framebuffer_size()", kViewportNames, 1};
+constexpr Parameters kReductionParameters{"Surface.reduction()", kViewportNames, 1};
 
 constexpr const char* kRenderNames[] = {"mesh", "camera", "viewport"};
 constexpr Parameters kRenderParameters{"Surface.render_to_terminal()", kRenderNames, 3};
@@ -56,6 +57,9 @@ struct Presentation {
   PresentMethod method = PresentMethod::kitty;
   ColourDepth colour_depth = ColourDepth::true_colour;
   std::optional<std::pair<std::uint16_t, std::uint16_t>> cell_size;
+  // The largest sixel image and the colour registers, where known.
+  std::optional<std::pair<std::uint16_t, std::uint16_t>> max_size;
+  std::optional<std::uint16_t> colours;
 };
 
 // Calls a function of the query module without arguments; a new reference or
@@ -76,30 +80,64 @@ bool query_flag(PyObject* object, bool& out) {
   return true;
 }
 
-// A (width, height) pair of cell pixels, each 1 to 65535; false with an
-// exception set otherwise.
-bool convert_cell_size(PyObject* argument,
-                       std::optional<std::pair<std::uint16_t, std::uint16_t>>& out) {
+// A (width, height) pair of pixels, each 1 to 65535, for the argument name;
+// false with an exception set otherwise. what names the pair in the message
+// for a side of 0.
+bool convert_pixel_pair(PyObject* argument, const char* name, const char* what,
+                        std::optional<std::pair<std::uint16_t, std::uint16_t>>& out) {
   if (argument == Py_None) {
     out.reset();
     return true;
   }
   if (!PyTuple_Check(argument) || PyTuple_Size(argument) != 2) {
-    PyErr_SetString(PyExc_TypeError, "argument 'cell_size': expected a tuple (width, height)");
+    PyErr_Format(PyExc_TypeError, "argument '%s': expected a tuple (width, height)", name);
     return false;
   }
   std::uint16_t width = 0;
   std::uint16_t height = 0;
-  if (!convert_u16(PyTuple_GetItem(argument, 0), "cell_size", width) ||
-      !convert_u16(PyTuple_GetItem(argument, 1), "cell_size", height)) {
+  if (!convert_u16(PyTuple_GetItem(argument, 0), name, width) ||
+      !convert_u16(PyTuple_GetItem(argument, 1), name, height)) {
     return false;
   }
   if (width == 0 || height == 0) {
-    PyErr_SetString(PyExc_ValueError, "cell size must be at least 1x1 pixels");
+    PyErr_Format(PyExc_ValueError, "%s must be at least 1x1 pixels", what);
     return false;
   }
   out = std::pair(width, height);
   return true;
+}
+
+// A cell size; sides beyond what a terminal has are taken as unknown later.
+bool convert_cell_size(PyObject* argument,
+                       std::optional<std::pair<std::uint16_t, std::uint16_t>>& out) {
+  return convert_pixel_pair(argument, "cell_size", "cell size", out);
+}
+
+// Colour registers, 1 to 65535, or None; false with an exception set otherwise.
+bool convert_colours(PyObject* argument, std::optional<std::uint16_t>& out) {
+  if (argument == Py_None) {
+    out.reset();
+    return true;
+  }
+  std::uint16_t colours = 0;
+  if (!convert_u16(argument, "colours", colours)) return false;
+  if (colours == 0) {
+    PyErr_SetString(PyExc_ValueError, "colours must be at least 1");
+    return false;
+  }
+  out = colours;
+  return true;
+}
+
+// An attribute of the detected capabilities that may be None.
+bool optional_attribute(PyObject* capabilities, const char* name, OwnedRef& out) {
+  if (!PyObject_HasAttrString(capabilities, name)) {
+    Py_INCREF(Py_None);
+    out.reset(Py_None);
+    return true;
+  }
+  out.reset(PyObject_GetAttrString(capabilities, name));
+  return out != nullptr;
 }
 
 // "auto": what the terminal answers (facetview.terminal_capabilities()).
@@ -122,7 +160,13 @@ bool detect_presentation(Presentation& out) {
   if (true_colour == nullptr || !query_flag(true_colour.get(), deep)) return false;
   out.colour_depth = deep ? ColourDepth::true_colour : ColourDepth::palette_256;
   const OwnedRef cell_size(PyObject_GetAttrString(capabilities.get(), "cell_size"));
-  return cell_size != nullptr && convert_cell_size(cell_size.get(), out.cell_size);
+  if (cell_size == nullptr || !convert_cell_size(cell_size.get(), out.cell_size)) return false;
+  OwnedRef max_size;
+  OwnedRef colours;
+  return optional_attribute(capabilities.get(), "sixel_max_size", max_size) &&
+         convert_pixel_pair(max_size.get(), "max_size", "max_size", out.max_size) &&
+         optional_attribute(capabilities.get(), "colour_registers", colours) &&
+         convert_colours(colours.get(), out.colours);
 }
 
 // The protocol named by argument, a str; false with an exception set.
@@ -164,7 +208,7 @@ PyObject* size_tuple(std::uint32_t width, std::uint32_t height) {
 
 PyObject* surface_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return without_cpp_exceptions([&]() -> PyObject* {
-    PyObject* matched[3];
+    PyObject* matched[5];
     if (!match_arguments(kNewParameters, args, kwargs, matched)) return nullptr;
     Quality quality = Quality::medium;
     if (matched[0] != nullptr && !convert_quality(matched[0], quality)) return nullptr;
@@ -174,11 +218,25 @@ PyObject* surface_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     if (matched[2] != nullptr && !convert_cell_size(matched[2], presentation.cell_size)) {
       return nullptr;
     }
+    if (matched[3] != nullptr &&
+        !convert_pixel_pair(matched[3], "max_size", "max_size", presentation.max_size)) {
+      return nullptr;
+    }
+    if (matched[4] != nullptr && !convert_colours(matched[4], presentation.colours)) {
+      return nullptr;
+    }
     auto surface =
         std::make_unique<TerminalSurface>(quality, presentation.method, presentation.colour_depth);
     if (presentation.cell_size) {
       surface->set_reported_cell_size(presentation.cell_size->first,
                                       presentation.cell_size->second);
+    }
+    if (presentation.max_size || presentation.colours) {
+      const auto side = [&](bool first) -> std::optional<std::uint32_t> {
+        if (!presentation.max_size) return std::nullopt;
+        return first ? presentation.max_size->first : presentation.max_size->second;
+      };
+      surface->set_reported_sixel_limits(side(true), side(false), presentation.colours);
     }
     return new_instance(type, std::move(surface));
   });
@@ -212,6 +270,22 @@ PyObject* surface_framebuffer_size(PyObject* self, PyObject* args, PyObject* kwa
     measure_display(*surface->record);
     const FrameSize size = surface->record->frame_size(*viewport->record);
     return size_tuple(size.width, size.height);
+  });
+}
+
+PyObject* surface_reduction(PyObject* self, PyObject* args, PyObject* kwargs) {
+  return without_cpp_exceptions([&]() -> PyObject* {
+    PyObject* matched[1];
+    if (!match_arguments(kReductionParameters, args, kwargs, matched)) return nullptr;
+    PySurface* surface = as_instance<TerminalSurface>(self);
+    const Borrow surface_borrow(surface->borrow, Access::shared);
+    if (!surface_borrow) return nullptr;
+    if (!check_instance(matched[0], module_types().viewport, "viewport")) return nullptr;
+    PyViewport* viewport = as_instance<Viewport>(matched[0]);
+    const Borrow viewport_borrow(viewport->borrow, Access::shared);
+    if (!viewport_borrow) return nullptr;
+    measure_display(*surface->record);
+    return PyLong_FromUnsignedLong(surface->record->reduction(*viewport->record));
   });
 }
 
@@ -312,6 +386,8 @@ PyMethodDef surface_methods[] = {
      "set_quality($self, quality)\n--\n\n"},
     {"framebuffer_size", as_py_cfunction(surface_framebuffer_size), kArgumentsFlags,
      "framebuffer_size($self, viewport)\n--\n\n"},
+    {"reduction", as_py_cfunction(surface_reduction), kArgumentsFlags,
+     "reduction($self, viewport)\n--\n\n"},
     {"render_to_terminal", as_py_cfunction(surface_render_to_terminal), kArgumentsFlags,
      "render_to_terminal($self, mesh, camera, viewport)\n--\n\n"},
     {"clear", as_py_cfunction(surface_clear), METH_NOARGS, "clear($self)\n--\n\n"},
@@ -319,8 +395,9 @@ PyMethodDef surface_methods[] = {
 };
 
 PyType_Slot surface_slots[] = {
-    {Py_tp_doc, const_cast<char*>(
-                    "Surface(quality=\"medium\", *, protocol=\"kitty\", cell_size=None)\n--\n\n")},
+    {Py_tp_doc,
+     const_cast<char*>("Surface(quality=\"medium\", *, protocol=\"kitty\", cell_size=None, "
+                       "max_size=None, colours=None)\n--\n\n")},
     {Py_tp_getset, surface_getset},
     {Py_tp_new, as_slot(surface_new)},
     {Py_tp_dealloc, as_slot(dealloc_instance<TerminalSurface>)},

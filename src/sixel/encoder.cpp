@@ -19,10 +19,6 @@ constexpr char empty_sixel = '?';  // 0x3F: no pixel of the six set
 // Shortest run worth its "!count" prefix.
 constexpr std::uint32_t shortest_repeat = 4;
 
-std::uint64_t percent(std::uint8_t channel) {
-  return (std::uint64_t{channel} * 100 + 127) / 255;
-}
-
 // Collects one colour's sixels left to right as runs of equal characters.
 class RunWriter {
  public:
@@ -63,11 +59,21 @@ class RunWriter {
   std::uint32_t count_ = 0;
 };
 
-// One frame column's part of a sixel row in one colour.
+// A run of frame columns' part of a sixel row in one colour.
 struct ColumnBits {
   std::uint32_t column;
+  std::uint32_t count;
   std::uint8_t bits;
 };
+
+// Whether frame columns a and b hold the same indices in the sixel row.
+bool same_column(const std::array<const std::uint8_t*, 6>& sources, std::uint32_t rows,
+                 std::uint32_t a, std::uint32_t b) {
+  for (std::uint32_t line = 0; line < rows; ++line) {
+    if (sources[line][a] != sources[line][b]) return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -82,11 +88,11 @@ void append_sixel_image(std::string& out, const IndexedFrame& frame, std::span<c
     out += '#';
     append_decimal(out, index);
     out += ";2;";
-    append_decimal(out, percent(palette[index].r));
+    append_decimal(out, sixel_percent(palette[index].r));
     out += ';';
-    append_decimal(out, percent(palette[index].g));
+    append_decimal(out, sixel_percent(palette[index].g));
     out += ';';
-    append_decimal(out, percent(palette[index].b));
+    append_decimal(out, sixel_percent(palette[index].b));
   }
 
   const std::uint32_t scale = std::max<std::uint32_t>(band.scale, 1);
@@ -109,12 +115,16 @@ void append_sixel_image(std::string& out, const IndexedFrame& frame, std::span<c
       sources[line] = frame.indices.data() + frame_row * frame.width;
     }
     used.clear();
-    for (std::uint32_t column = 0; column < frame_columns; ++column) {
+    // Columns repeated side by side, as in most of a frame, are taken once.
+    for (std::uint32_t column = 0, end = 0; column < frame_columns; column = end) {
+      for (end = column + 1; end < frame_columns && same_column(sources, rows, column, end);) ++end;
       for (std::uint32_t line = 0; line < rows; ++line) {
         const std::uint8_t colour = sources[line][column];
         std::vector<ColumnBits>& entries = by_colour[colour];
         if (entries.empty()) used.push_back(colour);
-        if (entries.empty() || entries.back().column != column) entries.push_back({column, 0});
+        if (entries.empty() || entries.back().column != column) {
+          entries.push_back({column, end - column, 0});
+        }
         entries.back().bits = static_cast<std::uint8_t>(entries.back().bits | (1u << line));
       }
     }
@@ -129,7 +139,7 @@ void append_sixel_image(std::string& out, const IndexedFrame& frame, std::span<c
       std::uint32_t x = 0;  // screen column reached
       for (const ColumnBits& entry : by_colour[colour]) {
         const std::uint32_t start = entry.column * scale;
-        const std::uint32_t end = std::min(start + scale, band.width);
+        const std::uint32_t end = std::min(start + entry.count * scale, band.width);
         runs.add(empty_sixel, start - x);
         runs.add(static_cast<char>(empty_sixel + entry.bits), end - start);
         x = end;

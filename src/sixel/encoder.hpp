@@ -1,7 +1,6 @@
 // Sixel images of a palette-indexed frame, enlarged by a whole scale on the
-// way: each frame pixel becomes scale x scale screen pixels. Written here
-// rather than by libsixel, whose encoder would first need the enlarged image
-// and then costs several times a whole kitty frame.
+// way: each frame pixel becomes scale x scale screen pixels, without first
+// building the enlarged image.
 #pragma once
 
 #include <cstdint>

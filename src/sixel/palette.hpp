@@ -1,5 +1,8 @@
-// The colours of a sixel frame: at most 256, chosen by libsixel's median cut,
-// and every pixel of the frame as the index of its nearest palette colour.
+// The colours of a sixel frame: as many as the terminal has registers (256 at
+// most), chosen by median cut, and every pixel as the index of its nearest
+// colour by its full 8-bit value. Without error diffusion, the same pixels
+// always give the same indices, so bands that did not change need not be
+// sent again.
 #pragma once
 
 #include <array>
@@ -7,30 +10,39 @@
 #include <span>
 #include <vector>
 
-#include "common/error.hpp"
 #include "common/rgba.hpp"
+#include "sixel/median_cut.hpp"
+#include "sixel/nearest_colour.hpp"
 
 namespace facetview {
 
+// Sixel colours are percentages: the one nearest a channel value, and the
+// 8-bit value that terminals show for a percentage.
+std::uint8_t sixel_percent(std::uint8_t channel);
+std::uint8_t shown_channel(std::uint8_t percent);
+
+// sixel_percent of every channel value.
+std::array<std::uint8_t, 256> percent_grid();
+
 class SixelPalette {
  public:
-  // Colour registers that every sixel terminal is assumed to have.
+  // Colour registers of a sixel image that this palette fills at most.
   static constexpr std::size_t max_colours = 256;
 
-  // Chooses the colours for rgb (width x height pixels of 3 bytes) and maps
-  // every pixel to one of them; indices() then holds width x height entries.
-  Status quantise(std::span<std::uint8_t> rgb, std::uint32_t width, std::uint32_t height);
+  // Chooses at most registers colours (1 to max_colours) for the RGBA frame of
+  // width x height pixels, each as a terminal shows it, and maps every pixel;
+  // indices() then holds width x height entries.
+  void choose(std::span<const std::uint8_t> rgba, std::uint32_t width, std::uint32_t height,
+              std::size_t registers);
 
   std::span<const Rgb> colours() const { return colours_; }
   std::span<const std::uint8_t> indices() const { return indices_; }
 
  private:
-  std::uint8_t nearest(Rgb colour) const;
-
+  MedianCut median_cut_{percent_grid()};
+  NearestColour nearest_;
   std::vector<Rgb> colours_;
   std::vector<std::uint8_t> indices_;
-  // The nearest colour of each 5-bit-per-channel colour seen this frame, or -1.
-  std::vector<std::int16_t> nearest_cache_;
 };
 
 }  // namespace facetview

@@ -1,7 +1,6 @@
 #include "sixel/presenter.hpp"
 
 #include <algorithm>
-#include <cstring>
 #include <numeric>
 #include <string>
 
@@ -14,9 +13,7 @@ namespace {
 
 // One sixel is a column of 6 pixels.
 constexpr std::uint32_t sixel_height = 6;
-constexpr std::size_t rgb_bytes_per_pixel = 3;
-// Larger than any screen: a viewport beyond this is a mistake, not a picture.
-constexpr std::uint64_t max_screen_side = 32768;
+constexpr std::uint64_t max_screen_side = sixel_max_screen_side;
 
 std::uint64_t screen_width(Viewport viewport, const SixelLayout& layout) {
   return std::uint64_t{std::max<std::uint16_t>(viewport.cols, 1)} * layout.cell_width;
@@ -89,18 +86,12 @@ Status SixelPresenter::present_rgba(ByteOutput& output, std::span<const std::uin
   bool palette_chosen = false;
   // Runs of changed bands go out as one image each, all in one palette chosen
   // from the whole frame, so that bands meet without seams.
-  const auto send_run = [&](std::uint32_t first_row, std::uint32_t end_row) -> Status {
+  const auto send_run = [&](std::uint32_t first_row, std::uint32_t end_row) {
     if (!palette_chosen) {
-      frame_rgb_.resize(std::size_t{width} * height * rgb_bytes_per_pixel);
-      for (std::size_t pixel = 0; pixel < std::size_t{width} * height; ++pixel) {
-        std::memcpy(&frame_rgb_[pixel * rgb_bytes_per_pixel], &frame[pixel * bytes_per_pixel],
-                    rgb_bytes_per_pixel);
-      }
-      if (Status chosen = palette_.quantise(frame_rgb_, width, height); !chosen) return chosen;
+      palette_.choose(frame, width, height, layout.colours);
       palette_chosen = true;
     }
     append_band(width, height, viewport, layout, first_row, end_row);
-    return Status::success();
   };
   std::optional<std::uint32_t> run_start;
   for (std::uint32_t first = 0; first < rows; first += band_rows) {
@@ -112,13 +103,11 @@ Status SixelPresenter::present_rgba(ByteOutput& output, std::span<const std::uin
         everything || pixels_differ(frame, previous, width, PixelRect{0, top, width, bottom - top});
     if (changed && !run_start) run_start = first;
     if (!changed && run_start) {
-      if (Status band = send_run(*run_start, first); !band) return band;
+      send_run(*run_start, first);
       run_start.reset();
     }
   }
-  if (run_start) {
-    if (Status band = send_run(*run_start, rows); !band) return band;
-  }
+  if (run_start) send_run(*run_start, rows);
   if (text_.size() == empty_size) return Status::success();
   text_ += synchronized_update_end;
 

@@ -19,6 +19,10 @@
 
 namespace facetview {
 
+// Larger than any screen: a viewport beyond this many pixels across or down is
+// a mistake, not a picture.
+inline constexpr std::uint32_t sixel_max_screen_side = 32768;
+
 // How the frame maps onto the screen.
 struct SixelLayout {
   std::uint32_t cell_width = 1;  // screen pixels of one cell
@@ -27,6 +31,8 @@ struct SixelLayout {
   // Rows of the screen, when known: the last one is never drawn on, since an
   // image that reaches it scrolls the screen in many terminals.
   std::optional<std::uint16_t> screen_rows;
+  // Colour registers of the terminal that a frame's palette may fill.
+  std::uint32_t colours = SixelPalette::max_colours;
 
   friend bool operator==(const SixelLayout&, const SixelLayout&) = default;
 };
@@ -64,8 +70,7 @@ class SixelPresenter {
   FrameHistory history_;
   std::optional<SixelLayout> layout_;  // of the remembered frame
   SixelPalette palette_;
-  std::string text_;                     // the frame's text
-  std::vector<std::uint8_t> frame_rgb_;  // the frame without alpha
+  std::string text_;  // the frame's text
 };
 
 }  // namespace facetview

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -32,10 +33,6 @@ std::uint32_t sized_ordinal(Quality quality) {
   return static_cast<std::uint32_t>(quality == Quality::full ? Quality::high : quality);
 }
 
-bool cell_size_known(const TerminalDisplay& display) {
-  return display.cell_width.value_or(0) != 0 && display.cell_height.value_or(0) != 0;
-}
-
 }  // namespace
 
 FrameSize framebuffer_size(Quality quality, Viewport viewport) {
@@ -59,7 +56,7 @@ FrameSize framebuffer_size(Quality quality, Viewport viewport) {
 }
 
 FrameSize framebuffer_size(Quality quality, Viewport viewport, const TerminalDisplay& display) {
-  if (quality != Quality::full || !cell_size_known(display)) {
+  if (quality != Quality::full || !sane_cell_size(display)) {
     return framebuffer_size(quality, viewport);
   }
   const std::uint64_t width =
@@ -71,14 +68,24 @@ FrameSize framebuffer_size(Quality quality, Viewport viewport, const TerminalDis
   return FrameSize{static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
 }
 
+bool sane_cell_size(const TerminalDisplay& display) {
+  const auto sane = [](std::optional<std::uint32_t> side) {
+    return side && *side >= 1 && *side <= max_cell_pixels;
+  };
+  return sane(display.cell_width) && sane(display.cell_height);
+}
+
 SixelLayout sixel_layout(Quality quality, Viewport viewport, const TerminalDisplay& display) {
   const std::uint32_t ordinal = sized_ordinal(quality);
   SixelLayout layout;
   // The quality's own cells stand in when the terminal did not tell its size.
-  const bool cell_known = cell_size_known(display);
+  const bool cell_known = sane_cell_size(display);
   layout.cell_width = cell_known ? *display.cell_width : ordinal + 3;
   layout.cell_height = cell_known ? *display.cell_height : 2 * ordinal + 6;
   layout.screen_rows = display.rows;
+  layout.colours = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+      display.sixel_colours.value_or(SixelPalette::max_colours), SixelPalette::max_colours));
+  if (layout.colours == 0) layout.colours = SixelPalette::max_colours;
 
   // The smallest whole scale that brings the frame within the budget; its
   // pixels are repeated to cover the viewport. At full quality every screen
@@ -100,6 +107,39 @@ SixelLayout sixel_layout(Quality quality, Viewport viewport, const TerminalDispl
   while (frame_pixels(scale) > budget && scale < std::max(screen_width, screen_height)) ++scale;
   layout.scale = static_cast<std::uint32_t>(scale);
   return layout;
+}
+
+SixelPlacement sixel_placement(Quality quality, Viewport viewport, const TerminalDisplay& display) {
+  // The cell size does not depend on the viewport.
+  const SixelLayout cells = sixel_layout(quality, Viewport{}, display);
+  const std::uint32_t cols = std::max<std::uint32_t>(viewport.cols, 1);
+  const std::uint32_t rows = std::max<std::uint32_t>(viewport.rows, 1);
+  const auto limit = [](std::optional<std::uint32_t> told) {
+    return std::clamp<std::uint64_t>(told.value_or(sixel_max_screen_side), 1,
+                                     sixel_max_screen_side);
+  };
+  const auto reduction_for = [](std::uint64_t pixels, std::uint64_t most) {
+    return (pixels + most - 1) / most;
+  };
+  const std::uint64_t reduction = std::max(
+      reduction_for(std::uint64_t{cols} * cells.cell_width, limit(display.sixel_max_width)),
+      reduction_for(std::uint64_t{rows} * cells.cell_height, limit(display.sixel_max_height)));
+  SixelPlacement placement;
+  placement.shown = viewport;
+  if (reduction > 1) {
+    // Whole cells, so that bands still end on cell rows; at least one of each.
+    const auto shown_cols =
+        static_cast<std::uint16_t>(std::max<std::uint64_t>(cols / reduction, 1));
+    const auto shown_rows =
+        static_cast<std::uint16_t>(std::max<std::uint64_t>(rows / reduction, 1));
+    placement.shown.col = static_cast<std::uint16_t>(viewport.col + (cols - shown_cols) / 2);
+    placement.shown.row = static_cast<std::uint16_t>(viewport.row + (rows - shown_rows) / 2);
+    placement.shown.cols = shown_cols;
+    placement.shown.rows = shown_rows;
+    placement.reduction = static_cast<std::uint32_t>(reduction);
+  }
+  placement.layout = sixel_layout(quality, placement.shown, display);
+  return placement;
 }
 
 }  // namespace facetview

@@ -30,8 +30,9 @@ TerminalSurface::TerminalSurface(Quality quality, PresentMethod method, ColourDe
 FrameSize TerminalSurface::frame_size(Viewport viewport) const {
   switch (method()) {
     case PresentMethod::sixel: {
-      const SixelLayout layout = sixel_layout(quality_, viewport, display_);
-      return {sixel_frame_width(viewport, layout), sixel_frame_height(viewport, layout)};
+      const SixelPlacement placement = sixel_placement(quality_, viewport, display_);
+      return {sixel_frame_width(placement.shown, placement.layout),
+              sixel_frame_height(placement.shown, placement.layout)};
     }
     case PresentMethod::blocks:
       // A viewport of 0 cells is sized as one of 1 cell.
@@ -41,6 +42,11 @@ FrameSize TerminalSurface::frame_size(Viewport viewport) const {
       break;
   }
   return framebuffer_size(quality_, viewport, display_);
+}
+
+std::uint32_t TerminalSurface::reduction(Viewport viewport) const {
+  if (method() != PresentMethod::sixel) return 1;
+  return sixel_placement(quality_, viewport, display_).reduction;
 }
 
 Result<PresentedFrame> TerminalSurface::render_and_present(ByteOutput& output, const Mesh& mesh,
@@ -58,8 +64,9 @@ Result<PresentedFrame> TerminalSurface::render_and_present(ByteOutput& output, c
       [&](auto& presenter) -> Status {
         using Kind = std::decay_t<decltype(presenter)>;
         if constexpr (std::is_same_v<Kind, SixelPresenter>) {
-          return presenter.present_rgba(output, frame, size.width, size.height, viewport,
-                                        sixel_layout(quality_, viewport, display_));
+          const SixelPlacement placement = sixel_placement(quality_, viewport, display_);
+          return presenter.present_rgba(output, frame, size.width, size.height, placement.shown,
+                                        placement.layout);
         } else {
           return presenter.present_rgba(output, frame, size.width, size.height, viewport);
         }
@@ -84,17 +91,31 @@ Status TerminalSurface::clear(ByteOutput& output) {
 }
 
 void TerminalSurface::update_display(const TerminalDisplay& measured) {
+  measured_ = measured;
   display_ = measured;
-  if (!display_.cell_width || !display_.cell_height) {
-    display_.cell_width = reported_cell_.cell_width;
-    display_.cell_height = reported_cell_.cell_height;
+  if (!sane_cell_size(display_)) {
+    display_.cell_width = reported_.cell_width;
+    display_.cell_height = reported_.cell_height;
   }
+  display_.sixel_max_width = reported_.sixel_max_width;
+  display_.sixel_max_height = reported_.sixel_max_height;
+  display_.sixel_colours = reported_.sixel_colours;
 }
 
 void TerminalSurface::set_reported_cell_size(std::uint32_t width, std::uint32_t height) {
-  reported_cell_.cell_width = width;
-  reported_cell_.cell_height = height;
-  update_display(display_);
+  TerminalDisplay reported{width, height, {}};
+  reported_.cell_width = sane_cell_size(reported) ? reported.cell_width : std::nullopt;
+  reported_.cell_height = sane_cell_size(reported) ? reported.cell_height : std::nullopt;
+  update_display(measured_);
+}
+
+void TerminalSurface::set_reported_sixel_limits(std::optional<std::uint32_t> max_width,
+                                                std::optional<std::uint32_t> max_height,
+                                                std::optional<std::uint32_t> colours) {
+  reported_.sixel_max_width = max_width;
+  reported_.sixel_max_height = max_height;
+  reported_.sixel_colours = colours;
+  update_display(measured_);
 }
 
 void TerminalSurface::forget_shown() {

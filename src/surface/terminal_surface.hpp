@@ -25,11 +25,19 @@ struct FrameSize {
   friend bool operator==(const FrameSize&, const FrameSize&) = default;
 };
 
+// Cell sides beyond this many pixels are no terminal's: such a size counts
+// as unknown.
+inline constexpr std::uint32_t max_cell_pixels = 512;
+
 // What is known of the terminal that frames go to; each part may be unknown.
 struct TerminalDisplay {
   std::optional<std::uint32_t> cell_width;  // pixels of one cell
   std::optional<std::uint32_t> cell_height;
   std::optional<std::uint16_t> rows;  // rows of the screen
+  // The largest sixel image the terminal shows, and its colour registers.
+  std::optional<std::uint32_t> sixel_max_width = std::nullopt;
+  std::optional<std::uint32_t> sixel_max_height = std::nullopt;
+  std::optional<std::uint32_t> sixel_colours = std::nullopt;
 
   friend bool operator==(const TerminalDisplay&, const TerminalDisplay&) = default;
 };
@@ -42,10 +50,24 @@ FrameSize framebuffer_size(Quality quality, Viewport viewport);
 // (and the frame fits a renderer).
 FrameSize framebuffer_size(Quality quality, Viewport viewport, const TerminalDisplay& display);
 
+// Whether the display's cell size is known and one a terminal can have.
+bool sane_cell_size(const TerminalDisplay& display);
+
 // How a sixel frame covers the viewport: the display's cell size, else the
 // quality's, and the smallest whole scale that keeps the frame within the
 // quality's pixel budget.
 SixelLayout sixel_layout(Quality quality, Viewport viewport, const TerminalDisplay& display);
+
+// Where a sixel frame goes: the whole viewport, unless its pixels exceed the
+// largest image the terminal shows (or the presenter's largest screen side);
+// then 1/reduction of its cells across and down, centred in it, for the
+// smallest whole reduction that fits.
+struct SixelPlacement {
+  Viewport shown;
+  std::uint32_t reduction = 1;
+  SixelLayout layout;
+};
+SixelPlacement sixel_placement(Quality quality, Viewport viewport, const TerminalDisplay& display);
 
 struct PresentedFrame {
   Viewport viewport;
@@ -63,6 +85,10 @@ class TerminalSurface {
   // cell for blocks, the display's pixels (within the quality's budget) for
   // sixel.
   FrameSize frame_size(Viewport viewport) const;
+
+  // 1 where frames fill the viewport; k where the terminal's largest sixel
+  // image makes them 1/k of it across and down.
+  std::uint32_t reduction(Viewport viewport) const;
 
   // Sizes, renders and presents one frame. Throws std::bad_alloc when the
   // frame's buffers cannot be allocated; the surface stays usable.
@@ -84,8 +110,13 @@ class TerminalSurface {
   // Takes the display as measured now; where that does not know the cell
   // size, the reported one stands in.
   void update_display(const TerminalDisplay& measured);
-  // A cell size the terminal told otherwise, such as in answer to a query.
+  // A cell size the terminal told otherwise, such as in answer to a query;
+  // sides outside 1 to max_cell_pixels leave it unknown.
   void set_reported_cell_size(std::uint32_t width, std::uint32_t height);
+  // The largest sixel image and the colour registers the terminal told of.
+  void set_reported_sixel_limits(std::optional<std::uint32_t> max_width,
+                                 std::optional<std::uint32_t> max_height,
+                                 std::optional<std::uint32_t> colours);
   const Renderer& renderer() const { return renderer_; }
 
  private:
@@ -94,7 +125,8 @@ class TerminalSurface {
   std::variant<Presenter, SixelPresenter, BlocksPresenter> presenter_;
   Quality quality_;
   TerminalDisplay display_;
-  TerminalDisplay reported_cell_;  // only its cell size is used
+  TerminalDisplay measured_;  // as last measured, before anything stood in
+  TerminalDisplay reported_;  // its cell size and sixel limits stand in
 };
 
 }  // namespace facetview

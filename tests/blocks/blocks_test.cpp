@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "blocks/palette_256.hpp"
+#include "blocks/palette_256_dither.hpp"
 #include "blocks/presenter.hpp"
 #include "support/cell_screen.hpp"
 #include "support/memory_output.hpp"
@@ -90,6 +91,7 @@ TEST_P(BlocksReplay, ScreenShowsEveryFrame) {
   BlocksPresenter presenter(GetParam());
   MemoryOutput out;
   CellScreen screen(cols + 2, rows + 1);
+  Palette256Dither dither;  // the pattern the presenter follows
   std::mt19937 random(7);
   // Few colours, so that neighbours often share one and runs of equal cells occur.
   const Rgb colours[] = {red, blue, green, white, {30, 40, 50}};
@@ -108,8 +110,8 @@ TEST_P(BlocksReplay, ScreenShowsEveryFrame) {
           Rgb upper = pixels[2 * row * cols + col];
           Rgb lower = pixels[(2 * row + 1) * cols + col];
           if (GetParam() == ColourDepth::palette_256) {
-            upper = palette_colour(nearest_palette_index(upper));
-            lower = palette_colour(nearest_palette_index(lower));
+            upper = palette_colour(dither.index_at(upper, col, 2 * row));
+            lower = palette_colour(dither.index_at(lower, col, 2 * row + 1));
           }
           const auto shown_pixels = screen.pixels(col + 2, row + 1);
           EXPECT_EQ(shown_pixels.first, upper) << frame << ": " << col << "," << row;

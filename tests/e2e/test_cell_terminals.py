@@ -30,13 +30,13 @@ needs_xterm = pytest.mark.skipif(bool(missing_tools("xterm")), reason="needs xte
 needs_tmux = pytest.mark.skipif(shutil.which("tmux") is None, reason="needs tmux")
 
 
-def rendered_output(capfdbinary, monkeypatch, protocol, true_colour, **surface_args):
+def rendered_output(capfdbinary, monkeypatch, protocol, true_colour, cols=COLS, rows=ROWS, **surface_args):
     """What a surface writes for the frame the viewer draws, captured from fd 1."""
     monkeypatch.setenv("COLORTERM", "truecolor" if true_colour else "")
     monkeypatch.setenv("TERM", "xterm-256color")
     capfdbinary.readouterr()
     f.Surface("medium", protocol=protocol, **surface_args).render_to_terminal(
-        open_model(None).mesh, f.Camera(*CAMERA), f.Viewport.full_screen(COLS, ROWS, 1))
+        open_model(None).mesh, f.Camera(*CAMERA), f.Viewport.full_screen(cols, rows, 1))
     return capfdbinary.readouterr().out
 
 
@@ -47,27 +47,43 @@ def wait_until_matching(share_now, what):
         time.sleep(0.3)
 
 
+# The viewer, after writing what detection found (the cell size, the sixel limits) to a file.
+DETECTED_VIEWER = ["-c", "import runpy, sys, facetview as f; c = f.terminal_capabilities(); "
+                   "open('limits.part', 'w').write(repr((c.sixel_max_size, c.colour_registers))); "
+                   "__import__('os').rename('limits.part', 'limits'); "
+                   "sys.argv = ['facetview', *sys.argv[1:]]; runpy.run_module('facetview', run_name='__main__')",
+                   *VIEWER[2:]]
+
+
 @needs_xterm
-def test_xterm_vt340_shows_the_sixel_frame(tmp_path, capfdbinary, monkeypatch):
-    xterm = XTerminal(tmp_path, xterm_command(COLS, ROWS, vt340=True), VIEWER)
+@pytest.mark.parametrize("cols, rows, font_size, reduced", [(80, 24, 10, False), (140, 45, 12, True)])
+def test_xterm_vt340_shows_the_sixel_frame(tmp_path, capfdbinary, monkeypatch, cols, rows, font_size, reduced):
+    """The picture is seen whole; where the window is wider than the largest image xterm
+    shows (1000 pixels), it is drawn smaller, in the middle."""
+    xterm = XTerminal(tmp_path, xterm_command(cols, rows, vt340=True, font_size=font_size), DETECTED_VIEWER)
     try:
         cw, ch = xterm.cell_width, xterm.cell_height
-        screen = replay_sixel(rendered_output(capfdbinary, monkeypatch, "sixel", True, cell_size=(cw, ch)),
-                              cw, ch, COLS, ROWS)
-        # The frame covers every cell but the last row, in the terminal's own pixels.
-        assert all(pixel is not None for line in screen[:(ROWS - 1) * ch] for pixel in line)
-        assert all(pixel is None for line in screen[(ROWS - 1) * ch:] for pixel in line)
+        max_size, colours = eval(wait_for_file(tmp_path / "limits", 30))
+        assert colours is not None and max_size is not None  # xterm answers both
+        limits = dict(cell_size=(cw, ch), max_size=max_size, colours=colours)
+        viewport = f.Viewport.full_screen(cols, rows, 1)
+        assert (f.Surface("medium", protocol="sixel", **limits).reduction(viewport) > 1) is reduced
+        screen = replay_sixel(rendered_output(capfdbinary, monkeypatch, "sixel", True, cols, rows, **limits),
+                              cw, ch, cols, rows)
+        # Unreduced, the frame covers every cell but the last row, in the terminal's own pixels.
+        shown = [(row, col) for row in range(rows) for col in range(cols) if screen[row * ch][col * cw] is not None]
+        assert (len(shown) < cols * (rows - 1)) is reduced and shown
+        assert all(row < rows - 1 for row, _ in shown)
 
         def share():
             shot = xterm.screenshot()
             matching = 0
-            for row in range(ROWS - 1):
-                for col in range(COLS):
-                    cell = [screen[y][x] for y in range(row * ch, (row + 1) * ch) for x in range(col * cw, (col + 1) * cw)]
-                    expected = [sum(pixel[c] for pixel in cell) / len(cell) for c in range(3)]
-                    seen = region_mean(shot, SCREEN_WIDTH, 3, col * cw, row * ch, (col + 1) * cw, (row + 1) * ch)
-                    matching += close_enough(seen, expected, TOLERANCE)
-            return matching / ((ROWS - 1) * COLS)
+            for row, col in shown:
+                cell = [screen[y][x] for y in range(row * ch, (row + 1) * ch) for x in range(col * cw, (col + 1) * cw)]
+                expected = [sum(pixel[c] for pixel in cell) / len(cell) for c in range(3)]
+                seen = region_mean(shot, SCREEN_WIDTH, 3, col * cw, row * ch, (col + 1) * cw, (row + 1) * ch)
+                matching += close_enough(seen, expected, TOLERANCE)
+            return matching / len(shown)
 
         wait_until_matching(share, "sixel in xterm")
         xterm.save_window(str(tmp_path / "xterm-sixel.png"))

@@ -12,7 +12,8 @@ import sys
 import time
 from pathlib import Path
 
-SCREEN_WIDTH, SCREEN_HEIGHT = 1024, 768
+# Room for a terminal wider than the 1000 pixels of xterm's largest sixel image.
+SCREEN_WIDTH, SCREEN_HEIGHT = 1600, 1000
 X_TOOLS = ("Xvfb", "import", "convert")
 
 # The shell's own messages (such as "Terminated") go to a file, not on the screen.
@@ -94,11 +95,11 @@ class XTerminal:
                 process.wait()
 
 
-def xterm_command(cols: int, rows: int, *, vt340: bool):
+def xterm_command(cols: int, rows: int, *, vt340: bool, font_size: int = 10):
     """xterm at the screen's corner with one font, no border or scroll bar; as a VT340 it
     has sixel graphics."""
     def command(launcher):
-        return ["xterm", *(["-ti", "vt340"] if vt340 else []), "-fa", "DejaVu Sans Mono", "-fs", "10",
+        return ["xterm", *(["-ti", "vt340"] if vt340 else []), "-fa", "DejaVu Sans Mono", "-fs", str(font_size),
                 "-geometry", f"{cols}x{rows}+0+0", "-b", "0", "-bw", "0", "+sb", "-bg", "black",
                 "-fg", "#e0e0e0", "-cr", "black", "-xrm", "XTerm*cursorBlink: false", "-e", *launcher]
     return command

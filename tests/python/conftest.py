@@ -76,3 +76,12 @@ def fetched_models(cache):
     for deb in debs:
         subprocess.run(["dpkg-deb", "-x", str(deb), str(root)], check=True)
     return root / "usr" / "share"
+
+
+@pytest.fixture(scope="session")
+def models():
+    """The folder holding the unpacked test-model packages; skips where they cannot be had."""
+    found = fetched_models(Path(os.environ.get("FACETVIEW_MODEL_CACHE", Path(__file__).parents[2] / "build" / "test-models")))
+    if isinstance(found, str):
+        pytest.skip(f"real test models unavailable: {found}")
+    return found

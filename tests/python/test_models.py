@@ -1,17 +1,15 @@
 """Models in and frames out: Mesh.from_arrays, Mesh.load, size and source_path, render and save_png."""
 
 import io
-import os
 import struct
 import zipfile
-from pathlib import Path
 from xml.etree import ElementTree
 
 import numpy as np
 import pytest
 
 import facetview as f
-from conftest import binary_stl, fetched_models
+from conftest import binary_stl
 from facetview import Camera, Mesh, Surface, Viewport
 
 from kitty_graphics import decode_frame
@@ -176,14 +174,6 @@ def test_load_takes_path_like_objects_and_refuses_others(tmp_path):
     with pytest.raises(TypeError):
         Mesh.load(3)
     assert Mesh.demo().source_path is None
-
-
-@pytest.fixture(scope="session")
-def models():
-    found = fetched_models(Path(os.environ.get("FACETVIEW_MODEL_CACHE", Path(__file__).parents[2] / "build" / "test-models")))
-    if isinstance(found, str):
-        pytest.skip(f"real test models unavailable: {found}")
-    return found
 
 
 def meshio_triangles(path):

@@ -45,9 +45,45 @@ def test_sixel_takes_the_cell_size_given():
     surface = Surface("high", protocol="sixel", cell_size=(10, 20))
     # 1600 x 960 screen pixels are over the budget of 420000: rendered at half size.
     assert surface.framebuffer_size(Viewport(0, 0, 160, 48)) == (800, 480)
-    for bad, exception in [((0, 20), ValueError), ((10,), TypeError), ([10, 20], TypeError), ((10, -1), OverflowError)]:
-        with pytest.raises(exception):
-            Surface(protocol="sixel", cell_size=bad)
+    assert surface.reduction(Viewport(0, 0, 160, 48)) == 1
+
+
+@pytest.mark.parametrize("keyword, bad, exception, message", [
+    ("cell_size", (0, 20), ValueError, "cell size must be at least 1x1 pixels"),
+    ("cell_size", (10,), TypeError, "argument 'cell_size': expected a tuple (width, height)"),
+    ("cell_size", [10, 20], TypeError, "argument 'cell_size': expected a tuple (width, height)"),
+    ("cell_size", (10, -1), OverflowError, None),
+    ("max_size", (1000, 0), ValueError, "max_size must be at least 1x1 pixels"),
+    ("max_size", 1000, TypeError, "argument 'max_size': expected a tuple (width, height)"),
+    ("colours", 0, ValueError, "colours must be at least 1"),
+    ("colours", 70000, OverflowError, None),
+    ("colours", "256", TypeError, None),
+])
+def test_sixel_keywords_refuse_bad_values(keyword, bad, exception, message):
+    with pytest.raises(exception) as raised:
+        Surface(protocol="sixel", **{keyword: bad})
+    assert message is None or str(raised.value) == message
+
+
+def test_sixel_within_the_largest_image_told(capfdbinary):
+    # 160 x 48 cells of 10 x 20 pixels where the terminal shows 1000 x 900 at most:
+    # half of them, centred, each in its own pixels (800 x 480, within the budget).
+    surface = Surface("high", protocol="sixel", cell_size=(10, 20), max_size=(1000, 900), colours=16)
+    viewport = Viewport(0, 0, 160, 48)
+    assert surface.reduction(viewport) == 2
+    assert surface.framebuffer_size(viewport) == surface.render_to_terminal(Mesh.demo(), Camera(), viewport) \
+        == (800, 480)
+    frame = capfdbinary.readouterr().out
+    assert frame.startswith(b"\x1b[?2026h\x1b[13;41H\x1bP0;1q\"1;1;800;")
+    assert b"#15;2;" in frame and b"#16;2;" not in frame
+
+
+@pytest.mark.parametrize("cell_size", [(65535, 65535), (513, 20)])
+def test_cell_sizes_no_terminal_has_are_unknown(capfdbinary, cell_size):
+    surface = Surface("low", protocol="sixel", cell_size=cell_size)
+    viewport = Viewport(0, 0, 80, 24)
+    assert surface.framebuffer_size(viewport) == surface.render_to_terminal(Mesh.demo(), Camera(), viewport) \
+        == (240, 144)
 
 
 def test_auto_without_a_terminal_keeps_kitty():

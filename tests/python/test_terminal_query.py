@@ -5,6 +5,7 @@ import os
 import random
 import termios
 import threading
+import time
 
 import pytest
 
@@ -29,6 +30,8 @@ DA1_TMUX = b"\x1b[?1;2c"
     (b"q" + KITTY_OK + b"\x1b]11;rgb:0000/0000/0000\x07" + DA1_KITTY + b"\x1b[A", True, (62,), None, b"q\x1b[A"),
     # Answers to other queries are no keys either.
     (b"\x1b[?1;0;1024S\x1b[>41;379;0c" + DA1_XTERM_VT340, None, (63, 1, 2, 4, 6, 9, 15, 16, 22, 28), None, b""),
+    # Cell sizes no terminal has are unknown.
+    (b"\x1b[6;1000000;1000000t\x1b[6;1000;1000t" + DA1_TMUX, None, (1, 2), None, b""),
     # A cell size of zeros is no cell size; an answer about another image is not ours.
     (b"\x1b[6;0;0t\x1b_Gi=7;OK\x1b\\" + DA1_TMUX, None, (1, 2), None, b""),
 ])
@@ -45,6 +48,17 @@ def test_replies_parse_whole_and_at_every_split_point(data, kitty, attributes, c
         assert part.pending == b"" or data[:split].endswith(part.pending)
         assert not part.pending or part.pending.startswith(b"\x1b")
         assert part.keystrokes == keystrokes[:len(part.keystrokes)]
+
+
+@pytest.mark.parametrize("answers, registers, max_size", [
+    (b"\x1b[?1;0;1024S\x1b[?2;0;1000;900S", 1024, (1000, 900)),
+    # A status other than 0 (success), or a value missing, tells nothing.
+    (b"\x1b[?1;3;0S\x1b[?2;1S\x1b[?2;0;0;900S", None, None),
+    (b"\x1b[?1;0;100000S\x1b[?2;0;99999;40000S", 65535, (32768, 32768)),
+])
+def test_sixel_limits_from_the_graphics_attributes(answers, registers, max_size):
+    replies = q.parse_replies(answers + DA1_XTERM_VT340)
+    assert (replies.colour_registers, replies.sixel_max_size, replies.keystrokes) == (registers, max_size, b"")
 
 
 @pytest.mark.parametrize("data, keystrokes, pending", [
@@ -114,16 +128,50 @@ def test_exchange_reads_to_the_sentinel_and_restores_the_modes(pty_terminal, ans
     assert termios.tcgetattr(program_end) == modes
 
 
+@pytest.mark.parametrize("answer_first", [True, False])
+def test_exchange_ends_at_its_deadline_however_much_the_terminal_sends(pty_terminal, monkeypatch, answer_first):
+    """A terminal that keeps sending, after its answer or instead of one: the exchange
+    still ends by its deadline, reads at most MAX_REPLY_BYTES and keeps a bounded share
+    of them as keystrokes."""
+    program_end, terminal_end = pty_terminal
+    monkeypatch.setattr(q, "MAX_REPLY_BYTES", 20000)
+    stop = threading.Event()
+
+    def terminal():
+        os.read(terminal_end, 1024)
+        os.set_blocking(terminal_end, False)
+        pending = DA1_XTERM if answer_first else b""
+        while not stop.is_set():
+            try:
+                os.write(terminal_end, pending + b"x" * 512)
+                pending = b""
+            except BlockingIOError:
+                stop.wait(0.01)
+
+    responder = threading.Thread(target=terminal)
+    responder.start()
+    try:
+        start = time.monotonic()
+        replies = q.exchange(program_end, q.DEVICE_ATTRIBUTES_QUERY, timeout=0.5)
+        elapsed = time.monotonic() - start
+    finally:
+        stop.set()
+        responder.join()
+    assert elapsed < 1.5
+    assert replies.complete is answer_first
+    assert len(replies.keystrokes) == q.MAX_KEYSTROKE_BYTES and set(replies.keystrokes) == {ord("x")}
+
+
 @pytest.mark.parametrize("environ, answer, cell_size, asked, method", [
     # kitty answers OK; the window knows its pixels, so the cell size is not asked.
-    ({}, KITTY_OK + DA1_KITTY, (8, 16), q.KITTY_QUERY + q.DEVICE_ATTRIBUTES_QUERY, "kitty"),
+    ({}, KITTY_OK + DA1_KITTY, (8, 16), q.KITTY_QUERY + q.SIXEL_QUERIES + q.DEVICE_ATTRIBUTES_QUERY, "kitty"),
     # Inside tmux no graphics command goes out raw, and a kitty answer from further out does not count.
-    ({"TMUX": "x"}, KITTY_OK + DA1_TMUX, None, q.CELL_SIZE_QUERY + q.DEVICE_ATTRIBUTES_QUERY, "blocks"),
-    ({}, CELL_SIZE + DA1_XTERM_VT340, None, q.KITTY_QUERY + q.CELL_SIZE_QUERY + q.DEVICE_ATTRIBUTES_QUERY, "sixel"),
+    ({"TMUX": "x"}, KITTY_OK + DA1_TMUX, None, q.CELL_SIZE_QUERY + q.SIXEL_QUERIES + q.DEVICE_ATTRIBUTES_QUERY, "blocks"),
+    ({}, CELL_SIZE + DA1_XTERM_VT340, None, q.KITTY_QUERY + q.CELL_SIZE_QUERY + q.SIXEL_QUERIES + q.DEVICE_ATTRIBUTES_QUERY, "sixel"),
     # A tmux with sixel: the cell size comes from the tmux server.
-    ({"TMUX": "x"}, b"\x1b[?1;2;4c", None, q.CELL_SIZE_QUERY + q.DEVICE_ATTRIBUTES_QUERY, "sixel"),
+    ({"TMUX": "x"}, b"\x1b[?1;2;4c", None, q.CELL_SIZE_QUERY + q.SIXEL_QUERIES + q.DEVICE_ATTRIBUTES_QUERY, "sixel"),
     # A tty that fails is a terminal that does not answer.
-    ({}, OSError, None, q.KITTY_QUERY + q.CELL_SIZE_QUERY + q.DEVICE_ATTRIBUTES_QUERY, "blocks"),
+    ({}, OSError, None, q.KITTY_QUERY + q.CELL_SIZE_QUERY + q.SIXEL_QUERIES + q.DEVICE_ATTRIBUTES_QUERY, "blocks"),
 ])
 def test_detection_asks_once_and_chooses(monkeypatch, pty_terminal, environ, answer, cell_size, asked, method):
     program_end, _ = pty_terminal

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sixel.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -11,8 +10,11 @@
 #include <vector>
 
 #include "sixel/encoder.hpp"
+#include "sixel/nearest_colour.hpp"
+#include "sixel/palette.hpp"
 #include "sixel/presenter.hpp"
 #include "support/memory_output.hpp"
+#include "support/sixel_decoder.hpp"
 
 namespace facetview {
 namespace {
@@ -59,8 +61,62 @@ TEST(SixelImage, EnlargedRunLengthCodedAndCroppedToTheBand) {
   }
 }
 
+// The pruned search against trying every entry, on random palettes of every
+// size, ties included (palettes with repeated colours).
+TEST(NearestColour, SameAsTryingEveryEntry) {
+  std::mt19937 random(5);
+  const auto channel = [&] { return static_cast<std::uint8_t>(random() % 256); };
+  for (const std::size_t size : {1u, 2u, 7u, 64u, 256u}) {
+    std::vector<Rgb> palette(size);
+    for (Rgb& colour : palette) colour = {channel(), channel(), channel()};
+    if (size > 2) palette[size - 1] = palette[0];
+    NearestColour nearest;
+    nearest.set_palette(palette);
+    for (int probe = 0; probe < 2000; ++probe) {
+      const Rgb colour{channel(), channel(), channel()};
+      std::size_t best = 0;
+      for (std::size_t index = 1; index < size; ++index) {
+        const auto distance = [&](const Rgb& entry) {
+          return (colour.r - entry.r) * (colour.r - entry.r) +
+                 (colour.g - entry.g) * (colour.g - entry.g) +
+                 (colour.b - entry.b) * (colour.b - entry.b);
+        };
+        if (distance(palette[index]) < distance(palette[best])) best = index;
+      }
+      ASSERT_EQ(nearest.index_of(colour), best) << size;
+    }
+  }
+}
+
+// A smooth frame of far more colours than registers: every register is used,
+// each as a percentage that the terminal shows, and the same pixels always
+// give the same palette and indices.
+TEST(SixelPalette, FillsEveryRegisterItIsGivenAndIsDeterministic) {
+  constexpr std::uint32_t width = 64, height = 48;
+  std::vector<std::uint8_t> frame;
+  for (std::uint32_t y = 0; y < height; ++y) {
+    for (std::uint32_t x = 0; x < width; ++x) {
+      frame.insert(frame.end(), {static_cast<std::uint8_t>(x * 4), static_cast<std::uint8_t>(y * 5),
+                                 static_cast<std::uint8_t>((x + y) * 2), 255});
+    }
+  }
+  for (const std::size_t registers : {1u, 16u, 256u}) {
+    SixelPalette palette, again;
+    palette.choose(frame, width, height, registers);
+    again.choose(frame, width, height, registers);
+    EXPECT_EQ(palette.colours().size(), registers);
+    EXPECT_TRUE(std::ranges::equal(palette.indices(), again.indices()));
+    EXPECT_TRUE(std::ranges::equal(palette.colours(), again.colours()));
+    for (const Rgb& colour : palette.colours()) {
+      EXPECT_EQ(colour.g, shown_channel(sixel_percent(colour.g)));
+    }
+    ASSERT_EQ(palette.indices().size(), std::size_t{width} * height);
+    EXPECT_LT(*std::ranges::max_element(palette.indices()), registers);
+  }
+}
+
 // The terminal's pixels as the presenter's output paints them: each image is
-// decoded (by libsixel's decoder) and drawn at the cell of the cursor position
+// decoded and drawn at the cell of the cursor position
 // before it.
 class SixelScreen {
  public:
@@ -103,36 +159,23 @@ class SixelScreen {
   }
 
  private:
-  void paint(std::string& image, std::uint32_t row, std::uint32_t col) {
-    unsigned char* indices = nullptr;
-    unsigned char* palette = nullptr;
-    int width = 0, height = 0, colours = 0;
-    ASSERT_EQ(sixel_decode_raw(reinterpret_cast<unsigned char*>(image.data()),
-                               static_cast<int>(image.size()), &indices, &width, &height, &palette,
-                               &colours, nullptr),
-              SIXEL_OK);
-    // The decoder pads the height to whole sixels; the raster attributes tell the real one.
-    const std::size_t attributes = image.find("\"1;1;");
-    height = std::min(height, std::stoi(image.substr(image.find(';', attributes + 5) + 1)));
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) {
-        const unsigned char* entry = palette + 3 * indices[y * width + x];
+  void paint(const std::string& image, std::uint32_t row, std::uint32_t col) {
+    const std::optional<testing::SixelPicture> picture = testing::decode_sixel(image);
+    ASSERT_TRUE(picture) << "not a sixel image the presenter writes";
+    for (std::uint32_t y = 0; y < picture->height; ++y) {
+      for (std::uint32_t x = 0; x < picture->width; ++x) {
         const std::size_t target =
             (std::size_t{row} * cell_height_ + y) * width_ + col * cell_width_ + x;
-        pixels_.at(target) = Rgb{entry[0], entry[1], entry[2]};
+        if (const std::optional<Rgb> seen = picture->at(x, y)) pixels_.at(target) = seen;
       }
     }
-    std::free(indices);
-    std::free(palette);
   }
 
   std::uint32_t width_, cell_width_, cell_height_;
   std::vector<std::optional<Rgb>> pixels_;
 };
 
-// A frame of stripes 3 pixels wide in colours from a small set, each colour
-// covering many pixels of every band: libsixel merges colours of only a few
-// pixels into their neighbours.
+// A frame of stripes 3 pixels wide in colours from a small set.
 std::vector<std::uint8_t> striped_frame(std::uint32_t width, std::uint32_t height, unsigned seed) {
   const Rgb colours[] = {
       {200, 30, 30}, {30, 200, 30}, {30, 30, 200}, {240, 240, 240}, {10, 10, 10}};
@@ -157,10 +200,10 @@ void expect_screen_shows(const SixelScreen& screen, const std::vector<std::uint8
       const std::uint8_t* pixel =
           &frame[(std::size_t{y / layout.scale} * frame_width + x / layout.scale) * 4];
       const std::optional<Rgb> seen = screen.at(x, y);
-      // libsixel builds its palette from 5 bits per channel, and sixel colours
-      // are percentages: a channel may be off by up to 7 + 1.
-      wrong += !seen || std::abs(seen->r - pixel[0]) > 8 || std::abs(seen->g - pixel[1]) > 8 ||
-               std::abs(seen->b - pixel[2]) > 8;
+      // Fewer colours than registers: each is kept, off only by the
+      // rounding of sixel's percentages.
+      wrong += !seen || std::abs(seen->r - pixel[0]) > 1 || std::abs(seen->g - pixel[1]) > 1 ||
+               std::abs(seen->b - pixel[2]) > 1;
     }
   }
   EXPECT_EQ(wrong, 0);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <tuple>
 
@@ -76,6 +77,52 @@ TEST(SixelLayout, ReportedCellSizeStandsInForAnUnknownOne) {
   EXPECT_EQ(surface.display(), (TerminalDisplay{8, 16, std::uint16_t{30}}));
   surface.update_display(TerminalDisplay{9, 18, {}});
   EXPECT_EQ(surface.display(), (TerminalDisplay{9, 18, {}}));
+}
+
+// A viewport whose pixels exceed the largest image the terminal shows (or the
+// presenter's largest side) is drawn over 1/k of its cells, centred.
+TEST(SixelPlacement, LargestWholeFractionThatFits) {
+  const auto limited = [](std::uint32_t cell_width, std::uint32_t cell_height,
+                          std::optional<std::uint32_t> width, std::optional<std::uint32_t> height) {
+    TerminalDisplay display{cell_width, cell_height, {}};
+    display.sixel_max_width = width;
+    display.sixel_max_height = height;
+    return display;
+  };
+  using P = std::tuple<Viewport, TerminalDisplay, Viewport, std::uint32_t>;
+  for (const auto& [viewport, display, shown, reduction] :
+       {// xterm -ti vt340 at 140 x 45 cells of 10 x 20 pixels: 1000 x 900 at most.
+        P{{0, 0, 140, 44}, limited(10, 20, 1000, 900), {35, 11, 70, 22}, 2},
+        P{{0, 0, 80, 23}, limited(10, 20, 1000, 1000), {0, 0, 80, 23}, 1},
+        P{{0, 0, 140, 44}, limited(10, 20, {}, {}), {0, 0, 140, 44}, 1},
+        // Only the height is too large: a third of 1800 pixels is 600.
+        P{{4, 2, 30, 90}, limited(10, 20, 1000, 700), {14, 32, 10, 30}, 3},
+        // No limit told: the presenter's own, 32768 pixels a side.
+        P{{0, 0, 65535, 10}, limited(512, 512, {}, {}), {32736, 4, 63, 1}, 1024},
+        // Not even one cell fits: one cell it is.
+        P{{0, 0, 4, 4}, limited(10, 20, 5, 5), {1, 1, 1, 1}, 16}}) {
+    const SixelPlacement placement = sixel_placement(Q::high, viewport, display);
+    EXPECT_EQ(placement.shown, shown) << viewport.cols << "x" << viewport.rows;
+    EXPECT_EQ(placement.reduction, reduction) << viewport.cols << "x" << viewport.rows;
+  }
+}
+
+// Cell sizes no terminal has are unknown, so that the quality's stand in and
+// every frame that frame_size promises is one the presenter takes.
+TEST(SixelPlacement, AbsurdCellSizesAreUnknown) {
+  for (const std::uint32_t side : {513u, 1000u, 65535u}) {
+    TerminalSurface surface(Q::low, M::sixel);
+    surface.set_reported_cell_size(side, side);
+    surface.update_display(TerminalDisplay{side, 20, {}});
+    EXPECT_EQ(surface.display().cell_width, std::nullopt) << side;
+    const Viewport viewport{0, 0, 80, 23};
+    EXPECT_EQ(surface.frame_size(viewport), (FrameSize{240, 138})) << side;
+    MemoryOutput out;
+    const Result<PresentedFrame> frame =
+        surface.render_and_present(out, Mesh::demo_mesh(), default_camera, viewport);
+    ASSERT_TRUE(frame.ok()) << frame.error().message();
+    EXPECT_EQ((FrameSize{frame->width, frame->height}), (FrameSize{240, 138}));
+  }
 }
 
 // Every method renders at the size frame_size promises, and clear() takes away

@@ -120,12 +120,16 @@ class Surface:
         *,
         protocol: str = "kitty",
         cell_size: tuple[int, int] | None = None,
+        max_size: tuple[int, int] | None = None,
+        colours: int | None = None,
     ) -> Surface:
         """A surface of quality "low", "medium" (or "med"), "high" or "full" (the terminal's
         own cell pixels, else high), drawing with protocol ("kitty", "sixel" or "blocks");
-        cell_size is the terminal's cell in pixels where the kernel does not tell it.
-        Rendering and compression use every core (FACETVIEW_THREADS=N sets how many) and
-        let other Python threads run. Writes nothing."""
+        cell_size is the terminal's cell in pixels where the kernel does not tell it (sides
+        beyond 512 count as unknown); max_size the largest sixel image the terminal shows and
+        colours its colour registers (256 and no limit where not given). Rendering and
+        compression use every core (FACETVIEW_THREADS=N sets how many) and let other Python
+        threads run. Writes nothing."""
     @property
     def protocol(self) -> str:
         """The way this surface draws."""
@@ -133,6 +137,9 @@ class Surface:
         """Changes the quality from the next frame on; ValueError for an unknown name."""
     def framebuffer_size(self, viewport: Viewport) -> tuple[int, int]:
         """The (width, height) in pixels that a frame over viewport gets at this quality."""
+    def reduction(self, viewport: Viewport) -> int:
+        """1 where frames fill the viewport; k where the terminal's largest sixel image
+        makes them 1/k of its cells across and down, centred in it."""
     def render_to_terminal(self, mesh: Mesh, camera: Camera, viewport: Viewport) -> tuple[int, int]:
         """Renders one frame and sends what changed to standard output.
 

@@ -183,11 +183,14 @@ def opened_model(args: argparse.Namespace) -> Model:
 
 def make_surface(quality: str, protocol: str, capabilities: Optional[Capabilities]):
     """A surface drawing with protocol, or for "auto" with what detection chose."""
-    if capabilities is not None:
+    if capabilities is not None and protocol == "auto":
         protocol = capabilities.method
     cell_size = capabilities.cell_size if capabilities is not None else None
+    # The sixel limits the terminal told of: its colour registers and largest image.
+    limits = {} if capabilities is None else {"max_size": capabilities.sixel_max_size,
+                                              "colours": capabilities.colour_registers}
     try:
-        return native.Surface(quality, protocol=protocol, cell_size=cell_size)
+        return native.Surface(quality, protocol=protocol, cell_size=cell_size, **limits)
     except ValueError as error:
         raise UsageError(str(error)) from None
 
@@ -256,6 +259,8 @@ def run(args: argparse.Namespace) -> None:
         return
     # Asked once, before the screen is taken over: the answers must not reach the viewer as keys.
     capabilities = terminal_capabilities() if args.protocol == "auto" else checked_in_tmux(args.protocol)
+    if capabilities is None and args.protocol == "sixel" and os.isatty(0) and os.isatty(1):
+        capabilities = terminal_capabilities()  # its cell size and sixel limits
     quality = args.quality or default_quality(args.protocol, capabilities)
     surface = make_surface(quality, args.protocol, capabilities)
     if args.size is None and not os.isatty(1):

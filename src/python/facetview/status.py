@@ -46,6 +46,7 @@ def status_line(
     size: Optional[Tuple[float, float, float]] = None,
     quality: str,
     method: Optional[str] = None,
+    reduction: int = 1,
     paused: bool = False,
     fps: Optional[float] = None,
     help_text: Optional[str] = None,
@@ -53,14 +54,17 @@ def status_line(
     """The status text for a row of this many cells.
 
     Fields that are None are left out; the help text is added only when it
-    fits whole, and the rest is cut to the width.
+    fits whole, and the rest is cut to the width. A reduction above 1 (the
+    terminal's largest image is smaller than the viewport) follows the method
+    as the share of the viewport drawn, such as "sixel at 1/2 size".
     """
     fields = [printable(name), f"{triangles} triangles"]
     if size is not None:
         fields.append(size_text(size))
     fields.append(quality)
     if method is not None:
-        fields.append(METHOD_NAMES.get(method, method))
+        shown = METHOD_NAMES.get(method, method)
+        fields.append(shown if reduction <= 1 else f"{shown} at 1/{reduction} size")
     if paused:
         fields.append("paused")
     elif fps is not None:

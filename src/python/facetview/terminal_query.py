@@ -9,6 +9,7 @@ around it owns the tty, one deadline and the restoring of the terminal's modes.
 
 from __future__ import annotations
 
+import dataclasses
 import fcntl
 import os
 import select
@@ -26,12 +27,26 @@ KITTY_QUERY_ID = 31
 KITTY_QUERY = b"\x1b_Gi=%d,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\" % KITTY_QUERY_ID
 # Cell size in pixels, answered as ESC [ 6 ; height ; width t.
 CELL_SIZE_QUERY = b"\x1b[16t"
+# Sixel limits (XTSMGRAPHICS): the colour registers, answered as ESC [ ? 1 ; 0 ; N S,
+# and the largest image, answered as ESC [ ? 2 ; 0 ; W ; H S; status 0 is success.
+SIXEL_COLOURS_QUERY = b"\x1b[?1;1;0S"
+SIXEL_GEOMETRY_QUERY = b"\x1b[?2;1;0S"
+SIXEL_QUERIES = SIXEL_COLOURS_QUERY + SIXEL_GEOMETRY_QUERY
 # Primary device attributes, answered as ESC [ ? class ; attributes c.
 DEVICE_ATTRIBUTES_QUERY = b"\x1b[c"
 # The attribute of DA1 that announces sixel graphics.
 SIXEL_ATTRIBUTE = 4
 # Longest wait for the answers: a silent terminal costs this once, at start-up.
 TIMEOUT_SECONDS = 0.4
+# The most read from the terminal while asking, and the most of it kept as keystrokes:
+# a terminal that keeps sending cannot hold detection up or fill the memory.
+MAX_REPLY_BYTES = 65536
+MAX_KEYSTROKE_BYTES = 4096
+# A cell side outside this many pixels is no terminal's: taken as unknown.
+CELL_PIXELS = range(1, 513)
+# Colour registers and sixel sides beyond these are taken as these.
+MAX_COLOUR_REGISTERS = 65535
+MAX_SIXEL_SIDE = 32768
 
 CellSize = Tuple[int, int]
 
@@ -46,6 +61,8 @@ class Replies:
     cell_size: (width, height) in pixels from the answer to ESC [ 16 t, or None.
     keystrokes: bytes that were no answer (typed while waiting), in order.
     pending: an unfinished sequence at the end that more bytes may complete.
+    colour_registers: the sixel colour registers the terminal has, or None.
+    sixel_max_size: (width, height) of the largest sixel image it shows, or None.
     """
 
     complete: bool = False
@@ -54,6 +71,8 @@ class Replies:
     cell_size: Optional[CellSize] = None
     keystrokes: bytes = b""
     pending: bytes = b""
+    colour_registers: Optional[int] = None
+    sixel_max_size: Optional[CellSize] = None
 
 
 def _string_end(data: bytes, start: int, bell_ends: bool) -> Optional[Tuple[int, int]]:
@@ -87,10 +106,29 @@ def _numbers(parameters: bytes) -> Optional[Tuple[int, ...]]:
         return None
 
 
+def sane_cell_size(width: int, height: int) -> Optional[CellSize]:
+    """(width, height) where both sides are pixels a cell can have, else None."""
+    return (width, height) if width in CELL_PIXELS and height in CELL_PIXELS else None
+
+
+def _graphics_attribute(numbers: Tuple[int, ...], found: dict) -> None:
+    """Takes an XTSMGRAPHICS answer (item, status, values) where its status is success."""
+    if len(numbers) < 3 or numbers[1] != 0 or min(numbers[2:]) < 1:
+        return
+    if numbers[0] == 1 and len(numbers) == 3:
+        found["colour_registers"] = min(numbers[2], MAX_COLOUR_REGISTERS)
+    elif numbers[0] == 2 and len(numbers) == 4:
+        found["sixel_max_size"] = (min(numbers[2], MAX_SIXEL_SIDE), min(numbers[3], MAX_SIXEL_SIDE))
+
+
 def parse_replies(data: bytes) -> Replies:
     """Sorts the bytes read from the terminal into answers and keystrokes."""
-    kitty, attributes, cell_size, complete = None, None, None, False
+    found: dict = {"complete": False}
     keystrokes = bytearray()
+
+    def replies(pending: bytes = b"") -> Replies:
+        return Replies(keystrokes=bytes(keystrokes), pending=pending, **found)
+
     index = 0
     while index < len(data):
         if data[index] != 0x1B:
@@ -98,45 +136,50 @@ def parse_replies(data: bytes) -> Replies:
             index += 1
             continue
         if index + 1 == len(data):
-            return Replies(complete, kitty, attributes, cell_size, bytes(keystrokes), data[index:])
+            return replies(data[index:])
         introducer = data[index + 1]
         if introducer in b"_P]":  # APC, DCS, OSC: whole strings, never keys
             end = _string_end(data, index + 2, bell_ends=introducer == ord("]"))
             if end is None:
-                return Replies(complete, kitty, attributes, cell_size, bytes(keystrokes), data[index:])
+                return replies(data[index:])
             body = data[index + 2:end[0]]
             if introducer == ord("_") and body.startswith(b"G"):
                 keys, _, message = body[1:].partition(b";")
                 if b"i=%d" % KITTY_QUERY_ID in keys.split(b","):
-                    kitty = message == b"OK"
+                    found["kitty_graphics"] = message == b"OK"
             index = end[1]
             continue
         if introducer == ord("["):
             final = _csi_end(data, index + 2)
             if final is None:
-                return Replies(complete, kitty, attributes, cell_size, bytes(keystrokes), data[index:])
+                return replies(data[index:])
             if final >= 0:
                 parameters, command = data[index + 2:final], data[final]
                 if command == ord("c") and parameters.startswith(b"?"):
-                    attributes = _numbers(parameters[1:]) or ()
-                    complete = True
+                    found["device_attributes"] = _numbers(parameters[1:]) or ()
+                    found["complete"] = True
+                    index = final + 1
+                    continue
+                if command == ord("S") and parameters.startswith(b"?"):
+                    _graphics_attribute(_numbers(parameters[1:]) or (), found)
                     index = final + 1
                     continue
                 numbers = _numbers(parameters) if command == ord("t") else None
                 if numbers is not None and len(numbers) == 3 and numbers[0] == 6:
-                    if numbers[1] > 0 and numbers[2] > 0:
-                        cell_size = (numbers[2], numbers[1])
+                    cell_size = sane_cell_size(numbers[2], numbers[1])
+                    if cell_size is not None:
+                        found["cell_size"] = cell_size
                     index = final + 1
                     continue
                 # A private marker (? > <) makes it an answer to some other query,
                 # never a key; anything else is a key such as an arrow.
                 if not parameters[:1] in (b"?", b">", b"<"):
-                    keystrokes += data[index:final + 1]
+                    keystrokes.extend(data[index:final + 1])
                 index = final + 1
                 continue
         keystrokes.append(0x1B)  # a lone Escape key, or ESC before another key
         index += 1
-    return Replies(complete, kitty, attributes, cell_size, bytes(keystrokes), b"")
+    return replies()
 
 
 @dataclass(frozen=True)
@@ -150,6 +193,8 @@ class Capabilities:
     cell_size: (width, height) in pixels, or None where unknown.
     in_tmux: inside tmux, which does not pass graphics commands on.
     keystrokes: bytes typed while waiting, for the key decoder.
+    colour_registers: sixel colour registers the terminal told of, or None (256 assumed).
+    sixel_max_size: (width, height) of the largest sixel image it told of, or None (no limit).
     """
 
     method: str
@@ -161,6 +206,8 @@ class Capabilities:
     cell_size: Optional[CellSize]
     in_tmux: bool
     keystrokes: bytes = b""
+    colour_registers: Optional[int] = None
+    sixel_max_size: Optional[CellSize] = None
 
     def describe(self) -> str:
         """One line per finding, for the viewer's --detect."""
@@ -177,6 +224,9 @@ class Capabilities:
             f"sixel: {'yes' if self.sixel else 'no'}",
             f"colour: {'24-bit' if self.true_colour else '256 colours'}",
             f"cell size: {cell}",
+            "sixel colours: " + (f"{self.colour_registers}" if self.colour_registers else "unknown (256 assumed)"),
+            "sixel size limit: " + (f"{self.sixel_max_size[0]}x{self.sixel_max_size[1]} pixels"
+                                    if self.sixel_max_size else "unknown (none assumed)"),
         ])
 
 
@@ -205,9 +255,9 @@ def window_cell_size(fd: int) -> Optional[CellSize]:
         rows, cols, width, height = struct.unpack("4H", fcntl.ioctl(fd, termios.TIOCGWINSZ, bytes(8)))
     except OSError:
         return None
-    if rows == 0 or cols == 0 or width < cols or height < rows:
+    if rows == 0 or cols == 0:
         return None
-    return width // cols, height // rows
+    return sane_cell_size(width // cols, height // rows)
 
 
 def tmux_cell_size() -> Optional[CellSize]:
@@ -219,7 +269,7 @@ def tmux_cell_size() -> Optional[CellSize]:
         width, height = (int(value) for value in answer)
     except (OSError, subprocess.SubprocessError, ValueError):
         return None
-    return (width, height) if width > 0 and height > 0 else None
+    return sane_cell_size(width, height)
 
 
 def _write_all(fd: int, data: bytes) -> None:
@@ -228,37 +278,39 @@ def _write_all(fd: int, data: bytes) -> None:
 
 
 def exchange(fd: int, queries: bytes, timeout: float) -> Replies:
-    """Sends queries on the terminal fd in one write and reads until the DA1 answer or
-    the deadline, then drains what already arrived. Echo and line buffering are off
-    meanwhile; the modes are restored on every way out."""
+    """Sends queries on the terminal fd in one write and reads until the DA1 answer,
+    then drains what already arrived, all within one deadline and MAX_REPLY_BYTES.
+    Echo and line buffering are off meanwhile; the modes are restored on every way out.
+    Keystrokes beyond MAX_KEYSTROKE_BYTES are dropped."""
     saved = termios.tcgetattr(fd)
     quiet = termios.tcgetattr(fd)
     quiet[3] &= ~(termios.ICANON | termios.ECHO)  # local modes; signals stay on
     quiet[6][termios.VMIN], quiet[6][termios.VTIME] = 0, 0
     deadline = time.monotonic() + timeout
-    data = b""
+    data = bytearray()
+    complete = False
     try:
         termios.tcsetattr(fd, termios.TCSANOW, quiet)
         _write_all(fd, queries)
-        replies = parse_replies(data)
-        while not replies.complete:
+        # Until the sentinel, wait for more; after it, take only what is already there
+        # (answers that follow it would otherwise reach the shell as text).
+        while len(data) < MAX_REPLY_BYTES:
             remaining = deadline - time.monotonic()
-            if remaining <= 0 or not select.select([fd], [], [], remaining)[0]:
+            if remaining <= 0 or not select.select([fd], [], [], 0 if complete else remaining)[0]:
                 break
-            chunk = os.read(fd, 4096)
+            chunk = os.read(fd, min(4096, MAX_REPLY_BYTES - len(data)))
             if not chunk:
                 break
             data += chunk
-            replies = parse_replies(data)
-        # Answers that follow the sentinel would otherwise reach the shell as text.
-        while select.select([fd], [], [], 0)[0]:
-            chunk = os.read(fd, 4096)
-            if not chunk:
-                break
-            data += chunk
+            # Only the final byte of the DA1 answer can complete the replies.
+            if not complete and b"c" in chunk:
+                complete = parse_replies(bytes(data)).complete
     finally:
         termios.tcsetattr(fd, termios.TCSANOW, saved)
-    return parse_replies(data)
+    replies = parse_replies(bytes(data))
+    if len(replies.keystrokes) > MAX_KEYSTROKE_BYTES:
+        replies = dataclasses.replace(replies, keystrokes=replies.keystrokes[:MAX_KEYSTROKE_BYTES])
+    return replies
 
 
 def detect(environ: Optional[Mapping[str, str]] = None, timeout: float = TIMEOUT_SECONDS) -> Capabilities:
@@ -282,7 +334,7 @@ def detect(environ: Optional[Mapping[str, str]] = None, timeout: float = TIMEOUT
     except OSError:
         return Capabilities("blocks", False, False, False, False, true_colour, cell_size, in_tmux)
     try:
-        replies = exchange(fd, queries + DEVICE_ATTRIBUTES_QUERY, timeout)
+        replies = exchange(fd, queries + SIXEL_QUERIES + DEVICE_ATTRIBUTES_QUERY, timeout)
     except OSError:
         replies = Replies()  # a terminal that cannot be asked is one that does not answer
     finally:
@@ -293,7 +345,9 @@ def detect(environ: Optional[Mapping[str, str]] = None, timeout: float = TIMEOUT
     if cell_size is None and in_tmux and sixel:
         cell_size = tmux_cell_size()  # a tmux with sixel draws in its client's pixels
     return Capabilities(choose_method(kitty, sixel), True, replies.complete, kitty, sixel,
-                        true_colour, cell_size, in_tmux, replies.keystrokes + replies.pending)
+                        true_colour, cell_size, in_tmux,
+                        (replies.keystrokes + replies.pending)[:MAX_KEYSTROKE_BYTES],
+                        replies.colour_registers, replies.sixel_max_size)
 
 
 _detected: Optional[Capabilities] = None

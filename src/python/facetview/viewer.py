@@ -136,6 +136,8 @@ class Viewer:
         self._status_shown: Optional[str] = None
         self._dirty = True
         self._drag_from: Optional[Tuple[int, int]] = None
+        # 1/_reduction of the viewport is drawn where the terminal's largest image is smaller.
+        self._reduction = 1
 
     # One frame.
 
@@ -162,6 +164,8 @@ class Viewer:
             self._dirty = True
         if self._dirty:
             self.surface.render_to_terminal(self.mesh, self.camera(), self.viewport())
+            reduction = getattr(self.surface, "reduction", None)
+            self._reduction = reduction(self.viewport()) if reduction is not None else 1
             self.frame_rate.count_frame()
             self._dirty = False
         self.frames += 1
@@ -181,6 +185,7 @@ class Viewer:
             size=self.mesh.size,
             quality=self.quality,
             method=getattr(self.surface, "protocol", None),
+            reduction=self._reduction,
             paused=not self.spinning,
             fps=self.frame_rate.value,
             help_text=KEYS_HELP if self.session.in_fd is not None else None,
