@@ -7,13 +7,14 @@ import pytest
 
 from conftest import run_viewer
 from facetview import models
-from facetview.cli import main, parse_arguments
+from facetview.cli import default_quality, main, parse_arguments
 
 FACET = b"facet normal 0 0 0\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\nendloop\nendfacet\n"
 
 
 @pytest.mark.parametrize("args, expected", [
-    ([], dict(model=None, frames=None, hold=0.0, fps=30.0, spin=True, quality="medium", size=None)),
+    # The quality is chosen once the terminal has told its cell size (default_quality).
+    ([], dict(model=None, frames=None, hold=0.0, fps=30.0, spin=True, quality=None, size=None)),
     (["m.stl", "--frames", "3", "--hold", "1.5", "--fps", "5", "--no-spin", "--yaw", "-2", "--zoom", "2", "--size", "65535X1",
       "--quality", "low"], dict(model="m.stl", frames=3, hold=1.5, fps=5.0, spin=False, yaw=-2.0, zoom=2.0, size=(65535, 1), quality="low")),
     ([], dict(up=None, inline=False)),
@@ -25,6 +26,15 @@ FACET = b"facet normal 0 0 0\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1
 def test_options_reach_the_namespace(args, expected):
     parsed = vars(parse_arguments(args))
     assert {key: parsed[key] for key in expected} == expected
+
+
+# The terminal's own pixels for the pixel methods wherever its cell size is known.
+@pytest.mark.parametrize("method, cell_size, quality", [
+    ("kitty", (9, 20), "full"), ("sixel", (10, 20), "full"), ("kitty", None, "medium"), ("blocks", (9, 20), "medium"),
+])
+def test_default_quality(method, cell_size, quality):
+    answers = types.SimpleNamespace(method=method, cell_size=cell_size)
+    assert default_quality("auto", answers) == quality
 
 
 @pytest.mark.parametrize("args, status, message", [
