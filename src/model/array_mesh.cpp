@@ -149,6 +149,10 @@ Result<Mesh> mesh_from_arrays(const PackedArray& vertices, const std::optional<P
     }
   }
   mesh.size = extents(bounds_of(mesh.triangles));
+  // Normalization would shrink such a mesh to a point.
+  if (!std::isfinite(mesh.size.x + mesh.size.y + mesh.size.z)) {
+    return Error("the vertices span more than the 32-bit float range");
+  }
   return mesh;
 }
 

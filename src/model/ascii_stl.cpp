@@ -1,5 +1,6 @@
 #include "model/ascii_stl.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -22,12 +23,21 @@ Result<Vec3> parse_point(std::string_view x, std::string_view y, std::string_vie
   return Vec3{*px, *py, *pz};
 }
 
-// The words of a line joined by single spaces.
+// A name longer than this is cut: a name is for a status line, not a store.
+constexpr std::size_t kMaxNameBytes = 256;
+
+// The words of a line joined by single spaces, cut after kMaxNameBytes bytes
+// at the start of a UTF-8 sequence.
 std::string joined_words(WordSplitter words) {
   std::string text;
   while (const std::optional<std::string_view> word = words.next()) {
     if (!text.empty()) text += ' ';
-    text += *word;
+    text += word->substr(0, kMaxNameBytes + 1 - std::min(text.size(), kMaxNameBytes + 1));
+    if (text.size() <= kMaxNameBytes) continue;
+    std::size_t end = kMaxNameBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    text.resize(end);
+    break;
   }
   return text;
 }
@@ -45,7 +55,7 @@ Status AsciiStlDecoder::decode(std::string_view text) {
   // end can the text stop inside a sequence.
   if (const std::optional<Utf8Fault> fault = find_utf8_fault(text)) {
     const Utf8Fault in_file{offset_ + fault->valid_up_to, fault->sequence_length};
-    return Error("ASCII STL is not valid UTF-8", utf8_fault_error(in_file));
+    return Error(std::string(kNotUtf8Message), utf8_fault_error(in_file));
   }
   offset_ += text.size();
   std::size_t start = 0;

@@ -14,6 +14,9 @@
 
 namespace facetview {
 
+// The reason for content that is no UTF-8, the cause naming the fault.
+inline constexpr std::string_view kNotUtf8Message = "ASCII STL is not valid UTF-8";
+
 // Decodes an ASCII file piece by piece, each piece made of whole lines, with
 // the errors that decoding the whole text at once would give: a fault in the
 // UTF-8 anywhere wins over a bad number before it.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <span>
 
+#include "model/ascii_stl.hpp"
 #include "model/triangle_normals.hpp"
 
 namespace facetview {
@@ -52,6 +53,20 @@ bool is_binary_stl(std::uint64_t content_size, std::string_view start) {
   const std::uint64_t expected =
       kBinaryStlPreambleSize + std::uint64_t{kBinaryStlRecordSize} * triangle_count(start);
   return content_size == expected;
+}
+
+Error explain_not_binary(Error ascii_error, std::uint64_t content_size, std::string_view start) {
+  if (content_size < kBinaryStlPreambleSize || start.size() < kBinaryStlPreambleSize ||
+      ascii_error.message() != kNotUtf8Message) {
+    return ascii_error;
+  }
+  const std::uint32_t count = triangle_count(start);
+  const std::uint64_t implied =
+      kBinaryStlPreambleSize + std::uint64_t{kBinaryStlRecordSize} * count;
+  return Error("not a binary STL: the header counts " + std::to_string(count) +
+                   " triangles, which take " + std::to_string(implied) +
+                   " bytes, but the file has " + std::to_string(content_size),
+               std::move(ascii_error));
 }
 
 BinaryStlDecoder::BinaryStlDecoder(std::string_view preamble, std::uint64_t content_size,

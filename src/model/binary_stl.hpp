@@ -46,6 +46,13 @@ class BinaryStlDecoder {
   std::size_t remaining_;
 };
 
+// The reason for content that failed as ASCII STL with `ascii_error`: when
+// the failure is bytes that no text holds and the content has a binary
+// preamble (`start`, its first bytes), a reason that names the triangle
+// count, the size it implies and the size found, with `ascii_error` as its
+// cause; else `ascii_error` itself.
+Error explain_not_binary(Error ascii_error, std::uint64_t content_size, std::string_view start);
+
 // The mesh of a binary file held in memory.
 Result<Mesh> decode_binary_stl(std::string_view content, std::string default_name);
 

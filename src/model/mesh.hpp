@@ -4,6 +4,8 @@
 
 #include <array>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,12 +29,44 @@ inline constexpr float shortest_candidate_normal = 0.0001f;
 // normal comes from the winding a -> b -> c, or is zero for a degenerate triangle.
 Triangle make_triangle(Vec3 candidate_normal, Vec3 a, Vec3 b, Vec3 c);
 
+struct MeshEdges;  // the edges an overlay draws: raster/mesh_edges.hpp
+
+// What the renderer derives from a mesh's triangles, built on first use and
+// kept beside them. A copied or moved mesh starts without it, since its
+// triangles may be changed afterwards.
+template <class Derived>
+class DerivedFromTriangles {
+ public:
+  DerivedFromTriangles() = default;
+  DerivedFromTriangles(const DerivedFromTriangles&) {}
+  DerivedFromTriangles& operator=(const DerivedFromTriangles&) {
+    value_.reset();
+    return *this;
+  }
+  // Frames of one mesh may be drawn on several threads at once (the
+  // interpreter lock is released while they render): the first builds it.
+  template <class Build>
+  const Derived& get(Build build) const {
+    const std::lock_guard lock(mutex_);
+    if (!value_) value_ = std::make_shared<const Derived>(build());
+    return *value_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  mutable std::shared_ptr<const Derived> value_;
+};
+
 struct Mesh {
   std::string name;  // UTF-8
   std::vector<Triangle> triangles;
   std::optional<std::filesystem::path> source_path;
   // Extents (x, y, z) in the source's own units, before any normalization.
   Vec3 size{};
+  DerivedFromTriangles<MeshEdges> edges{};
+  // What the reader left out, one line each for the user, such as
+  // "skipped 2 faces of fewer than three corners".
+  std::vector<std::string> warnings{};
 
   // The built-in model: a closed, irregular hull of twelve triangles.
   static Mesh demo_mesh();

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
 #include "common/utf8_validation.hpp"
 #include "common/whole_file.hpp"
 #include "model/binary_stl.hpp"
 #include "model/bounds.hpp"
+#include "model/content_kind.hpp"
 #include "model/default_name.hpp"
 #include "model/obj_decoder.hpp"
 #include "model/ply_decoder.hpp"
@@ -17,26 +19,11 @@ namespace facetview {
 namespace {
 
 constexpr std::string_view kZipSignature("PK\x03\x04", 4);
-// How much of the content an "unsupported" message shows.
-constexpr std::size_t kShownBytes = 24;
 
 bool starts_with_word(std::string_view content, std::string_view word) {
   if (!content.starts_with(word)) return false;
   return content.size() == word.size() ||
          std::isspace(static_cast<unsigned char>(content[word.size()]));
-}
-
-// What the content looks like, for a message: its first bytes when they are
-// printable text, else only that it is binary.
-std::string describe_content(std::string_view content) {
-  if (content.empty()) return "an empty file";
-  const std::string_view start = content.substr(0, kShownBytes);
-  const bool text = std::all_of(start.begin(), start.end(), [](char c) {
-    return std::isprint(static_cast<unsigned char>(c)) || c == '\n' || c == '\r' || c == '\t';
-  });
-  if (!text) return "binary content of no known format";
-  std::string shown(start.substr(0, start.find_first_of("\r\n")));
-  return "text beginning \"" + shown + "\"";
 }
 
 std::string describe_extension(const std::filesystem::path& path) {
@@ -45,11 +32,34 @@ std::string describe_extension(const std::filesystem::path& path) {
   return "the extension " + extension;
 }
 
+std::optional<ModelFormat> format_of(std::string_view content, const std::filesystem::path& path) {
+  if (std::optional<ModelFormat> format = format_from_content(content)) return format;
+  if (std::optional<ModelFormat> format = format_from_extension(path)) return format;
+  if (looks_like_obj(content)) return ModelFormat::obj;
+  return std::nullopt;
+}
+
+Result<Mesh> decode_format(ModelFormat format, std::string_view content, std::string name,
+                           std::uint64_t budget) {
+  switch (format) {
+    case ModelFormat::stl:
+      return decode_stl(content, std::move(name));
+    case ModelFormat::obj:
+      return decode_obj(content, std::move(name), budget);
+    case ModelFormat::ply:
+      return decode_ply(content, std::move(name), budget);
+    case ModelFormat::three_mf:
+      return decode_3mf(content, std::move(name), budget);
+  }
+  return Error("unsupported model format");
+}
+
 }  // namespace
 
 std::optional<ModelFormat> format_from_content(std::string_view content) {
   if (content.starts_with(kZipSignature)) return ModelFormat::three_mf;
-  if (content.starts_with("ply\n") || content.starts_with("ply\r\n")) return ModelFormat::ply;
+  const std::string_view text = without_byte_order_mark(content);
+  if (text.starts_with("ply\n") || text.starts_with("ply\r\n")) return ModelFormat::ply;
   if (is_binary_stl(content) || starts_with_word(content, "solid")) return ModelFormat::stl;
   return std::nullopt;
 }
@@ -65,39 +75,38 @@ std::optional<ModelFormat> format_from_extension(const std::filesystem::path& pa
   return std::nullopt;
 }
 
-Result<Mesh> decode_model(std::string_view content, const std::filesystem::path& path) {
-  std::optional<ModelFormat> format = format_from_content(content);
-  if (!format) format = format_from_extension(path);
-  if (!format) {
+Result<Mesh> decode_model(std::string_view content, const std::filesystem::path& path,
+                          const LoadLimits& limits) {
+  if (content.empty()) return Error("empty file");
+  const std::optional<ModelFormat> format = format_of(content, path);
+  // An image or an archive renamed .stl is no model, whatever its name says.
+  const std::optional<std::string_view> foreign = foreign_file_kind(content);
+  if (!format || (foreign && !format_from_content(content))) {
     return Error("unsupported model format: " + describe_content(content) + " and " +
                  describe_extension(path));
   }
-  std::string name = default_mesh_name(path);
-  switch (*format) {
-    case ModelFormat::stl:
-      return decode_stl(content, std::move(name));
-    case ModelFormat::obj:
-      return decode_obj(content, std::move(name));
-    case ModelFormat::ply:
-      return decode_ply(content, std::move(name));
-    case ModelFormat::three_mf:
-      return decode_3mf(content, std::move(name));
+  const std::uint64_t budget = triangle_budget(content.size(), limits);
+  Result<Mesh> mesh = decode_format(*format, content, default_mesh_name(path), budget);
+  if (!mesh) return mesh;
+  if (mesh->triangles.size() > budget) return too_many_triangles(budget);
+  mesh->size = extents(bounds_of(mesh->triangles));
+  // Normalization would shrink such a model to a point.
+  if (!std::isfinite(mesh->size.x + mesh->size.y + mesh->size.z)) {
+    return Error("the model spans more than the 32-bit float range");
   }
-  return Error("unsupported model format");
+  return mesh;
 }
 
-Result<Mesh> load_model(const std::filesystem::path& path, Interruption& interruption) {
+Result<Mesh> load_model(const std::filesystem::path& path, Interruption& interruption,
+                        const LoadLimits& limits) {
   // The content lives only inside this call, whatever its outcome.
-  Result<std::string> content = read_whole_file(path, interruption);
+  Result<std::string> content = read_whole_file(path, interruption, limits.max_stream_bytes);
   if (!content) {
     return std::move(content).error().with_context("failed to read model file " +
                                                    to_utf8_lossy(path.native()));
   }
-  Result<Mesh> mesh = decode_model(*content, path);
-  if (mesh) {
-    mesh->source_path = path;
-    mesh->size = extents(bounds_of(mesh->triangles));
-  }
+  Result<Mesh> mesh = decode_model(*content, path, limits);
+  if (mesh) mesh->source_path = path;
   return mesh;
 }
 

@@ -9,6 +9,7 @@
 
 #include "common/error.hpp"
 #include "common/interruption.hpp"
+#include "model/load_limits.hpp"
 #include "model/mesh.hpp"
 
 namespace facetview {
@@ -24,14 +25,20 @@ std::optional<ModelFormat> format_from_content(std::string_view content);
 std::optional<ModelFormat> format_from_extension(const std::filesystem::path& path);
 
 // The mesh of a model file's content, in the format its content announces,
-// else the one its extension names, else "unsupported model format" with what
-// the content looks like. The mesh has no source path; `path` gives the
-// extension and the default name.
-Result<Mesh> decode_model(std::string_view content, const std::filesystem::path& path);
+// else the one its extension names, else OBJ when it reads as OBJ, else
+// "unsupported model format" with what the content looks like (also for a
+// well-known file that is no model, such as an image, whatever the
+// extension). "empty file" for no content. The mesh has its size and no
+// source path; `path` gives the extension and the default name. Beyond the
+// triangle budget of `limits` (triangle_budget), or with a size beyond the
+// float range, the mesh is refused.
+Result<Mesh> decode_model(std::string_view content, const std::filesystem::path& path,
+                          const LoadLimits& limits = {});
 
 // Reads and decodes the model file at `path` (see decode_model); the result
 // carries the path and its size.
 Result<Mesh> load_model(const std::filesystem::path& path,
-                        Interruption& interruption = retry_on_signal());
+                        Interruption& interruption = retry_on_signal(),
+                        const LoadLimits& limits = {});
 
 }  // namespace facetview

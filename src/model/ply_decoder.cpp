@@ -10,8 +10,11 @@
 #include <optional>
 #include <vector>
 
+#include "common/shown_text.hpp"
 #include "common/text_words.hpp"
+#include "model/content_kind.hpp"
 #include "model/float_literal.hpp"
+#include "model/load_limits.hpp"
 #include "model/polygon_fan.hpp"
 
 namespace facetview {
@@ -114,7 +117,7 @@ Result<Property> parse_property(AsciiWords& words) {
     property.type = *item;
   } else {
     const std::optional<Scalar> type = parse_scalar(*first);
-    if (!type) return Error("unknown property type '" + std::string(*first) + "'");
+    if (!type) return Error("unknown property type '" + shown_text(*first) + "'");
     property.type = *type;
   }
   const std::optional<std::string_view> name = words.next();
@@ -151,9 +154,13 @@ Result<Header> parse_header(std::string_view content) {
     } else if (keyword == "element") {
       const std::optional<std::string_view> name = words.next();
       const std::optional<std::string_view> count_word = words.next();
-      const std::optional<std::int64_t> count =
-          count_word ? parse_integer(*count_word) : std::nullopt;
-      if (!name || !count || *count < 0) return fail("element without a name and a count");
+      if (!name || !count_word) return fail("element without a name and a count");
+      const std::optional<std::int64_t> count = parse_integer(*count_word);
+      if (!count || *count < 0) {
+        return fail("element '" + shown_text(*name) + "' has the count '" +
+                    shown_text(*count_word) + "', not a whole number from 0 to " +
+                    std::to_string(INT64_MAX));
+      }
       header.elements.push_back(
           Element{std::string(*name), static_cast<std::uint64_t>(*count), {}});
     } else if (keyword == "property") {
@@ -218,12 +225,12 @@ class ValueReader {
     Value value;
     if (is_integer(type)) {
       const std::optional<std::int64_t> integer = parse_integer(*word);
-      if (!integer) return Error("invalid integer '" + std::string(*word) + "'");
+      if (!integer) return Error("invalid integer '" + shown_text(*word) + "'");
       value.integer = *integer;
       value.real = static_cast<double>(*integer);
     } else {
       const std::optional<float> real = parse_float_literal(*word);
-      if (!real) return Error("invalid number '" + std::string(*word) + "'");
+      if (!real) return Error("invalid number '" + shown_text(*word) + "'");
       value.real = *real;
     }
     return value;
@@ -304,7 +311,8 @@ float to_float(double value) {
 
 class PlyReader {
  public:
-  explicit PlyReader(const Header& header) : values_(header.encoding, header.data) {}
+  PlyReader(const Header& header, std::uint64_t max_triangles)
+      : values_(header.encoding, header.data), max_triangles_(max_triangles) {}
 
   Status read_element(const Element& element) {
     if (element.count > 0 && element.properties.empty()) {
@@ -344,7 +352,9 @@ class PlyReader {
         if (roles.z == i) point.z = to_float(value->real);
       }
       if (is_vertex) vertices_.push_back(point);
-      if (is_face) {
+      if (is_face && corners_.size() < 3) {
+        ++skipped_faces_;  // a point or a line has no surface to draw
+      } else if (is_face) {
         Status added = append_polygon_fan(triangles_, vertices_, corners_);
         if (!added) return std::move(added).error().with_context("face " + std::to_string(entry));
       }
@@ -353,7 +363,7 @@ class PlyReader {
   }
 
   Result<Mesh> finish(std::string name) && {
-    return mesh_of_faces(std::move(triangles_), std::move(name), "PLY");
+    return mesh_of_faces(std::move(triangles_), std::move(name), "PLY", skipped_faces_);
   }
 
  private:
@@ -371,12 +381,18 @@ class PlyReader {
       if (!value) return std::move(value).error();
       if (!keep) continue;
       if (value->integer < 0) return Error("negative vertex index");
+      // A fan of n corners makes n - 2 triangles.
+      if (!corners_.empty() && corners_.size() - 1 > max_triangles_ - triangles_.size()) {
+        return too_many_triangles(max_triangles_);
+      }
       corners_.push_back(static_cast<std::uint64_t>(value->integer));
     }
     return Status::success();
   }
 
   ValueReader values_;
+  std::uint64_t max_triangles_;
+  std::uint64_t skipped_faces_ = 0;
   std::vector<Vec3> vertices_;
   std::vector<Triangle> triangles_;
   std::vector<std::uint64_t> corners_;  // of the face being read, reused
@@ -384,13 +400,13 @@ class PlyReader {
 
 }  // namespace
 
-Result<Mesh> decode_ply(std::string_view content, std::string name) {
-  Result<Header> header = parse_header(content);
+Result<Mesh> decode_ply(std::string_view content, std::string name, std::uint64_t max_triangles) {
+  Result<Header> header = parse_header(without_byte_order_mark(content));
   if (!header) return std::move(header).error();
-  PlyReader reader(*header);
+  PlyReader reader(*header, max_triangles);
   for (const Element& element : header->elements) {
     if (Status read = reader.read_element(element); !read) {
-      return std::move(read).error().with_context("PLY element '" + element.name + "'");
+      return std::move(read).error().with_context("PLY element '" + shown_text(element.name) + "'");
     }
   }
   return std::move(reader).finish(std::move(name));

@@ -20,11 +20,16 @@ Status append_polygon_fan(std::vector<Triangle>& triangles, std::span<const Vec3
 }
 
 Result<Mesh> mesh_of_faces(std::vector<Triangle>&& triangles, std::string name,
-                           std::string_view format) {
+                           std::string_view format, std::uint64_t skipped_faces) {
   if (triangles.empty()) return Error(std::string(format) + " file contained no faces");
   Mesh mesh;
   mesh.name = std::move(name);
   mesh.triangles = std::move(triangles);
+  if (skipped_faces != 0) {
+    mesh.warnings.push_back("skipped " + std::to_string(skipped_faces) +
+                            (skipped_faces == 1 ? " face" : " faces") +
+                            " of fewer than three corners");
+  }
   return mesh;
 }
 

@@ -21,8 +21,9 @@ Status append_polygon_fan(std::vector<Triangle>& triangles, std::span<const Vec3
                           std::span<const std::uint64_t> corners);
 
 // The mesh of the faces a text format's reader collected, named `name`; an
-// error "<format> file contained no faces" when there are none.
+// error "<format> file contained no faces" when there are none. Faces of
+// fewer than three corners that the reader skipped become a warning.
 Result<Mesh> mesh_of_faces(std::vector<Triangle>&& triangles, std::string name,
-                           std::string_view format);
+                           std::string_view format, std::uint64_t skipped_faces = 0);
 
 }  // namespace facetview

@@ -143,7 +143,11 @@ Result<Mesh> decode_stl_stream(FileReader& file, std::uint64_t reported_size,
   if (is_binary_stl(reported_size, blocks.held())) {
     return decode_binary(blocks, reported_size, std::move(default_name), tracker);
   }
-  return decode_ascii(blocks, reported_size, std::move(default_name), tracker);
+  // The preamble, kept for the reason of a file that looks binary but fails as text.
+  const std::string preamble(blocks.held().substr(0, kBinaryStlPreambleSize));
+  Result<Mesh> mesh = decode_ascii(blocks, reported_size, std::move(default_name), tracker);
+  if (!mesh) return explain_not_binary(std::move(mesh).error(), reported_size, preamble);
+  return mesh;
 }
 
 }  // namespace facetview

@@ -11,6 +11,7 @@
 #include <set>
 #include <vector>
 
+#include "common/shown_text.hpp"
 #include "common/text_words.hpp"
 #include "common/zip_archive.hpp"
 #include "model/float_literal.hpp"
@@ -24,8 +25,9 @@ constexpr std::size_t kMaxModelBytes = std::size_t{256} << 20;
 // Components may place objects inside objects this deep, no deeper (a cycle
 // of components would otherwise never end).
 constexpr int kMaxNesting = 32;
-// Triangles that instancing may add beyond those the model part spells out.
-constexpr std::size_t kMaxInstancedTriangles = std::size_t{1} << 23;
+// Elements may nest this deep, no deeper: a model needs about eight levels,
+// and the parser keeps every open element.
+constexpr std::size_t kMaxXmlDepth = 64;
 
 constexpr std::string_view kModelRelationship = "/3dmodel";
 constexpr const char* kRelationshipsPart = "_rels/.rels";
@@ -115,18 +117,27 @@ Status parse_xml(std::string_view document, Handler& handler, std::string_view w
     XML_Parser parser;
     Handler& handler;
     std::optional<Error> error;
+    std::size_t depth = 0;
   } context{parser.get(), handler, std::nullopt};
   XML_SetUserData(parser.get(), &context);
   XML_SetElementHandler(
       parser.get(),
       [](void* data, const char* name, const char** attributes) {
         auto& c = *static_cast<Context*>(data);
-        if (Status status = c.handler.start(local_name(name), attributes); !status) {
+        Status status =
+            ++c.depth > kMaxXmlDepth
+                ? Error("elements nest deeper than " + std::to_string(kMaxXmlDepth) + " levels")
+                : c.handler.start(local_name(name), attributes);
+        if (!status) {
           c.error = std::move(status).error();
           XML_StopParser(c.parser, XML_FALSE);
         }
       },
-      [](void* data, const char*) { static_cast<Context*>(data)->handler.end(); });
+      [](void* data, const char*) {
+        // Expat may still report the end of an empty element whose start was refused.
+        auto& c = *static_cast<Context*>(data);
+        if (c.depth-- <= kMaxXmlDepth) c.handler.end();
+      });
 
   // Expat takes an int length; larger documents go in pieces.
   constexpr std::size_t kPiece = 1 << 30;
@@ -169,7 +180,7 @@ Result<float> number_attribute(const char** attributes, std::string_view name) {
   if (!text) return Error("missing attribute " + std::string(name));
   const std::optional<float> value = parse_float_literal(*text);
   if (!value)
-    return Error("invalid number '" + std::string(*text) + "' in attribute " + std::string(name));
+    return Error("invalid number '" + shown_text(*text) + "' in attribute " + std::string(name));
   return *value;
 }
 
@@ -178,7 +189,7 @@ Result<std::uint64_t> index_attribute(const char** attributes, std::string_view 
   if (!text) return Error("missing attribute " + std::string(name));
   const std::optional<std::int64_t> value = parse_integer(*text);
   if (!value || *value < 0) {
-    return Error("invalid index '" + std::string(*text) + "' in attribute " + std::string(name));
+    return Error("invalid index '" + shown_text(*text) + "' in attribute " + std::string(name));
   }
   return static_cast<std::uint64_t>(*value);
 }
@@ -232,7 +243,8 @@ Tag classify(std::string_view name) {
 // Collects objects and build items; elements are taken only where they belong.
 class ModelHandler {
  public:
-  explicit ModelHandler(Model& model) : model_(model) {}
+  ModelHandler(Model& model, std::uint64_t max_triangles)
+      : model_(model), max_triangles_(max_triangles) {}
 
   Status start(std::string_view name, const char** attributes) {
     const Tag parent = open_.empty() ? Tag::other : open_.back();
@@ -289,6 +301,7 @@ class ModelHandler {
       }
       corners[i] = static_cast<std::uint32_t>(*index);
     }
+    if (model_.triangle_count >= max_triangles_) return too_many_triangles(max_triangles_);
     object_->triangles.push_back(corners);
     ++model_.triangle_count;
     return Status::success();
@@ -302,6 +315,7 @@ class ModelHandler {
   }
 
   Model& model_;
+  std::uint64_t max_triangles_;
   std::vector<Tag> open_;     // the elements open around the current one
   Object* object_ = nullptr;  // the object being read
 };
@@ -309,25 +323,21 @@ class ModelHandler {
 // Appends the triangles of placed objects, components included.
 class BuildExpander {
  public:
-  BuildExpander(const Model& model, std::vector<Triangle>& triangles)
-      : model_(model),
-        triangles_(triangles),
-        limit_(model.triangle_count + kMaxInstancedTriangles) {}
+  BuildExpander(const Model& model, std::vector<Triangle>& triangles, std::uint64_t max_triangles)
+      : model_(model), triangles_(triangles), limit_(max_triangles) {}
 
   Status place(const Placement& placement, int depth) {
     if (depth > kMaxNesting) {
       return Error("components nest deeper than " + std::to_string(kMaxNesting) + " levels");
-    }
-    if (++placements_ > limit_) {
-      return Error("the build places more than " + std::to_string(limit_) + " objects");
     }
     const auto found = model_.objects.find(placement.object_id);
     if (found == model_.objects.end()) {
       return Error("no object with id " + std::to_string(placement.object_id));
     }
     const Object& object = found->second;
-    if (object.triangles.size() > limit_ - triangles_.size()) {
-      return Error("the build places more than " + std::to_string(limit_) + " triangles");
+    if (object.triangles.size() > limit_ - triangles_.size()) return too_many_triangles(limit_);
+    if (++placements_ > limit_) {
+      return Error("the build places more than " + std::to_string(limit_) + " objects");
     }
     const Transform& transform = placement.transform;
     const bool mirrored = transform.mirrors();
@@ -348,7 +358,7 @@ class BuildExpander {
  private:
   const Model& model_;
   std::vector<Triangle>& triangles_;
-  std::size_t limit_;  // on triangles and, apart, on placements
+  std::uint64_t limit_;  // on triangles and, apart, on placements
   std::size_t placements_ = 0;
 };
 
@@ -362,7 +372,8 @@ Result<std::string> model_part_name(const ZipArchive& archive) {
   return handler.model_part.value_or(kDefaultModelPart);
 }
 
-Result<Mesh> decode_archive(std::string_view content, std::string name) {
+Result<Mesh> decode_archive(std::string_view content, std::string name,
+                            std::uint64_t max_triangles) {
   Result<ZipArchive> archive = ZipArchive::open(content);
   if (!archive) return std::move(archive).error();
   Result<std::string> part = model_part_name(*archive);
@@ -372,13 +383,13 @@ Result<Mesh> decode_archive(std::string_view content, std::string name) {
   if (!document) return std::move(document).error();
 
   Model model;
-  ModelHandler handler(model);
+  ModelHandler handler(model, max_triangles);
   Status parsed = parse_xml(*document, handler, "model part " + *part);
   if (!parsed) return std::move(parsed).error();
 
   Mesh mesh;
   mesh.name = std::move(name);
-  BuildExpander expander(model, mesh.triangles);
+  BuildExpander expander(model, mesh.triangles, max_triangles);
   if (model.build.empty()) {
     // Objects that are components of others appear through them.
     std::set<std::uint64_t> components;
@@ -401,8 +412,8 @@ Result<Mesh> decode_archive(std::string_view content, std::string name) {
 
 }  // namespace
 
-Result<Mesh> decode_3mf(std::string_view content, std::string name) {
-  Result<Mesh> mesh = decode_archive(content, std::move(name));
+Result<Mesh> decode_3mf(std::string_view content, std::string name, std::uint64_t max_triangles) {
+  Result<Mesh> mesh = decode_archive(content, std::move(name), max_triangles);
   if (!mesh) return std::move(mesh).error().with_context("3MF package");
   return mesh;
 }

@@ -32,8 +32,8 @@ bool raise_wrong_type(PyObject* argument, PyObject* expected_name, const char* n
   return false;
 }
 
-bool raise_not_text(PyObject* argument, const char* name) {
-  const OwnedRef expected_name(PyUnicode_FromString("PyString"));
+bool raise_not_text(PyObject* argument, const char* name, const char* str_name) {
+  const OwnedRef expected_name(PyUnicode_FromString(str_name));
   return expected_name != nullptr && raise_wrong_type(argument, expected_name.get(), name);
 }
 
@@ -68,18 +68,18 @@ bool convert_f32(PyObject* argument, const char* name, float& out) {
   return true;
 }
 
-bool convert_text(PyObject* argument, const char* name, std::string& out) {
-  if (!PyUnicode_Check(argument)) return raise_not_text(argument, name);
+bool convert_text(PyObject* argument, const char* name, std::string& out, const char* str_name) {
+  if (!PyUnicode_Check(argument)) return raise_not_text(argument, name, str_name);
   // A lone surrogate raises the interpreter's UnicodeEncodeError here.
   const OwnedRef utf8(PyUnicode_AsUTF8String(argument));
   return utf8 != nullptr && copy_bytes(utf8.get(), out);
 }
 
-bool convert_path(PyObject* argument, const char* name, std::string& out) {
+bool convert_path(PyObject* argument, const char* name, std::string& out, const char* str_name) {
   const bool path_like =
       PyUnicode_Check(argument) || PyBytes_Check(argument) ||
       PyObject_HasAttrString(reinterpret_cast<PyObject*>(Py_TYPE(argument)), "__fspath__");
-  if (!path_like) return raise_not_text(argument, name);
+  if (!path_like) return raise_not_text(argument, name, str_name);
   const OwnedRef path(PyOS_FSPath(argument));
   if (path == nullptr) return false;
   if (PyBytes_Check(path.get())) return copy_bytes(path.get(), out);

@@ -8,6 +8,7 @@
 #include "python/py_camera.hpp"
 #include "python/py_mesh.hpp"
 #include "python/py_module_functions.hpp"
+#include "python/py_orbit_camera.hpp"
 #include "python/py_surface.hpp"
 #include "python/py_viewport.hpp"
 
@@ -72,10 +73,12 @@ PyObject* create_module() {
   OwnedRef module(PyModule_Create(&module_definition));
   if (module == nullptr) return nullptr;
   ModuleTypes& types = module_types();
-  const bool complete = add_class(module.get(), "Viewport", types.viewport, create_viewport_type) &&
-                        add_class(module.get(), "Camera", types.camera, create_camera_type) &&
-                        add_class(module.get(), "Mesh", types.mesh, create_mesh_type) &&
-                        add_class(module.get(), "Surface", types.surface, create_surface_type);
+  const bool complete =
+      add_class(module.get(), "Viewport", types.viewport, create_viewport_type) &&
+      add_class(module.get(), "Camera", types.camera, create_camera_type) &&
+      add_class(module.get(), "Mesh", types.mesh, create_mesh_type) &&
+      add_class(module.get(), "Surface", types.surface, create_surface_type) &&
+      add_class(module.get(), "OrbitCamera", types.orbit_camera, create_orbit_camera_type);
   return complete ? module.release() : nullptr;
 }
 

@@ -11,6 +11,7 @@ struct ModuleTypes {
   PyTypeObject* camera = nullptr;
   PyTypeObject* mesh = nullptr;
   PyTypeObject* surface = nullptr;
+  PyTypeObject* orbit_camera = nullptr;
 };
 
 ModuleTypes& module_types();

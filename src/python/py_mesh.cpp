@@ -3,6 +3,7 @@
 #include <string>
 
 #include "python/arguments.hpp"
+#include "python/conversions.hpp"
 #include "python/error_mapping.hpp"
 #include "python/py_mesh_load.hpp"
 #include "python/quoted_name.hpp"
@@ -24,10 +25,12 @@ PyObject* mesh_demo(PyObject*, PyObject*) {
 }
 
 PyObject* mesh_from_stl(PyObject*, PyObject* args, PyObject* kwargs) {
-  return load_mesh_file(kFromStlParameters, args, kwargs, "failed to load STL from ",
-                        [](const std::filesystem::path& path, Interruption& interruption) {
-                          return Mesh::normalized_from_path(path, interruption);
-                        });
+  return load_mesh_file(
+      kFromStlParameters, args, kwargs, "failed to load STL from ",
+      [](const std::filesystem::path& path, Interruption& interruption) {
+        return Mesh::normalized_from_path(path, interruption);
+      },
+      kLegacyStrName);
 }
 
 PyObject* get_name(PyObject* self, void*) {
@@ -70,6 +73,7 @@ PyGetSetDef mesh_getset[] = {
     {"triangle_count", get_triangle_count, nullptr, nullptr, nullptr},
     {"size", get_mesh_size, nullptr, nullptr, nullptr},
     {"source_path", get_mesh_source_path, nullptr, nullptr, nullptr},
+    {"warnings", get_mesh_warnings, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

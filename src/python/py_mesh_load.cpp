@@ -1,6 +1,7 @@
 #include "python/py_mesh_load.hpp"
 
 #include <string>
+#include <vector>
 
 #include "model/model_decoder.hpp"
 #include "python/arguments.hpp"
@@ -29,12 +30,12 @@ PyObject* new_mesh_object(Mesh mesh) {
 }
 
 PyObject* load_mesh_file(const Parameters& parameters, PyObject* args, PyObject* kwargs,
-                         const char* failure, MeshLoader loader) {
+                         const char* failure, MeshLoader loader, const char* str_name) {
   return without_cpp_exceptions([&]() -> PyObject* {
     PyObject* matched[1];
     if (!match_arguments(parameters, args, kwargs, matched)) return nullptr;
     std::string path;
-    if (!convert_path(matched[0], "path", path)) return nullptr;
+    if (!convert_path(matched[0], "path", path, str_name)) return nullptr;
     // Other threads run while the file is read and decoded, and Ctrl-C ends a
     // read that never ends, such as one of /dev/zero or a FIFO.
     Result<Mesh> read = [&] {
@@ -52,7 +53,9 @@ PyObject* load_mesh_file(const Parameters& parameters, PyObject* args, PyObject*
 PyObject* mesh_load(PyObject*, PyObject* args, PyObject* kwargs) {
   return load_mesh_file(kLoadParameters, args, kwargs, "failed to load model from ",
                         [](const std::filesystem::path& path, Interruption& interruption) {
-                          Result<Mesh> mesh = load_model(path, interruption);
+                          Result<LoadLimits> limits = load_limits_from_environment();
+                          if (!limits) return Result<Mesh>(std::move(limits).error());
+                          Result<Mesh> mesh = load_model(path, interruption, *limits);
                           if (!mesh) return mesh;
                           return Result<Mesh>(std::move(*mesh).normalized());
                         });
@@ -63,6 +66,22 @@ PyObject* get_mesh_size(PyObject* self, void*) {
   const Borrow borrow(mesh->borrow, Access::shared);
   if (!borrow) return nullptr;
   return float_tuple(mesh->record->size);
+}
+
+PyObject* get_mesh_warnings(PyObject* self, void*) {
+  PyMesh* mesh = as_instance<Mesh>(self);
+  const Borrow borrow(mesh->borrow, Access::shared);
+  if (!borrow) return nullptr;
+  const std::vector<std::string>& warnings = mesh->record->warnings;
+  OwnedRef tuple(PyTuple_New(static_cast<Py_ssize_t>(warnings.size())));
+  if (tuple == nullptr) return nullptr;
+  for (std::size_t i = 0; i < warnings.size(); ++i) {
+    PyObject* text = PyUnicode_DecodeUTF8(warnings[i].data(),
+                                          static_cast<Py_ssize_t>(warnings[i].size()), "replace");
+    if (text == nullptr) return nullptr;
+    PyTuple_SetItem(tuple.get(), static_cast<Py_ssize_t>(i), text);  // steals the reference
+  }
+  return tuple.release();
 }
 
 PyObject* get_mesh_source_path(PyObject* self, void*) {

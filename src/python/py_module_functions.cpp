@@ -10,9 +10,9 @@
 #include "python/error_mapping.hpp"
 #include "python/interpreter_unlocked.hpp"
 #include "python/module_types.hpp"
-#include "python/py_camera.hpp"
 #include "python/py_mesh.hpp"
 #include "python/py_mesh_load.hpp"
+#include "python/py_orbit_camera.hpp"
 #include "raster/renderer.hpp"
 #include "surface/png_file.hpp"
 
@@ -24,10 +24,10 @@ constexpr const char* kArraysNames[] = {"vertices", "vertex_format", "vertex_ite
                                         "name",     "normalize"};
 constexpr Parameters kArraysParameters{"_mesh_from_arrays()", kArraysNames, 8};
 
-constexpr const char* kRenderNames[] = {"mesh", "camera", "width", "height"};
+constexpr const char* kRenderNames[] = {"mesh", "camera", "width", "height", "edges"};
 constexpr Parameters kRenderParameters{"render()", kRenderNames, 4};
 
-constexpr const char* kSavePngNames[] = {"path", "mesh", "camera", "width", "height"};
+constexpr const char* kSavePngNames[] = {"path", "mesh", "camera", "width", "height", "edges"};
 constexpr Parameters kSavePngParameters{"save_png()", kSavePngNames, 5};
 
 void raise_value_error(const std::string& message) {
@@ -87,10 +87,15 @@ PyObject* packed_mesh(PyObject*, PyObject* args, PyObject* kwargs) {
   });
 }
 
-// A frame side in pixels: an int from 1 to 65535.
+// A frame side in pixels: an int from 1 to 65535; ValueError naming the side otherwise.
 bool convert_side(PyObject* argument, const char* name, std::uint32_t& out) {
   std::uint16_t side = 0;
-  if (!convert_u16(argument, name, side)) return false;
+  if (!convert_u16(argument, name, side)) {
+    if (!PyErr_ExceptionMatches(PyExc_OverflowError)) return false;
+    PyErr_Clear();
+    raise_value_error(std::string(name) + " must be 1 to 65535 pixels");
+    return false;
+  }
   if (side == 0) {
     raise_value_error(std::string(name) + " must be at least 1 pixel");
     return false;
@@ -127,28 +132,29 @@ const Renderer* render_frame(PyObject* const* arguments) {
   PyMesh* mesh = as_instance<Mesh>(arguments[0]);
   const Borrow mesh_borrow(mesh->borrow, Access::shared);
   if (!mesh_borrow) return nullptr;
-  if (!check_instance(arguments[1], types.camera, "camera")) return nullptr;
-  PyCamera* camera = as_instance<Camera>(arguments[1]);
-  const Borrow camera_borrow(camera->borrow, Access::shared);
-  if (!camera_borrow) return nullptr;
+  AnyCamera camera;
+  if (!read_any_camera(arguments[1], camera)) return nullptr;
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   if (!convert_side(arguments[2], "width", width) ||
       !convert_side(arguments[3], "height", height)) {
     return nullptr;
   }
+  // Absent or false: the triangles alone.
+  const int edges = arguments[4] != nullptr ? PyObject_IsTrue(arguments[4]) : 0;
+  if (edges < 0) return nullptr;
   Renderer& renderer = thread_renderer();
-  // Other threads run meanwhile; the mesh and camera stay borrowed. A frame
-  // too large to allocate throws std::bad_alloc: MemoryError.
+  // Other threads run meanwhile; the mesh stays borrowed. A frame too large
+  // to allocate throws std::bad_alloc: MemoryError.
   const InterpreterUnlocked unlocked;
   renderer.resize(width, height);
-  renderer.render(*mesh->record, *camera->record);
+  renderer.render(*mesh->record, camera, Overlays{.edges = edges != 0});
   return &renderer;
 }
 
 PyObject* render(PyObject*, PyObject* args, PyObject* kwargs) {
   return without_cpp_exceptions([&]() -> PyObject* {
-    PyObject* matched[4];
+    PyObject* matched[5];
     if (!match_arguments(kRenderParameters, args, kwargs, matched)) return nullptr;
     const LargeFrameRelease release;
     const Renderer* renderer = render_frame(matched);
@@ -161,7 +167,7 @@ PyObject* render(PyObject*, PyObject* args, PyObject* kwargs) {
 
 PyObject* save_png(PyObject*, PyObject* args, PyObject* kwargs) {
   return without_cpp_exceptions([&]() -> PyObject* {
-    PyObject* matched[5];
+    PyObject* matched[6];
     if (!match_arguments(kSavePngParameters, args, kwargs, matched)) return nullptr;
     std::string path;
     if (!convert_path(matched[0], "path", path)) return nullptr;
@@ -191,9 +197,9 @@ PyMethodDef module_functions[] = {
      "_mesh_from_arrays(vertices, vertex_format, vertex_item_size, faces, face_format, "
      "face_item_size, name, normalize)\n--\n\n"},
     {"_render", as_py_cfunction(render), kArgumentsFlags,
-     "_render(mesh, camera, width, height)\n--\n\n"},
+     "_render(mesh, camera, width, height, edges=False)\n--\n\n"},
     {"_save_png", as_py_cfunction(save_png), kArgumentsFlags,
-     "_save_png(path, mesh, camera, width, height)\n--\n\n"},
+     "_save_png(path, mesh, camera, width, height, edges=False)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -10,8 +10,8 @@
 #include "python/error_mapping.hpp"
 #include "python/interpreter_unlocked.hpp"
 #include "python/module_types.hpp"
-#include "python/py_camera.hpp"
 #include "python/py_mesh.hpp"
+#include "python/py_orbit_camera.hpp"
 #include "python/py_viewport.hpp"
 #include "python/signal_handlers.hpp"
 #include "surface/stdout_writer.hpp"
@@ -21,7 +21,8 @@ namespace facetview {
 namespace {
 
 constexpr const char* kQualityNames[] = {"quality"};
-constexpr const char* kNewNames[] = {"quality", "protocol", "cell_size", "max_size", "colours"};
+constexpr const char* kNewNames[] = {"quality",  "protocol", "cell_size",
+                                     "max_size", "colours",  "edges"};
 constexpr Parameters kNewParameters{"Surface.__new__()", kNewNames, 0, 1};
 constexpr Parameters kSetQualityParameters{"Surface.set_quality()", kQualityNames, 1};
 
@@ -38,7 +39,7 @@ constexpr Parameters kRenderParameters{"Surface.render_to_terminal()", kRenderNa
 // The quality named by argument, a str; false with TypeError or ValueError set.
 bool convert_quality(PyObject* argument, Quality& out) {
   std::string text;
-  if (!convert_text(argument, "quality", text)) return false;
+  if (!convert_text(argument, "quality", text, kLegacyStrName)) return false;
   if (const std::optional<Quality> quality = parse_quality(text)) {
     out = *quality;
     return true;
@@ -208,7 +209,7 @@ PyObject* size_tuple(std::uint32_t width, std::uint32_t height) {
 
 PyObject* surface_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return without_cpp_exceptions([&]() -> PyObject* {
-    PyObject* matched[5];
+    PyObject* matched[6];
     if (!match_arguments(kNewParameters, args, kwargs, matched)) return nullptr;
     Quality quality = Quality::medium;
     if (matched[0] != nullptr && !convert_quality(matched[0], quality)) return nullptr;
@@ -225,8 +226,11 @@ PyObject* surface_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     if (matched[4] != nullptr && !convert_colours(matched[4], presentation.colours)) {
       return nullptr;
     }
+    const int edges = matched[5] != nullptr ? PyObject_IsTrue(matched[5]) : 0;
+    if (edges < 0) return nullptr;
     auto surface =
         std::make_unique<TerminalSurface>(quality, presentation.method, presentation.colour_depth);
+    surface->overlays().edges = edges != 0;
     if (presentation.cell_size) {
       surface->set_reported_cell_size(presentation.cell_size->first,
                                       presentation.cell_size->second);
@@ -302,10 +306,8 @@ PyObject* surface_render_to_terminal(PyObject* self, PyObject* args, PyObject* k
     PyMesh* mesh = as_instance<Mesh>(matched[0]);
     const Borrow mesh_borrow(mesh->borrow, Access::shared);
     if (!mesh_borrow) return nullptr;
-    if (!check_instance(matched[1], types.camera, "camera")) return nullptr;
-    PyCamera* camera = as_instance<Camera>(matched[1]);
-    const Borrow camera_borrow(camera->borrow, Access::shared);
-    if (!camera_borrow) return nullptr;
+    AnyCamera camera;
+    if (!read_any_camera(matched[1], camera)) return nullptr;
     if (!check_instance(matched[2], types.viewport, "viewport")) return nullptr;
     PyViewport* viewport = as_instance<Viewport>(matched[2]);
     const Borrow viewport_borrow(viewport->borrow, Access::shared);
@@ -319,7 +321,7 @@ PyObject* surface_render_to_terminal(PyObject* self, PyObject* args, PyObject* k
       const InterpreterUnlocked unlocked;
       const std::lock_guard output_lock(standard_output_lock());
       return surface->record->render_and_present(standard_output(python_signal_handlers()),
-                                                 *mesh->record, *camera->record, *viewport->record);
+                                                 *mesh->record, camera, *viewport->record);
     }();
     if (!frame) return raise_error(frame.error());
     return size_tuple(frame->width, frame->height);
@@ -359,6 +361,7 @@ PyObject* surface_repr(PyObject* self) {
     if (surface->record->method() != PresentMethod::kitty) {
       text += ", protocol=\"" + std::string(present_method_name(surface->record->method())) + "\"";
     }
+    if (surface->record->overlays().edges) text += ", edges=True";
     text += ")";
     return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
   });
@@ -374,8 +377,34 @@ PyObject* surface_protocol(PyObject* self, void*) {
   });
 }
 
+template <bool Overlays::*Overlay>
+PyObject* get_overlay(PyObject* self, void*) {
+  PySurface* surface = as_instance<TerminalSurface>(self);
+  const Borrow borrow(surface->borrow, Access::shared);
+  if (!borrow) return nullptr;
+  return PyBool_FromLong(surface->record->overlays().*Overlay);
+}
+
+template <bool Overlays::*Overlay>
+int set_overlay(PyObject* self, PyObject* value, void*) {
+  if (value == nullptr) {
+    PyErr_SetString(PyExc_AttributeError, "can't delete attribute");
+    return -1;
+  }
+  const int on = PyObject_IsTrue(value);
+  if (on < 0) return -1;
+  PySurface* surface = as_instance<TerminalSurface>(self);
+  const Borrow borrow(surface->borrow, Access::exclusive);
+  if (!borrow) return -1;
+  surface->record->overlays().*Overlay = on != 0;
+  return 0;
+}
+
 PyGetSetDef surface_getset[] = {
     {"protocol", surface_protocol, nullptr, nullptr, nullptr},
+    {"edges", get_overlay<&Overlays::edges>, set_overlay<&Overlays::edges>, nullptr, nullptr},
+    {"axis_triad", get_overlay<&Overlays::axis_triad>, set_overlay<&Overlays::axis_triad>, nullptr,
+     nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -397,7 +426,7 @@ PyMethodDef surface_methods[] = {
 PyType_Slot surface_slots[] = {
     {Py_tp_doc,
      const_cast<char*>("Surface(quality=\"medium\", *, protocol=\"kitty\", cell_size=None, "
-                       "max_size=None, colours=None)\n--\n\n")},
+                       "max_size=None, colours=None, edges=False)\n--\n\n")},
     {Py_tp_getset, surface_getset},
     {Py_tp_new, as_slot(surface_new)},
     {Py_tp_dealloc, as_slot(dealloc_instance<TerminalSurface>)},

@@ -6,9 +6,12 @@
 #include <limits>
 #include <new>
 #include <utility>
+#include <variant>
 
 #include "common/worker_pool.hpp"
+#include "raster/axis_triad.hpp"
 #include "raster/background.hpp"
+#include "raster/edge_overlay.hpp"
 #include "raster/frame_values.hpp"
 #include "raster/triangle_batch.hpp"
 
@@ -66,7 +69,7 @@ void Renderer::resize(std::uint32_t width, std::uint32_t height) {
   height_ = height;
 }
 
-void Renderer::render(const Mesh& mesh, const Camera& camera) {
+void Renderer::render(const Mesh& mesh, const AnyCamera& camera, Overlays overlays) {
   // A frame without pixels gets no colour, and its projection (aspect 0)
   // would be meaningless.
   if (width_ == 0 || height_ == 0) {
@@ -77,16 +80,25 @@ void Renderer::render(const Mesh& mesh, const Camera& camera) {
     paint_background(background_, width_, height_);
     background_painted_ = true;
   }
-  const std::size_t shares = prepare_shares(mesh.triangles.size());
+  const FrameValues frame = std::visit(
+      [&](const auto& chosen) { return make_frame_values(chosen, width_, height_); }, camera);
+  draw_shared_out(mesh.triangles, frame);
+  const FrameBuffers buffers{framebuffer_, depth_, width_};
+  if (overlays.edges) draw_edge_overlay(edges_of(mesh), frame, buffers);
+  if (overlays.axis_triad) draw_axis_triad(frame, buffers);
+}
+
+void Renderer::draw_shared_out(std::span<const Triangle> triangles, const FrameValues& frame) {
+  const std::size_t shares = prepare_shares(triangles.size());
   const std::size_t bands = std::min<std::size_t>(thread_count(), height_);
   if (shares == 1) {
     run_in_parallel(bands, [&](std::size_t band, std::size_t) {
       const auto [first, end] = band_rows(band, bands, height_);
       prepare_frame_rows(first, end);
     });
-    if (mesh.triangles.empty()) return;
-    const FrameValues frame = make_frame_values(camera, width_, height_);
-    draw_triangles(mesh.triangles, frame, FrameBuffers{framebuffer_, depth_, width_});
+    if (!triangles.empty()) {
+      draw_triangles(triangles, frame, FrameBuffers{framebuffer_, depth_, width_});
+    }
     return;
   }
 
@@ -94,8 +106,6 @@ void Renderer::render(const Mesh& mesh, const Camera& camera) {
   // nearest depth over the shares in list order, with the earlier share
   // keeping it at equal depth, which is what one thread drawing the whole
   // list in order leaves there.
-  const FrameValues frame = make_frame_values(camera, width_, height_);
-  const std::span<const Triangle> triangles(mesh.triangles);
   run_in_parallel(shares, [&](std::size_t share, std::size_t) {
     const std::size_t begin_triangle = triangles.size() * share / shares;
     const std::size_t end_triangle = triangles.size() * (share + 1) / shares;

@@ -4,12 +4,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "model/mesh.hpp"
-#include "raster/camera.hpp"
+#include "raster/frame_values.hpp"
+#include "raster/orbit_camera.hpp"
 
 namespace facetview {
+
+// What may be drawn over the shaded triangles.
+struct Overlays {
+  bool edges = false;       // the mesh's creases, borders and silhouette as lines
+  bool axis_triad = false;  // the model's X, Y and Z axes in red, green and blue, bottom left
+};
 
 class Renderer {
  public:
@@ -21,12 +29,14 @@ class Renderer {
   // (or exceed max_pixels), leaving the renderer as it was.
   void resize(std::uint32_t width, std::uint32_t height);
 
-  // Draws one whole frame: background gradient, then every triangle. The
-  // triangles are shared out over the threads of thread_count()
-  // (worker_pool.hpp), each share drawn into buffers of its own and the
-  // shares then merged in list order, so the pixels are those of one thread.
-  // Allocates nothing once a frame of this size and share count was drawn.
-  void render(const Mesh& mesh, const Camera& camera);
+  // Draws one whole frame: background gradient, then every triangle, then the
+  // overlays asked for. The triangles are shared out over the threads of
+  // thread_count() (worker_pool.hpp), each share drawn into buffers of its
+  // own and the shares then merged in list order, so the pixels are those of
+  // one thread. Allocates nothing once a frame of this size and share count
+  // was drawn, except that the edges of a mesh are found (and kept with it)
+  // the first time they are drawn.
+  void render(const Mesh& mesh, const AnyCamera& camera, Overlays overlays = {});
 
   // Row-major RGBA, top row first: width * height * 4 bytes.
   const std::vector<std::uint8_t>& framebuffer() const { return framebuffer_; }
@@ -56,6 +66,7 @@ class Renderer {
     std::vector<std::uint8_t> rgba;
     std::vector<float> depth;
   };
+  void draw_shared_out(std::span<const Triangle> triangles, const FrameValues& frame);
   std::size_t prepare_shares(std::size_t triangles);
   void prepare_frame_rows(std::uint32_t first_row, std::uint32_t end_row);
   void merge_shares(std::size_t shares, std::uint32_t first_row, std::uint32_t end_row);

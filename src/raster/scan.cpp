@@ -130,6 +130,7 @@ struct ScanSetup {
   std::array<float, 3> inverse_depth;
   PixelBox box;
   bool narrow_rows;
+  bool linear_depth;
 };
 
 // What stays fixed along one row, spread over the lanes.
@@ -141,6 +142,7 @@ struct RowConstants {
   Floats row_term[3];
   Floats area;
   Floats inverse_depth[3];
+  bool linear_depth;
 };
 
 // Depth test and write of the up to N samples from `column` on; `count` lanes
@@ -166,7 +168,7 @@ template <int N>
   if (!row_narrowed && !any<N>(inside)) return;
   const Floats q = g[0] / row.area * row.inverse_depth[0] + g[1] / row.area * row.inverse_depth[1] +
                    g[2] / row.area * row.inverse_depth[2];
-  const Floats z = 1.0f / q;
+  const Floats z = row.linear_depth ? q : 1.0f / q;
 
   // Lanes past the row hold -infinity, which no depth is below.
   Floats old_depth = Floats{} - std::numeric_limits<float>::infinity();
@@ -191,6 +193,7 @@ template <int N>
 [[gnu::always_inline]] inline void scan_rows(const ScanSetup& setup, TriangleColour& colour,
                                              const FrameBuffers& buffers) {
   RowConstants<N> row{};
+  row.linear_depth = setup.linear_depth;
   broadcast<N>(row.area, setup.area);
   for (int k = 0; k < 3; ++k) {
     broadcast<N>(row.column_coefficient[k], setup.edges[k].column_coefficient);
@@ -221,11 +224,12 @@ template <int N>
 // g of oriented_edges: the perspective-correct depth, the depth test, the write.
 [[gnu::always_inline]] inline void write_inside_sample(float g0, float g1, float g2, float area,
                                                        const std::array<float, 3>& inverse_depth,
-                                                       std::size_t pixel, TriangleColour& colour,
+                                                       bool linear_depth, std::size_t pixel,
+                                                       TriangleColour& colour,
                                                        const FrameBuffers& buffers) {
   const float q =
       g0 / area * inverse_depth[0] + g1 / area * inverse_depth[1] + g2 / area * inverse_depth[2];
-  const float z = 1.0f / q;
+  const float z = linear_depth ? q : 1.0f / q;
   if (!(q > 0.0f && z < buffers.depth[pixel])) return;
   buffers.depth[pixel] = z;
   const Rgba bytes = colour.get();
@@ -249,7 +253,7 @@ void scan_samples(const ScanSetup& setup, TriangleColour& colour, const FrameBuf
       const float g1 = edges[1].value(sample_x, row_terms[1]);
       const float g2 = edges[2].value(sample_x, row_terms[2]);
       if (!(g0 >= 0.0f && g1 >= 0.0f && g2 >= 0.0f)) continue;
-      write_inside_sample(g0, g1, g2, setup.area, setup.inverse_depth,
+      write_inside_sample(g0, g1, g2, setup.area, setup.inverse_depth, setup.linear_depth,
                           row_start + static_cast<std::size_t>(x), colour, buffers);
     }
   }
@@ -335,8 +339,8 @@ void scan_small_box(const ScreenTriangle& t, const PixelBox& box, TriangleColour
       if (!inside[lane]) continue;
       const std::size_t pixel = static_cast<std::size_t>(rows[lane]) * buffers.width +
                                 static_cast<std::size_t>(columns[lane]);
-      write_inside_sample(g[0][lane], g[1][lane], g[2][lane], area, t.inverse_depth, pixel, colour,
-                          buffers);
+      write_inside_sample(g[0][lane], g[1][lane], g[2][lane], area, t.inverse_depth, t.linear_depth,
+                          pixel, colour, buffers);
     }
   }
 }
@@ -383,7 +387,7 @@ void fill_known_samples(const ScreenTriangle& triangle, const PixelBox& box, std
     write_inside_sample(edges[0].value(sample_x, edges[0].row_term(sample_y)),
                         edges[1].value(sample_x, edges[1].row_term(sample_y)),
                         edges[2].value(sample_x, edges[2].row_term(sample_y)), area,
-                        triangle.inverse_depth, pixel, colour, buffers);
+                        triangle.inverse_depth, triangle.linear_depth, pixel, colour, buffers);
   }
 }
 
@@ -393,8 +397,12 @@ void scan_triangle(const ScreenTriangle& triangle, const PixelBox& box, Triangle
     return scan_small_box(triangle, box, colour, buffers);
   }
   const bool narrow_rows = can_narrow_rows(triangle, box);
-  const ScanSetup setup{oriented_edges(triangle, narrow_rows), std::fabs(triangle.doubled_area),
-                        triangle.inverse_depth, box, narrow_rows};
+  const ScanSetup setup{oriented_edges(triangle, narrow_rows),
+                        std::fabs(triangle.doubled_area),
+                        triangle.inverse_depth,
+                        box,
+                        narrow_rows,
+                        triangle.linear_depth};
   if (box.x_max - box.x_min < kSampleBySampleMaxWidth) return scan_samples(setup, colour, buffers);
 #if defined(__x86_64__)
   if (lanes == ScanLanes::automatic && has_avx2()) return scan_rows_avx2(setup, colour, buffers);

@@ -13,8 +13,11 @@ namespace facetview {
 struct ScreenTriangle {
   std::array<float, 3> x;              // sx of V0, V1, V2
   std::array<float, 3> y;              // sy of V0, V1, V2
-  std::array<float, 3> inverse_depth;  // 1 / d of each corner
+  std::array<float, 3> inverse_depth;  // 1 / d of each corner; d itself where linear_depth
   float doubled_area;                  // E: twice the signed area, never near zero here
+  // Orthographic views: depth is affine on screen, so d is interpolated as it
+  // is rather than through its reciprocal.
+  bool linear_depth = false;
 };
 
 // Inclusive pixel rows and columns to scan; always inside the frame.

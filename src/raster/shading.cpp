@@ -60,7 +60,8 @@ Rgba shade_triangle(const std::array<Vec3, 3>& view, const FrameValues& frame) {
                 mix(height, kHighTint.green, kLowTint.green) * light + rim_glow * kRimTint.green,
                 mix(height, kHighTint.blue, kLowTint.blue) * light + rim_glow * kRimTint.blue};
 
-  const float far_share = clamp_to((frame.distance - centroid.z) / frame.blend_span, 0.0f, 1.0f);
+  const float far_share =
+      clamp_to((frame.blend_distance - centroid.z) / frame.blend_span, 0.0f, 1.0f);
   const float near_share = 1.0f - far_share;
   return opaque_pixel(mix(near_share, kNearColour.red, lit.red),
                       mix(near_share, kNearColour.green, lit.green),

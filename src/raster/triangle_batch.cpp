@@ -46,6 +46,9 @@ struct FrameLanes {
         cos_pitch(Broadcast<N>(f.cos_pitch).lanes),
         sin_roll(Broadcast<N>(f.sin_roll).lanes),
         cos_roll(Broadcast<N>(f.cos_roll).lanes),
+        target_x(Broadcast<N>(f.target.x).lanes),
+        target_y(Broadcast<N>(f.target.y).lanes),
+        target_z(Broadcast<N>(f.target.z).lanes),
         last_x(Broadcast<N>(static_cast<float>(f.width_px - 1)).lanes),
         last_y(Broadcast<N>(static_cast<float>(f.height_px - 1)).lanes) {
     // Frames hold at most 2^28 pixels, so the last index fits the lanes.
@@ -56,6 +59,7 @@ struct FrameLanes {
   }
   Floats width, height, aspect, distance, focal;
   Floats sin_yaw, cos_yaw, sin_pitch, cos_pitch, sin_roll, cos_roll;
+  Floats target_x, target_y, target_z;
   Floats last_x, last_y;  // the last pixel index as a float: may round up beyond 2^24
   typename Simd<N>::Lanes last_column, last_row;
 };
@@ -210,10 +214,11 @@ template <int N>
   corners[2] = {third[1], third[2], third[3]};
 }
 
-// Step 1 of draw_triangle, to_view_space: yaw, then pitch, then roll.
+// Step 1 of draw_triangle, to_view_space: less the target, then yaw, pitch and roll.
 template <int N>
 [[gnu::always_inline]] inline CornerLanes<N> to_view_space(const FrameLanes<N>& f,
-                                                           const CornerLanes<N>& p) {
+                                                           const CornerLanes<N>& model) {
+  const CornerLanes<N> p{model.x - f.target_x, model.y - f.target_y, model.z - f.target_z};
   const auto x1 = p.x * f.cos_yaw + p.z * f.sin_yaw;
   const auto z1 = p.z * f.cos_yaw - p.x * f.sin_yaw;
   const auto y2 = p.y * f.cos_pitch - z1 * f.sin_pitch;
@@ -299,26 +304,31 @@ template <int N>
   // Step 2, near rejection: a corner at or inside the near limit drops the
   // triangle (a NaN depth does not, as in the scalar test).
   const Floats near = Broadcast<N>(kNearLimit).lanes;
-  Mask rejected = (view_depth[0] <= near) | (view_depth[1] <= near) | (view_depth[2] <= near);
+  const Mask reaches_near =
+      (view_depth[0] <= near) | (view_depth[1] <= near) | (view_depth[2] <= near);
 
   // Step 3, facing: nz <= 0 drops the triangle.
   const Floats facing = (view[1].x - view[0].x) * (view[2].y - view[0].y) -
                         (view[1].y - view[0].y) * (view[2].x - view[0].x);
-  rejected |= facing <= Floats{};
+  const Mask faces_away = facing <= Floats{};
 
-  Mask kept = ~rejected;
+  // Where the frame clips, facing triangles that reach the near limit are
+  // drawn in pieces, in their place in the list.
+  const std::uint32_t clipped =
+      frame.clips_near ? lane_bits<N>(reaches_near & ~faces_away, count) : 0;
+  Mask kept = ~(reaches_near | faces_away);
   std::uint32_t drawn = lane_bits<N>(kept, count);
-  if (drawn == 0) return;
+  if ((drawn | clipped) == 0) return;
 
   // Step 5, projection of each corner, and the reciprocal depths of step 9.4.
   ScreenLanes<N> screen[3];
   const Floats half = Broadcast<N>(0.5f).lanes;
   const Floats one = Broadcast<N>(1.0f).lanes;
   for (int k = 0; k < 3; ++k) {
-    const Floats d = view_depth[k];
+    const Floats d = frame.orthographic ? f.distance : view_depth[k];
     screen[k].x = f.width * (view[k].x * f.focal / f.aspect / d * half + half);
     screen[k].y = f.height * (one - (view[k].y * f.focal / d * half + half));
-    screen[k].inverse_depth = one / d;
+    screen[k].inverse_depth = frame.orthographic ? view_depth[k] : one / view_depth[k];
   }
 
   // Non-finite coordinates draw nothing: x * 0 is 0 only for finite x.
@@ -339,7 +349,7 @@ template <int N>
   kept &= ~(magnitude <= Broadcast<N>(kMinimumDoubledArea).lanes);
 
   drawn = lane_bits<N>(kept, count);
-  if (drawn == 0) return;
+  if ((drawn | clipped) == 0) return;
 
   // Step 7, bounding box. Clamping to the frame before rounding gives the same
   // whole numbers as rounding first, and on values of at least 0 truncation
@@ -365,8 +375,8 @@ template <int N>
   const std::uint32_t scanned = lane_bits<N>(large, count);
 
   // Steps 4 and 9 one triangle at a time, in list order.
-  for (; drawn != 0; drawn &= drawn - 1) {
-    const int lane = __builtin_ctz(drawn);
+  for (std::uint32_t remaining = drawn | clipped; remaining != 0; remaining &= remaining - 1) {
+    const int lane = __builtin_ctz(remaining);
     std::array<Vec3, 3> corners;
     ScreenTriangle triangle{};
     for (int k = 0; k < 3; ++k) {
@@ -375,7 +385,13 @@ template <int N>
       triangle.y[k] = screen[k].y[lane];
       triangle.inverse_depth[k] = screen[k].inverse_depth[lane];
     }
+    if (clipped & (1u << lane)) {
+      draw_near_clipped(corners, {view_depth[0][lane], view_depth[1][lane], view_depth[2][lane]},
+                        frame, buffers, scan);
+      continue;
+    }
     triangle.doubled_area = doubled_area[lane];
+    triangle.linear_depth = frame.orthographic;
     const PixelBox box{x_min[lane], x_max[lane], y_min[lane], y_max[lane]};
     TriangleColour colour(corners, frame);
     if (scanned & (1u << lane)) {

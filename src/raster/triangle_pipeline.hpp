@@ -11,12 +11,18 @@ namespace facetview {
 inline constexpr float kMinimumDoubledArea = 0.0001f;
 
 // Transforms, rejects, projects, shades and scans one triangle. Triangles that
-// reach the near limit, face away, lie wholly off one side of the frame, have a
-// negligible screen area or project to non-finite coordinates draw nothing.
-// The frame is at least 1 x 1 pixels.
-// This is the plain reference path, one step after the other; draw_triangles
-// (triangle_batch.hpp) does the same for many triangles at a time.
+// reach the near limit (unless the frame clips them), face away, lie wholly off one side of the
+// frame, have a negligible screen area or project to non-finite coordinates draw nothing. The frame
+// is at least 1 x 1 pixels. This is the plain reference path, one step after the other;
+// draw_triangles (triangle_batch.hpp) does the same for many triangles at a time.
 void draw_triangle(const Triangle& triangle, const FrameValues& frame, const FrameBuffers& buffers,
                    ScanLanes lanes = ScanLanes::automatic);
+
+// For frames that clip: draws the part at or beyond the near limit of a
+// triangle that faces the eye, given its view-space corners and their view
+// depths, in one or two pieces that share its flat colour.
+void draw_near_clipped(const std::array<Vec3, 3>& view, const std::array<float, 3>& view_depth,
+                       const FrameValues& frame, const FrameBuffers& buffers,
+                       ScanLanes lanes = ScanLanes::automatic);
 
 }  // namespace facetview

@@ -50,13 +50,13 @@ std::uint32_t TerminalSurface::reduction(Viewport viewport) const {
 }
 
 Result<PresentedFrame> TerminalSurface::render_and_present(ByteOutput& output, const Mesh& mesh,
-                                                           const Camera& camera,
+                                                           const AnyCamera& camera,
                                                            Viewport viewport) {
   const FrameSize size = frame_size(viewport);
   // A frame too large to allocate throws here, before the presenter is touched,
   // so the next smaller frame is presented as if this one had never been asked for.
   renderer_.resize(size.width, size.height);
-  renderer_.render(mesh, camera);
+  renderer_.render(mesh, camera, overlays_);
 
   // The viewport goes on as given: the presenters treat 0 columns or rows themselves.
   const std::span<const std::uint8_t> frame(renderer_.framebuffer());

@@ -11,7 +11,7 @@
 #include "common/viewport.hpp"
 #include "kitty/presenter.hpp"
 #include "model/mesh.hpp"
-#include "raster/camera.hpp"
+#include "raster/orbit_camera.hpp"
 #include "raster/renderer.hpp"
 #include "sixel/presenter.hpp"
 #include "surface/present_method.hpp"
@@ -93,7 +93,7 @@ class TerminalSurface {
   // Sizes, renders and presents one frame. Throws std::bad_alloc when the
   // frame's buffers cannot be allocated; the surface stays usable.
   Result<PresentedFrame> render_and_present(ByteOutput& output, const Mesh& mesh,
-                                            const Camera& camera, Viewport viewport);
+                                            const AnyCamera& camera, Viewport viewport);
 
   // Removes what the surface showed (kitty: every image; otherwise the cells
   // drawn over are blanked) and forgets it, so the next frame is sent whole,
@@ -105,6 +105,9 @@ class TerminalSurface {
 
   Quality quality() const { return quality_; }
   void set_quality(Quality quality) { quality_ = quality; }
+  // What frames carry over the shaded mesh.
+  const Overlays& overlays() const { return overlays_; }
+  Overlays& overlays() { return overlays_; }
   PresentMethod method() const { return static_cast<PresentMethod>(presenter_.index()); }
   const TerminalDisplay& display() const { return display_; }
   // Takes the display as measured now; where that does not know the cell
@@ -127,6 +130,7 @@ class TerminalSurface {
   TerminalDisplay display_;
   TerminalDisplay measured_;  // as last measured, before anything stood in
   TerminalDisplay reported_;  // its cell size and sixel limits stand in
+  Overlays overlays_;
 };
 
 }  // namespace facetview

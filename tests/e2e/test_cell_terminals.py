@@ -157,6 +157,26 @@ def test_tmux_pane_holds_exactly_the_frames_pixels(tmp_path, capfdbinary, monkey
         tmux.close()
 
 
+@needs_tmux
+def test_tmux_pane_shows_a_model_from_standard_input_and_takes_its_keys(tmp_path):
+    (tmp_path / "part.obj").write_text("v 0 0 0\nv 4 0 0\nv 0 3 0\nv 0 0 2\nf 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\n")
+    viewer = " ".join([sys.executable, "-m", "facetview", "-", "--protocol", "blocks"])
+    tmux = Tmux(tmp_path, ["sh", "-c", f"{viewer} < part.obj; echo $? > ended"])
+    try:
+        deadline = time.monotonic() + 30
+        while b"standard input | 4 triangles | 4 \xc3\x97 3" not in tmux.capture():
+            assert time.monotonic() < deadline, f"no status line in {tmux.capture()[-400:]!r}"
+            time.sleep(0.2)
+        subprocess.run([*tmux.base, "send-keys", "q"], check=True, timeout=30)
+        ended = tmp_path / "ended"
+        while not (ended.exists() and ended.read_text().endswith("\n")):
+            assert time.monotonic() < deadline + 30, "q did not end the viewer"
+            time.sleep(0.1)
+        assert ended.read_text() == "0\n"
+    finally:
+        tmux.close()
+
+
 DETECT = ["-c", "import os, facetview as f; c = f.terminal_capabilities(); "
           "open('detected.part', 'w').write(c.method + ' ' + str(c.answered)); "
           "os.rename('detected.part', 'detected')"]

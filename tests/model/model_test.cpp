@@ -124,6 +124,11 @@ TEST_P(DecodedModels, GiveTheirTriangles) {
     }
   }
   EXPECT_FALSE(mesh->source_path.has_value());
+  // Only the files that hold a face of fewer than three corners say so.
+  const bool skips = std::string_view(c.label).find("skipped") != std::string_view::npos;
+  EXPECT_EQ(mesh->warnings,
+            skips ? std::vector<std::string>{"skipped 1 face of fewer than three corners"}
+                  : std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -182,6 +187,21 @@ INSTANTIATE_TEST_SUITE_P(
                 false),
             "no-extension",
             {kO, kX, kY}},
+        Decoded{"obj_bom_cr_line_ends_continuation_and_a_line_face_skipped",
+                "\xEF\xBB\xBFv 0 0 0\rv 1 0 0\rv 1 1 0\rv 0 1 0\rf 1// 2//\rf 1 2 \\\r 3 4\r",
+                "mac.obj",
+                {kO, kX, kXY, kO, kXY, kY}},
+        Decoded{"obj_by_content_without_extension",
+                "# exported\n\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n",
+                "/dev/stdin",
+                {kO, kX, kY}},
+        Decoded{"ply_bom_and_a_two_corner_face_skipped",
+                "\xEF\xBB\xBFply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
+                "property float y\nproperty float z\nelement face 2\n"
+                "property list uchar int vertex_indices\nend_header\n0 0 0\n1 0 0\n0 1 0\n2 0 1\n3 "
+                "0 1 2\n",
+                "stdin",
+                {kO, kX, kY}},
         Decoded{"stl_by_content_whatever_the_extension",
                 "solid x\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n",
                 "m.obj",
@@ -216,13 +236,60 @@ INSTANTIATE_TEST_SUITE_P(
             "notes.txt",
             {"unsupported model format: text beginning \"hello world\" and the extension .txt"}},
         Hostile{"unknown_binary",
-                std::string("\x89PNG\r\n\x1a\n\0\0", 10),
+                std::string("\x89PNH\r\n\x1a\n\0\0", 10),
                 "picture",
                 {"unsupported model format: binary content of no known format and no extension"}},
-        Hostile{"empty_unknown",
-                "",
-                "x.dat",
-                {"unsupported model format: an empty file and the extension .dat"}},
+        Hostile{"png_without_extension",
+                std::string("\x89PNG\r\n\x1a\n\0\0", 10),
+                "picture",
+                {"unsupported model format: a PNG image and no extension"}},
+        Hostile{"empty", "", "x.stl", {"empty file"}},
+        Hostile{"jpeg_named_stl",
+                std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0", 11) + std::string(200, '\x80'),
+                "photo.stl",
+                {"unsupported model format: a JPEG image and the extension .stl"}},
+        Hostile{"gzip_without_extension",
+                std::string("\x1F\x8B\x08\0", 4),
+                "part",
+                {"unsupported model format: a gzip archive and no extension"}},
+        Hostile{
+            "binary_stl_with_a_trailing_byte",
+            std::string(80, '\0') + std::string("\x01\0\0\0", 4) + std::string(51, '\xFF'),
+            "part.stl",
+            {"not a binary STL: the header counts 1 triangles, which take 134 bytes, but the "
+             "file has 135",
+             "ASCII STL is not valid UTF-8", "invalid utf-8 sequence of 1 bytes from index 84"}},
+        Hostile{
+            "binary_stl_count_beyond_its_records",
+            std::string(80, ' ') + std::string("\xFF\xFF\xFF\xFF", 4) + std::string(100, '\x80'),
+            "part.stl",
+            {"not a binary STL: the header counts 4294967295 triangles, which take "
+             "214748364834 bytes, but the file has 184",
+             "ASCII STL is not valid UTF-8", "invalid utf-8 sequence of 1 bytes from index 80"}},
+        Hostile{"obj_nul_and_long_words_shown_escaped",
+                std::string("v 0 0 1\0", 8) + std::string(100, 'x') + "\n",
+                "m.obj",
+                {"OBJ line 1", "invalid number '1\\x00xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...'"}},
+        Hostile{"ply_count_beyond_64_bits",
+                "ply\nformat ascii 1.0\nelement vertex 18446744073709551615\nend_header\n",
+                "m.ply",
+                {"PLY header line 3",
+                 "element 'vertex' has the count '18446744073709551615', not a whole number from 0 "
+                 "to 9223372036854775807"}},
+        Hostile{
+            "three_mf_nesting_deeper_than_the_model_needs",
+            zip_of({{"3D/3dmodel.model",
+                     [] {
+                       std::string open;
+                       for (int i = 0; i < 100; ++i) open += "<a>";
+                       return open;
+                     }()}}),
+            "m.3mf",
+            {"3MF package", "model part 3D/3dmodel.model", "elements nest deeper than 64 levels"}},
+        Hostile{"extent_beyond_float",
+                "v -3e38 0 0\nv 3e38 0 0\nv 0 1 0\nf 1 2 3\n",
+                "m.obj",
+                {"the model spans more than the 32-bit float range"}},
         Hostile{"obj_index_zero",
                 "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 0 1 2\n",
                 "m.obj",
@@ -245,10 +312,6 @@ INSTANTIATE_TEST_SUITE_P(
                 "v 0 0\n",
                 "m.obj",
                 {"OBJ line 1", "vertex has fewer than three coordinates"}},
-        Hostile{"obj_two_corner_face",
-                "v 0 0 0\nv 1 0 0\nf 1 2\n",
-                "m.obj",
-                {"OBJ line 3", "face has fewer than three vertices"}},
         Hostile{"obj_no_faces", "v 0 0 0\nl 1 1\n", "m.obj", {"OBJ file contained no faces"}},
         Hostile{"ply_no_end_header",
                 "ply\nformat ascii 1.0\nelement vertex 1\n",
@@ -365,7 +428,7 @@ INSTANTIATE_TEST_SUITE_P(
                         }(),
                     R"(<item objectid="5"/>)"),
                 "m.3mf",
-                {"3MF package", "the build places more than 8388609 objects"}},
+                {"3MF package", "the build places more than 1048576 objects"}},
         Hostile{"three_mf_bad_transform",
                 three_mf(kTriangleObject, R"(<item objectid="1" transform="1 0 0"/>)"),
                 "m.3mf",
@@ -380,6 +443,69 @@ INSTANTIATE_TEST_SUITE_P(
                 "m.3mf",
                 {"3MF package", "3MF model contained no triangles"}}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// A polygon of `corners` corners, all at the first vertex.
+std::string long_polygon(std::string_view start, std::string_view corner, int corners) {
+  std::string text(start);
+  for (int i = 0; i < corners; ++i) text += corner;
+  return text;
+}
+
+TEST(TriangleBudget, EveryFormatStopsAtTheLimitItIsGiven) {
+  const LoadLimits limits{.max_triangles = 1000};
+  const Chain refused{
+      "model has more than 1000 triangles, the limit (set FACETVIEW_MAX_TRIANGLES "
+      "to raise it)"};
+  const auto chain_of = [&](const std::string& content, const char* path) {
+    Chain chain = messages(decode_model(content, path, limits));
+    return chain.empty() ? chain : Chain{chain.back()};
+  };
+  // One polygon of 1003 corners makes 1001 triangles; 1002 corners make 1000.
+  EXPECT_EQ(chain_of(long_polygon("v 0 0 0\nf", " 1", 1003), "m.obj"), refused);
+  EXPECT_TRUE(decode_model(long_polygon("v 0 0 0\nf", " 1", 1002), "m.obj", limits).ok());
+  const std::string ply_header =
+      "ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\nproperty float y\n"
+      "property float z\nelement face 1\nproperty list uint int vertex_indices\nend_header\n"
+      "0 0 0\n";
+  EXPECT_EQ(chain_of(long_polygon(ply_header + "1003", " 0", 1003), "m.ply"), refused);
+  // An object of one triangle placed 1001 times; written out 1001 times.
+  EXPECT_EQ(chain_of(three_mf(kTriangleObject, long_polygon("", R"(<item objectid="1"/>)", 1001)),
+                     "m.3mf"),
+            refused);
+  const std::string many_triangles = long_polygon("", R"(<triangle v1="0" v2="1" v3="2"/>)", 1001);
+  const std::string object = kTriangleObject;
+  const std::size_t at = object.find("<triangles>") + std::string_view("<triangles>").size();
+  EXPECT_EQ(
+      chain_of(three_mf(object.substr(0, at) + many_triangles + object.substr(at), ""), "m.3mf"),
+      refused);
+  std::string stl = "solid s\n";
+  for (int i = 0; i < 1001; ++i) stl += "vertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n";
+  EXPECT_EQ(chain_of(stl, "m.stl"), refused);
+}
+
+TEST(TriangleBudget, GrowsWithTheFileBetweenAFloorAndACeiling) {
+  EXPECT_EQ(triangle_budget(10), kMinTriangleBudget);
+  EXPECT_EQ(triangle_budget(1'000'000), 4'000'000u);
+  EXPECT_EQ(triangle_budget(UINT64_MAX), kMaxTriangles);
+  EXPECT_EQ(triangle_budget(UINT64_MAX, {.max_triangles = 7}), 7u);
+}
+
+TEST(StreamLimit, AnEndlessDeviceStopsAtTheLimit) {
+  const Result<Mesh> mesh =
+      load_model("/dev/zero", retry_on_signal(), {.max_stream_bytes = 100000});
+  EXPECT_EQ(messages(mesh), (Chain{"failed to read model file /dev/zero",
+                                   "no end after 100000 bytes, the limit for a pipe or device (set "
+                                   "FACETVIEW_MAX_READ_BYTES to raise it)"}));
+}
+
+TEST(AsciiStlNames, AHugeSolidNameIsCutAtACharacter) {
+  const std::string name = "\xC3\xA9" + std::string(1000, 'n');  // é, then n
+  const Result<Mesh> mesh = decode_model(
+      "solid " + std::string(255, 'a') + name + "\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n",
+      "m.stl");
+  ASSERT_TRUE(mesh.ok());
+  EXPECT_EQ(mesh->name, std::string(255, 'a'));
+}
 
 TEST(ZipLimits, AnEntryThatUnpacksPastTheCapIsRefused) {
   // 300 MiB of zeros deflate to well under a megabyte.
@@ -421,6 +547,7 @@ TEST(ModelFormats, ContentDecidesBeforeExtension) {
       {"solid part", "a.3MF", ModelFormat::stl, ModelFormat::three_mf},
       {"solidify", "a.txt", std::nullopt, std::nullopt},
       {"v 0 0 0", "a.stl.bak", std::nullopt, std::nullopt},
+      {"\xEF\xBB\xBFply\r\n", "a", ModelFormat::ply, std::nullopt},
   };
   for (const FormatCase& c : cases) {
     EXPECT_EQ(format_from_content(c.content), c.from_content) << c.content;

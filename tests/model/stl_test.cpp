@@ -147,16 +147,25 @@ TEST(Normalized, SingleTrianglesAndNone) {
               empty.source_path == "some/where.stl");
 }
 
+Chain not_binary(const std::string& counts, Chain ascii) {
+  ascii.insert(ascii.begin(), "not a binary STL: the header counts " + counts);
+  return ascii;
+}
+
 TEST(DecodeStl, Failures) {
   const std::pair<std::string, Chain> cases[] = {
       {"", kNoTriangles},
       {binary_stl("solid x", {}), {"binary STL contained no triangles"}},
       {binary_stl("", {}, 1), kNoTriangles},  // 84 bytes, count 1: ASCII
-      {binary_stl("", {{kZ, {1, 1, 1}}}) + "x", bad_utf8(1, 94)},
-      {binary_stl("", {kUnitRecord}, 0xFFFFFFFF), bad_utf8(1, 80)},  // hostile count
-      {std::string(100'000'000, 'x'), kNoTriangles},                 // one 100 MB line
-      {"\xC0\xAF", bad_utf8(1, 0)},                                  // overlong
-      {"\xED\xA0\x80", bad_utf8(1, 0)},                              // surrogate
+      // Binary but for the size: the reason says so before the text's fault.
+      {binary_stl("", {{kZ, {1, 1, 1}}}) + "x",
+       not_binary("1 triangles, which take 134 bytes, but the file has 135", bad_utf8(1, 94))},
+      {binary_stl("", {kUnitRecord}, 0xFFFFFFFF),  // hostile count
+       not_binary("4294967295 triangles, which take 214748364834 bytes, but the file has 134",
+                  bad_utf8(1, 80))},
+      {std::string(100'000'000, 'x'), kNoTriangles},  // one 100 MB line
+      {"\xC0\xAF", bad_utf8(1, 0)},                   // overlong
+      {"\xED\xA0\x80", bad_utf8(1, 0)},               // surrogate
       {"x\xE2\x82(", bad_utf8(2, 1)},
       {"\xF0\x9F\x98(", bad_utf8(3, 0)},
       {"nul\0byte\x80"s, bad_utf8(1, 8)},

@@ -54,13 +54,21 @@ def test_from_arrays_normalizes_like_from_stl(tmp_path):
 
 @pytest.mark.parametrize("vertices, faces, exception, message", [
     (np.zeros((3, 2)), None, ValueError, r"vertices must have the shape \(n, 3\), not \(3, 2\)"),
-    (b"abcdef", None, ValueError, r"vertices must have the shape \(n, 3\), not \(6,\)"),
+    (np.zeros(6), None, ValueError, r"vertices must have the shape \(n, 3\), not \(6,\)"),
     (np.zeros((3, 3), dtype=np.int64), None, TypeError, "vertices must hold float32 or float64 numbers, not items of format 'l'"),
     (np.zeros((3, 3), dtype=np.float16), None, TypeError, "vertices must hold float32 or float64 numbers, not items of format 'e'"),
     (TRIANGLE, np.zeros((1, 3)), TypeError, "faces must hold integers, not items of format 'd'"),
     (TRIANGLE, [(0, 1, 2.0)], TypeError, r"faces\[0\]: 'float' object cannot be interpreted as an integer"),
     ([(0, 0, 0), (1, 0), (0, 1, 0)], None, ValueError, r"vertices\[1\] has 2 values, expected 3"),
-    ([(0, 0, "x")] * 3, None, ValueError, "could not convert string to float"),
+    # Text is no number, though float() reads some of it.
+    ([(0, 0, "1")] * 3, None, TypeError, r"^vertices\[0\]: expected a number, not str$"),
+    (["123", "456", "789"], None, TypeError, r"^vertices\[0\]: expected 3 numbers, not str$"),
+    ("0 0 0 1 0 0 0 1 0", None, TypeError, "^vertices must be an .*, not str$"),
+    (b"abcdef", None, TypeError, "^vertices must be an .*, not bytes$"),
+    (TRIANGLE, [b"\0\1\2"], TypeError, r"^faces\[0\]: expected 3 numbers, not bytes$"),
+    # A box wider than the float range would shrink to a point.
+    ([(-3.4e38, 0, 0), (3.4e38, 0, 0), (0, 1, 0)], None, ValueError,
+     "^the vertices span more than the 32-bit float range$"),
     (None, None, TypeError, "vertices must be an \\(n, 3\\) array or a sequence of 3-sequences, not NoneType"),
     ([(0, 0, 0), (1, float("nan"), 0), (0, 1, 0)], None, ValueError, "vertex 1 has a coordinate that is NaN"),
     (np.array([(0, 0, 0), (1, 0, np.inf), (0, 1, 0)]), None, ValueError, "vertex 1 has a coordinate that is NaN, infinite"),
@@ -74,7 +82,7 @@ def test_from_arrays_refuses_bad_input_naming_the_problem(vertices, faces, excep
 
 
 def test_from_arrays_keywords():
-    with pytest.raises(TypeError, match="^argument 'name': 'int' object cannot be converted to 'PyString'$"):
+    with pytest.raises(TypeError, match="^argument 'name': 'int' object cannot be converted to 'str'$"):
         Mesh.from_arrays(TRIANGLE, name=3)
     with pytest.raises(TypeError):
         Mesh.from_arrays(TRIANGLE, None, "positional name")
@@ -111,11 +119,14 @@ def test_save_png_writes_the_rendered_frame(tmp_path):
 @pytest.mark.parametrize("call, exception, message", [
     (lambda: f.render(Mesh.demo(), CAMERA, 0, 10), ValueError, "^width must be at least 1 pixel$"),
     (lambda: f.render(Mesh.demo(), CAMERA, 10, 0), ValueError, "^height must be at least 1 pixel$"),
-    (lambda: f.render(Mesh.demo(), CAMERA, 65536, 1), OverflowError, "out of range"),
+    (lambda: f.render(Mesh.demo(), CAMERA, 65536, 1), ValueError, "^width must be 1 to 65535 pixels$"),
+    (lambda: f.render(Mesh.demo(), CAMERA, 5, -1), ValueError, "^height must be 1 to 65535 pixels$"),
+    (lambda: f.render(Mesh.demo(), CAMERA, 1 << 70, 5), ValueError, "^width must be 1 to 65535 pixels$"),
     (lambda: f.render(Mesh.demo(), CAMERA, 1.5, 1), TypeError, "^argument 'width': "),
     (lambda: f.render(CAMERA, CAMERA, 1, 1), TypeError, "^argument 'mesh': 'Camera' object cannot be converted to 'Mesh'$"),
     (lambda: f.render(Mesh.demo(), CAMERA, 65535, 65535), MemoryError, ""),
-    (lambda: f.save_png(3, Mesh.demo(), CAMERA, 1, 1), TypeError, "^argument 'path': "),
+    (lambda: f.save_png(3, Mesh.demo(), CAMERA, 1, 1), TypeError,
+     "^argument 'path': 'int' object cannot be converted to 'str'$"),
 ])
 def test_render_and_save_png_refuse_bad_arguments(call, exception, message):
     with pytest.raises(exception, match=message):
@@ -155,7 +166,9 @@ def cause_chain(error):
     ("bad.obj", b"v 0 0 0\nf 1 2 3\n", [(RuntimeError, "OBJ line 2"), (RuntimeError, "vertex index 2 out of range for 1 vertices")]),
     ("bad.3mf", b"PK\x03\x04 junk", [(RuntimeError, "3MF package"), (RuntimeError, "not a valid zip archive: Not a zip archive")]),
     ("bad.ply", b"ply\nformat ascii 1.0\n", [(RuntimeError, "PLY header has no end_header line")]),
-    ("empty.stl", b"", [(RuntimeError, "failed to parse STL triangles from ASCII source")]),
+    ("empty.stl", b"", [(RuntimeError, "empty file")]),
+    ("photo.stl", b"\xff\xd8\xff\xe0\0\x10JFIF" + bytes(200), [(RuntimeError, "unsupported model format: a JPEG image and the extension .stl")]),
+    ("part.tar.gz", b"\x1f\x8b\x08\0" + bytes(20), [(RuntimeError, "unsupported model format: a gzip archive and the extension .gz")]),
 ])
 def test_load_failures_say_why_in_the_cause(tmp_path, name, content, reasons):
     path = tmp_path / name
@@ -166,6 +179,13 @@ def test_load_failures_say_why_in_the_cause(tmp_path, name, content, reasons):
     assert error.value.args == (f"failed to load model from {path}",)
     expected = [(kind, text.format(path=path)) for kind, text in reasons]
     assert cause_chain(error.value.__cause__) == expected
+
+
+def test_faces_of_fewer_than_three_corners_are_skipped_with_a_warning(tmp_path):
+    (tmp_path / "lines.obj").write_bytes(CUBE_OBJ + b"f 1// 2//\nf 3\n")
+    mesh = Mesh.load(tmp_path / "lines.obj")
+    assert (mesh.triangle_count, mesh.warnings) == (12, ("skipped 2 faces of fewer than three corners",))
+    assert Mesh.demo().warnings == ()
 
 
 def test_load_takes_path_like_objects_and_refuses_others(tmp_path):

@@ -11,13 +11,13 @@ import pytest
 
 import facetview
 from conftest import child_env, run_python
-from facetview import Camera, Mesh, Surface, Viewport, _facetview
+from facetview import Camera, Mesh, OrbitCamera, Surface, Viewport, _facetview
 
-CLASSES = [Viewport, Camera, Mesh, Surface]
+CLASSES = [Viewport, Camera, Mesh, Surface, OrbitCamera]
 
 
 def test_all_lists_the_classes_in_order():
-    assert _facetview.__all__ == ["Viewport", "Camera", "Mesh", "Surface"]
+    assert _facetview.__all__ == ["Viewport", "Camera", "Mesh", "Surface", "OrbitCamera"]
     assert facetview.__all__ == _facetview.__all__ + ["render", "save_png"]
     assert [getattr(_facetview, name) for name in _facetview.__all__] == CLASSES
     assert [getattr(facetview, name) for name in facetview.__all__] == CLASSES + [facetview.render, facetview.save_png]
@@ -74,7 +74,7 @@ def test_module_works_in_a_new_interpreter_after_finalisation(tmp_path):
     assert (result.returncode, result.stdout.decode(), result.stderr) == (0, line * 2, b"")
 
 
-@pytest.mark.parametrize("make", [lambda: Viewport(1, 2, 3, 4), Camera, Mesh.demo, Surface], ids=[cls.__name__ for cls in CLASSES])
+@pytest.mark.parametrize("make", [lambda: Viewport(1, 2, 3, 4), Camera, Mesh.demo, Surface, OrbitCamera], ids=[cls.__name__ for cls in CLASSES])
 def test_class_and_instance_traits(make):
     instance = make()
     cls = type(instance)
@@ -93,7 +93,10 @@ def test_class_and_instance_traits(make):
     (Viewport, "(col, row, cols, rows)", ""),
     (Camera, "(pitch=0.45, yaw=..., roll=0.0, zoom=1.0)", ""),
     (Mesh, None, None),
-    (Surface, '(quality="medium", *, protocol="kitty", cell_size=None, max_size=None, colours=None)', ""),
+    (Surface, '(quality="medium", *, protocol="kitty", cell_size=None, max_size=None, colours=None, '
+              'edges=False)', ""),
+    (OrbitCamera, "(target=(0.0, 0.0, 0.0), distance=3.25, pitch=0.45, yaw=..., roll=0.0, *, orthographic=False)",
+     ""),
     (Viewport.full_screen, "(cols, rows, reserved_bottom_rows=0)", None),
     (Camera.default, "()", None),
     (Mesh.demo, "()", None),

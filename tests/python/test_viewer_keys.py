@@ -20,6 +20,10 @@ def decode(reads):
     ([b"1234 r"], [A.QUALITY_LOW, A.QUALITY_MEDIUM, A.QUALITY_HIGH, A.QUALITY_FULL, A.TOGGLE_PAUSE,
                     A.RESET_CAMERA]),
     ([b"q\x03Q\x1a"], [A.QUIT, A.QUIT, A.QUIT, A.SUSPEND]),
+    # Shift with the arrows, or H/J/K/L, move the view; o, e and a switch projection and overlays.
+    ([b"\x1b[1;2A\x1b[1;2B\x1b[1;2C\x1b[1;2DHJKL"],
+     [A.PAN_UP, A.PAN_DOWN, A.PAN_RIGHT, A.PAN_LEFT, A.PAN_LEFT, A.PAN_DOWN, A.PAN_UP, A.PAN_RIGHT]),
+    ([b"oea"], [A.TOGGLE_ORTHOGRAPHIC, A.TOGGLE_EDGES, A.TOGGLE_AXES]),
     ([b"x\x1b[200~\x1b[Hz\x1bq"], [A.QUIT]),  # unknown keys and sequences are skipped
     # A sequence with a modifier, split across reads, waits until it is complete.
     *[([b"\x1b[1;5Cq"[:split], b"\x1b[1;5Cq"[split:]], [A.TURN_RIGHT, A.QUIT]) for split in range(1, 7)],
@@ -68,10 +72,28 @@ def test_a_long_sequence_read_a_byte_at_a_time_takes_linear_time():
     (b"\x1b[<2;1;1M", MouseEvent(M.PRESS, 2, 0, 0)),
     (b"\x1b[<64;300;200M", MouseEvent(M.WHEEL_UP, 0, 299, 199)),
     (b"\x1b[<65;3;4M", MouseEvent(M.WHEEL_DOWN, 1, 2, 3)),
-    (b"\x1b[<68;3;4M", MouseEvent(M.WHEEL_UP, 0, 2, 3)),  # with Shift
+    (b"\x1b[<68;3;4M", MouseEvent(M.WHEEL_UP, 0, 2, 3, shift=True)),
+    (b"\x1b[<38;3;4M", MouseEvent(M.MOTION, 2, 2, 3, shift=True)),  # a right-button drag with Shift
     (b"\x1b[<66;3;4M", None),  # sideways wheel
     (b"\x1b[<0;3M", None),
     (b"\x1b[<0;x;5M", None),  # x ends the sequence; ";5M" are keys bound to nothing
 ])
 def test_sgr_mouse_reports_become_events(data, event):
     assert decode([data[:5], data[5:], b"k"]) == [*filter(None, [event]), A.TURN_UP]
+
+
+@pytest.mark.parametrize("data, event", [
+    # Legacy reports: three raw bytes after ESC [ M, each 32 more than its value; a click in
+    # column 81 sends "q" as its column byte, one in column 101 a byte above 0x7f.
+    (b"\x1b[M q\x25", MouseEvent(M.PRESS, 0, 80, 4)),
+    (b"\x1b[M!\x85+", MouseEvent(M.PRESS, 1, 100, 10)),
+    (b"\x1b[M@q\x25", MouseEvent(M.MOTION, 0, 80, 4)),
+    (b"\x1b[M#\xff\xff", MouseEvent(M.RELEASE, 0, 222, 222)),
+    (b"\x1b[M`!!", MouseEvent(M.WHEEL_UP, 0, 0, 0)),
+    (b"\x1b[Ma3$", MouseEvent(M.WHEEL_DOWN, 1, 18, 3)),
+    (b"\x1b[Mbq3", None),  # sideways wheel
+    (b"\x1b[M\x03qq", None),  # no report: too small a byte
+])
+def test_legacy_mouse_reports_are_never_keys(data, event):
+    for split in range(1, len(data)):
+        assert decode([data[:split], data[split:], b"k"]) == [*filter(None, [event]), A.TURN_UP]

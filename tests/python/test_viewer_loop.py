@@ -9,7 +9,7 @@ import pytest
 import facetview as f
 from facetview.models import open_model
 from facetview.terminal import CLEAR_SCREEN, TerminalSession
-from facetview.viewer import DRAG_TURN_PER_WIDTH, SPIN_RATE, TURN_STEP, Pose, Viewer
+from facetview.viewer import DRAG_TURN_PER_WIDTH, PAN_STEP, SPIN_RATE, TURN_STEP, Pose, Viewer
 
 START = Pose(pitch=0.25, yaw=-0.5, roll=0.125, zoom=1.0)
 
@@ -26,17 +26,23 @@ class Clock:
 
 
 class RecordingSurface:
-    """Notes each frame's camera and viewport; a frame costs `cost` seconds of the clock."""
+    """Notes each frame's camera (angles and zoom), target, projection, overlays and viewport;
+    a frame costs `cost` seconds of the clock."""
 
     def __init__(self, clock, cost):
         self.clock, self.cost = clock, cost
-        self.frames, self.qualities, self.clears = [], [], 0
+        self.frames, self.views, self.qualities, self.clears = [], [], [], 0
+        self.edges = self.axis_triad = False
 
     def render_to_terminal(self, mesh, camera, viewport):
-        self.frames.append(((camera.pitch, camera.yaw, camera.roll, camera.zoom),
+        self.frames.append(((camera.pitch, camera.yaw, camera.roll, 3.25 / camera.distance),
                             (viewport.col, viewport.row, viewport.cols, viewport.rows)))
+        self.views.append((camera.target, camera.orthographic, self.edges, self.axis_triad))
         self.clock.now += self.cost
         return (1, 1)
+
+    def framebuffer_size(self, viewport):
+        return viewport.cols * 10, viewport.rows * 20
 
     def set_quality(self, quality):
         self.qualities.append(quality)
@@ -93,11 +99,11 @@ def test_a_quit_key_ends_the_loop_even_when_frames_take_longer_than_their_period
     (b"kk\x1bOA", (START.pitch - 3 * TURN_STEP, START.yaw, START.roll, 1.0)),
     (b"j", (START.pitch + TURN_STEP, START.yaw, START.roll, 1.0)),
     (b"+", (START.pitch, START.yaw, START.roll, 1.1)),
-    # The zoom stops at the renderer's limits, so the way back starts at once.
-    (b"+" * 40, (START.pitch, START.yaw, START.roll, 2.5)),
-    (b"+" * 40 + b"-", (START.pitch, START.yaw, START.roll, 2.5 / 1.1)),
-    (b"-" * 40, (START.pitch, START.yaw, START.roll, 0.45)),
-    (b"-" * 40 + b"=", (START.pitch, START.yaw, START.roll, 0.45 * 1.1)),
+    # The zoom stops at its limits, so the way back starts at once.
+    (b"+" * 60, (START.pitch, START.yaw, START.roll, 100.0)),
+    (b"+" * 60 + b"-", (START.pitch, START.yaw, START.roll, 100 / 1.1)),
+    (b"-" * 30, (START.pitch, START.yaw, START.roll, 0.1)),
+    (b"-" * 30 + b"=", (START.pitch, START.yaw, START.roll, 0.1 * 1.1)),
     (b"lljk+-r", (START.pitch, START.yaw, START.roll, 1.0)),
 ])
 def test_keys_move_the_camera(terminal, keys, pose):
@@ -127,8 +133,8 @@ def mouse(flags, col, row, release=False):
      (START.pitch + 2 * 2 * DRAG_TURN_PER_WIDTH / 40, START.yaw + 4 * DRAG_TURN_PER_WIDTH / 40, 1.0), False),
     # The turntable holds while the button is down.
     (mouse(0, 10, 5) + mouse(32, 6, 5), (START.pitch, START.yaw - 4 * DRAG_TURN_PER_WIDTH / 40, 1.0), True),
-    # Motion without a press, and drags with another button, turn nothing.
-    (mouse(32, 12, 6) + mouse(2, 10, 5) + mouse(34, 12, 6), None, False),
+    # Motion without a press turns nothing (other buttons move the view, below).
+    (mouse(32, 12, 6) + mouse(35, 12, 6), None, False),
     (mouse(64, 3, 3) + mouse(64, 3, 3), (START.pitch, START.yaw, 1.1 * 1.1), False),
     (mouse(65, 3, 3), (START.pitch, START.yaw, 1 / 1.1), False),
 ])
@@ -142,8 +148,8 @@ def test_quality_keys_reach_the_surface_and_the_status_line(terminal):
     viewer, surface = run_viewer(terminal, b"31", frames=2, sizes=[(80, 10)])
     assert (surface.qualities, viewer.quality) == (["high", "low"], "low")
     status = [line.partition(b"\x1b[K")[0] for line in os.read(terminal[2], 65536).split(b"\x1b[10;1H")[1:]]
-    assert status == ["demo hull | 12 triangles | 1.9 × 1.4 × 1.4 | medium | paused".encode(),
-                      "demo hull | 12 triangles | 1.9 × 1.4 × 1.4 | low | paused".encode()]
+    assert status == ["demo hull | 12 triangles | 1.9 × 1.4 × 1.4 | medium | zoom 1× | paused".encode(),
+                      "demo hull | 12 triangles | 1.9 × 1.4 × 1.4 | low | zoom 1× | paused".encode()]
 
 
 @pytest.mark.parametrize("keys, spinning, yaw_steps", [
@@ -165,3 +171,73 @@ def test_a_resize_clears_the_screen_and_fills_the_new_size(terminal):
     # The status line goes to the last row of each size; a single row holds the picture alone.
     assert output.count(b"\x1b[10;1Hdemo hull") == 1 and b"\x1b[1;1H" not in output
     assert output.index(b"\x1b[10;1H") < output.rindex(CLEAR_SCREEN)
+
+
+def moved_target(right, up):
+    towards_right, towards_up = START.view_axes()
+    return tuple(right * r + up * u for r, u in zip(towards_right, towards_up))
+
+
+def close_to(actual, expected):
+    return all(math.isclose(a, b, abs_tol=1e-6) for a, b in zip(actual, expected))
+
+
+STEP = PAN_STEP * START.view_height()
+
+
+@pytest.mark.parametrize("keys, target", [
+    (b"L", moved_target(STEP, 0)), (b"\x1b[1;2C", moved_target(STEP, 0)),
+    (b"H\x1b[1;2D", moved_target(-2 * STEP, 0)), (b"K", moved_target(0, STEP)),
+    (b"\x1b[1;2B", moved_target(0, -STEP)), (b"LKr", (0, 0, 0)),
+])
+def test_pan_keys_move_the_view_across_the_screen(terminal, keys, target):
+    _, surface = run_viewer(terminal, keys, frames=2)
+    assert close_to(surface.views[-1][0], target)
+    assert poses(surface)[-1] == tuple(f32(value) for value in (START.pitch, START.yaw, START.roll, 1.0))
+
+
+@pytest.mark.parametrize("keys, views", [
+    (b"o", (True, False, False)), (b"oo", (False, False, False)),
+    (b"oLr", (True, False, False)),  # the fitted view again, in the chosen projection
+    (b"e", (False, True, False)), (b"a", (False, False, True)), (b"eae", (False, False, True)),
+])
+def test_projection_and_overlay_keys_switch(terminal, keys, views):
+    _, surface = run_viewer(terminal, keys, frames=2)
+    assert surface.views[-1][1:] == views
+    assert surface.views[-1][0] == (0, 0, 0)
+
+
+# The viewport is 40 x 9 cells of 10 x 20 pixels: 400 x 180, so the view spans
+# 400 / 180 times its height across.
+WIDTH = START.view_height() * 400 / 180
+
+
+@pytest.mark.parametrize("reports, target", [
+    # Right, middle and shift+left drags: the model follows the pointer.
+    (mouse(2, 10, 5) + mouse(34, 14, 5) + mouse(2, 14, 5, True), moved_target(-4 * WIDTH / 40, 0)),
+    (mouse(1, 10, 5) + mouse(33, 10, 8), moved_target(0, 3 * START.view_height() / 9)),
+    (mouse(4, 10, 5) + mouse(36, 8, 5), moved_target(2 * WIDTH / 40, 0)),
+    # A left drag without Shift turns instead.
+    (mouse(0, 10, 5) + mouse(32, 14, 5), (0, 0, 0)),
+])
+def test_dragging_with_the_right_or_middle_button_moves_the_view(terminal, reports, target):
+    _, surface = run_viewer(terminal, reports, frames=3)
+    assert close_to(surface.views[-1][0], target)
+
+
+@pytest.mark.parametrize("report, factor", [(mouse(64, 35, 2), 1.1), (mouse(65, 4, 8), 1 / 1.1)])
+def test_the_wheel_zooms_towards_the_pointer(terminal, report, factor):
+    viewer, surface = run_viewer(terminal, report, frames=2)
+    # The model point under the pointer's cell, at the target's depth, before and after.
+    col, row = report.split(b";")[1:]
+    right = ((int(col) - 0.5) / 40 - 0.5) * WIDTH
+    up = (0.5 - (int(row[:-1]) - 0.5) / 9) * START.view_height()
+    under = moved_target(right, up)
+    after = viewer.pose
+    towards_right, towards_up = after.view_axes()
+    offset = [p - t for p, t in zip(under, after.target)]
+    new_right = sum(o * r for o, r in zip(offset, towards_right))
+    new_up = sum(o * u for o, u in zip(offset, towards_up))
+    assert math.isclose(after.zoom, factor)
+    assert math.isclose(new_right * after.zoom, right, abs_tol=1e-9)
+    assert math.isclose(new_up * after.zoom, up, abs_tol=1e-9)

@@ -75,7 +75,8 @@ def box(x0, x1, y0, y1, z0, z1):
 def drawn_rows(path, *options):
     """For each pixel row of the picture, how many of its pixels differ from the background alone."""
     def frame(model, *options):
-        result = run_viewer("--once", "--size", "30x16", "--pitch", "0", "--yaw", "0", "--no-spin", str(model), *options)
+        result = run_viewer("--once", "--size", "30x16", "--pitch", "0", "--yaw", "0", "--no-spin", "--no-edges",
+                            str(model), *options)
         assert result.returncode == 0, result.stderr
         return decode_frame(result.stdout, 30, 15)
 

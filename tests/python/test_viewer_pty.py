@@ -35,7 +35,7 @@ def drained(fd, wait=0.2):
 class PtyViewer:
     """The viewer as a child process on a 60 x 12 pseudo-terminal."""
 
-    def __init__(self, *args, nonblocking=False, controlling=False, size=(60, 12), protocol="kitty"):
+    def __init__(self, *args, nonblocking=False, controlling=False, size=(60, 12), protocol="kitty", stdin=None):
         self.master, self.slave = pty.openpty()
         fcntl.ioctl(self.slave, termios.TIOCSWINSZ, struct.pack("HHHH", size[1], size[0], 0, 0))
         self.modes_before = termios.tcgetattr(self.slave)
@@ -46,14 +46,14 @@ class PtyViewer:
         setup = self._control_terminal if controlling else os.setpgrp
         # kitty graphics unless told: this terminal answers no query unless a test does.
         chosen = ["--protocol", protocol] if protocol else []
-        self.process = subprocess.Popen([sys.executable, "-m", "facetview", *chosen, *args], stdin=self.slave,
+        self.process = subprocess.Popen([sys.executable, "-m", "facetview", *chosen, *args], stdin=stdin or self.slave,
                                         stdout=self.slave, stderr=subprocess.PIPE, preexec_fn=setup)
         self.output = b""
 
     @staticmethod
     def _control_terminal():
         os.setsid()
-        fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+        fcntl.ioctl(1, termios.TIOCSCTTY, 0)  # standard output is always the terminal
 
     def read_until(self, expected, start=0):
         deadline = time.monotonic() + 20
@@ -100,6 +100,18 @@ def test_viewer_ends_and_gives_the_terminal_back(viewers, end, status):
     viewer.read_until(GIVEN_BACK)
     assert viewer.output.endswith(GIVEN_BACK) and viewer.modes() == viewer.modes_before
     assert viewer.process.stderr.read() == b""
+
+
+def test_a_model_from_standard_input_leaves_the_keys_to_the_terminal(viewers, tmp_path):
+    refused = viewers("-")  # standard input is the terminal: there is no model to read
+    assert refused.process.wait(timeout=20) == 2
+    assert b"- reads the model from standard input, which is a terminal here" in refused.process.stderr.read()
+    (tmp_path / "part.obj").write_bytes(b"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n")
+    with open(tmp_path / "part.obj", "rb") as model:
+        viewer = viewers("-", controlling=True, stdin=model)
+    viewer.read_until(b"standard input | 1 triangles")
+    viewer.quit()
+    viewer.read_until(GIVEN_BACK)
 
 
 @pytest.mark.parametrize("stop", [signal.SIGTSTP, b"\x1a"])
@@ -292,8 +304,8 @@ def test_the_viewer_draws_with_what_the_terminal_answers(viewers, answer, drawn,
         os.write(viewer.master, answer + b" ")
     # A sane cell size makes the terminal's own pixels the default quality.
     quality = b"full" if answer and answer.startswith(b"\x1b[6;16;8t") else b"medium"
-    viewer.read_until(STATUS + " | 1.9 × 1.4 × 1.4 | ".encode() + quality + b" | " + method +
-                      (b" | paused" if answer else b""))
+    viewer.read_until(STATUS + " | 1.9 × 1.4 × 1.4 | ".encode() + quality + b" | " + method + " | zoom 1×".encode()
+                      + (b" | paused" if answer else b""))
     assert drawn in viewer.output
     viewer.quit()
 

@@ -476,7 +476,7 @@ TEST(Render, AFrameOfUnchangedSizeAllocatesNothing) {
   renderer.render(mesh, {});
   const std::size_t before = allocations;
   renderer.resize(160, 96);
-  renderer.render(mesh, {0.3f, 0.2f, 0.1f, 2.0f});
+  renderer.render(mesh, Camera{0.3f, 0.2f, 0.1f, 2.0f});
   EXPECT_EQ(allocations, before);
 }
 

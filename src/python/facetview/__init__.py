@@ -1,7 +1,7 @@
 """Shaded 3D triangle meshes in the terminal."""
 
 from ._arrays import from_arrays as _from_arrays
-from ._facetview import Camera, Mesh, Surface, Viewport
+from ._facetview import Camera, Mesh, OrbitCamera, Surface, Viewport
 from ._frames import render, save_png
 from .terminal_query import Capabilities, terminal_capabilities
 
@@ -9,4 +9,4 @@ from .terminal_query import Capabilities, terminal_capabilities
 # so this one constructor is written in Python and joins the class here.
 Mesh.from_arrays = staticmethod(_from_arrays)
 
-__all__ = ["Viewport", "Camera", "Mesh", "Surface", "render", "save_png"]
+__all__ = ["Viewport", "Camera", "Mesh", "Surface", "OrbitCamera", "render", "save_png"]

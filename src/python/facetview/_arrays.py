@@ -11,8 +11,21 @@ from operator import index
 from . import _facetview
 
 
+TEXT_TYPES = (str, bytes, bytearray)
+
+
+def _number(value, integers):
+    """value as an int or a float; text is no number, though float() would read it."""
+    if isinstance(value, TEXT_TYPES):
+        raise TypeError(f"expected a number, not {type(value).__name__}")
+    return index(value) if integers else float(value)
+
+
 def _packed(rows, what, integers):
     """(bytes, struct format, item size) of an (n, 3) array or sequence of 3-sequences."""
+    if isinstance(rows, TEXT_TYPES):
+        raise TypeError(f"{what} must be an (n, 3) array or a sequence of 3-sequences of "
+                        f"numbers, not {type(rows).__name__}")
     try:
         view = memoryview(rows)
     except TypeError:
@@ -28,10 +41,11 @@ def _packed(rows, what, integers):
         raise TypeError(f"{what} must be an (n, 3) array or a sequence of 3-sequences, "
                         f"not {type(rows).__name__}") from None
     packed = array("q" if integers else "d")
-    convert = index if integers else float
     for number, row in enumerate(rows):
         try:
-            values = [convert(value) for value in row]
+            if isinstance(row, TEXT_TYPES):
+                raise TypeError(f"expected 3 numbers, not {type(row).__name__}")
+            values = [_number(value, integers) for value in row]
         except TypeError as error:
             raise TypeError(f"{what}[{number}]: {error}") from None
         if len(values) != 3:

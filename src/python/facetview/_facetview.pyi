@@ -4,7 +4,7 @@ Mesh.from_arrays, render and save_png."""
 import os
 from typing import Union, final
 
-__all__ = ["Viewport", "Camera", "Mesh", "Surface"]
+__all__ = ["Viewport", "Camera", "Mesh", "Surface", "OrbitCamera"]
 
 @final
 class Viewport:
@@ -74,7 +74,8 @@ class Mesh:
 
         The format is chosen by the content's signature (a zip archive is 3MF, a "ply" line
         PLY, the binary STL length rule or a leading "solid" STL), else by the extension
-        (.stl, .obj, .ply, .3mf in any letter case). OBJ faces may be polygons (taken as
+        (.stl, .obj, .ply, .3mf in any letter case), else OBJ when the text reads as OBJ
+        (so "/dev/stdin" works for every format). OBJ faces may be polygons (taken as
         fans) with v, v/vt, v//vn or v/vt/vn corners and negative indices; PLY may be ASCII
         or binary of either byte order, with any extra elements and properties; 3MF build
         items and components are placed with their transforms. The name is the file's stem
@@ -82,7 +83,11 @@ class Mesh:
 
         Raises RuntimeError "failed to load model from " and the path for a file that cannot
         be read, is in no supported format ("unsupported model format" and what the content
-        looks like), or is damaged; the reason is its __cause__.
+        looks like, also for an image or archive whatever its extension; "empty file"), or
+        is damaged; the reason is its __cause__. Budgets keep small files small: a model
+        may have at most 4 triangles per byte of its file (at least 1048576, at most 50
+        million; the environment variable FACETVIEW_MAX_TRIANGLES sets another limit), and a
+        pipe or device is read up to 1 GiB (FACETVIEW_MAX_READ_BYTES).
         """
     @staticmethod
     def from_arrays(vertices: object, faces: object = None, *, name: str = "mesh",
@@ -108,6 +113,10 @@ class Mesh:
     @property
     def source_path(self) -> Union[str, None]:
         """The path the model was loaded from, or None for the demo and array meshes."""
+    @property
+    def warnings(self) -> tuple[str, ...]:
+        """What the reader left out, one line each (such as faces of fewer than three
+        corners); empty for a model read whole."""
 
 @final
 class Surface:
@@ -122,17 +131,23 @@ class Surface:
         cell_size: tuple[int, int] | None = None,
         max_size: tuple[int, int] | None = None,
         colours: int | None = None,
+        edges: bool = False,
     ) -> Surface:
         """A surface of quality "low", "medium" (or "med"), "high" or "full" (the terminal's
         own cell pixels, else high), drawing with protocol ("kitty", "sixel" or "blocks");
         cell_size is the terminal's cell in pixels where the kernel does not tell it (sides
         beyond 512 count as unknown); max_size the largest sixel image the terminal shows and
-        colours its colour registers (256 and no limit where not given). Rendering and
-        compression use every core (FACETVIEW_THREADS=N sets how many) and let other Python
-        threads run. Writes nothing."""
+        colours its colour registers (256 and no limit where not given). With edges, frames
+        carry the mesh's creases, borders and silhouette as lines. Rendering and compression
+        use every core (FACETVIEW_THREADS=N sets how many) and let other Python threads run.
+        Writes nothing."""
     @property
     def protocol(self) -> str:
         """The way this surface draws."""
+    edges: bool
+    """Whether frames carry the mesh's edges as lines, from the next frame on."""
+    axis_triad: bool
+    """Whether frames show the model's X, Y and Z axes (red, green, blue) bottom left."""
     def set_quality(self, quality: str) -> None:
         """Changes the quality from the next frame on; ValueError for an unknown name."""
     def framebuffer_size(self, viewport: Viewport) -> tuple[int, int]:
@@ -140,7 +155,9 @@ class Surface:
     def reduction(self, viewport: Viewport) -> int:
         """1 where frames fill the viewport; k where the terminal's largest sixel image
         makes them 1/k of its cells across and down, centred in it."""
-    def render_to_terminal(self, mesh: Mesh, camera: Camera, viewport: Viewport) -> tuple[int, int]:
+    def render_to_terminal(
+        self, mesh: Mesh, camera: Union[Camera, OrbitCamera], viewport: Viewport
+    ) -> tuple[int, int]:
         """Renders one frame and sends what changed to standard output.
 
         Returns (width, height) of the frame; MemoryError for a frame too large to
@@ -152,6 +169,40 @@ class Surface:
 def _mesh_from_arrays(vertices: bytes, vertex_format: str, vertex_item_size: int,
                       faces: Union[bytes, None], face_format: str, face_item_size: int,
                       name: str, normalize: object) -> Mesh: ...
-def _render(mesh: Mesh, camera: Camera, width: int, height: int) -> bytes: ...
+@final
+class OrbitCamera:
+    """A view that orbits a point: the eye looks at target (in the normalized model's
+    coordinates) from distance, turned by pitch, yaw and roll as Camera is. Triangles
+    reaching the near limit are clipped rather than dropped."""
+
+    def __new__(
+        cls,
+        target: tuple[float, float, float] = (0.0, 0.0, 0.0),
+        distance: float = 3.25,
+        pitch: float = 0.45,
+        yaw: float = -0.55,
+        roll: float = 0.0,
+        *,
+        orthographic: bool = False,
+    ) -> OrbitCamera:
+        """An orbit camera; distance is any positive finite number (ValueError otherwise).
+        OrbitCamera(distance=3.25 / zoom) draws what Camera(zoom=zoom) does."""
+    target: tuple[float, float, float]
+    """The point looked at and turned about, as three 32-bit floats."""
+    distance: float
+    """From the eye to the target."""
+    pitch: float
+    """Rotation about the horizontal axis, radians."""
+    yaw: float
+    """Rotation about the vertical axis, radians."""
+    roll: float
+    """Rotation about the viewing axis, radians."""
+    orthographic: bool
+    """Parallel projection: what lies at the target's depth keeps the size perspective
+    gives it, and distance only places the eye."""
+
+def _render(mesh: Mesh, camera: Union[Camera, OrbitCamera], width: int, height: int,
+            edges: object = False) -> bytes: ...
 def _save_png(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"], mesh: Mesh,
-              camera: Camera, width: int, height: int) -> None: ...
+              camera: Union[Camera, OrbitCamera], width: int, height: int,
+              edges: object = False) -> None: ...

@@ -5,6 +5,7 @@ from __future__ import annotations
 import argparse
 import math
 import os
+import re
 import signal
 import sys
 from contextlib import contextmanager
@@ -14,12 +15,12 @@ from typing import Any, Callable, Iterator, List, Optional, Tuple
 from . import _facetview as native
 from .inline import draw_inline
 from ._frames import save_png
-from .models import Model, ModelError, failure_reason, open_model, shown_path
+from .models import STANDARD_INPUT, Model, ModelError, failure_reason, open_model, shown_path
 from .orientation import UP_AXES
 from .signals import DeferredSignals, Terminated, ending_signals_raise
 from .terminal import TerminalSession, terminal_size
 from .terminal_query import Capabilities, terminal_capabilities, window_cell_size
-from .viewer import Pose, Viewer
+from .viewer import ZOOM_RANGE, Pose, Viewer
 
 PROGRAM = "facetview"
 MAX_SIDE = 65535  # viewports count cells, and pictures pixels, in 16 bits
@@ -93,11 +94,12 @@ def checked(convert: Callable[[str], Any], accept: Callable[[Any], bool], expect
 
 
 positive_int = checked(int, lambda value: value >= 1, "a whole number of at least 1")
-positive_float = checked(float, lambda value: 0 < value < math.inf, "a number greater than zero")
 frame_rate = checked(float, lambda value: FPS_RANGE[0] <= value <= FPS_RANGE[1],
                      f"a number from {FPS_RANGE[0]:g} to {FPS_RANGE[1]:g}")
 hold_time = checked(float, lambda value: 0 <= value <= MAX_HOLD, f"a number from 0 to {MAX_HOLD:g}")
 finite_float = checked(float, math.isfinite, "a number")
+zoom_factor = checked(float, lambda value: ZOOM_RANGE[0] <= value <= ZOOM_RANGE[1],
+                      f"a number from {ZOOM_RANGE[0]:g} to {ZOOM_RANGE[1]:g}")
 
 
 def build_parser() -> ArgumentParser:
@@ -108,12 +110,16 @@ def build_parser() -> ArgumentParser:
         "graphics, sixel images or half-block characters, whichever the terminal shows best; "
         "or draw it into a PNG file.",
         epilog="Keys: arrows or h/j/k/l turn the model (or drag it with the mouse), + and - zoom (or "
-        "the wheel), f/s/t look from the front, right side or top (F/S/T from the opposite side), "
-        "1-4 pick low/medium/high/full quality, space pauses the turntable, r resets the camera, "
-        "Ctrl-Z suspends, q or Ctrl-C quits.",
+        "the wheel, towards the pointer), Shift with the arrows or H/J/K/L move the view (or drag "
+        "with the right or middle button, or Shift and the left), f/s/t look from the front, "
+        "right side or top (F/S/T from the opposite side), o switches between perspective and "
+        "orthographic views, e shows or hides the edges (shown for model files), a the X/Y/Z "
+        "axes (red, green, blue), 1-4 pick low/medium/high/full quality, space pauses the "
+        "turntable, r goes back to the fitted view, Ctrl-Z suspends, q or Ctrl-C quits.",
     )
     parser.add_argument("model", nargs="?", metavar="MODEL",
-                        help="model file to show: STL, OBJ, PLY or 3MF (default: the built-in "
+                        help="model file to show: STL, OBJ, PLY or 3MF, or - to read it from "
+                        "standard input (keys then come from the terminal) (default: the built-in "
                         "demo hull)")
     frames = parser.add_mutually_exclusive_group()
     frames.add_argument("--frames", type=positive_int, metavar="N",
@@ -139,8 +145,11 @@ def build_parser() -> ArgumentParser:
         parser.add_argument(f"--{name}", type=finite_float, default=getattr(default, name),
                             metavar="RADIANS",
                             help=f"starting camera {name} (default: %(default)g)")
-    parser.add_argument("--zoom", type=positive_float, default=default.zoom,
-                        help="starting camera zoom, 0.45 to 2.5 takes effect (default: %(default)g)")
+    parser.add_argument("--zoom", type=zoom_factor, default=default.zoom,
+                        help=f"starting magnification of the fitted view, {ZOOM_RANGE[0]:g} to "
+                        f"{ZOOM_RANGE[1]:g} (default: %(default)g)")
+    parser.add_argument("--no-edges", dest="edges", action="store_false",
+                        help="start without the edge lines that model files are shown with (e toggles them)")
     parser.add_argument("--up", choices=UP_AXES, metavar="{z,y,x,-z,-y,-x}",
                         help="the model's axis that points up; the turntable turns about it "
                         "(default: z for model files, as 3D printing and CAD use; y for the demo)")
@@ -179,6 +188,30 @@ def opened_model(args: argparse.Namespace) -> Model:
         return open_model(args.model, args.up)
     except ModelError as error:
         raise CommandError(str(error)) from None
+
+
+def model_from_standard_input(args: argparse.Namespace) -> Model:
+    """The model that standard input holds; keys then come from the controlling terminal,
+    which takes standard input's place (nothing changes where there is none)."""
+    if os.isatty(0):
+        raise UsageError("- reads the model from standard input, which is a terminal here; "
+                         "redirect a file or a pipe into it, such as: facetview - < part.stl")
+    model = opened_model(args)
+    if args.output is None:
+        try:
+            terminal = os.open("/dev/tty", os.O_RDWR | os.O_NOCTTY)
+        except OSError:
+            return model  # no terminal: the viewer runs without keys, as with any other input
+        os.dup2(terminal, 0)
+        os.close(terminal)
+    return model
+
+
+def check_output_name(path: str) -> None:
+    """--output writes PNG, so its file must be named .png."""
+    if not path.lower().endswith(".png"):
+        raise UsageError(f"--output writes PNG pictures only; name the file with .png, not "
+                         f"'{shown_path(path)}'")
 
 
 def make_surface(quality: str, protocol: str, capabilities: Optional[Capabilities]):
@@ -253,9 +286,14 @@ def run(args: argparse.Namespace) -> None:
         raise UsageError("--pixels sizes the picture of --output, which is missing")
     if args.output is not None and args.inline:
         raise UsageError("--output and --inline draw in different places; choose one")
-    start = Pose(args.pitch, args.yaw, args.roll, args.zoom)
     if args.output is not None:
-        write_picture(args, opened_model(args), start)
+        check_output_name(args.output)
+    start = Pose(args.pitch, args.yaw, args.roll, args.zoom)
+    # Standard input is read before the terminal is asked anything: its answers come on
+    # the terminal that replaces it.
+    from_input = model_from_standard_input(args) if args.model == STANDARD_INPUT else None
+    if args.output is not None:
+        write_picture(args, from_input if from_input is not None else opened_model(args), start)
         return
     # Asked once, before the screen is taken over: the answers must not reach the viewer as keys.
     capabilities = terminal_capabilities() if args.protocol == "auto" else checked_in_tmux(args.protocol)
@@ -265,7 +303,7 @@ def run(args: argparse.Namespace) -> None:
     surface = make_surface(quality, args.protocol, capabilities)
     if args.size is None and not os.isatty(1):
         raise UsageError("standard output is not a terminal; use --size COLSxROWS to draw anyway")
-    model = opened_model(args)
+    model = from_input if from_input is not None else opened_model(args)
     in_fd = 0 if os.isatty(0) else None
     if args.inline:
         screen = terminal_size(1) if os.isatty(1) else None
@@ -276,6 +314,7 @@ def run(args: argparse.Namespace) -> None:
     with ending_signals_raise(), DeferredSignals() as signals, \
             TerminalSession(out_fd=1, in_fd=in_fd, mouse=True,
                             kitty_images=surface.protocol == "kitty") as session:
+        surface.edges = args.edges and args.model is not None  # parts read best with their edges
         viewer = Viewer(surface, model, session, current_size, quality=quality,
                         start=start, fps=args.fps, spin=args.spin, signals=signals)
         if capabilities is not None and in_fd is not None:
@@ -291,6 +330,18 @@ def out_of_memory_said(size: Tuple[int, int]) -> Iterator[None]:
     except MemoryError:
         cols, rows = size
         raise CommandError(f"not enough memory for a frame of {cols}x{rows} cells") from None
+
+
+# How the module words a failed write to the terminal: "Bad file descriptor (os error 9)".
+OS_ERROR_TEXT = re.compile(r"(.+) \(os error \d+\)")
+
+
+def plain_message(error: RuntimeError) -> str:
+    """The failure in words for the user: a system error of the terminal output without
+    its number."""
+    text = str(error)
+    system = OS_ERROR_TEXT.fullmatch(text)
+    return f"terminal input or output failed: {system.group(1)}" if system else text
 
 
 def fail(message: str, status: int) -> int:
@@ -316,7 +367,7 @@ def main(argv: Optional[List[str]] = None) -> int:
         os.kill(os.getpid(), ending.signum)
         return 128 + ending.signum
     except RuntimeError as error:
-        return fail(str(error), EXIT_FAILURE)
+        return fail(plain_message(error), EXIT_FAILURE)
     except OSError as error:
         return fail(f"terminal input or output failed: {error.strerror or error}", EXIT_FAILURE)
     return 0

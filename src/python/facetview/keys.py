@@ -28,6 +28,13 @@ class Action(enum.Enum):
     VIEW_LEFT = enum.auto()
     VIEW_TOP = enum.auto()
     VIEW_BOTTOM = enum.auto()
+    PAN_LEFT = enum.auto()
+    PAN_RIGHT = enum.auto()
+    PAN_UP = enum.auto()
+    PAN_DOWN = enum.auto()
+    TOGGLE_ORTHOGRAPHIC = enum.auto()
+    TOGGLE_EDGES = enum.auto()
+    TOGGLE_AXES = enum.auto()
     SUSPEND = enum.auto()
     QUIT = enum.auto()
 
@@ -42,12 +49,14 @@ class MouseKind(enum.Enum):
 
 @dataclass(frozen=True)
 class MouseEvent:
-    """A mouse report: button 0 is the left one; col and row count cells from 0."""
+    """A mouse report: button 0 is the left one, 1 the middle, 2 the right; col and row
+    count cells from 0; shift tells whether Shift was held."""
 
     kind: MouseKind
     button: int
     col: int
     row: int
+    shift: bool = False
 
 
 Event = Union[Action, MouseEvent]
@@ -80,6 +89,14 @@ BYTE_ACTIONS = {
     ord("S"): Action.VIEW_LEFT,
     ord("t"): Action.VIEW_TOP,
     ord("T"): Action.VIEW_BOTTOM,
+    # Moving the view, as Shift with the arrows does.
+    ord("H"): Action.PAN_LEFT,
+    ord("L"): Action.PAN_RIGHT,
+    ord("K"): Action.PAN_UP,
+    ord("J"): Action.PAN_DOWN,
+    ord("o"): Action.TOGGLE_ORTHOGRAPHIC,
+    ord("e"): Action.TOGGLE_EDGES,
+    ord("a"): Action.TOGGLE_AXES,
     ord("q"): Action.QUIT,
     ord("Q"): Action.QUIT,
     CTRL_C: Action.QUIT,
@@ -94,6 +111,14 @@ ARROW_ACTIONS = {
     ord("C"): Action.TURN_RIGHT,
     ord("D"): Action.TURN_LEFT,
 }
+# The same keys with Shift ("ESC [ 1 ; 2 A"): the view moves instead.
+SHIFTED_ARROW_ACTIONS = {
+    ord("A"): Action.PAN_UP,
+    ord("B"): Action.PAN_DOWN,
+    ord("C"): Action.PAN_RIGHT,
+    ord("D"): Action.PAN_LEFT,
+}
+SHIFT_MODIFIER = b"1;2"
 
 # Bytes after ESC that open a string ended by ESC \ (or BEL): DCS, SOS, OSC,
 # PM and APC. Terminals answer queries with them; none is a key press.
@@ -110,7 +135,13 @@ STRING_TIMEOUT = 1.0
 
 WHEEL_FLAG = 64
 MOTION_FLAG = 32
+SHIFT_FLAG = 4
 BUTTON_BITS = 3
+# A legacy (X10 and normal mode) report is ESC [ M and three raw bytes: the
+# button flags, the column and the row, each plus 32, cells counted from 1.
+LEGACY_MOUSE_BYTES = 3
+LEGACY_OFFSET = 32
+LEGACY_RELEASE = 3
 
 
 class _State(enum.Enum):
@@ -120,6 +151,7 @@ class _State(enum.Enum):
     SS3 = enum.auto()
     STRING = enum.auto()
     STRING_ESCAPE = enum.auto()
+    LEGACY_MOUSE = enum.auto()
 
 
 class KeyDecoder:
@@ -166,6 +198,8 @@ class KeyDecoder:
                 self._ground(byte, now)
             elif byte in ARROW_ACTIONS:
                 self._events.append(ARROW_ACTIONS[byte])
+        elif state is _State.LEGACY_MOUSE:
+            self._legacy_mouse(byte)
         elif state is _State.STRING:
             if byte == ESC:
                 self._state = _State.STRING_ESCAPE
@@ -200,6 +234,10 @@ class KeyDecoder:
         if 0x20 <= byte <= 0x3F:
             if len(self._parameters) <= MAX_PARAMETERS:
                 self._parameters.append(byte)
+        elif byte == ord("M") and not self._parameters:
+            # Its three bytes may be anything, "q" or ESC included: none is a key.
+            self._state = _State.LEGACY_MOUSE
+            self._parameters.clear()
         elif 0x40 <= byte <= 0x7E:
             self._state = _State.GROUND
             if len(self._parameters) <= MAX_PARAMETERS:
@@ -211,8 +249,19 @@ class KeyDecoder:
         elif byte != 0x7F:
             self._ground(byte, now)  # a control key inside a sequence still counts (Ctrl-C)
 
+    def _legacy_mouse(self, byte: int) -> None:
+        self._parameters.append(byte)
+        if len(self._parameters) < LEGACY_MOUSE_BYTES:
+            return
+        self._state = _State.GROUND
+        event = _legacy_mouse(*self._parameters)
+        if event is not None:
+            self._events.append(event)
+
     def _dispatch_csi(self, parameters: bytes, final: int) -> None:
-        if final in ARROW_ACTIONS and not parameters.startswith(b"<"):
+        if final in SHIFTED_ARROW_ACTIONS and parameters == SHIFT_MODIFIER:
+            self._events.append(SHIFTED_ARROW_ACTIONS[final])
+        elif final in ARROW_ACTIONS and not parameters.startswith(b"<"):
             self._events.append(ARROW_ACTIONS[final])
         elif parameters.startswith(b"<") and final in b"Mm":
             event = _sgr_mouse(parameters[1:], final == ord("m"))
@@ -237,4 +286,25 @@ def _sgr_mouse(parameters: bytes, released: bool) -> Optional[MouseEvent]:
         kind = MouseKind.MOTION
     else:
         kind = MouseKind.PRESS
-    return MouseEvent(kind, button, max(col - 1, 0), max(row - 1, 0))
+    return MouseEvent(kind, button, max(col - 1, 0), max(row - 1, 0), bool(flags & SHIFT_FLAG))
+
+
+def _legacy_mouse(flags_byte: int, col_byte: int, row_byte: int) -> Optional[MouseEvent]:
+    """A mouse report of the legacy modes: a release names no button, so it is taken as
+    the left one's; a byte below 32 is no report and gives nothing."""
+    if min(flags_byte, col_byte, row_byte) < LEGACY_OFFSET:
+        return None
+    flags = flags_byte - LEGACY_OFFSET
+    col, row = col_byte - LEGACY_OFFSET - 1, row_byte - LEGACY_OFFSET - 1
+    button = flags & BUTTON_BITS
+    if flags & WHEEL_FLAG:
+        if button > 1:
+            return None  # sideways wheels
+        kind = MouseKind.WHEEL_UP if button == 0 else MouseKind.WHEEL_DOWN
+    elif flags & MOTION_FLAG:
+        kind = MouseKind.MOTION
+    elif button == LEGACY_RELEASE:
+        kind, button = MouseKind.RELEASE, 0
+    else:
+        kind = MouseKind.PRESS
+    return MouseEvent(kind, button, max(col, 0), max(row, 0), bool(flags & SHIFT_FLAG))

@@ -14,6 +14,12 @@ class ModelError(Exception):
     """A model that cannot be shown; the text is one line for the user."""
 
 
+# The model argument that stands for standard input, and the file that reads it
+# (opened anew, so a redirected file is read from its start).
+STANDARD_INPUT = "-"
+STANDARD_INPUT_PATH = "/dev/stdin"
+
+
 @dataclass(frozen=True)
 class Model:
     mesh: native.Mesh
@@ -23,6 +29,8 @@ class Model:
     @property
     def title(self) -> str:
         """What the status line calls the model: its file's name, else the mesh's own name."""
+        if self.path == STANDARD_INPUT:
+            return "standard input"
         return shown_path(os.path.basename(self.path)) if self.path is not None else self.mesh.name
 
 
@@ -32,14 +40,17 @@ BUILT_IN_UP = "y"
 
 
 def open_model(path: Optional[str], up: Optional[str] = None) -> Model:
-    """The model at path, or the built-in one; up overrides the usual up axis."""
+    """The model at path ("-" for standard input, its format told by its content), or the
+    built-in one; up overrides the usual up axis."""
     if path is None:
         return Model(solid_demo(), None, up or BUILT_IN_UP)
+    source = STANDARD_INPUT_PATH if path == STANDARD_INPUT else path
     try:
         # As bytes, a file name that is not valid UTF-8 reaches the file system unchanged.
-        mesh = native.Mesh.load(os.fsencode(path))
+        mesh = native.Mesh.load(os.fsencode(source))
     except RuntimeError as error:
-        raise ModelError(f"{shown_path(path)}: {failure_reason(error)}") from None
+        shown = "standard input" if path == STANDARD_INPUT else shown_path(path)
+        raise ModelError(f"{shown}: {failure_reason(error)}") from None
     except UnicodeError:
         raise ModelError(f"{shown_path(path)}: the file name cannot be encoded") from None
     return Model(mesh, path, up or FILE_UP)

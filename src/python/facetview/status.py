@@ -3,7 +3,7 @@
 from __future__ import annotations
 
 import unicodedata
-from typing import Optional, Tuple
+from typing import Optional, Sequence, Tuple
 
 SEPARATOR = " | "
 # How the status line names each way of drawing.
@@ -50,21 +50,30 @@ def status_line(
     paused: bool = False,
     fps: Optional[float] = None,
     help_text: Optional[str] = None,
+    zoom: Optional[float] = None,
+    orthographic: bool = False,
+    warnings: Sequence[str] = (),
 ) -> str:
     """The status text for a row of this many cells.
 
     Fields that are None are left out; the help text is added only when it
-    fits whole, and the rest is cut to the width. A reduction above 1 (the
+    fits whole, and the rest is cut to the width. Warnings of the model's reader
+    (such as skipped faces) follow its size. A reduction above 1 (the
     terminal's largest image is smaller than the viewport) follows the method
     as the share of the viewport drawn, such as "sixel at 1/2 size".
     """
     fields = [printable(name), f"{triangles} triangles"]
     if size is not None:
         fields.append(size_text(size))
+    fields += [printable(warning) for warning in warnings]
     fields.append(quality)
     if method is not None:
         shown = METHOD_NAMES.get(method, method)
         fields.append(shown if reduction <= 1 else f"{shown} at 1/{reduction} size")
+    if zoom is not None:
+        fields.append(f"zoom {zoom:.3g}×")
+    if orthographic:
+        fields.append("ortho")
     if paused:
         fields.append("paused")
     elif fps is not None:

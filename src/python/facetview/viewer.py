@@ -7,6 +7,7 @@ import math
 import os
 import select
 import signal
+import struct
 import time
 from dataclasses import dataclass, replace
 from typing import Callable, List, Optional, Tuple
@@ -14,7 +15,7 @@ from typing import Callable, List, Optional, Tuple
 from . import _facetview as native
 from .keys import Action, Event, KeyDecoder, MouseEvent, MouseKind
 from .models import Model
-from .orientation import upright_camera_angles
+from .orientation import camera_rotation, upright_camera_angles
 from .signals import DeferredSignals, Terminated, stop_process
 from .status import status_line
 from .terminal import TerminalSession
@@ -26,9 +27,17 @@ TURN_STEP = 0.12
 # as high as wide, so a row turns twice as far as a column.
 DRAG_TURN_PER_WIDTH = math.pi
 LEFT_BUTTON = 0
+# Buttons whose drags move the view (and the left one with Shift).
+PAN_BUTTONS = (1, 2)
 ZOOM_STEP = 1.1
-# The renderer clamps the zoom to this range; pressing past it would do nothing.
-ZOOM_RANGE = (0.45, 2.5)
+# Magnifications of the fitted view (zoom 1: the model whole) that the viewer offers.
+ZOOM_RANGE = (0.1, 100.0)
+# The eye's distance from the target at zoom 1, and the cotangent of half the
+# vertical field of view: the view shows 2 * distance / FOCAL units at the target's depth.
+FITTED_DISTANCE = 3.25
+FOCAL = 2.144507
+# Share of the view's height that a pan key moves it.
+PAN_STEP = 0.1
 # Seconds between two updates of the frames-per-second figure.
 FPS_INTERVAL = 1.0
 READ_SIZE = 1024
@@ -49,25 +58,68 @@ AXIS_VIEWS = {
     Action.VIEW_TOP: (math.pi / 2, 0.0),
     Action.VIEW_BOTTOM: (-math.pi / 2, 0.0),
 }
-KEYS_HELP = ("arrows/hjkl/drag turn  +/-/wheel zoom  f/s/t views  1-4 quality  space pause  r reset  "
-             "q quit")
+# Each pan key's move of the view, rightwards and upwards.
+PAN_DIRECTIONS = {
+    Action.PAN_LEFT: (-1.0, 0.0),
+    Action.PAN_RIGHT: (1.0, 0.0),
+    Action.PAN_UP: (0.0, 1.0),
+    Action.PAN_DOWN: (0.0, -1.0),
+}
+KEYS_HELP = ("arrows/hjkl/drag turn  +/-/wheel zoom  shift+arrows/HJKL/right-drag pan  f/s/t views  "
+             "o ortho  e edges  a axes  1-4 quality  space pause  r reset  q quit")
 
 
 DEFAULT_CAMERA = native.Camera.default()
+Vector = Tuple[float, float, float]
+
+
+def f32(value: float) -> float:
+    """The 32-bit float nearest to value, as the renderer stores it."""
+    return struct.unpack("f", struct.pack("f", value))[0]
 
 
 @dataclass(frozen=True)
 class Pose:
-    """A camera setting: rotation angles in radians and zoom."""
+    """A camera setting: rotation angles in radians, zoom (1 fits the model), the point
+    looked at in the model's coordinates and the projection."""
 
     pitch: float = DEFAULT_CAMERA.pitch
     yaw: float = DEFAULT_CAMERA.yaw
     roll: float = DEFAULT_CAMERA.roll
     zoom: float = DEFAULT_CAMERA.zoom
+    target: Vector = (0.0, 0.0, 0.0)
+    orthographic: bool = False
 
-    def camera(self, up: str = "y") -> native.Camera:
-        """The camera that shows a model whose up axis is `up` as this pose shows an upright one."""
-        return native.Camera(*upright_camera_angles(self.pitch, self.yaw, self.roll, up), self.zoom)
+    def angles(self, up: str = "y") -> Tuple[float, float, float]:
+        """The renderer's angles that show a model whose up axis is `up` as this pose shows
+        an upright one."""
+        return upright_camera_angles(self.pitch, self.yaw, self.roll, up)
+
+    def distance(self) -> float:
+        """The eye's distance from the target: Camera's 3.25 / zoom, rounded as it rounds."""
+        return f32(FITTED_DISTANCE / f32(self.zoom))
+
+    def camera(self, up: str = "y") -> native.OrbitCamera:
+        """The camera of this pose for a model whose up axis is `up`. With the target at the
+        origin and a zoom from 0.45 to 2.5 it draws what Camera draws."""
+        return native.OrbitCamera(self.target, self.distance(), *self.angles(up),
+                                  orthographic=self.orthographic)
+
+    def view_axes(self, up: str = "y") -> Tuple[Vector, Vector]:
+        """The model-space directions of the screen's right and up."""
+        rotation = camera_rotation(*self.angles(up))
+        return rotation[0], rotation[1]
+
+    def moved(self, right: float, up_amount: float, up: str = "y") -> "Pose":
+        """The pose with its target moved across the screen by these view-space amounts."""
+        towards_right, towards_up = self.view_axes(up)
+        target = tuple(t + right * r + up_amount * u
+                       for t, r, u in zip(self.target, towards_right, towards_up))
+        return replace(self, target=target)
+
+    def view_height(self) -> float:
+        """Model units the view spans from bottom to top at the target's depth."""
+        return 2.0 * self.distance() / FOCAL
 
 
 class FrameRate:
@@ -136,6 +188,7 @@ class Viewer:
         self._status_shown: Optional[str] = None
         self._dirty = True
         self._drag_from: Optional[Tuple[int, int]] = None
+        self._pan_from: Optional[Tuple[int, int]] = None
         # 1/_reduction of the viewport is drawn where the terminal's largest image is smaller.
         self._reduction = 1
 
@@ -188,7 +241,10 @@ class Viewer:
             reduction=self._reduction,
             paused=not self.spinning,
             fps=self.frame_rate.value,
+            zoom=self.pose.zoom,
+            orthographic=self.pose.orthographic,
             help_text=KEYS_HELP if self.session.in_fd is not None else None,
+            warnings=getattr(self.mesh, "warnings", ()),
         )
 
     def draw_status(self) -> None:
@@ -226,13 +282,24 @@ class Viewer:
         elif action in (Action.ZOOM_IN, Action.ZOOM_OUT):
             factor = ZOOM_STEP if action is Action.ZOOM_IN else 1.0 / ZOOM_STEP
             pose = replace(pose, zoom=min(max(pose.zoom * factor, ZOOM_RANGE[0]), ZOOM_RANGE[1]))
+        elif action in PAN_DIRECTIONS:
+            right, up = PAN_DIRECTIONS[action]
+            step = PAN_STEP * pose.view_height()
+            pose = pose.moved(right * step, up * step, self.model.up)
+        elif action is Action.TOGGLE_ORTHOGRAPHIC:
+            pose = replace(pose, orthographic=not pose.orthographic)
+        elif action is Action.TOGGLE_EDGES:
+            self.surface.edges = not self.surface.edges
+        elif action is Action.TOGGLE_AXES:
+            self.surface.axis_triad = not self.surface.axis_triad
         elif action in QUALITY_ACTIONS:
             self.quality = QUALITY_ACTIONS[action]
             self.surface.set_quality(self.quality)
         elif action is Action.TOGGLE_PAUSE:
             self.spinning = not self.spinning
         elif action is Action.RESET_CAMERA:
-            pose = self.start
+            # The fitted view again; the projection stays as chosen.
+            pose = replace(self.start, orthographic=pose.orthographic)
         elif action in AXIS_VIEWS:
             pitch, yaw = AXIS_VIEWS[action]
             pose = replace(pose, pitch=pitch, yaw=yaw)
@@ -240,12 +307,58 @@ class Viewer:
         self.pose = pose
         self._dirty = True
 
+    def view_size(self, pose: Pose) -> Tuple[float, float]:
+        """Model units a cell spans across and up at the target's depth: the picture's
+        extent over the cells it covers (1/_reduction of the viewport's)."""
+        viewport = self.viewport()
+        height = pose.view_height()
+        width, pixels_high = self.surface.framebuffer_size(viewport)
+        return (height * width / max(pixels_high, 1) * self._reduction / viewport.cols,
+                height * self._reduction / viewport.rows)
+
+    def cell_offset(self, col: int, row: int, pose: Pose) -> Tuple[float, float]:
+        """How far right of and above the picture's centre the middle of a cell lies, in
+        model units at the target's depth."""
+        viewport = self.viewport()
+        across, up = self.view_size(pose)
+        return (col + 0.5 - viewport.cols / 2) * across, (viewport.rows / 2 - row - 0.5) * up
+
+    def zoom_at(self, event: MouseEvent) -> None:
+        """Zooms one wheel step, keeping what lies under the pointer (at the target's depth)
+        under it."""
+        before = self.pose
+        self.apply_action(Action.ZOOM_IN if event.kind is MouseKind.WHEEL_UP else Action.ZOOM_OUT)
+        if self._size is None or self.pose.zoom == before.zoom:
+            return
+        right, up = self.cell_offset(event.col, event.row, before)
+        # The point stays put when the target moves towards it by the share of its
+        # offset that the zoom takes away.
+        share = 1.0 - before.zoom / self.pose.zoom
+        self.pose = self.pose.moved(right * share, up * share, self.model.up)
+
+    def pan_by_drag(self, event: MouseEvent) -> None:
+        """Moves the view so that the model follows the pointer."""
+        col, row = self._pan_from
+        across, up = self.view_size(self.pose)
+        self.pose = self.pose.moved(-(event.col - col) * across, (event.row - row) * up, self.model.up)
+        self._pan_from = (event.col, event.row)
+        self._dirty = True
+
     def apply_mouse(self, event: MouseEvent) -> None:
-        """Wheel to zoom; a drag with the left button turns the model (and holds the turntable)."""
-        if event.kind is MouseKind.WHEEL_UP:
-            self.apply_action(Action.ZOOM_IN)
-        elif event.kind is MouseKind.WHEEL_DOWN:
-            self.apply_action(Action.ZOOM_OUT)
+        """Wheel to zoom towards the pointer; a drag with the left button turns the model
+        (and holds the turntable), with the right or middle one, or the left with Shift,
+        moves the view."""
+        if event.kind in (MouseKind.WHEEL_UP, MouseKind.WHEEL_DOWN):
+            self.zoom_at(event)
+            return
+        panning = event.button in PAN_BUTTONS or (event.button == LEFT_BUTTON and event.shift)
+        if event.kind is MouseKind.PRESS and panning:
+            self._pan_from = (event.col, event.row)
+        elif event.kind is MouseKind.RELEASE and self._pan_from is not None:
+            self._pan_from = None
+        elif event.kind is MouseKind.MOTION and self._pan_from is not None:
+            if self._size is not None:
+                self.pan_by_drag(event)
         elif event.button != LEFT_BUTTON:
             return
         elif event.kind is MouseKind.PRESS:
@@ -338,7 +451,7 @@ class Viewer:
             # A frame that took longer than its period does not make the next ones hurry.
             next_frame = max(next_frame, self.clock())
             self.wait(next_frame - self.clock())
-            if self.spinning and self._drag_from is None:
+            if self.spinning and self._drag_from is None and self._pan_from is None:
                 yaw = math.remainder(self.pose.yaw + SPIN_RATE * self.frame_period, math.tau)
                 self.pose = replace(self.pose, yaw=yaw)
                 self._dirty = True

@@ -1,0 +1,69 @@
+"""Navigating in a real tmux pane: keys and mouse reports, sent as a terminal sends them,
+change the view as documented, cell for cell against the frames of the same poses."""
+
+import subprocess
+import sys
+import time
+from dataclasses import replace
+
+import facetview as f
+from facetview.models import open_model
+from facetview.viewer import PAN_STEP, ZOOM_STEP, Pose
+from cell_text import replay_cells
+from test_cell_terminals import COLS, ROWS, Tmux, needs_tmux
+
+START = Pose(pitch=0.3, yaw=0.8, roll=0.1, zoom=1.2)
+VIEWER = [sys.executable, "-m", "facetview", "--no-spin", "--protocol", "blocks", "--quality", "medium",
+          "--pitch=0.3", "--yaw=0.8", "--roll=0.1", "--zoom=1.2"]
+VIEWPORT = f.Viewport.full_screen(COLS, ROWS, 1)
+
+
+def expected_cells(capfdbinary, monkeypatch, pose, edges=False, axes=False):
+    monkeypatch.setenv("COLORTERM", "truecolor")
+    capfdbinary.readouterr()
+    surface = f.Surface("medium", protocol="blocks", edges=edges)
+    surface.axis_triad = axes
+    surface.render_to_terminal(open_model(None).mesh, pose.camera("y"), VIEWPORT)
+    return replay_cells(capfdbinary.readouterr().out, COLS, ROWS)[:ROWS - 1]
+
+
+def send(tmux, data):
+    subprocess.run([*tmux.base, "send-keys", "-H", *(f"{byte:02x}" for byte in data)], check=True, timeout=30)
+
+
+def wait_for(tmux, expected, what):
+    deadline = time.monotonic() + 30
+    while replay_cells(tmux.capture(), COLS, ROWS)[:ROWS - 1] != expected:
+        assert time.monotonic() < deadline, f"the pane does not show {what}"
+        time.sleep(0.2)
+
+
+def mouse(flags, col, row, release=False):
+    return b"\x1b[<%d;%d;%d%s" % (flags, col, row, b"m" if release else b"M")
+
+
+@needs_tmux
+def test_keys_and_mouse_zoom_pan_switch_projection_and_overlays(tmp_path, capfdbinary, monkeypatch):
+    tmux = Tmux(tmp_path, VIEWER)
+    try:
+        pose = START
+        wait_for(tmux, expected_cells(capfdbinary, monkeypatch, pose), "the first frame")
+        width_per_height = COLS / (2 * (ROWS - 1))  # half-blocks: 1 x 2 pixels a cell
+        steps = [
+            (b"+++", lambda p: replace(p, zoom=p.zoom * ZOOM_STEP * ZOOM_STEP * ZOOM_STEP), False),
+            (b"L", lambda p: p.moved(PAN_STEP * p.view_height(), 0.0), False),
+            (b"\x1b[1;2A", lambda p: p.moved(0.0, PAN_STEP * p.view_height()), False),
+            (b"o", lambda p: replace(p, orthographic=True), False),
+            # A right-button drag of 4 columns to the left: the model follows the pointer.
+            (mouse(2, 20, 5) + mouse(34, 16, 5) + mouse(2, 16, 5, True),
+             lambda p: p.moved(4 * p.view_height() * width_per_height / COLS, 0.0), False),
+            (b"ea", lambda p: p, True),
+            (b"r", lambda p: replace(START, orthographic=True), True),
+        ]
+        for keys, change, overlays in steps:
+            pose = change(pose)
+            send(tmux, keys)
+            wait_for(tmux, expected_cells(capfdbinary, monkeypatch, pose, overlays, overlays), repr(keys))
+        send(tmux, b"q")
+    finally:
+        tmux.close()

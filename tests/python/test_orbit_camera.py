@@ -1,0 +1,90 @@
+"""OrbitCamera from Python: its values, its messages, and frames that match Camera's where
+the two agree; edges and the axis triad as render keywords and surface switches."""
+
+import math
+
+import pytest
+
+import facetview as f
+
+DEMO = f.Mesh.demo()
+
+
+def test_defaults_fields_and_repr():
+    camera = f.OrbitCamera()
+    assert (camera.target, camera.distance, camera.pitch, camera.yaw, camera.roll, camera.orthographic) == (
+        (0.0, 0.0, 0.0), 3.25, f.Camera().pitch, f.Camera().yaw, 0.0, False)
+    assert repr(camera) == ("OrbitCamera(target=(0, 0, 0), distance=3.25, pitch=0.45, yaw=-0.55, roll=0, "
+                            "orthographic=False)")
+    camera = f.OrbitCamera([0.1, -2, 1e20], 0.01, 1, 2, 3, orthographic=1)
+    assert repr(camera) == ("OrbitCamera(target=(0.1, -2, 100000000000000000000), distance=0.01, pitch=1, "
+                            "yaw=2, roll=3, orthographic=True)")
+    camera.target, camera.distance, camera.orthographic = (1, 2, 3), 1e6, False
+    assert (camera.target, camera.distance, camera.orthographic) == ((1.0, 2.0, 3.0), 1e6, False)
+
+
+@pytest.mark.parametrize("call, error, message", [
+    (lambda: f.OrbitCamera(distance=0), ValueError, "distance must be a positive finite number"),
+    (lambda: f.OrbitCamera(distance=-1), ValueError, "distance must be a positive finite number"),
+    (lambda: f.OrbitCamera(distance=math.inf), ValueError, "distance must be a positive finite number"),
+    (lambda: f.OrbitCamera(distance=math.nan), ValueError, "distance must be a positive finite number"),
+    (lambda: f.OrbitCamera(target=(1, 2)), TypeError, "argument 'target': expected a sequence of 3 numbers"),
+    (lambda: f.OrbitCamera(target="abc"), TypeError, "argument 'target': expected a sequence of 3 numbers"),
+    (lambda: f.OrbitCamera(target=5), TypeError, "argument 'target': expected a sequence of 3 numbers"),
+    (lambda: f.OrbitCamera(target=(1, "x", 3)), TypeError, "argument 'target': must be real number, not str"),
+    (lambda: f.OrbitCamera((0, 0, 0), 1, 0, 0, 0, True), TypeError,
+     "OrbitCamera.__new__() takes from 0 to 5 positional arguments but 6 were given"),
+    (lambda: f.OrbitCamera(zoom=2), TypeError, "OrbitCamera.__new__() got an unexpected keyword argument 'zoom'"),
+])
+def test_bad_arguments_are_refused(call, error, message):
+    with pytest.raises(error) as raised:
+        call()
+    assert str(raised.value) == message
+
+
+@pytest.mark.parametrize("field, value, error", [
+    ("distance", 0.0, ValueError), ("target", (1, 2, 3, 4), TypeError), ("pitch", "x", TypeError),
+])
+def test_a_refused_assignment_keeps_the_field(field, value, error):
+    camera = f.OrbitCamera()
+    before = getattr(camera, field)
+    with pytest.raises(error):
+        setattr(camera, field, value)
+    with pytest.raises(AttributeError, match="can't delete attribute"):
+        delattr(camera, field)
+    assert getattr(camera, field) == before
+
+
+@pytest.mark.parametrize("pitch, yaw, roll, zoom", [
+    (0.45, -0.55, 0.0, 1.0), (0.3, 0.8, 0.1, 1.2), (-1.2, 2.5, 0.7, 0.45), (0.1, -3.0, 0.0, 2.5), (2.0, 1.0, -1.0, 0.7),
+])
+def test_an_orbit_camera_draws_what_the_equivalent_camera_draws(pitch, yaw, roll, zoom):
+    camera = f.Camera(pitch, yaw, roll, zoom)
+    orbit = f.OrbitCamera(distance=3.25 / camera.zoom, pitch=pitch, yaw=yaw, roll=roll)
+    # The distance is the 32-bit quotient the renderer forms from the zoom.
+    assert orbit.distance == f.OrbitCamera(distance=float.fromhex(orbit.distance.hex())).distance
+    assert f.render(DEMO, orbit, 97, 61) == f.render(DEMO, camera, 97, 61)
+
+
+def test_edges_are_drawn_only_when_asked_for(tmp_path):
+    cube = f.Mesh.from_arrays([[x, y, z] for x in (-1, 1) for y in (-1, 1) for z in (-1, 1)],
+                              [[0, 4, 6], [0, 6, 2], [1, 3, 7], [1, 7, 5], [0, 1, 5], [0, 5, 4],
+                               [2, 6, 7], [2, 7, 3], [0, 2, 3], [0, 3, 1], [4, 5, 7], [4, 7, 6]])
+    plain = f.render(cube, f.OrbitCamera(), 120, 80)
+    assert f.render(cube, f.OrbitCamera(), 120, 80, edges=False) == plain
+    edged = f.render(cube, f.OrbitCamera(), 120, 80, edges=True)
+    assert edged != plain and edged.count(bytes([16, 18, 22, 255])) > 100
+    f.save_png(tmp_path / "cube.png", cube, f.OrbitCamera(orthographic=True), 120, 80, edges=True)
+    assert (tmp_path / "cube.png").read_bytes().startswith(b"\x89PNG")
+
+
+def test_surface_switches_and_repr():
+    surface = f.Surface("low", edges=True)
+    assert (surface.edges, surface.axis_triad, repr(surface)) == (True, False, 'Surface(quality="low", edges=True)')
+    surface.edges, surface.axis_triad = 0, "yes"
+    assert (surface.edges, surface.axis_triad, repr(surface)) == (False, True, 'Surface(quality="low")')
+
+
+def test_anything_else_is_no_camera():
+    with pytest.raises(TypeError, match="argument 'camera': 'str' object cannot be converted to 'Camera'"):
+        f.render(DEMO, "camera", 10, 10)
