@@ -86,9 +86,9 @@ const Frames& frames() {
 
 // Alternates between the base frame and other, so each call presents a change.
 void present_alternating(benchmark::State& state, const std::vector<std::uint8_t>& other) {
-  Presenter presenter;
+  KittyPresenter presenter;
   CountingOutput output;
-  if (!presenter.present_rgba(output, frames().base, width, height, viewport)) {
+  if (!presenter.present(output, frames().base, {width, height, viewport, {}})) {
     state.SkipWithError("present failed");
     return;
   }
@@ -98,7 +98,7 @@ void present_alternating(benchmark::State& state, const std::vector<std::uint8_t
   for (auto _ : state) {
     flip = !flip;
     const std::vector<std::uint8_t>& frame = flip ? other : frames().base;
-    if (!presenter.present_rgba(output, frame, width, height, viewport)) {
+    if (!presenter.present(output, frame, {width, height, viewport, {}})) {
       state.SkipWithError("present failed");
       return;
     }
@@ -135,8 +135,8 @@ BENCHMARK(BM_BaselineZlibWholeFrame)->Unit(benchmark::kMillisecond);
 void compress_every_tile(benchmark::State& state, Compressor& compressor) {
   const std::vector<std::uint8_t>& frame = frames().every_tile_changed;
   const std::vector<Tile> tiles =
-      build_tile_grid(viewport, Presenter::tile_cols, Presenter::tile_rows, width / viewport.cols,
-                      height / viewport.rows);
+      build_tile_grid(viewport, KittyPresenter::tile_cols, KittyPresenter::tile_rows,
+                      width / viewport.cols, height / viewport.rows);
   std::vector<std::uint8_t> pixels;
   std::size_t compressed_bytes = 0;
   for (auto _ : state) {

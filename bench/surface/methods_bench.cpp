@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/frame_baselines.hpp"
+#include "kitty/presenter.hpp"
 #include "surface/terminal_surface.hpp"
 
 namespace facetview {
@@ -52,14 +53,15 @@ struct AnyPresenter {
   Status present(ByteOutput& output, std::span<const std::uint8_t> frame, const Views& views) {
     switch (method) {
       case PresentMethod::kitty:
-        return kitty.present_rgba(output, frame, views.width, views.height, terminal);
+        return kitty.present(output, frame, {views.width, views.height, terminal, {}});
       case PresentMethod::sixel:
-        return sixel.present_rgba(output, frame, views.width, views.height, terminal,
-                                  sixel_layout(quality, terminal, display));
+        return sixel.present(
+            output, frame,
+            {views.width, views.height, terminal, sixel_layout(quality, terminal, display)});
       case PresentMethod::blocks:
         break;
     }
-    return blocks.present_rgba(output, frame, views.width, views.height, terminal);
+    return blocks.present(output, frame, {views.width, views.height, terminal, {}});
   }
   void forget() {
     kitty.reset();
@@ -67,7 +69,7 @@ struct AnyPresenter {
     blocks.reset();
   }
   PresentMethod method;
-  Presenter kitty;
+  KittyPresenter kitty;
   SixelPresenter sixel;
   BlocksPresenter blocks{ColourDepth::true_colour};
 };

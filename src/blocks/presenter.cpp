@@ -31,10 +31,7 @@ void append_cursor_move(std::string& text, std::optional<std::uint32_t>& cursor_
                         std::uint32_t& cursor_col, std::uint32_t row, std::uint32_t col) {
   if (cursor_row == row && cursor_col == col) return;
   if (cursor_row == row && cursor_col < col) {
-    const std::uint32_t gap = col - cursor_col;
-    text += "\x1b[";
-    if (gap > 1) append_decimal(text, gap);
-    text += 'C';
+    append_cursor_forward(text, col - cursor_col);
   } else {
     append_cursor_position(text, row, col);
   }
@@ -44,8 +41,11 @@ void append_cursor_move(std::string& text, std::optional<std::uint32_t>& cursor_
 
 }  // namespace
 
-Status BlocksPresenter::present_rgba(ByteOutput& output, std::span<const std::uint8_t> frame,
-                                     std::uint32_t width, std::uint32_t height, Viewport viewport) {
+Status BlocksPresenter::present(ByteOutput& output, std::span<const std::uint8_t> frame,
+                                const FrameGeometry& geometry) {
+  const std::uint32_t width = geometry.width;
+  const std::uint32_t height = geometry.height;
+  const Viewport viewport = geometry.viewport;
   if (Status sized = check_frame_size(frame.size(), width, height); !sized) return sized;
   // A viewport of 0 cells is sized as one of 1 cell, and shows nothing.
   const std::uint32_t cols = std::max<std::uint32_t>(viewport.cols, 1);

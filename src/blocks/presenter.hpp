@@ -14,6 +14,7 @@
 #include "common/byte_output.hpp"
 #include "common/error.hpp"
 #include "common/frame_history.hpp"
+#include "common/presenter.hpp"
 #include "common/viewport.hpp"
 
 namespace facetview {
@@ -23,7 +24,7 @@ enum class ColourDepth : std::uint8_t {
   palette_256,  // SGR 38;5 / 48;5, palette entries in a pattern tied to the pixel
 };
 
-class BlocksPresenter {
+class BlocksPresenter final : public Presenter {
  public:
   explicit BlocksPresenter(ColourDepth depth) : depth_(depth) {}
 
@@ -31,18 +32,16 @@ class BlocksPresenter {
   static constexpr std::uint32_t cell_width = 1;
   static constexpr std::uint32_t cell_height = 2;
 
-  // frame holds width * height * 4 bytes, width = viewport.cols and height =
-  // 2 * viewport.rows. Rewrites the changed cells in one write and flushes;
-  // an unchanged frame writes nothing.
-  Status present_rgba(ByteOutput& output, std::span<const std::uint8_t> frame, std::uint32_t width,
-                      std::uint32_t height, Viewport viewport);
+  // The frame is cell_width * viewport.cols by cell_height * viewport.rows
+  // pixels (the screen layout is not used). Rewrites the changed cells in
+  // one write.
+  Status present(ByteOutput& output, std::span<const std::uint8_t> frame,
+                 const FrameGeometry& geometry) override;
 
-  // Blanks the cells drawn over, then forgets them; writes nothing when
-  // nothing is shown. Does not flush.
-  Status clear(ByteOutput& output);
+  // Blanks the cells drawn over.
+  Status clear(ByteOutput& output) override;
 
-  // Forgets what was shown without touching the screen.
-  void reset() { history_.clear(); }
+  void reset() override { history_.clear(); }
 
   ColourDepth colour_depth() const { return depth_; }
 

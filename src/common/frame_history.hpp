@@ -1,5 +1,5 @@
-// What a cell-drawing presenter showed last: the viewport it drew over and a
-// copy of the frame, so that the next frame sends only what changed.
+// What a presenter showed last: the viewport it drew over and a copy of the
+// frame, so that the next frame sends only what changed.
 #pragma once
 
 #include <cstdint>
@@ -41,7 +41,6 @@ class FrameHistory {
   // text is scratch space.
   Status blank_drawn_area(ByteOutput& output, std::string& text);
 
- private:
   // Records a frame that reached the terminal whole.
   void remember(std::span<const std::uint8_t> frame, Viewport viewport, std::uint32_t width,
                 std::uint32_t height);
@@ -50,6 +49,7 @@ class FrameHistory {
   // next one is drawn in full. The viewport stays marked as drawn over.
   void forget_pixels() { comparable_ = false; }
 
+ private:
   // Marks something drawn over the viewport, even before it is remembered.
   void mark_drawn(Viewport viewport) { drawn_area_ = viewport; }
 
@@ -59,6 +59,34 @@ class FrameHistory {
   std::uint32_t height_ = 0;
   bool comparable_ = false;
   std::optional<Viewport> drawn_area_;
+};
+
+// A frame written in several commands, on its way out: unless finished, it
+// was abandoned half-way (an output failure, an error, an exception), so what
+// is left of it is dropped from the output and the history forgets the
+// pixels, and the next frame is sent whole.
+class UnfinishedFrame {
+ public:
+  UnfinishedFrame(FrameHistory& history, ByteOutput& output)
+      : history_(&history), output_(output) {}
+  UnfinishedFrame(const UnfinishedFrame&) = delete;
+  UnfinishedFrame& operator=(const UnfinishedFrame&) = delete;
+  ~UnfinishedFrame() {
+    if (history_ == nullptr) return;
+    output_.discard();
+    history_->forget_pixels();
+  }
+
+  // The frame is out whole: the history remembers it.
+  void finish(std::span<const std::uint8_t> frame, Viewport viewport, std::uint32_t width,
+              std::uint32_t height) {
+    history_->remember(frame, viewport, width, height);
+    history_ = nullptr;
+  }
+
+ private:
+  FrameHistory* history_;
+  ByteOutput& output_;
 };
 
 }  // namespace facetview

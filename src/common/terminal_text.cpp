@@ -12,11 +12,23 @@ void append_decimal(std::string& text, std::uint64_t value) {
 }
 
 void append_cursor_position(std::string& text, std::uint32_t row, std::uint32_t column) {
+  append_wire_cursor_position(text, std::uint64_t{row} + 1, std::uint64_t{column} + 1);
+}
+
+void append_wire_cursor_position(std::string& text, std::uint64_t wire_row,
+                                 std::uint64_t wire_column) {
   text += "\x1b[";
-  append_decimal(text, std::uint64_t{row} + 1);
+  append_decimal(text, wire_row);
   text += ';';
-  append_decimal(text, std::uint64_t{column} + 1);
+  append_decimal(text, wire_column);
   text += 'H';
+}
+
+void append_cursor_forward(std::string& text, std::uint32_t columns) {
+  text += "\x1b[";
+  // One column is the default, so its count is left out.
+  if (columns > 1) append_decimal(text, columns);
+  text += 'C';
 }
 
 void append_blank_cells(std::string& text, Viewport viewport) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "common/viewport.hpp"
 
@@ -22,8 +23,24 @@ inline constexpr std::string_view autowrap_on = "\x1b[?7h";
 // Appends value in decimal.
 void append_decimal(std::string& text, std::uint64_t value);
 
+// Saves the cursor's position (and attributes) and brings it back: a frame
+// between the two leaves the cursor where the program's text had it.
+inline constexpr std::string_view cursor_save =
+    "\x1b"
+    "7";
+inline constexpr std::string_view cursor_restore =
+    "\x1b"
+    "8";
+
 // Moves the cursor to a cell; row and column count from 0 here and from 1 on the wire.
 void append_cursor_position(std::string& text, std::uint32_t row, std::uint32_t column);
+
+// The same move given in the numbers sent, which count from 1.
+void append_wire_cursor_position(std::string& text, std::uint64_t wire_row,
+                                 std::uint64_t wire_column);
+
+// Moves the cursor right by columns (at least 1) within its row.
+void append_cursor_forward(std::string& text, std::uint32_t columns);
 
 // Overwrites every cell of the viewport with a space in the default colours:
 // erase commands leave sixel pixels behind in some terminals, spaces do not.

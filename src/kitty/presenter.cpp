@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <string>
 
 #include "common/frame_compare.hpp"
 #include "common/rgba.hpp"
+#include "common/terminal_text.hpp"
 #include "common/worker_pool.hpp"
 #include "kitty/base64.hpp"
 #include "kitty/sequences.hpp"
@@ -21,28 +21,28 @@ Error cell_alignment_error(std::uint32_t width, std::uint32_t height, Viewport v
                std::to_string(viewport.rows) + " cells");
 }
 
-// Cursor positions count from 1 and wrap like the terminal's 16-bit cells.
-std::uint16_t screen_coordinate(std::uint16_t viewport_offset, std::uint16_t cell_offset) {
+// Cursor positions on the wire count from 1 and wrap like the terminal's 16-bit cells.
+std::uint16_t wire_coordinate(std::uint16_t viewport_offset, std::uint16_t cell_offset) {
   return static_cast<std::uint16_t>(viewport_offset + cell_offset + 1);
 }
 
 }  // namespace
 
-Status Presenter::present_rgba(ByteOutput& output, std::span<const std::uint8_t> frame,
-                               std::uint32_t width, std::uint32_t height, Viewport viewport) {
+Status KittyPresenter::present(ByteOutput& output, std::span<const std::uint8_t> frame,
+                               const FrameGeometry& geometry) {
   // Tiles are cut out of the frame by its width and height, so a frame of any
   // other length would be read out of bounds.
-  if (Status sized = check_frame_size(frame.size(), width, height); !sized) return sized;
-  // Until the frame is out whole, the screen may hold any part of it.
-  AbandonedFrame abandoned(*this, output);
-  const bool rebuilding = !frame_state_fits(frame.size(), width, height, viewport);
-  if (rebuilding) {
-    if (Status rebuilt = rebuild(output, frame.size(), width, height, viewport); !rebuilt) {
-      return rebuilt;
-    }
+  if (Status sized = check_frame_size(frame.size(), geometry.width, geometry.height); !sized) {
+    return sized;
   }
-  collect_changed_tiles(frame);
-  encode_changed_tiles(frame);
+  // Until the frame is out whole, the screen may hold any part of it.
+  UnfinishedFrame unfinished(history_, output);
+  const bool afresh = !history_.comparable(geometry.viewport, geometry.width, geometry.height);
+  if (afresh) {
+    if (Status started = start_afresh(output, geometry); !started) return started;
+  }
+  collect_changed_tiles(frame, geometry.width, afresh);
+  encode_changed_tiles(frame, geometry.width);
   for (std::size_t changed = 0; changed < changed_tiles_.size(); ++changed) {
     if (failures_[changed]) return std::move(*failures_[changed]);
     if (Status sent = send_tile(output, changed_tiles_[changed], payloads_[changed]); !sent) {
@@ -51,73 +51,97 @@ Status Presenter::present_rgba(ByteOutput& output, std::span<const std::uint8_t>
   }
   // An unchanged frame writes nothing; anything written goes out now, so that
   // nothing waits in the output between frames.
-  if (rebuilding || !changed_tiles_.empty()) {
+  if (afresh || !changed_tiles_.empty()) {
     if (Status flushed = output.flush(); !flushed) return flushed;
   }
-  std::copy(frame.begin(), frame.end(), frame_state_->previous.begin());
-  abandoned.dismiss();
+  unfinished.finish(frame, geometry.viewport, geometry.width, geometry.height);
+  // What the last frame left behind is gone now.
+  if (afresh) possibly_shown_ = tiles_.size();
   return Status::success();
 }
 
-void Presenter::reset() {
-  frame_state_.reset();
-  next_z_ = initial_z;
-}
-
-Presenter::AbandonedFrame::~AbandonedFrame() {
-  if (presenter_ == nullptr) return;
-  output_.discard();
-  presenter_->reset();
-}
-
-bool Presenter::frame_state_fits(std::size_t frame_size, std::uint32_t width, std::uint32_t height,
-                                 Viewport viewport) const {
-  return frame_state_ && frame_state_->width == width && frame_state_->height == height &&
-         frame_state_->viewport == viewport && frame_state_->previous.size() == frame_size;
-}
-
-Status Presenter::rebuild(ByteOutput& output, std::size_t frame_size, std::uint32_t width,
-                          std::uint32_t height, Viewport viewport) {
-  if (Status deleted = output.write_all(delete_all_sequence); !deleted) return deleted;
+Status KittyPresenter::clear(ByteOutput& output) {
+  if (range_.shared()) {
+    reset();
+    return output.write_all(delete_all_sequence);
+  }
+  const Status deleted = delete_own_images(output);
+  const std::size_t still_shown = possibly_shown_;
   reset();
+  // After a failed write the images may still be there: the next clear or
+  // fresh start deletes them again.
+  if (!deleted) possibly_shown_ = still_shown;
+  return deleted;
+}
+
+void KittyPresenter::reset() {
+  history_.clear();
+  tiles_.clear();
+  possibly_shown_ = 0;
+  next_z_ = range_.first_z();
+}
+
+Status KittyPresenter::start_afresh(ByteOutput& output, const FrameGeometry& geometry) {
+  if (range_.shared()) {
+    if (Status deleted = output.write_all(delete_all_sequence); !deleted) return deleted;
+    reset();
+  } else {
+    // The tiles of the old grid are kept until the new one stands, so that a
+    // frame abandoned from here on still knows which images to delete.
+    if (Status deleted = delete_own_images(output); !deleted) return deleted;
+    history_.clear();
+    next_z_ = range_.first_z();
+  }
 
   // A viewport without columns or rows has no tiles; any width divides among
   // its one notional cell.
+  const Viewport viewport = geometry.viewport;
   const std::uint32_t cols = std::max<std::uint32_t>(viewport.cols, 1);
   const std::uint32_t rows = std::max<std::uint32_t>(viewport.rows, 1);
-  if (width % cols != 0 || height % rows != 0) return cell_alignment_error(width, height, viewport);
-
-  // Built aside first: if memory runs out, the presenter keeps no frame state
-  // and the next call rebuilds.
-  FrameState state;
-  state.tiles = build_tile_grid(viewport, tile_cols, tile_rows, width / cols, height / rows);
-  state.previous.assign(frame_size, 0);
-  state.viewport = viewport;
-  state.width = width;
-  state.height = height;
-  frame_state_ = std::move(state);
+  if (geometry.width % cols != 0 || geometry.height % rows != 0) {
+    return cell_alignment_error(geometry.width, geometry.height, viewport);
+  }
+  tiles_ = build_tile_grid(viewport, tile_cols, tile_rows, geometry.width / cols,
+                           geometry.height / rows);
+  possibly_shown_ = std::max(possibly_shown_, tiles_.size());
   return Status::success();
 }
 
-void Presenter::collect_changed_tiles(std::span<const std::uint8_t> frame) {
+Status KittyPresenter::delete_own_images(ByteOutput& output) {
+  // Both ids of every tile: after a frame abandoned half-way either may be on screen.
+  for (std::size_t index = 0; index < possibly_shown_; ++index) {
+    for (const std::uint8_t slot : {0, 1}) {
+      if (Status deleted = write_delete_image(output, range_.image_id(index, slot)); !deleted) {
+        return deleted;
+      }
+    }
+  }
+  return Status::success();
+}
+
+void KittyPresenter::collect_changed_tiles(std::span<const std::uint8_t> frame, std::uint32_t width,
+                                           bool everything) {
   changed_tiles_.clear();
-  const FrameState& state = *frame_state_;
-  const std::size_t row_stride = std::size_t{state.width} * bytes_per_pixel;
+  if (everything) {
+    for (std::size_t index = 0; index < tiles_.size(); ++index) changed_tiles_.push_back(index);
+    return;
+  }
+  const std::span<const std::uint8_t> previous = history_.previous();
+  const std::size_t row_stride = std::size_t{width} * bytes_per_pixel;
   // A row of tiles spans whole frame rows, so one comparison of its bytes
   // settles every tile in it when nothing there changed, the usual case.
-  for (std::size_t first = 0; first < state.tiles.size();) {
+  for (std::size_t first = 0; first < tiles_.size();) {
     std::size_t end = first + 1;
-    while (end < state.tiles.size() && state.tiles[end].cell_col != 0) ++end;
-    const Tile& leader = state.tiles[first];
+    while (end < tiles_.size() && tiles_[end].cell_col != 0) ++end;
+    const Tile& leader = tiles_[first];
     const std::size_t band_offset = leader.y * row_stride;
     const std::size_t band_size = leader.pixel_height * row_stride;
     const bool band_changed =
-        band_size != 0 && std::memcmp(frame.data() + band_offset,
-                                      state.previous.data() + band_offset, band_size) != 0;
+        band_size != 0 &&
+        std::memcmp(frame.data() + band_offset, previous.data() + band_offset, band_size) != 0;
     for (std::size_t index = first; index < end; ++index) {
-      const Tile& tile = state.tiles[index];
-      if (!tile.shown ||
-          (band_changed && tile_pixels_differ(tile, frame, state.previous, state.width))) {
+      const Tile& tile = tiles_[index];
+      if (!tile.shown || (band_changed && tile_pixels_differ(tile, frame, previous, width))) {
         changed_tiles_.push_back(index);
       }
     }
@@ -125,17 +149,16 @@ void Presenter::collect_changed_tiles(std::span<const std::uint8_t> frame) {
   }
 }
 
-void Presenter::encode_changed_tiles(std::span<const std::uint8_t> frame) {
+void KittyPresenter::encode_changed_tiles(std::span<const std::uint8_t> frame,
+                                          std::uint32_t width) {
   const std::size_t changed = changed_tiles_.size();
   // Everything the workers touch exists before they start.
   if (encoders_.size() < thread_count()) encoders_.resize(thread_count());
   if (payloads_.size() < changed) payloads_.resize(changed);
   failures_.assign(changed, std::nullopt);
-  const FrameState& state = *frame_state_;
   run_in_parallel(changed, [&](std::size_t position, std::size_t worker) {
     Encoder& encoder = encoders_[worker];
-    gather_tile_pixels(state.tiles[changed_tiles_[position]], frame, state.width,
-                       encoder.tile_pixels);
+    gather_tile_pixels(tiles_[changed_tiles_[position]], frame, width, encoder.tile_pixels);
     Result<std::span<const std::uint8_t>> compressed =
         encoder.compressor->compress(encoder.tile_pixels);
     if (!compressed) {
@@ -146,34 +169,33 @@ void Presenter::encode_changed_tiles(std::span<const std::uint8_t> frame) {
   });
 }
 
-Status Presenter::send_tile(ByteOutput& output, std::size_t index, const std::string& payload) {
-  Tile& tile = frame_state_->tiles[index];
+Status KittyPresenter::send_tile(ByteOutput& output, std::size_t index,
+                                 const std::string& payload) {
+  Tile& tile = tiles_[index];
   const std::uint8_t new_slot = tile.shown && tile.slot == 0 ? 1 : 0;
-  const std::uint32_t new_id = tile_image_id(index, new_slot);
+  const std::uint32_t new_id = range_.image_id(index, new_slot);
 
   if (Status status = write_transmit(output, new_id, tile.pixel_width, tile.pixel_height, payload);
       !status) {
     return status;
   }
-  if (Status status =
-          write_cursor_position(output, screen_coordinate(tile.viewport_row, tile.cell_row),
-                                screen_coordinate(tile.viewport_col, tile.cell_col));
-      !status) {
-    return status;
-  }
+  cursor_text_.clear();
+  append_wire_cursor_position(cursor_text_, wire_coordinate(tile.viewport_row, tile.cell_row),
+                              wire_coordinate(tile.viewport_col, tile.cell_col));
+  if (Status status = output.write_all(cursor_text_); !status) return status;
   if (Status status = write_place(output, new_id, tile.cell_cols, tile.cell_rows, next_z_);
       !status) {
     return status;
   }
   if (tile.shown) {
-    if (Status status = write_delete_image(output, tile_image_id(index, tile.slot)); !status) {
+    if (Status status = write_delete_image(output, range_.image_id(index, tile.slot)); !status) {
       return status;
     }
   }
   tile.shown = true;
   tile.slot = new_slot;
-  // Placements made after the top z-index share it rather than wrap below.
-  if (next_z_ < std::numeric_limits<std::int32_t>::max()) ++next_z_;
+  // Placements made after the range's top z-index share it rather than wrap below.
+  if (next_z_ < range_.last_z()) ++next_z_;
   return Status::success();
 }
 

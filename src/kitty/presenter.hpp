@@ -13,75 +13,52 @@
 
 #include "common/byte_output.hpp"
 #include "common/error.hpp"
-#include "common/viewport.hpp"
+#include "common/frame_history.hpp"
+#include "common/presenter.hpp"
 #include "kitty/compressor.hpp"
+#include "kitty/image_range.hpp"
 #include "kitty/tile.hpp"
 
 namespace facetview {
 
-class Presenter {
+class KittyPresenter final : public Presenter {
  public:
   // Deletes every placement on the screen and frees the images' data.
   static constexpr std::string_view delete_all_sequence = "\x1b_Ga=d,d=A,q=2\x1b\\";
-  static constexpr std::int32_t initial_z = -1000000000;
   // Tile size in cells.
   static constexpr std::uint16_t tile_cols = 8;
   static constexpr std::uint16_t tile_rows = 4;
 
-  Presenter() = default;
+  explicit KittyPresenter(ImageRange range = {}) : range_(range), next_z_(range.first_z()) {}
 
-  // frame holds width * height * 4 bytes. Writes the changed tiles and flushes
-  // once; an unchanged frame writes nothing. When the frame fails half-way (an
-  // output failure, an error, an exception) the rest of it is discarded and
-  // the last frame forgotten: the next call rebuilds the whole screen.
-  Status present_rgba(ByteOutput& output, std::span<const std::uint8_t> frame, std::uint32_t width,
-                      std::uint32_t height, Viewport viewport);
+  // The frame is cut into tiles by the viewport's cells (the screen layout is
+  // not used: the terminal scales each image to its cells). Writes the
+  // changed tiles and flushes once. A new size or viewport starts afresh:
+  // the shared range deletes every image first, a private one its own.
+  Status present(ByteOutput& output, std::span<const std::uint8_t> frame,
+                 const FrameGeometry& geometry) override;
 
-  // Forgets the last frame, so the next present rebuilds and sends every tile.
-  void reset();
+  // The shared range deletes every image (also when it showed none); a
+  // private one deletes the images of its tiles.
+  Status clear(ByteOutput& output) override;
 
-  std::int32_t next_z() const { return next_z_; }
-  bool has_frame_state() const { return frame_state_.has_value(); }
-
- protected:
-  // z-index that the next placement gets.
-  std::int32_t next_z_ = initial_z;
+  void reset() override;
 
  private:
-  // What was presented last.
-  struct FrameState {
-    std::vector<std::uint8_t> previous;  // copy of the last frame, all zero after a rebuild
-    std::vector<Tile> tiles;             // row-major; a tile's position is its index
-    Viewport viewport;
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-  };
-
-  // Discards the rest of a frame and forgets the last one, unless dismissed
-  // once the frame is out whole.
-  class AbandonedFrame {
-   public:
-    AbandonedFrame(Presenter& presenter, ByteOutput& output)
-        : presenter_(&presenter), output_(output) {}
-    AbandonedFrame(const AbandonedFrame&) = delete;
-    AbandonedFrame& operator=(const AbandonedFrame&) = delete;
-    ~AbandonedFrame();
-    void dismiss() { presenter_ = nullptr; }
-
-   private:
-    Presenter* presenter_;
-    ByteOutput& output_;
-  };
-
-  bool frame_state_fits(std::size_t frame_size, std::uint32_t width, std::uint32_t height,
-                        Viewport viewport) const;
-  Status rebuild(ByteOutput& output, std::size_t frame_size, std::uint32_t width,
-                 std::uint32_t height, Viewport viewport);
-  void collect_changed_tiles(std::span<const std::uint8_t> frame);
-  void encode_changed_tiles(std::span<const std::uint8_t> frame);
+  Status start_afresh(ByteOutput& output, const FrameGeometry& geometry);
+  Status delete_own_images(ByteOutput& output);
+  void collect_changed_tiles(std::span<const std::uint8_t> frame, std::uint32_t width,
+                             bool everything);
+  void encode_changed_tiles(std::span<const std::uint8_t> frame, std::uint32_t width);
   Status send_tile(ByteOutput& output, std::size_t index, const std::string& payload);
 
-  std::optional<FrameState> frame_state_;
+  ImageRange range_;
+  std::int32_t next_z_;  // of the next placement
+  FrameHistory history_;
+  std::vector<Tile> tiles_;  // row-major; a tile's position is its index
+  // Tiles, counted from index 0, whose images may be on screen: at most the
+  // larger of the last two grids while a fresh start is under way.
+  std::size_t possibly_shown_ = 0;
 
   // Scratch reused from frame to frame; holds nothing between calls that
   // matters. The changed tiles are compressed on every core (worker_pool.hpp),
@@ -95,6 +72,7 @@ class Presenter {
   std::vector<Encoder> encoders_;
   std::vector<std::string> payloads_;           // Base64 of each changed tile, in their order
   std::vector<std::optional<Error>> failures_;  // why a payload could not be made
+  std::string cursor_text_;
 };
 
 }  // namespace facetview

@@ -55,12 +55,6 @@ Status write_transmit(ByteOutput& output, std::uint32_t id, std::uint32_t pixel_
   return Status::success();
 }
 
-Status write_cursor_position(ByteOutput& output, std::uint16_t row, std::uint16_t column) {
-  SequenceText text;
-  text.append("\x1b[").append_number(row).append(";").append_number(column).append("H");
-  return output.write_all(text.view());
-}
-
 Status write_place(ByteOutput& output, std::uint32_t id, std::uint16_t cell_columns,
                    std::uint16_t cell_rows, std::int32_t z) {
   SequenceText text;

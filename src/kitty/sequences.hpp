@@ -36,9 +36,6 @@ class SequenceText {
 Status write_transmit(ByteOutput& output, std::uint32_t id, std::uint32_t pixel_width,
                       std::uint32_t pixel_height, std::string_view payload);
 
-// Moves the cursor to a cell; row and column count from 1.
-Status write_cursor_position(ByteOutput& output, std::uint16_t row, std::uint16_t column);
-
 // Places image id at the cursor, scaled to cell_columns by cell_rows cells,
 // without moving the cursor.
 Status write_place(ByteOutput& output, std::uint32_t id, std::uint16_t cell_columns,

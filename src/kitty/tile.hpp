@@ -27,12 +27,6 @@ struct Tile {
   friend bool operator==(const Tile&, const Tile&) = default;
 };
 
-// The image id of tile index in slot: every tile owns two ids, so a new
-// picture can be placed above the old one before the old one is deleted.
-constexpr std::uint32_t tile_image_id(std::size_t index, std::uint8_t slot) {
-  return static_cast<std::uint32_t>(2 * index + slot + 1);
-}
-
 // Cuts the viewport into tiles of at most tile_cols by tile_rows cells, in
 // row-major order. Cells are cell_width by cell_height pixels.
 std::vector<Tile> build_tile_grid(Viewport viewport, std::uint16_t tile_cols,

@@ -21,8 +21,8 @@ namespace facetview {
 namespace {
 
 constexpr const char* kQualityNames[] = {"quality"};
-constexpr const char* kNewNames[] = {"quality",  "protocol", "cell_size",
-                                     "max_size", "colours",  "edges"};
+constexpr const char* kNewNames[] = {"quality", "protocol", "cell_size", "max_size",
+                                     "colours", "edges",    "own_images"};
 constexpr Parameters kNewParameters{"Surface.__new__()", kNewNames, 0, 1};
 constexpr Parameters kSetQualityParameters{"Surface.set_quality()", kQualityNames, 1};
 
@@ -209,7 +209,7 @@ PyObject* size_tuple(std::uint32_t width, std::uint32_t height) {
 
 PyObject* surface_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return without_cpp_exceptions([&]() -> PyObject* {
-    PyObject* matched[6];
+    PyObject* matched[7];
     if (!match_arguments(kNewParameters, args, kwargs, matched)) return nullptr;
     Quality quality = Quality::medium;
     if (matched[0] != nullptr && !convert_quality(matched[0], quality)) return nullptr;
@@ -228,8 +228,12 @@ PyObject* surface_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     }
     const int edges = matched[5] != nullptr ? PyObject_IsTrue(matched[5]) : 0;
     if (edges < 0) return nullptr;
+    // Any object's truth counts, as for Python's own flags.
+    const int own_images = matched[6] == nullptr ? 0 : PyObject_IsTrue(matched[6]);
+    if (own_images < 0) return nullptr;
     auto surface =
-        std::make_unique<TerminalSurface>(quality, presentation.method, presentation.colour_depth);
+        std::make_unique<TerminalSurface>(quality, presentation.method, presentation.colour_depth,
+                                          ImageRangeLease::acquire(own_images != 0));
     surface->overlays().edges = edges != 0;
     if (presentation.cell_size) {
       surface->set_reported_cell_size(presentation.cell_size->first,
@@ -426,7 +430,7 @@ PyMethodDef surface_methods[] = {
 PyType_Slot surface_slots[] = {
     {Py_tp_doc,
      const_cast<char*>("Surface(quality=\"medium\", *, protocol=\"kitty\", cell_size=None, "
-                       "max_size=None, colours=None, edges=False)\n--\n\n")},
+                       "max_size=None, colours=None, edges=False, own_images=False)\n--\n\n")},
     {Py_tp_getset, surface_getset},
     {Py_tp_new, as_slot(surface_new)},
     {Py_tp_dealloc, as_slot(dealloc_instance<TerminalSurface>)},

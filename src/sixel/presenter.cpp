@@ -59,9 +59,12 @@ std::uint32_t sixel_band_rows(std::uint32_t cell_height) {
   return sixel_height / std::gcd(cell_height, sixel_height);
 }
 
-Status SixelPresenter::present_rgba(ByteOutput& output, std::span<const std::uint8_t> frame,
-                                    std::uint32_t width, std::uint32_t height, Viewport viewport,
-                                    const SixelLayout& layout) {
+Status SixelPresenter::present(ByteOutput& output, std::span<const std::uint8_t> frame,
+                               const FrameGeometry& geometry) {
+  const std::uint32_t width = geometry.width;
+  const std::uint32_t height = geometry.height;
+  const Viewport viewport = geometry.viewport;
+  const SixelLayout& layout = geometry.screen;
   if (Status sized = check_frame_size(frame.size(), width, height); !sized) return sized;
   if (!layout_usable(viewport, layout) || width != sixel_frame_width(viewport, layout) ||
       height != sixel_frame_height(viewport, layout)) {

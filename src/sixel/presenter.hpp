@@ -13,6 +13,7 @@
 #include "common/byte_output.hpp"
 #include "common/error.hpp"
 #include "common/frame_history.hpp"
+#include "common/presenter.hpp"
 #include "common/viewport.hpp"
 #include "sixel/encoder.hpp"
 #include "sixel/palette.hpp"
@@ -24,18 +25,9 @@ namespace facetview {
 inline constexpr std::uint32_t sixel_max_screen_side = 32768;
 
 // How the frame maps onto the screen.
-struct SixelLayout {
-  std::uint32_t cell_width = 1;  // screen pixels of one cell
-  std::uint32_t cell_height = 1;
-  std::uint32_t scale = 1;  // screen pixels across and down per frame pixel
-  // Rows of the screen, when known: the last one is never drawn on, since an
-  // image that reaches it scrolls the screen in many terminals.
-  std::optional<std::uint16_t> screen_rows;
-  // Colour registers of the terminal that a frame's palette may fill.
-  std::uint32_t colours = SixelPalette::max_colours;
-
-  friend bool operator==(const SixelLayout&, const SixelLayout&) = default;
-};
+using SixelLayout = ScreenLayout;
+static_assert(SixelLayout().colours == SixelPalette::max_colours,
+              "a layout fills every colour register unless told otherwise");
 
 // The frame size for a viewport: its screen pixels divided by the scale,
 // rounded up, with 0 columns or rows counting as 1.
@@ -46,20 +38,17 @@ std::uint32_t sixel_frame_height(Viewport viewport, const SixelLayout& layout);
 // sixel row, so that no band spills into the cells below it.
 std::uint32_t sixel_band_rows(std::uint32_t cell_height);
 
-class SixelPresenter {
+class SixelPresenter final : public Presenter {
  public:
-  // frame holds width * height * 4 bytes, sized by sixel_frame_width and
-  // sixel_frame_height. Sends the changed bands in one write and flushes; an
-  // unchanged frame writes nothing.
-  Status present_rgba(ByteOutput& output, std::span<const std::uint8_t> frame, std::uint32_t width,
-                      std::uint32_t height, Viewport viewport, const SixelLayout& layout);
+  // The frame is sized by sixel_frame_width and sixel_frame_height for the
+  // geometry's screen layout. Sends the changed bands in one write.
+  Status present(ByteOutput& output, std::span<const std::uint8_t> frame,
+                 const FrameGeometry& geometry) override;
 
-  // Blanks the cells drawn over, then forgets them; writes nothing when
-  // nothing is shown. Does not flush.
-  Status clear(ByteOutput& output);
+  // Blanks the cells drawn over.
+  Status clear(ByteOutput& output) override;
 
-  // Forgets what was shown without touching the screen.
-  void reset() { history_.clear(); }
+  void reset() override { history_.clear(); }
 
  private:
   // Appends the image of cell rows first_row to end_row, from the frame in the

@@ -1,31 +1,19 @@
 #include "surface/terminal_surface.hpp"
 
 #include <algorithm>
-#include <span>
 #include <utility>
+
+#include "surface/cursor_keeping_output.hpp"
+#include "surface/presenter_choice.hpp"
 
 namespace facetview {
 
-namespace {
-
-std::variant<Presenter, SixelPresenter, BlocksPresenter> make_presenter(PresentMethod method,
-                                                                        ColourDepth colour_depth) {
-  switch (method) {
-    case PresentMethod::sixel:
-      return std::variant<Presenter, SixelPresenter, BlocksPresenter>(std::in_place_index<1>);
-    case PresentMethod::blocks:
-      return std::variant<Presenter, SixelPresenter, BlocksPresenter>(std::in_place_index<2>,
-                                                                      colour_depth);
-    case PresentMethod::kitty:
-      break;
-  }
-  return std::variant<Presenter, SixelPresenter, BlocksPresenter>(std::in_place_index<0>);
-}
-
-}  // namespace
-
-TerminalSurface::TerminalSurface(Quality quality, PresentMethod method, ColourDepth colour_depth)
-    : presenter_(make_presenter(method, colour_depth)), quality_(quality) {}
+TerminalSurface::TerminalSurface(Quality quality, PresentMethod method, ColourDepth colour_depth,
+                                 ImageRangeLease image_range)
+    : method_(method),
+      image_range_(std::move(image_range)),
+      presenter_(make_presenter(method, colour_depth, image_range_.range())),
+      quality_(quality) {}
 
 FrameSize TerminalSurface::frame_size(Viewport viewport) const {
   switch (method()) {
@@ -49,6 +37,12 @@ std::uint32_t TerminalSurface::reduction(Viewport viewport) const {
   return sixel_placement(quality_, viewport, display_).reduction;
 }
 
+FrameGeometry TerminalSurface::frame_geometry(Viewport viewport, FrameSize size) const {
+  if (method() != PresentMethod::sixel) return {size.width, size.height, viewport, {}};
+  const SixelPlacement placement = sixel_placement(quality_, viewport, display_);
+  return {size.width, size.height, placement.shown, placement.layout};
+}
+
 Result<PresentedFrame> TerminalSurface::render_and_present(ByteOutput& output, const Mesh& mesh,
                                                            const AnyCamera& camera,
                                                            Viewport viewport) {
@@ -59,35 +53,20 @@ Result<PresentedFrame> TerminalSurface::render_and_present(ByteOutput& output, c
   renderer_.render(mesh, camera, overlays_);
 
   // The viewport goes on as given: the presenters treat 0 columns or rows themselves.
-  const std::span<const std::uint8_t> frame(renderer_.framebuffer());
-  Status presented = std::visit(
-      [&](auto& presenter) -> Status {
-        using Kind = std::decay_t<decltype(presenter)>;
-        if constexpr (std::is_same_v<Kind, SixelPresenter>) {
-          const SixelPlacement placement = sixel_placement(quality_, viewport, display_);
-          return presenter.present_rgba(output, frame, size.width, size.height, placement.shown,
-                                        placement.layout);
-        } else {
-          return presenter.present_rgba(output, frame, size.width, size.height, viewport);
-        }
-      },
-      presenter_);
+  const FrameGeometry geometry = frame_geometry(viewport, size);
+  CursorKeepingOutput frame_output(output);
+  Status presented = presenter_->present(frame_output, renderer_.framebuffer(), geometry);
+  // A frame that wrote without flushing (one without tiles) still restores the cursor.
+  if (presented) presented = frame_output.close();
   if (!presented) return std::move(presented).error();
   return PresentedFrame{viewport, size.width, size.height};
 }
 
 Status TerminalSurface::clear(ByteOutput& output) {
-  return std::visit(
-      [&](auto& presenter) -> Status {
-        using Kind = std::decay_t<decltype(presenter)>;
-        if constexpr (std::is_same_v<Kind, Presenter>) {
-          presenter.reset();
-          return output.write_all(Presenter::delete_all_sequence);
-        } else {
-          return presenter.clear(output);
-        }
-      },
-      presenter_);
+  CursorKeepingOutput clear_output(output);
+  Status cleared = presenter_->clear(clear_output);
+  if (cleared) cleared = clear_output.close();
+  return cleared;
 }
 
 void TerminalSurface::update_display(const TerminalDisplay& measured) {
@@ -119,7 +98,7 @@ void TerminalSurface::set_reported_sixel_limits(std::optional<std::uint32_t> max
 }
 
 void TerminalSurface::forget_shown() {
-  std::visit([](auto& presenter) { presenter.reset(); }, presenter_);
+  presenter_->reset();
 }
 
 }  // namespace facetview

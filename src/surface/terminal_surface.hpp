@@ -2,18 +2,19 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
-#include <variant>
 
 #include "blocks/presenter.hpp"
 #include "common/byte_output.hpp"
 #include "common/error.hpp"
+#include "common/presenter.hpp"
 #include "common/viewport.hpp"
-#include "kitty/presenter.hpp"
 #include "model/mesh.hpp"
 #include "raster/orbit_camera.hpp"
 #include "raster/renderer.hpp"
 #include "sixel/presenter.hpp"
+#include "surface/image_range_lease.hpp"
 #include "surface/present_method.hpp"
 #include "surface/quality.hpp"
 
@@ -77,8 +78,10 @@ struct PresentedFrame {
 
 class TerminalSurface {
  public:
+  // kitty images are drawn in the lease's range (by default the shared one).
   explicit TerminalSurface(Quality quality, PresentMethod method = PresentMethod::kitty,
-                           ColourDepth colour_depth = ColourDepth::true_colour);
+                           ColourDepth colour_depth = ColourDepth::true_colour,
+                           ImageRangeLease image_range = {});
 
   // The size of the frame that render_and_present renders for the viewport:
   // by the quality for kitty (at full, the display's cells), two pixels per
@@ -90,14 +93,17 @@ class TerminalSurface {
   // image makes them 1/k of it across and down.
   std::uint32_t reduction(Viewport viewport) const;
 
-  // Sizes, renders and presents one frame. Throws std::bad_alloc when the
-  // frame's buffers cannot be allocated; the surface stays usable.
+  // Sizes, renders and presents one frame; a frame that writes anything
+  // saves the cursor first and restores it at its end, so the cursor stays
+  // where the program's text had it. Throws std::bad_alloc when the frame's
+  // buffers cannot be allocated; the surface stays usable.
   Result<PresentedFrame> render_and_present(ByteOutput& output, const Mesh& mesh,
                                             const AnyCamera& camera, Viewport viewport);
 
-  // Removes what the surface showed (kitty: every image; otherwise the cells
-  // drawn over are blanked) and forgets it, so the next frame is sent whole,
-  // also when the write fails. Writes without flushing.
+  // Removes what the surface showed (kitty: every image, or its own images
+  // in a private range; otherwise the cells drawn over are blanked) and
+  // forgets it, so the next frame is sent whole, also when the write fails.
+  // Keeps the cursor like a frame. Writes without flushing.
   Status clear(ByteOutput& output);
 
   // Forgets what was shown without writing anything.
@@ -108,7 +114,8 @@ class TerminalSurface {
   // What frames carry over the shaded mesh.
   const Overlays& overlays() const { return overlays_; }
   Overlays& overlays() { return overlays_; }
-  PresentMethod method() const { return static_cast<PresentMethod>(presenter_.index()); }
+  PresentMethod method() const { return method_; }
+  ImageRange image_range() const { return image_range_.range(); }
   const TerminalDisplay& display() const { return display_; }
   // Takes the display as measured now; where that does not know the cell
   // size, the reported one stands in.
@@ -123,9 +130,14 @@ class TerminalSurface {
   const Renderer& renderer() const { return renderer_; }
 
  private:
+  // Where the frame of that size goes: sixel frames may cover only part of
+  // the viewport, in the terminal's own pixels.
+  FrameGeometry frame_geometry(Viewport viewport, FrameSize size) const;
+
   Renderer renderer_{1, 1};
-  // In the order of PresentMethod.
-  std::variant<Presenter, SixelPresenter, BlocksPresenter> presenter_;
+  PresentMethod method_;
+  ImageRangeLease image_range_;
+  std::unique_ptr<Presenter> presenter_;
   Quality quality_;
   TerminalDisplay display_;
   TerminalDisplay measured_;  // as last measured, before anything stood in

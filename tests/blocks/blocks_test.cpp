@@ -47,13 +47,13 @@ TEST(BlocksPresenter, FirstFrameWritesEveryCellThenNothingWhileUnchanged) {
   MemoryOutput out;
   // Cell 0: red over blue; cell 1: all green, drawn as a space on green.
   const std::vector<std::uint8_t> frame = frame_of({red, green, blue, green});
-  ASSERT_TRUE(presenter.present_rgba(out, frame, 2, 2, Viewport{3, 2, 2, 1}));
+  ASSERT_TRUE(presenter.present(out, frame, {2, 2, Viewport{3, 2, 2, 1}, {}}));
   EXPECT_EQ(out.take(), std::string(begin) +
                             "\x1b[3;4H\x1b[38;2;255;0;0;48;2;0;0;255m\xe2\x96\x80"
                             "\x1b[48;2;0;255;0m " +
                             std::string(end));
   EXPECT_EQ(out.flushes, 1);
-  ASSERT_TRUE(presenter.present_rgba(out, frame, 2, 2, Viewport{3, 2, 2, 1}));
+  ASSERT_TRUE(presenter.present(out, frame, {2, 2, Viewport{3, 2, 2, 1}, {}}));
   EXPECT_EQ(out.bytes, "");
   EXPECT_EQ(out.flushes, 1);
 }
@@ -62,11 +62,11 @@ TEST(BlocksPresenter, ChangedCellsOnlyWithShortMovesAndColourChanges) {
   BlocksPresenter presenter(ColourDepth::true_colour);
   MemoryOutput out;
   std::vector<Rgb> pixels(10, white);  // 5 x 1 cells
-  ASSERT_TRUE(presenter.present_rgba(out, frame_of(pixels), 5, 2, Viewport{0, 0, 5, 1}));
+  ASSERT_TRUE(presenter.present(out, frame_of(pixels), {5, 2, Viewport{0, 0, 5, 1}, {}}));
   out.take();
   pixels[0] = red;      // cell 0, upper
   pixels[5 + 3] = red;  // cell 3, lower
-  ASSERT_TRUE(presenter.present_rgba(out, frame_of(pixels), 5, 2, Viewport{0, 0, 5, 1}));
+  ASSERT_TRUE(presenter.present(out, frame_of(pixels), {5, 2, Viewport{0, 0, 5, 1}, {}}));
   EXPECT_EQ(out.take(), std::string(begin) +
                             "\x1b[1;1H\x1b[38;2;255;0;0;48;2;255;255;255m\xe2\x96\x80"
                             "\x1b[2C\x1b[38;2;255;255;255;48;2;255;0;0m\xe2\x96\x80" +
@@ -76,7 +76,7 @@ TEST(BlocksPresenter, ChangedCellsOnlyWithShortMovesAndColourChanges) {
 TEST(BlocksPresenter, RgbsWhereTrueColourIsMissing) {
   BlocksPresenter presenter(ColourDepth::palette_256);
   MemoryOutput out;
-  ASSERT_TRUE(presenter.present_rgba(out, frame_of({red, blue}), 1, 2, Viewport{0, 0, 1, 1}));
+  ASSERT_TRUE(presenter.present(out, frame_of({red, blue}), {1, 2, Viewport{0, 0, 1, 1}, {}}));
   EXPECT_EQ(out.take(),
             std::string(begin) + "\x1b[1;1H\x1b[38;5;196;48;5;21m\xe2\x96\x80" + std::string(end));
 }
@@ -99,7 +99,7 @@ TEST_P(BlocksReplay, ScreenShowsEveryFrame) {
   for (Rgb& pixel : pixels) pixel = colours[random() % 5];
   for (int frame = 0; frame < 12; ++frame) {
     if (frame == 5) out.fail_flush = true;  // lost frame: the next one redraws
-    const Status shown = presenter.present_rgba(out, frame_of(pixels), cols, rows * 2, viewport);
+    const Status shown = presenter.present(out, frame_of(pixels), {cols, rows * 2, viewport, {}});
     ASSERT_EQ(shown.ok(), frame != 5);
     out.fail_flush = false;
     screen.replay(out.take());
@@ -130,10 +130,10 @@ INSTANTIATE_TEST_SUITE_P(Depths, BlocksReplay,
 TEST(BlocksPresenter, NewViewportBlanksTheOldOneAndClearBlanksTheLast) {
   BlocksPresenter presenter(ColourDepth::true_colour);
   MemoryOutput out;
-  ASSERT_TRUE(presenter.present_rgba(out, frame_of({red, red}), 1, 2, Viewport{0, 0, 1, 1}));
+  ASSERT_TRUE(presenter.present(out, frame_of({red, red}), {1, 2, Viewport{0, 0, 1, 1}, {}}));
   out.take();
   ASSERT_TRUE(
-      presenter.present_rgba(out, frame_of({red, red, red, red}), 2, 2, Viewport{4, 3, 2, 1}));
+      presenter.present(out, frame_of({red, red, red, red}), {2, 2, Viewport{4, 3, 2, 1}, {}}));
   EXPECT_EQ(out.take(), std::string(begin) +
                             "\x1b[?7l\x1b[0m\x1b[1;1H \x1b[?7h\x1b[4;5H\x1b[48;2;255;0;0m  " +
                             std::string(end));
@@ -145,7 +145,7 @@ TEST(BlocksPresenter, NewViewportBlanksTheOldOneAndClearBlanksTheLast) {
   EXPECT_EQ(out.bytes, "");
   // After a clear the next frame is drawn whole.
   ASSERT_TRUE(
-      presenter.present_rgba(out, frame_of({red, red, red, red}), 2, 2, Viewport{4, 3, 2, 1}));
+      presenter.present(out, frame_of({red, red, red, red}), {2, 2, Viewport{4, 3, 2, 1}, {}}));
   EXPECT_EQ(out.take(), std::string(begin) + "\x1b[4;5H\x1b[48;2;255;0;0m  " + std::string(end));
 }
 
@@ -158,13 +158,13 @@ TEST(BlocksPresenter, RejectsFramesThatAreNotTwoPixelsPerCell) {
         S{2, 4, 32, "framebuffer size 2x4 does not give two pixels per cell of viewport 2x1 cells"},
         S{2, 2, 12, "frame of 12 bytes does not match framebuffer size 2x2"}}) {
     const std::vector<std::uint8_t> frame(size, 0);
-    const Status shown = presenter.present_rgba(out, frame, width, height, Viewport{0, 0, 2, 1});
+    const Status shown = presenter.present(out, frame, {width, height, Viewport{0, 0, 2, 1}, {}});
     ASSERT_FALSE(shown.ok());
     EXPECT_EQ(shown.error().message(), message);
   }
   EXPECT_EQ(out.bytes, "");
   // A viewport of 0 columns is sized as one cell and shows nothing.
-  ASSERT_TRUE(presenter.present_rgba(out, frame_of({red, red}), 1, 2, Viewport{0, 0, 0, 1}));
+  ASSERT_TRUE(presenter.present(out, frame_of({red, red}), {1, 2, Viewport{0, 0, 0, 1}, {}}));
   EXPECT_EQ(out.bytes, "");
 }
 

@@ -43,8 +43,9 @@ def missing_tools():
 class KittySession(XTerminal):
     """Xvfb, and a kitty window of cols × rows cells running the viewer with args."""
 
-    def __init__(self, workdir: Path, cols: int, rows: int, args, program=("-m", "facetview")):
-        (workdir / "kitty.conf").write_text(KITTY_CONFIG.format(cols=cols, rows=rows))
+    def __init__(self, workdir: Path, cols: int, rows: int, args, program=("-m", "facetview"),
+                 extra_config: str = ""):
+        (workdir / "kitty.conf").write_text(KITTY_CONFIG.format(cols=cols, rows=rows) + extra_config)
 
         def command(launcher):
             return ["kitty", "--config", str(workdir / "kitty.conf"), "--directory", str(workdir), *launcher]

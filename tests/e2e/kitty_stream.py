@@ -7,6 +7,10 @@ import zlib
 APC = re.compile(rb"\x1b_G([^\x1b]*)\x1b\\")
 CURSOR = re.compile(rb"\x1b\[(\d+);(\d+)H")
 DELETE_ALL = b"\x1b_Ga=d,d=A,q=2\x1b\\"
+# Each frame keeps the cursor: saved before its first command, restored after its last.
+CURSOR_SAVE_OR_RESTORE = re.compile(rb"\x1b[78]")
+# How a frame that starts afresh begins.
+FRAME_START = b"\x1b7" + DELETE_ALL
 STRING_TERMINATOR = b"\x1b\\"
 CHUNK = 4096
 # The keys of each graphics command, in order; a missing or extra key means a torn command.
@@ -30,13 +34,20 @@ def _check(condition, what):
 
 def commands(stream):
     """The commands of stream in order: ("cursor", row, col), ("delete all",), ("delete", id),
-    ("image", id, width, height, rgba) once a transmission is complete, ("place", id, cols, rows, z).
+    ("image", id, width, height, rgba) once a transmission is complete, ("place", id, cols, rows, z),
+    ("save",) and ("restore",) of the cursor.
 
     Everything must be a whole, valid command. The one exception is a command that a failed write
     cut short: the writer ends it with the string terminator, and the re-synchronising frame (which
-    starts with the delete-all command) must follow at once; it is reported as ("torn",)."""
+    starts with the delete-all command, after the cursor save) must follow at once; it is reported
+    as ("torn",)."""
     position, found, receiving = 0, [], None
     while position < len(stream):
+        kept = CURSOR_SAVE_OR_RESTORE.match(stream, position)
+        if kept:
+            found.append(("save",) if kept[0] == b"\x1b7" else ("restore",))
+            position = kept.end()
+            continue
         cursor, apc = CURSOR.match(stream, position), APC.match(stream, position)
         try:
             _check(cursor or apc, "stray bytes")
@@ -48,7 +59,8 @@ def commands(stream):
             position = (cursor or apc).end()
         except TornStream as reason:
             end = apc.end() if apc else stream.find(STRING_TERMINATOR, position) + len(STRING_TERMINATOR)
-            if end < len(STRING_TERMINATOR) or not stream.startswith(DELETE_ALL, end):
+            resumed = end + len(b"\x1b7") if stream.startswith(b"\x1b7", end) else end
+            if end < len(STRING_TERMINATOR) or not stream.startswith(DELETE_ALL, resumed):
                 raise TornStream(f"{reason} at {position}: {stream[position:position + 60]!r}") from None
             found.append(("torn",))
             position, receiving = end, None

@@ -17,12 +17,6 @@
 namespace facetview {
 namespace {
 
-// Sets the z-index directly: reaching the top would take billions of frames.
-class TestPresenter : public Presenter {
- public:
-  void set_next_z(std::int32_t z) { next_z_ = z; }
-};
-
 using namespace std::literals;
 using std::to_string;
 using Bytes = std::vector<std::uint8_t>;
@@ -142,7 +136,8 @@ class PresenterTest : public testing::Test {
   std::string show(const Frame& frame, Viewport v = example, std::size_t fail_at_write = -1) {
     output = {};
     output.fail_at_write = fail_at_write;
-    const Status status = presenter.present_rgba(output, frame.bytes, frame.width, frame.height, v);
+    const Status status =
+        presenter.present(output, frame.bytes, {frame.width, frame.height, v, {}});
     return status.ok() ? "ok" : status.error().message();
   }
 
@@ -168,7 +163,7 @@ class PresenterTest : public testing::Test {
     EXPECT_EQ(output.flushed_at, std::vector{output.bytes.size()});
   }
 
-  TestPresenter presenter;
+  KittyPresenter presenter;
   RecordingOutput output;
 };
 
@@ -216,7 +211,10 @@ TEST_F(PresenterTest, ShowsTheWorkedExampleAndResendsOnlyChangedTiles) {
 
   ASSERT_EQ(show(frame), "ok");  // the identical frame writes nothing and does not flush
   EXPECT_EQ(output.writes + output.flushed_at.size(), 0u);
-  presenter.reset();  // the next frame is a first frame again
+  output = {};
+  ASSERT_TRUE(
+      presenter.clear(output).ok());  // deletes every image, and the next frame is a first frame
+  EXPECT_EQ(output.bytes, "\x1b_Ga=d,d=A,q=2\x1b\\");
   frame = make_frame(40, 40);
   ASSERT_EQ(show(frame), "ok");
   expect_sent(frame, example, {delete_all}, first_ids, z0);
@@ -242,7 +240,7 @@ TEST_F(PresenterTest, RebuildsOnAnyChangeOfSizeOrViewport) {
       {0, 0, {2, 1, 10, 5}, 4}};        // tiles without pixels
   for (const auto& [width, height, viewport, tiles] : cases) {
     SCOPED_TRACE(to_string(width) + "x" + to_string(height) + " at " + to_string(viewport.col));
-    presenter = {};
+    presenter = KittyPresenter();
     ASSERT_EQ(show(make_frame(40, 40)), "ok");
     const Frame frame = make_frame(width, height, 1);
     ASSERT_EQ(tiles_of(frame, viewport).size(), tiles);
@@ -251,8 +249,9 @@ TEST_F(PresenterTest, RebuildsOnAnyChangeOfSizeOrViewport) {
   }
 }
 
-// An empty viewport leaves a frame state without tiles and sends only the
-// delete-all; an unaligned frame leaves none and sends nothing.
+// An empty viewport is remembered without tiles and sends only the
+// delete-all; an unaligned frame is not remembered and sends nothing. Either
+// way the next frame elsewhere starts afresh with z back at the bottom.
 TEST_F(PresenterTest, EmptyViewportsOnlyDeleteAllAndUnalignedFramesSendNothing) {
   const std::tuple<std::string_view, std::uint32_t, std::uint32_t, Viewport> cases[] = {
       {"ok", 10, 12, {0, 0, 0, 4}},
@@ -261,14 +260,17 @@ TEST_F(PresenterTest, EmptyViewportsOnlyDeleteAllAndUnalignedFramesSendNothing) 
       {"framebuffer size 40x41 is not cell-aligned for viewport 10x5 cells", 40, 41, {2, 1, 10, 5}},
       {"framebuffer size 10x10 is not cell-aligned for viewport 0x3 cells", 10, 10, {0, 0, 0, 3}}};
   for (const auto& [message, width, height, viewport] : cases) {
-    presenter = {};
+    presenter = KittyPresenter();
     ASSERT_EQ(show(make_frame(40, 40)), "ok");
     EXPECT_EQ(show(make_frame(width, height), viewport), message);
     const bool ok = message == "ok";
     EXPECT_EQ(output.bytes, ok ? "\x1b_Ga=d,d=A,q=2\x1b\\" : "");
     EXPECT_EQ(output.flushed_at, ok ? std::vector<std::size_t>{16} : std::vector<std::size_t>{});
-    EXPECT_EQ(presenter.next_z(), z0);
-    EXPECT_EQ(presenter.has_frame_state(), message == "ok");
+    ASSERT_EQ(show(make_frame(width, height), viewport), message);
+    EXPECT_EQ(output.bytes, "");
+    const Frame frame = make_frame(40, 40);
+    ASSERT_EQ(show(frame), "ok");
+    expect_sent(frame, example, {delete_all}, first_ids, z0);
   }
 }
 
@@ -289,17 +291,63 @@ TEST_F(PresenterTest, RefusesAFrameOfTheWrongLength) {
     EXPECT_EQ(output.bytes, "");
     ASSERT_EQ(show(frame), "ok");
     EXPECT_EQ(output.writes, 0u);
-    EXPECT_EQ(presenter.next_z(), z0 + 4);
   }
 }
 
-TEST_F(PresenterTest, ZIndexStopsAtTheTop) {
-  ASSERT_EQ(show(make_frame(40, 40)), "ok");
-  presenter.set_next_z(2147483646);
-  const Frame frame = make_frame(40, 40, 1);
+TEST(ImageRange, IdsAndZIndicesOfEachRangeStayApart) {
+  constexpr std::uint32_t span = 1u << 16;
+  const std::tuple<std::uint32_t, std::size_t, std::uint8_t, std::uint32_t> ids[] = {
+      {0, 0, 0, 1},
+      {0, 5, 1, 12},
+      {0, span, 1, 2 * span + 2},  // the shared range is not wrapped
+      {16, 0, 0, 16 * span + 1},
+      {17, span / 2 - 1, 0, 17 * span + 1},  // wraps onto its own ids
+      {65535, span / 2 - 2, 1, 4294967294u}};
+  for (const auto& [number, index, slot, id] : ids) {
+    EXPECT_EQ(ImageRange(number).image_id(index, slot), id) << number << " " << index;
+  }
+  const std::tuple<std::uint32_t, std::int32_t, std::int32_t> z_ranges[] = {
+      {0, z0, 2147483647},
+      {1, z0 + (1 << 18), z0 + (1 << 19) - 1},
+      {2049, z0 + (1 << 18), z0 + (1 << 19) - 1},  // z-indices repeat every 2048 ranges
+      {2047, -463391232, -463129089}};
+  for (const auto& [number, first, last] : z_ranges) {
+    EXPECT_EQ(ImageRange(number).first_z(), first);
+    EXPECT_EQ(ImageRange(number).last_z(), last);
+  }
+}
+
+// A private range never deletes all: a fresh start and clear() delete both ids
+// of every tile it may have shown, and nothing of anyone else's.
+TEST_F(PresenterTest, PrivateRangeDrawsAndDeletesOnlyItsOwnImages) {
+  const int base = 30 << 16;
+  const std::int32_t z = z0 + 30 * (1 << 18);
+  presenter = KittyPresenter(ImageRange(30));
+  const Ids own_first = [&](int i) { return std::pair(base + 2 * i + 1, 0); };
+  const auto deletions = [&](int tiles) {
+    Strings deleted;
+    for (int id = base + 1; id <= base + 2 * tiles; ++id) {
+      deleted.push_back("G:a=d,d=I,q=2,i=" + to_string(id));
+    }
+    return deleted;
+  };
+  Frame frame = make_frame(40, 40);
   ASSERT_EQ(show(frame), "ok");
-  expect_sent(frame, example, {}, second_ids, 2147483646);
-  EXPECT_EQ(presenter.next_z(), 2147483647);
+  expect_sent(frame, example, {}, own_first, z);
+  frame = make_frame(40, 40, 1);
+  ASSERT_EQ(show(frame), "ok");
+  expect_sent(
+      frame, example, {}, [&](int i) { return std::pair(base + 2 * i + 2, base + 2 * i + 1); },
+      z + 4);
+  const Viewport wider{0, 0, 20, 5};
+  frame = make_frame(80, 40);
+  ASSERT_EQ(show(frame, wider), "ok");
+  expect_sent(frame, wider, deletions(4), own_first, z);
+  for (const int tiles : {6, 0}) {  // a second clear has nothing left to delete
+    output = {};
+    ASSERT_TRUE(presenter.clear(output).ok());
+    EXPECT_EQ(read_transcript(output.bytes).first, deletions(tiles));
+  }
 }
 
 // Fails each write of a first frame, of a rebuild and of an update frame in
@@ -314,12 +362,10 @@ TEST_F(PresenterTest, OutputFailureDiscardsTheFrameAndTheNextRebuilds) {
   for (const auto& [shown_before, writes, name] : cases) {
     for (std::size_t fail_at = 0; fail_at <= writes; ++fail_at) {
       SCOPED_TRACE(std::string(name) + ", write " + to_string(fail_at));
-      presenter = {};
+      presenter = KittyPresenter();
       ASSERT_EQ(shown_before ? show(*shown_before) : "ok", "ok");
       EXPECT_EQ(show(frame, example, fail_at), fail_at == writes ? "flush failed" : "write failed");
       EXPECT_EQ(output.bytes, "");
-      EXPECT_FALSE(presenter.has_frame_state());
-      EXPECT_EQ(presenter.next_z(), z0);
       ASSERT_EQ(show(frame), "ok");
       expect_sent(frame, example, {delete_all}, first_ids, z0);
     }
@@ -335,11 +381,11 @@ TEST(PresenterThreads, BytesAreThoseOfOneThread) {
   const std::vector<Frame> frames{make_frame(280, 168), changed, make_frame(280, 168, 0, true)};
   const auto transcript = [&](std::size_t threads) {
     set_thread_count(threads);
-    Presenter presenter;
+    KittyPresenter presenter;
     std::string bytes;
     for (const Frame& frame : frames) {
       RecordingOutput output;
-      EXPECT_TRUE(presenter.present_rgba(output, frame.bytes, frame.width, frame.height, wide));
+      EXPECT_TRUE(presenter.present(output, frame.bytes, {frame.width, frame.height, wide, {}}));
       bytes += output.bytes + "|";
     }
     return bytes;

@@ -18,9 +18,9 @@ CLASSES = [Viewport, Camera, Mesh, Surface, OrbitCamera]
 
 def test_all_lists_the_classes_in_order():
     assert _facetview.__all__ == ["Viewport", "Camera", "Mesh", "Surface", "OrbitCamera"]
-    assert facetview.__all__ == _facetview.__all__ + ["render", "save_png"]
+    assert facetview.__all__ == _facetview.__all__ + ["render", "save_png", "show"]
     assert [getattr(_facetview, name) for name in _facetview.__all__] == CLASSES
-    assert [getattr(facetview, name) for name in facetview.__all__] == CLASSES + [facetview.render, facetview.save_png]
+    assert [getattr(facetview, name) for name in facetview.__all__] == CLASSES + [facetview.render, facetview.save_png, facetview.show]
     assert _facetview.__doc__ == ""
     assert {name for name in dir(_facetview) if not name.startswith("_")} == set(_facetview.__all__)
 
@@ -94,7 +94,7 @@ def test_class_and_instance_traits(make):
     (Camera, "(pitch=0.45, yaw=..., roll=0.0, zoom=1.0)", ""),
     (Mesh, None, None),
     (Surface, '(quality="medium", *, protocol="kitty", cell_size=None, max_size=None, colours=None, '
-              'edges=False)', ""),
+              'edges=False, own_images=False)', ""),
     (OrbitCamera, "(target=(0.0, 0.0, 0.0), distance=3.25, pitch=0.45, yaw=..., roll=0.0, *, orthographic=False)",
      ""),
     (Viewport.full_screen, "(cols, rows, reserved_bottom_rows=0)", None),

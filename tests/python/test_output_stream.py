@@ -11,7 +11,7 @@ import termios
 import pytest
 
 from conftest import child_env, signal_until_exit
-from kitty_stream import DELETE_ALL, STRING_TERMINATOR, commands, screen
+from kitty_stream import FRAME_START, STRING_TERMINATOR, commands, screen
 
 PIPE_SIZE = 4096
 # Frame A goes to a descriptor set up by each case; then frame B, another view, to the capture file.
@@ -84,7 +84,7 @@ def test_failed_frame_leaves_nothing_and_the_next_rebuilds(setup, error, frame_b
     _, stderr = process.communicate()
     assert (process.returncode, stderr.decode().splitlines()) == (0, [error])
     stream = captured(capture)
-    assert stream.startswith(DELETE_ALL)  # nothing of frame A, and a whole rebuild
+    assert stream.startswith(FRAME_START)  # nothing of frame A, and a whole rebuild
     assert screen(stream) == frame_b_alone
 
 
@@ -105,7 +105,7 @@ def test_pipe_broken_mid_frame_ends_the_cut_command_first(frame_b_alone):
     assert (process.returncode, stderr.decode()) == (0, "RuntimeError Broken pipe (os error 32)\n")
     stream = captured(capture)
     # The pipe took PIPE_SIZE bytes, which end inside a command: the terminal must leave it first.
-    assert stream.startswith(STRING_TERMINATOR + DELETE_ALL)
+    assert stream.startswith(STRING_TERMINATOR + FRAME_START)
     assert screen(stream[len(STRING_TERMINATOR):]) == frame_b_alone
 
 
@@ -121,7 +121,7 @@ def test_slow_reader_of_a_non_blocking_pipe_gets_whole_frames(frame_b_alone):
     _, stderr = process.communicate()
     assert (process.returncode, stderr.decode()) == (0, "sent\n")
     # Frame A whole on the pipe, frame B an update of it: together they show frame B.
-    assert received.startswith(DELETE_ALL) and commands(received)
+    assert received.startswith(FRAME_START) and commands(received)
     assert screen(received + captured(capture)) == frame_b_alone
 
 
@@ -135,5 +135,5 @@ def test_signal_stops_a_write_blocked_on_a_full_pipe(frame_b_alone):
     os.close(read_end)
     stream = on_the_pipe + captured(capture)
     # Whole commands, but for the one cut short, which is ended before the rebuild.
-    assert commands(stream).count(("torn",)) == 1 and stream.count(DELETE_ALL) == 2
+    assert commands(stream).count(("torn",)) == 1 and stream.count(FRAME_START) == 2
     assert screen(stream) == frame_b_alone

@@ -9,6 +9,8 @@ from facetview import Camera, Mesh, Surface, Viewport
 
 VIEWPORT = Viewport(2, 1, 12, 5)
 BLANK_CELLS = b"\x1b[?7l\x1b[0m" + b"".join(b"\x1b[%d;3H" % row + b" " * 12 for row in range(2, 7)) + b"\x1b[?7h"
+# Every frame and clear that writes keeps the cursor where it was.
+SAVE, RESTORE = b"\x1b7", b"\x1b8"
 
 
 @pytest.mark.parametrize("bad, exception, message", [
@@ -74,7 +76,7 @@ def test_sixel_within_the_largest_image_told(capfdbinary):
     assert surface.framebuffer_size(viewport) == surface.render_to_terminal(Mesh.demo(), Camera(), viewport) \
         == (800, 480)
     frame = capfdbinary.readouterr().out
-    assert frame.startswith(b"\x1b[?2026h\x1b[13;41H\x1bP0;1q\"1;1;800;")
+    assert frame.startswith(SAVE + b"\x1b[?2026h\x1b[13;41H\x1bP0;1q\"1;1;800;")
     assert b"#15;2;" in frame and b"#16;2;" not in frame
 
 
@@ -97,22 +99,22 @@ def test_blocks_draw_the_cells_and_clear_blanks_them(capfdbinary):
     surface = Surface(protocol="blocks")
     surface.render_to_terminal(Mesh.demo(), Camera(), VIEWPORT)
     frame = capfdbinary.readouterr().out
-    assert frame.startswith(b"\x1b[?2026h\x1b[2;3H") and frame.endswith(b"\x1b[0m\x1b[?2026l")
+    assert frame.startswith(SAVE + b"\x1b[?2026h\x1b[2;3H") and frame.endswith(b"\x1b[0m\x1b[?2026l" + RESTORE)
     # Every cell of the viewport is written: 60 cells of a block or a space.
-    cells = re.sub(rb"\x1b\[[0-9;?]*[a-zA-Z]", b"", frame).decode()
+    cells = re.sub(rb"\x1b\[[0-9;?]*[a-zA-Z]", b"", frame[len(SAVE):-len(RESTORE)]).decode()
     assert len(cells) == 60 and set(cells) <= {" ", "\u2580"}
     surface.clear()
     surface.render_to_terminal(Mesh.demo(), Camera(), VIEWPORT)
-    assert capfdbinary.readouterr().out == BLANK_CELLS + frame
+    assert capfdbinary.readouterr().out == SAVE + BLANK_CELLS + RESTORE + frame
 
 
 def test_sixel_frame_is_one_image_per_run_of_bands_and_clear_blanks_it(capfdbinary):
     surface = Surface(protocol="sixel", cell_size=(6, 12))
     surface.render_to_terminal(Mesh.demo(), Camera(), VIEWPORT)
     frame = capfdbinary.readouterr().out
-    assert re.fullmatch(rb'\x1b\[\?2026h\x1b\[2;3H\x1bP[0-9;]*q"1;1;72;60#.*\x1b\\\x1b\[\?2026l', frame, re.S)
+    assert re.fullmatch(rb'\x1b7\x1b\[\?2026h\x1b\[2;3H\x1bP[0-9;]*q"1;1;72;60#.*\x1b\\\x1b\[\?2026l\x1b8', frame, re.S)
     surface.render_to_terminal(Mesh.demo(), Camera(), VIEWPORT)
     assert capfdbinary.readouterr().out == b""  # nothing changed
     surface.clear()
     surface.render_to_terminal(Mesh.demo(), Camera(), VIEWPORT)
-    assert capfdbinary.readouterr().out == BLANK_CELLS + frame
+    assert capfdbinary.readouterr().out == SAVE + BLANK_CELLS + RESTORE + frame

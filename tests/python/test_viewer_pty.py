@@ -20,8 +20,9 @@ TAKEN = b"\x1b[?1049h\x1b[?25l\x1b[2J" + MOUSE_ON
 GIVEN_BACK = b"\x1b_Ga=d,d=A,q=2\x1b\\" + MOUSE_OFF + b"\x1b[?25h\x1b[?1049l"
 STATUS = b"\x1b[12;1Hdemo hull | 12 triangles"
 # Whole commands: a kitty graphics command ends with ESC \ before any other ESC;
-# a CSI sequence has its final byte. Anything else between them is plain text.
-COMMAND = re.compile(rb"\x1b_G[^\x1b]*\x1b\\|\x1b\[[0-?]*[ -/]*[@-~]")
+# a CSI sequence has its final byte; frames save and restore the cursor. Anything
+# else between them is plain text.
+COMMAND = re.compile(rb"\x1b_G[^\x1b]*\x1b\\|\x1b\[[0-?]*[ -/]*[@-~]|\x1b[78]")
 
 
 def drained(fd, wait=0.2):
@@ -94,7 +95,7 @@ def viewers():
 def test_viewer_ends_and_gives_the_terminal_back(viewers, end, status):
     viewer = viewers()
     viewer.read_until(STATUS)
-    assert viewer.output.startswith(TAKEN + b"\x1b_Ga=d,d=A,q=2\x1b\\")
+    assert viewer.output.startswith(TAKEN + b"\x1b7\x1b_Ga=d,d=A,q=2\x1b\\")
     os.write(viewer.master, end) if isinstance(end, bytes) else viewer.process.send_signal(end)
     assert viewer.process.wait(timeout=20) == status
     viewer.read_until(GIVEN_BACK)
@@ -258,7 +259,9 @@ def test_inline_draws_one_frame_below_the_cursor_and_leaves_it(viewers, reply, f
     end = b"\x1b[%d;1H\x1b[?25h" % (top + 5)
     viewer.read_until(end, asked_at)
     drawn = viewer.output[asked_at:]
-    assert drawn.startswith(b"\x1b[?25l" + b"\r\n" * feeds + b"\x1b_G") and drawn.endswith(end)
+    # The cursor kept around the frame, which deletes no earlier picture.
+    assert drawn.startswith(b"\x1b[?25l" + b"\r\n" * feeds + b"\x1b7\x1b_Ga=t,") and drawn.endswith(b"\x1b8" + end)
+    assert b"a=d," not in drawn
     # Every tile on the picture's rows; the images stay, in the normal screen.
     assert {int(row) for row in re.findall(rb"\x1b\[(\d+);\d+H", drawn[:-len(end)])} == {top + 1}
     assert drawn.count(b"a=p,") == 3 and b"\x1b[?1049h" not in viewer.output

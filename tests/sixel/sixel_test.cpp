@@ -222,18 +222,18 @@ TEST(SixelPresenter, ScreenShowsEveryFrameAndOnlyChangedBandsAreSent) {
   MemoryOutput out;
   SixelScreen screen(5, 4, 7, 10);
   std::vector<std::uint8_t> frame = striped_frame(width, height, 1);
-  ASSERT_TRUE(presenter.present_rgba(out, frame, width, height, viewport, layout));
+  ASSERT_TRUE(presenter.present(out, frame, {width, height, viewport, layout}));
   EXPECT_EQ(screen.replay(out.take()), 1);
   expect_screen_shows(screen, frame, width, layout, 35, 40);
 
-  ASSERT_TRUE(presenter.present_rgba(out, frame, width, height, viewport, layout));
+  ASSERT_TRUE(presenter.present(out, frame, {width, height, viewport, layout}));
   EXPECT_EQ(out.bytes, "");
 
   // Cell row 3 (frame rows 15 to 19) gets other stripes: it is the second band,
   // of rows 3 and up.
   const std::vector<std::uint8_t> other = striped_frame(width, height, 9);
   std::copy(other.begin() + 15 * width * 4, other.end(), frame.begin() + 15 * width * 4);
-  ASSERT_TRUE(presenter.present_rgba(out, frame, width, height, viewport, layout));
+  ASSERT_TRUE(presenter.present(out, frame, {width, height, viewport, layout}));
   const std::string band = out.take();
   EXPECT_TRUE(band.starts_with("\x1b[?2026h\x1b[4;1H\x1bP")) << band.substr(0, 20);
   EXPECT_EQ(screen.replay(band), 1);
@@ -246,14 +246,13 @@ TEST(SixelPresenter, NeverDrawsOnTheScreensLastRow) {
   SixelPresenter presenter;
   MemoryOutput out;
   const std::vector<std::uint8_t> frame = striped_frame(24, 36, 2);
-  ASSERT_TRUE(presenter.present_rgba(out, frame, 24, 36, viewport, layout));
+  ASSERT_TRUE(presenter.present(out, frame, {24, 36, viewport, layout}));
   const std::string text = out.take();
   EXPECT_NE(text.find("\x1b[2;3H\x1bP"), std::string::npos);
   EXPECT_NE(text.find("\"1;1;24;24"), std::string::npos) << "two cell rows of 12 pixels";
   // A viewport that starts on the last row shows nothing.
   SixelPresenter bottom;
-  ASSERT_TRUE(
-      bottom.present_rgba(out, striped_frame(6, 12, 3), 6, 12, Viewport{0, 3, 1, 1}, layout));
+  ASSERT_TRUE(bottom.present(out, striped_frame(6, 12, 3), {6, 12, Viewport{0, 3, 1, 1}, layout}));
   EXPECT_EQ(out.bytes, "");
 }
 
@@ -263,15 +262,15 @@ TEST(SixelPresenter, FailedOutputSendsEverythingNextTimeAndClearBlanksTheCells) 
   SixelPresenter presenter;
   MemoryOutput out;
   const std::vector<std::uint8_t> frame = striped_frame(6, 12, 4);
-  ASSERT_TRUE(presenter.present_rgba(out, frame, 6, 12, viewport, layout));
+  ASSERT_TRUE(presenter.present(out, frame, {6, 12, viewport, layout}));
   const std::string whole = out.take();
   out.fail_flush = true;
   std::vector<std::uint8_t> changed = frame;
   changed[0] ^= 0xff;
-  EXPECT_FALSE(presenter.present_rgba(out, changed, 6, 12, viewport, layout).ok());
+  EXPECT_FALSE(presenter.present(out, changed, {6, 12, viewport, layout}).ok());
   out.fail_flush = false;
   out.take();
-  ASSERT_TRUE(presenter.present_rgba(out, frame, 6, 12, viewport, layout));
+  ASSERT_TRUE(presenter.present(out, frame, {6, 12, viewport, layout}));
   EXPECT_EQ(out.take(), whole);
 
   ASSERT_TRUE(presenter.clear(out));
@@ -303,7 +302,7 @@ TEST(SixelPresenter, RejectsFramesOfAnotherSize) {
           "framebuffer size 1x1 does not fit viewport 2x2 cells of 60000x6 pixels at scale 1"}}) {
     const std::vector<std::uint8_t> frame(std::size_t{width} * height * 4);
     const Status shown =
-        presenter.present_rgba(out, frame, width, height, Viewport{0, 0, 2, 2}, layout);
+        presenter.present(out, frame, {width, height, Viewport{0, 0, 2, 2}, layout});
     ASSERT_FALSE(shown.ok()) << message;
     EXPECT_EQ(shown.error().message(), message);
   }

@@ -6,6 +6,7 @@
 
 #include "support/memory_output.hpp"
 #include "surface/present_method.hpp"
+#include "surface/presenter_choice.hpp"
 #include "surface/terminal_surface.hpp"
 
 namespace facetview {
@@ -125,8 +126,10 @@ TEST(SixelPlacement, AbsurdCellSizesAreUnknown) {
   }
 }
 
-// Every method renders at the size frame_size promises, and clear() takes away
-// what it showed: the images for kitty, the cells for the others.
+// Every method renders at the size frame_size promises, sends its presenter's
+// own bytes between a cursor save and restore (nothing for an unchanged frame),
+// and clear() takes away what it showed: the images for kitty, the cells for
+// the others, with the cursor kept likewise.
 class EveryMethod : public testing::TestWithParam<M> {};
 
 TEST_P(EveryMethod, RendersAtItsFrameSizeAndClearsWhatItShowed) {
@@ -142,13 +145,34 @@ TEST_P(EveryMethod, RendersAtItsFrameSizeAndClearsWhatItShowed) {
   EXPECT_EQ((FrameSize{frame->width, frame->height}), expected[static_cast<int>(GetParam())]);
   EXPECT_EQ(surface.frame_size(viewport), expected[static_cast<int>(GetParam())]);
   EXPECT_EQ(out.flushes, 1);
-  EXPECT_GT(out.take().size(), 100u);
+  MemoryOutput alone;
+  const SixelPlacement placement = sixel_placement(Q::medium, viewport, surface.display());
+  const FrameGeometry geometry{frame->width, frame->height,
+                               GetParam() == M::sixel ? placement.shown : viewport,
+                               GetParam() == M::sixel ? placement.layout : ScreenLayout{}};
+  ASSERT_TRUE(make_presenter(GetParam(), ColourDepth::true_colour, ImageRange())
+                  ->present(alone, surface.renderer().framebuffer(), geometry));
+  EXPECT_GT(alone.bytes.size(), 100u);
+  EXPECT_EQ(out.take(),
+            "\x1b"
+            "7" +
+                alone.bytes +
+                "\x1b"
+                "8");
+  ASSERT_TRUE(surface.render_and_present(out, Mesh::demo_mesh(), default_camera, viewport).ok());
+  EXPECT_EQ(out.bytes, "");
+  EXPECT_EQ(out.flushes, 1);
 
   ASSERT_TRUE(surface.clear(out));
   const std::string blank =
       "\x1b[?7l\x1b[0m\x1b[3;2H            \x1b[4;2H            \x1b[5;2H            "
       "\x1b[6;2H            \x1b[7;2H            \x1b[?7h";
-  EXPECT_EQ(out.take(), GetParam() == M::kitty ? "\x1b_Ga=d,d=A,q=2\x1b\\" : blank);
+  EXPECT_EQ(out.take(),
+            "\x1b"
+            "7" +
+                (GetParam() == M::kitty ? "\x1b_Ga=d,d=A,q=2\x1b\\" : blank) +
+                "\x1b"
+                "8");
   EXPECT_EQ(out.flushes, 1);
   // Afterwards the whole frame goes out again.
   ASSERT_TRUE(surface.render_and_present(out, Mesh::demo_mesh(), default_camera, viewport).ok());
@@ -156,6 +180,52 @@ TEST_P(EveryMethod, RendersAtItsFrameSizeAndClearsWhatItShowed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, EveryMethod, testing::Values(M::kitty, M::sixel, M::blocks));
+
+std::uint32_t following(std::uint32_t number) {
+  return number == ImageRange::last_number ? ImageRangeLease::first_private_number : number + 1;
+}
+
+// The first surface alive takes the shared range and deletes every image;
+// each further one, or one that asks for images of its own, draws in a private
+// range and deletes only its own; freed ranges come back last.
+TEST(ImageRangeLease, FurtherSurfacesKeepToThemselves) {
+  std::optional<TerminalSurface> first(std::in_place, Q::medium, M::kitty, ColourDepth::true_colour,
+                                       ImageRangeLease::acquire(false));
+  ASSERT_TRUE(first->image_range().shared());
+  const std::uint32_t second_number = ImageRangeLease::acquire(false).range().number();
+  ASSERT_GE(second_number, ImageRangeLease::first_private_number);
+  TerminalSurface second(Q::medium, M::kitty, ColourDepth::true_colour,
+                         ImageRangeLease::acquire(false));
+  const std::uint32_t number = second.image_range().number();
+  EXPECT_EQ(number, following(second_number));  // freed just now, so the last to come back
+  first.reset();
+  // Another surface is alive, so even a lone new one keeps to itself.
+  EXPECT_EQ(ImageRangeLease::acquire(false).range().number(), following(number));
+
+  const Viewport viewport{0, 0, 8, 4};
+  MemoryOutput out;
+  ASSERT_TRUE(second.render_and_present(out, Mesh::demo_mesh(), default_camera, viewport).ok());
+  EXPECT_EQ(out.bytes.find("a=d,d=A"), std::string::npos);
+  const std::string own_id = "i=" + std::to_string(number * ImageRange::private_ids + 1);
+  EXPECT_NE(out.take().find(own_id + ","), std::string::npos);
+  ASSERT_TRUE(second.clear(out));
+  EXPECT_EQ(out.bytes,
+            "\x1b"
+            "7\x1b_Ga=d,d=I,q=2," +
+                own_id + "\x1b\\\x1b_Ga=d,d=I,q=2,i=" +
+                std::to_string(number * ImageRange::private_ids + 2) +
+                "\x1b\\\x1b"
+                "8");
+}
+
+TEST(ImageRangeLease, AskingForOwnImagesAloneAndSharingAfterTheLastIsGone) {
+  {
+    const ImageRangeLease own = ImageRangeLease::acquire(true);
+    EXPECT_FALSE(own.range().shared());
+  }
+  EXPECT_TRUE(ImageRangeLease::acquire(false).range().shared());
+  EXPECT_TRUE(ImageRangeLease().range().shared());  // outside the registry
+}
 
 }  // namespace
 }  // namespace facetview

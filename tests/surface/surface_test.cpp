@@ -19,6 +19,7 @@
 #include <tuple>
 #include <vector>
 
+#include "kitty/presenter.hpp"
 #include "support/memory_output.hpp"
 #include "surface/fd_writer.hpp"
 #include "surface/terminal_surface.hpp"
@@ -27,7 +28,10 @@ namespace facetview {
 namespace {
 
 using Q = Quality;
-constexpr std::string_view delete_all = "\x1b_Ga=d,d=A,q=2\x1b\\";
+// A frame that starts afresh: the cursor saved, then every image deleted.
+constexpr std::string_view rebuild =
+    "\x1b"
+    "7\x1b_Ga=d,d=A,q=2\x1b\\";
 
 TEST(Quality, NamesAreExactAndCaseSensitive) {
   const std::optional<Q> none;
@@ -80,10 +84,10 @@ class TerminalSurfaceTest : public testing::Test {
 TEST_F(TerminalSurfaceTest, FramesHaveTheFramebufferSizeAndRebuildOnlyOnChange) {
   using Step = std::tuple<Q, Viewport, std::string_view, int>;  // head: all if nothing flushed
   for (const auto& [quality, viewport, head, flushes] :
-       {Step{Q::medium, terminal, delete_all, 1}, Step{Q::medium, terminal, "", 0},
-        Step{Q::high, terminal, delete_all, 1}, Step{Q::high, terminal, "", 0},
-        Step{Q::low, {3, 4, 1, 1}, delete_all, 1}, Step{Q::low, {0, 0, 200, 50}, delete_all, 1},
-        Step{Q::medium, {5, 5, 0, 0}, delete_all, 1}}) {
+       {Step{Q::medium, terminal, rebuild, 1}, Step{Q::medium, terminal, "", 0},
+        Step{Q::high, terminal, rebuild, 1}, Step{Q::high, terminal, "", 0},
+        Step{Q::low, {3, 4, 1, 1}, rebuild, 1}, Step{Q::low, {0, 0, 200, 50}, rebuild, 1},
+        Step{Q::medium, {5, 5, 0, 0}, rebuild, 1}}) {
     surface.set_quality(quality);
     expect_frame(viewport);
     EXPECT_EQ(output.flushes, flushes);
@@ -113,7 +117,7 @@ TEST_F(TerminalSurfaceTest, OutputFailureIsReturnedUnchangedAndTheNextFrameRebui
   }
   ::close(fd);
   expect_frame(terminal);
-  EXPECT_EQ(output.bytes.substr(0, delete_all.size()), delete_all);  // a rebuild
+  EXPECT_EQ(output.bytes.substr(0, rebuild.size()), rebuild);
   EXPECT_EQ(output.flushes, 1);
 }
 
@@ -327,8 +331,8 @@ TEST(FdWriter, EveryCutOfAFrameIsFollowedByAWholeRebuild) {
   }
   auto stream_of = [&](std::span<const std::uint8_t> frame) {
     MemoryOutput memory;
-    Presenter presenter;
-    EXPECT_TRUE(presenter.present_rgba(memory, frame, 32, 32, viewport).ok());
+    KittyPresenter presenter;
+    EXPECT_TRUE(presenter.present(memory, frame, {32, 32, viewport, {}}).ok());
     return memory.bytes;
   };
   const std::string first_stream = stream_of(first), second_stream = stream_of(second);
@@ -341,16 +345,16 @@ TEST(FdWriter, EveryCutOfAFrameIsFollowedByAWholeRebuild) {
       SCOPED_TRACE("limit " + std::to_string(limit) + ", cut at " + std::to_string(n));
       ASSERT_EQ(::ftruncate(fd, 0), 0);
       ASSERT_EQ(::lseek(fd, 0, SEEK_SET), 0);
-      Presenter presenter;
+      KittyPresenter presenter;
       FdWriter writer(fd, limit);
       rlimit cut = unlimited;
       cut.rlim_cur = n;
       ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &cut), 0);
-      const Status failed = presenter.present_rgba(writer, first, 32, 32, viewport);
+      const Status failed = presenter.present(writer, first, {32, 32, viewport, {}});
       ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &unlimited), 0);
       ASSERT_FALSE(failed.ok());
       EXPECT_EQ(failed.error().message(), os_error(EFBIG).message());
-      ASSERT_TRUE(presenter.present_rgba(writer, second, 32, 32, viewport).ok());
+      ASSERT_TRUE(presenter.present(writer, second, {32, 32, viewport, {}}).ok());
 
       std::string written(first_stream.size() + second_stream.size() + 2, '\0');
       written.resize(static_cast<std::size_t>(::pread(fd, written.data(), written.size(), 0)));

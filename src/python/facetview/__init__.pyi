@@ -1,7 +1,7 @@
 """Shaded 3D triangle meshes in the terminal."""
 
 import os
-from typing import Union
+from typing import Optional, Union
 
 from ._facetview import (
     Camera as Camera,
@@ -11,7 +11,7 @@ from ._facetview import (
     Viewport as Viewport,
 )
 
-__all__ = ["Viewport", "Camera", "Mesh", "Surface", "OrbitCamera", "render", "save_png"]
+__all__ = ["Viewport", "Camera", "Mesh", "Surface", "OrbitCamera", "render", "save_png", "show"]
 
 def render(mesh: Mesh, camera: Union[Camera, OrbitCamera], width: int, height: int, *,
            edges: bool = False) -> bytes:
@@ -30,4 +30,18 @@ def save_png(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"], 
 
     RuntimeError "failed to save PNG to " and the path when it cannot be written; the
     reason (an OSError) is its __cause__.
+    """
+
+def show(model: Union[Mesh, str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"],
+         camera: Optional[Camera] = None, *, cols: Optional[int] = None,
+         rows: Optional[int] = None, quality: str = "full", protocol: str = "auto",
+         edges: object = None,
+         path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]", None] = None) -> None:
+    """Draws model (a Mesh or a model file's path) at the cursor, in the normal screen, and
+    leaves the cursor on the line below the picture; earlier pictures stay.
+
+    As wide as the terminal or cols cells, about square or rows cells high; camera defaults
+    to the viewer's first view. quality "full" falls back to "high" where the build lacks
+    it. With path, saves the same view as a PNG file instead and needs no terminal.
+    OSError when standard output is not a terminal (nothing is written).
     """

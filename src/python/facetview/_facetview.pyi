@@ -132,6 +132,7 @@ class Surface:
         max_size: tuple[int, int] | None = None,
         colours: int | None = None,
         edges: bool = False,
+        own_images: bool = False,
     ) -> Surface:
         """A surface of quality "low", "medium" (or "med"), "high" or "full" (the terminal's
         own cell pixels, else high), drawing with protocol ("kitty", "sixel" or "blocks");
@@ -140,7 +141,11 @@ class Surface:
         colours its colour registers (256 and no limit where not given). With edges, frames
         carry the mesh's creases, borders and silhouette as lines. Rendering and compression
         use every core (FACETVIEW_THREADS=N sets how many) and let other Python threads run.
-        Writes nothing."""
+        Writes nothing.
+
+        The first surface alive draws kitty images with the ids 1, 2, ... and deletes every
+        image when it starts afresh or clears; a surface made while another is alive, or with
+        own_images set, draws with ids of its own and deletes only those."""
     @property
     def protocol(self) -> str:
         """The way this surface draws."""
@@ -158,7 +163,8 @@ class Surface:
     def render_to_terminal(
         self, mesh: Mesh, camera: Union[Camera, OrbitCamera], viewport: Viewport
     ) -> tuple[int, int]:
-        """Renders one frame and sends what changed to standard output.
+        """Renders one frame and sends what changed to standard output; the cursor ends
+        where it was.
 
         Returns (width, height) of the frame; MemoryError for a frame too large to
         allocate, RuntimeError when the terminal output fails.

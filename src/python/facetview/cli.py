@@ -214,8 +214,9 @@ def check_output_name(path: str) -> None:
                          f"'{shown_path(path)}'")
 
 
-def make_surface(quality: str, protocol: str, capabilities: Optional[Capabilities]):
-    """A surface drawing with protocol, or for "auto" with what detection chose."""
+def make_surface(quality: str, protocol: str, capabilities: Optional[Capabilities], own_images: bool = False):
+    """A surface drawing with protocol, or for "auto" with what detection chose; with
+    own_images, its kitty images delete none but its own."""
     if capabilities is not None and protocol == "auto":
         protocol = capabilities.method
     cell_size = capabilities.cell_size if capabilities is not None else None
@@ -223,7 +224,7 @@ def make_surface(quality: str, protocol: str, capabilities: Optional[Capabilitie
     limits = {} if capabilities is None else {"max_size": capabilities.sixel_max_size,
                                               "colours": capabilities.colour_registers}
     try:
-        return native.Surface(quality, protocol=protocol, cell_size=cell_size, **limits)
+        return native.Surface(quality, protocol=protocol, cell_size=cell_size, own_images=own_images, **limits)
     except ValueError as error:
         raise UsageError(str(error)) from None
 
@@ -300,7 +301,8 @@ def run(args: argparse.Namespace) -> None:
     if capabilities is None and args.protocol == "sixel" and os.isatty(0) and os.isatty(1):
         capabilities = terminal_capabilities()  # its cell size and sixel limits
     quality = args.quality or default_quality(args.protocol, capabilities)
-    surface = make_surface(quality, args.protocol, capabilities)
+    # An inline picture stays beside earlier ones, like printed text.
+    surface = make_surface(quality, args.protocol, capabilities, own_images=args.inline)
     if args.size is None and not os.isatty(1):
         raise UsageError("standard output is not a terminal; use --size COLSxROWS to draw anyway")
     model = from_input if from_input is not None else opened_model(args)
