@@ -41,19 +41,23 @@ def sphere_file():
         yield file.name
 
 
-# Three surfaces, each showing a turning sphere for a few frames into descriptor 1, and the
-# frames of render(); a digest of everything, on standard error.
+# Three surfaces, one after the other (a surface made while another is alive draws with image
+# ids of a range of its own, which differ from run to run), each showing a turning sphere for a
+# few frames into descriptor 1, and the frames of render(); a digest of everything, on standard
+# error.
 FRAMES = """import hashlib, os, sys, facetview as f
 mesh = f.Mesh.load(sys.argv[1])
-surfaces = [(f.Surface("high"), f.Viewport(0, 0, 80, 24)),
-            (f.Surface("full", cell_size=(9, 20)), f.Viewport(2, 1, 61, 19)),
-            (f.Surface("low"), f.Viewport(0, 0, 133, 39))]
+views = [("high", None, f.Viewport(0, 0, 80, 24)), ("full", (9, 20), f.Viewport(2, 1, 61, 19)),
+         ("low", None, f.Viewport(0, 0, 133, 39))]
 digest = hashlib.sha256()
-for turn in range(4):
-    camera = f.Camera(yaw=0.3 * turn, zoom=0.8 + 0.2 * turn)
-    for surface, viewport in surfaces:
+for quality, cell_size, viewport in views:
+    surface = f.Surface(quality, cell_size=cell_size)
+    for turn in range(4):
+        camera = f.Camera(yaw=0.3 * turn, zoom=0.8 + 0.2 * turn)
         surface.render_to_terminal(mesh, camera, viewport)
-    digest.update(f.render(mesh, camera, 311, 173))
+        digest.update(f.render(mesh, camera, 311, 173))
+    surface.clear()
+    del surface
 print(digest.hexdigest(), file=sys.stderr)
 """
 
