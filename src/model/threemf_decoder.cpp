@@ -74,7 +74,9 @@ struct Transform {
   }
 };
 
-struct Placement {
+// An object drawn at a transform: a component of another object or an item
+// of the build.
+struct PlacedObject {
   std::uint64_t object_id = 0;
   Transform transform;
 };
@@ -82,12 +84,12 @@ struct Placement {
 struct Object {
   std::vector<Vec3> vertices;
   std::vector<std::array<std::uint32_t, 3>> triangles;
-  std::vector<Placement> components;
+  std::vector<PlacedObject> components;
 };
 
 struct Model {
   std::map<std::uint64_t, Object> objects;
-  std::vector<Placement> build;
+  std::vector<PlacedObject> build;
   std::size_t triangle_count = 0;  // as spelled out, before instancing
 };
 
@@ -213,7 +215,7 @@ Result<Transform> transform_attribute(const char** attributes) {
   return transform;
 }
 
-Result<Placement> placement(const char** attributes) {
+Result<PlacedObject> placement(const char** attributes) {
   Result<std::uint64_t> id = index_attribute(attributes, "objectid");
   if (!id) return std::move(id).error();
   for (const char** a = attributes; *a != nullptr; a += 2) {
@@ -224,7 +226,7 @@ Result<Placement> placement(const char** attributes) {
   }
   Result<Transform> transform = transform_attribute(attributes);
   if (!transform) return std::move(transform).error();
-  return Placement{*id, *transform};
+  return PlacedObject{*id, *transform};
 }
 
 // The elements whose children the model handler looks at.
@@ -307,8 +309,8 @@ class ModelHandler {
     return Status::success();
   }
 
-  static Status add_placement(const char** attributes, std::vector<Placement>& placements) {
-    Result<Placement> placed = placement(attributes);
+  static Status add_placement(const char** attributes, std::vector<PlacedObject>& placements) {
+    Result<PlacedObject> placed = placement(attributes);
     if (!placed) return std::move(placed).error().with_context("placement of an object");
     placements.push_back(*placed);
     return Status::success();
@@ -326,7 +328,7 @@ class BuildExpander {
   BuildExpander(const Model& model, std::vector<Triangle>& triangles, std::uint64_t max_triangles)
       : model_(model), triangles_(triangles), limit_(max_triangles) {}
 
-  Status place(const Placement& placement, int depth) {
+  Status place(const PlacedObject& placement, int depth) {
     if (depth > kMaxNesting) {
       return Error("components nest deeper than " + std::to_string(kMaxNesting) + " levels");
     }
@@ -348,7 +350,7 @@ class BuildExpander {
       triangles_.push_back(mirrored ? make_triangle(Vec3{}, pa, pc, pb)
                                     : make_triangle(Vec3{}, pa, pb, pc));
     }
-    for (const Placement& component : object.components) {
+    for (const PlacedObject& component : object.components) {
       Status placed = place({component.object_id, component.transform.then(transform)}, depth + 1);
       if (!placed) return placed;
     }
@@ -394,7 +396,8 @@ Result<Mesh> decode_archive(std::string_view content, std::string name,
     // Objects that are components of others appear through them.
     std::set<std::uint64_t> components;
     for (const auto& [id, object] : model.objects) {
-      for (const Placement& component : object.components) components.insert(component.object_id);
+      for (const PlacedObject& component : object.components)
+        components.insert(component.object_id);
     }
     for (const auto& [id, object] : model.objects) {
       if (components.contains(id)) continue;
@@ -402,7 +405,7 @@ Result<Mesh> decode_archive(std::string_view content, std::string name,
       if (!placed) return std::move(placed).error();
     }
   }
-  for (const Placement& item : model.build) {
+  for (const PlacedObject& item : model.build) {
     Status placed = expander.place(item, 0);
     if (!placed) return std::move(placed).error();
   }

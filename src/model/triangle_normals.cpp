@@ -3,21 +3,18 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/simd.hpp"
+
 namespace facetview {
 namespace {
 
 // Four triangles side by side, one per lane. Each lane does the same
 // correctly rounded float operations, in the same order, as make_triangle.
-using Floats = float __attribute__((vector_size(16)));
+using Floats = Simd<4>::Floats;
 
 struct Vec3Lanes {
   Floats x, y, z;
 };
-
-// Every lane set to `value`, a negative zero included.
-Floats broadcast(float value) {
-  return Floats{value, value, value, value};
-}
 
 // Lane-wise square root, correctly rounded like std::sqrt.
 Floats square_root(Floats v) {
@@ -27,19 +24,6 @@ Floats square_root(Floats v) {
   for (int lane = 0; lane < 4; ++lane) v[lane] = std::sqrt(v[lane]);
   return v;
 #endif
-}
-
-// Rows a, b, c, d become columns: lane j of result i is lane i of row j.
-// Its own inverse.
-void transpose(Floats& a, Floats& b, Floats& c, Floats& d) {
-  const Floats ab_low = __builtin_shufflevector(a, b, 0, 4, 1, 5);
-  const Floats ab_high = __builtin_shufflevector(a, b, 2, 6, 3, 7);
-  const Floats cd_low = __builtin_shufflevector(c, d, 0, 4, 1, 5);
-  const Floats cd_high = __builtin_shufflevector(c, d, 2, 6, 3, 7);
-  a = __builtin_shufflevector(ab_low, cd_low, 0, 1, 4, 5);
-  b = __builtin_shufflevector(ab_low, cd_low, 2, 3, 6, 7);
-  c = __builtin_shufflevector(ab_high, cd_high, 0, 1, 4, 5);
-  d = __builtin_shufflevector(ab_high, cd_high, 2, 3, 6, 7);
 }
 
 Vec3 place(Vec3 v, const Placement& p) {
@@ -57,15 +41,15 @@ void settle_four(Triangle* triangles, const Placement* placement) {
   Floats columns[12];
   for (int block = 0; block < 3; ++block) {
     Floats rows[4] = {values[block], values[3 + block], values[6 + block], values[9 + block]};
-    transpose(rows[0], rows[1], rows[2], rows[3]);
+    transpose<4>(rows[0], rows[1], rows[2], rows[3]);
     for (int k = 0; k < 4; ++k) columns[4 * block + k] = rows[k];
   }
 
   // Placement: (v - centre) * scale for every coordinate of the three corners.
   if (placement) {
-    const Floats centre[3] = {broadcast(placement->centre.x), broadcast(placement->centre.y),
-                              broadcast(placement->centre.z)};
-    const Floats scale = broadcast(placement->scale);
+    const Floats centre[3] = {broadcast<4>(placement->centre.x), broadcast<4>(placement->centre.y),
+                              broadcast<4>(placement->centre.z)};
+    const Floats scale = broadcast<4>(placement->scale);
     for (int k = 3; k < 12; ++k) columns[k] = (columns[k] - centre[k % 3]) * scale;
   }
   const Vec3Lanes m{columns[0], columns[1], columns[2]};
@@ -73,20 +57,20 @@ void settle_four(Triangle* triangles, const Placement* placement) {
   const Vec3Lanes b{columns[6], columns[7], columns[8]};
   const Vec3Lanes c{columns[9], columns[10], columns[11]};
 
-  // make_triangle, step 1 (computed_normal): e1 x e2 over its length L when
-  // L > 2^-23, else zero.
+  // make_triangle's computed normal: e1 x e2 over its length L when L > 2^-23,
+  // else zero.
   const Vec3Lanes e1{b.x - a.x, b.y - a.y, b.z - a.z};
   const Vec3Lanes e2{c.x - a.x, c.y - a.y, c.z - a.z};
   const Vec3Lanes n{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z,
                     e1.x * e2.y - e1.y * e2.x};
   const Floats length = square_root(n.z * n.z + (n.x * n.x + n.y * n.y));
   const Floats zero{};
-  const auto has_direction = length > broadcast(shortest_direction_length);
-  // Step 2: the candidate's length M.
+  const auto has_direction = length > broadcast<4>(shortest_direction_length);
+  // The candidate's length M.
   const Floats candidate_length = square_root(m.x * m.x + m.y * m.y + m.z * m.z);
-  // Steps 3 and 4: a candidate longer than 0.0001 (or NaN) wins, scaled;
-  // otherwise the computed normal.
-  const auto candidate_wins = ~(candidate_length <= broadcast(shortest_candidate_normal));
+  // A candidate longer than 0.0001 (or NaN) wins, scaled; otherwise the
+  // computed normal.
+  const auto candidate_wins = ~(candidate_length <= broadcast<4>(shortest_candidate_normal));
   columns[0] = candidate_wins ? m.x / candidate_length : has_direction ? n.x / length : zero;
   columns[1] = candidate_wins ? m.y / candidate_length : has_direction ? n.y / length : zero;
   columns[2] = candidate_wins ? m.z / candidate_length : has_direction ? n.z / length : zero;
@@ -96,7 +80,7 @@ void settle_four(Triangle* triangles, const Placement* placement) {
   for (int block = 0; block < changed_blocks; ++block) {
     Floats rows[4] = {columns[4 * block], columns[4 * block + 1], columns[4 * block + 2],
                       columns[4 * block + 3]};
-    transpose(rows[0], rows[1], rows[2], rows[3]);
+    transpose<4>(rows[0], rows[1], rows[2], rows[3]);
     for (int lane = 0; lane < 4; ++lane) {
       std::memcpy(reinterpret_cast<float*>(&triangles[lane]) + 4 * block, &rows[lane], 16);
     }

@@ -11,6 +11,7 @@
 #include "python/py_orbit_camera.hpp"
 #include "python/py_surface.hpp"
 #include "python/py_viewport.hpp"
+#include "python/shared_constants.hpp"
 
 namespace facetview {
 namespace {
@@ -78,7 +79,8 @@ PyObject* create_module() {
       add_class(module.get(), "Camera", types.camera, create_camera_type) &&
       add_class(module.get(), "Mesh", types.mesh, create_mesh_type) &&
       add_class(module.get(), "Surface", types.surface, create_surface_type) &&
-      add_class(module.get(), "OrbitCamera", types.orbit_camera, create_orbit_camera_type);
+      add_class(module.get(), "OrbitCamera", types.orbit_camera, create_orbit_camera_type) &&
+      add_shared_constants(module.get());
   return complete ? module.release() : nullptr;
 }
 

@@ -26,15 +26,15 @@ constexpr const char* kNewNames[] = {"quality", "protocol", "cell_size", "max_si
 constexpr Parameters kNewParameters{"Surface.__new__()", kNewNames, 0, 1};
 constexpr Parameters kSetQualityParameters{"Surface.set_quality()", kQualityNames, 1};
 
-// The module of the package that asks the terminal what it can show.
-constexpr const char* kQueryModule = "facetview.terminal_query";
-
 constexpr const char* kViewportNames[] = {"viewport"};
 constexpr Parameters kFramebufferSizeParameters{"Surface.framebuffer_size()", kViewportNames, 1};
 constexpr Parameters kReductionParameters{"Surface.reduction()", kViewportNames, 1};
 
 constexpr const char* kRenderNames[] = {"mesh", "camera", "viewport"};
 constexpr Parameters kRenderParameters{"Surface.render_to_terminal()", kRenderNames, 3};
+
+constexpr const char* kDetectionNames[] = {"capabilities", "true_colour"};
+constexpr Parameters kDetectionParameters{"_set_terminal_detection()", kDetectionNames, 2};
 
 // The quality named by argument, a str; false with TypeError or ValueError set.
 bool convert_quality(PyObject* argument, Quality& out) {
@@ -63,17 +63,26 @@ struct Presentation {
   std::optional<std::uint16_t> colours;
 };
 
-// Calls a function of the query module without arguments; a new reference or
+// What the Python package tells about the terminal, handed over by
+// set_terminal_detection: this layer never imports the package. Kept for the
+// life of the process, like the types.
+struct TerminalDetection {
+  PyObject* capabilities = nullptr;  // () -> an object with method, true_colour, cell_size
+  PyObject* true_colour = nullptr;   // () -> whether the environment announces 24-bit colour
+};
+TerminalDetection terminal_detection;
+
+// Calls one of the detection functions without arguments; a new reference or
 // null with an exception set.
-PyObject* call_query_function(const char* name) {
-  const OwnedRef module(PyImport_ImportModule(kQueryModule));
-  if (module == nullptr) return nullptr;
-  const OwnedRef function(PyObject_GetAttrString(module.get(), name));
-  if (function == nullptr) return nullptr;
-  return PyObject_CallObject(function.get(), nullptr);
+PyObject* call_detection(PyObject* function) {
+  if (function == nullptr) {
+    PyErr_SetString(PyExc_RuntimeError, "terminal detection is not set up");
+    return nullptr;
+  }
+  return PyObject_CallObject(function, nullptr);
 }
 
-// Reads a truth value from the query module; false with an exception set on failure.
+// Reads a truth value that detection gave; false with an exception set on failure.
 bool query_flag(PyObject* object, bool& out) {
   const int truth = PyObject_IsTrue(object);
   if (truth < 0) return false;
@@ -141,9 +150,9 @@ bool optional_attribute(PyObject* capabilities, const char* name, OwnedRef& out)
   return out != nullptr;
 }
 
-// "auto": what the terminal answers (facetview.terminal_capabilities()).
+// "auto": what the terminal answers (the package's terminal_capabilities()).
 bool detect_presentation(Presentation& out) {
-  const OwnedRef capabilities(call_query_function("terminal_capabilities"));
+  const OwnedRef capabilities(call_detection(terminal_detection.capabilities));
   if (capabilities == nullptr) return false;
   const OwnedRef method(PyObject_GetAttrString(capabilities.get(), "method"));
   if (method == nullptr) return false;
@@ -186,7 +195,7 @@ bool convert_protocol(PyObject* argument, Presentation& out) {
   out.method = *method;
   if (out.method == PresentMethod::blocks) {
     // Half-blocks need to know whether the terminal takes 24-bit colours.
-    const OwnedRef true_colour(call_query_function("environment_true_colour"));
+    const OwnedRef true_colour(call_detection(terminal_detection.true_colour));
     bool deep = false;
     if (true_colour == nullptr || !query_flag(true_colour.get(), deep)) return false;
     out.colour_depth = deep ? ColourDepth::true_colour : ColourDepth::palette_256;
@@ -264,10 +273,14 @@ PyObject* surface_set_quality(PyObject* self, PyObject* args, PyObject* kwargs) 
   });
 }
 
-PyObject* surface_framebuffer_size(PyObject* self, PyObject* args, PyObject* kwargs) {
+// The body of the methods that take one viewport: borrows the surface and the
+// viewport, takes what the terminal tells now and returns answer(surface, viewport).
+template <class Answer>
+PyObject* with_viewport(const Parameters& parameters, PyObject* self, PyObject* args,
+                        PyObject* kwargs, Answer answer) {
   return without_cpp_exceptions([&]() -> PyObject* {
     PyObject* matched[1];
-    if (!match_arguments(kFramebufferSizeParameters, args, kwargs, matched)) return nullptr;
+    if (!match_arguments(parameters, args, kwargs, matched)) return nullptr;
     PySurface* surface = as_instance<TerminalSurface>(self);
     const Borrow surface_borrow(surface->borrow, Access::shared);
     if (!surface_borrow) return nullptr;
@@ -276,25 +289,23 @@ PyObject* surface_framebuffer_size(PyObject* self, PyObject* args, PyObject* kwa
     const Borrow viewport_borrow(viewport->borrow, Access::shared);
     if (!viewport_borrow) return nullptr;
     measure_display(*surface->record);
-    const FrameSize size = surface->record->frame_size(*viewport->record);
-    return size_tuple(size.width, size.height);
+    return answer(*surface->record, *viewport->record);
   });
 }
 
+PyObject* surface_framebuffer_size(PyObject* self, PyObject* args, PyObject* kwargs) {
+  return with_viewport(kFramebufferSizeParameters, self, args, kwargs,
+                       [](TerminalSurface& surface, const Viewport& viewport) {
+                         const FrameSize size = surface.frame_size(viewport);
+                         return size_tuple(size.width, size.height);
+                       });
+}
+
 PyObject* surface_reduction(PyObject* self, PyObject* args, PyObject* kwargs) {
-  return without_cpp_exceptions([&]() -> PyObject* {
-    PyObject* matched[1];
-    if (!match_arguments(kReductionParameters, args, kwargs, matched)) return nullptr;
-    PySurface* surface = as_instance<TerminalSurface>(self);
-    const Borrow surface_borrow(surface->borrow, Access::shared);
-    if (!surface_borrow) return nullptr;
-    if (!check_instance(matched[0], module_types().viewport, "viewport")) return nullptr;
-    PyViewport* viewport = as_instance<Viewport>(matched[0]);
-    const Borrow viewport_borrow(viewport->borrow, Access::shared);
-    if (!viewport_borrow) return nullptr;
-    measure_display(*surface->record);
-    return PyLong_FromUnsignedLong(surface->record->reduction(*viewport->record));
-  });
+  return with_viewport(kReductionParameters, self, args, kwargs,
+                       [](TerminalSurface& surface, const Viewport& viewport) {
+                         return PyLong_FromUnsignedLong(surface.reduction(viewport));
+                       });
 }
 
 PyObject* surface_render_to_terminal(PyObject* self, PyObject* args, PyObject* kwargs) {
@@ -440,6 +451,26 @@ PyType_Slot surface_slots[] = {
 };
 
 }  // namespace
+
+PyObject* set_terminal_detection(PyObject*, PyObject* args, PyObject* kwargs) {
+  return without_cpp_exceptions([&]() -> PyObject* {
+    PyObject* matched[2];
+    if (!match_arguments(kDetectionParameters, args, kwargs, matched)) return nullptr;
+    for (PyObject* function : matched) {
+      if (!PyCallable_Check(function)) {
+        PyErr_SetString(PyExc_TypeError, "terminal detection takes two callables");
+        return nullptr;
+      }
+    }
+    // Functions set before may belong to an interpreter finalised since (the
+    // package registers once per interpreter): like the types, they stay
+    // unreleased.
+    Py_INCREF(matched[0]);
+    Py_INCREF(matched[1]);
+    terminal_detection = {matched[0], matched[1]};
+    Py_RETURN_NONE;
+  });
+}
 
 PyTypeObject* create_surface_type() {
   return create_instance_type<TerminalSurface>("builtins.Surface", surface_slots);

@@ -10,16 +10,16 @@
 namespace facetview {
 namespace {
 
-constexpr Rgb kTopColour{0.05f, 0.08f, 0.12f};
-constexpr Rgb kBottomColour{0.14f, 0.09f, 0.08f};
-constexpr Rgb kHighlightTint{0.21f, 0.16f, 0.11f};
+constexpr LinearColour kTopColour{0.05f, 0.08f, 0.12f};
+constexpr LinearColour kBottomColour{0.14f, 0.09f, 0.08f};
+constexpr LinearColour kHighlightTint{0.21f, 0.16f, 0.11f};
 // Both glows are centred 42 % of the way down the frame.
 constexpr float kGlowRow = 0.42f;
 
 // Everything of the gradient that depends on the row alone.
 struct RowTerms {
   float row_offset_squared;  // r^2
-  Rgb base;
+  LinearColour base;
 };
 
 RowTerms row_terms(std::uint32_t row, float frame_height) {

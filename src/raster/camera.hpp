@@ -13,4 +13,10 @@ struct Camera {
 
 inline constexpr Camera default_camera{};
 
+// The zoom the renderer honours: any other is clamped into this range. Kept as
+// the decimal values the Python package works with; the renderer takes their
+// nearest floats.
+inline constexpr double lowest_zoom = 0.45;
+inline constexpr double highest_zoom = 2.5;
+
 }  // namespace facetview

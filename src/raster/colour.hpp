@@ -7,8 +7,10 @@
 
 namespace facetview {
 
-// A colour with float channels, before conversion to bytes.
-struct Rgb {
+// A colour with float channels (0 to 1) as the shading computes it, before
+// conversion to bytes (the byte colour that terminals take is Rgb, in
+// common/rgba.hpp).
+struct LinearColour {
   float red, green, blue;
 };
 

@@ -6,7 +6,11 @@
 #include <cstring>
 #include <limits>
 
-#include "raster/simd_lanes.hpp"
+#include "common/simd.hpp"
+
+// The vector helpers below are internal and inlined into the functions that
+// pick the instruction set, so no call passes an AVX vector across an ABI.
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace facetview {
 namespace {
@@ -104,15 +108,6 @@ struct Span {
 
 // Neighbouring samples of a row are handled together, N at a time (Simd<N>).
 
-template <int N>
-[[gnu::always_inline]] inline bool any(const typename Simd<N>::Lanes& mask) {
-  std::uint64_t words[N / 2];
-  std::memcpy(words, &mask, sizeof words);
-  std::uint64_t combined = 0;
-  for (const std::uint64_t word : words) combined |= word;
-  return combined != 0;
-}
-
 // Copies `count` lanes of four bytes; whole groups take one fixed-size copy.
 template <int N>
 [[gnu::always_inline]] inline void copy_lanes(void* to, const void* from, std::int32_t count) {
@@ -194,11 +189,11 @@ template <int N>
                                              const FrameBuffers& buffers) {
   RowConstants<N> row{};
   row.linear_depth = setup.linear_depth;
-  broadcast<N>(row.area, setup.area);
+  row.area = broadcast<N>(setup.area);
   for (int k = 0; k < 3; ++k) {
-    broadcast<N>(row.column_coefficient[k], setup.edges[k].column_coefficient);
-    broadcast<N>(row.anchor_x[k], setup.edges[k].anchor_x);
-    broadcast<N>(row.inverse_depth[k], setup.inverse_depth[k]);
+    row.column_coefficient[k] = broadcast<N>(setup.edges[k].column_coefficient);
+    row.anchor_x[k] = broadcast<N>(setup.edges[k].anchor_x);
+    row.inverse_depth[k] = broadcast<N>(setup.inverse_depth[k]);
   }
   const PixelBox& box = setup.box;
   for (std::int32_t y = box.y_min; y <= box.y_max; ++y) {
@@ -206,7 +201,7 @@ template <int N>
     float row_terms[3];
     for (int k = 0; k < 3; ++k) {
       row_terms[k] = setup.edges[k].row_term(sample_y);
-      broadcast<N>(row.row_term[k], row_terms[k]);
+      row.row_term[k] = broadcast<N>(row_terms[k]);
     }
     Span span{box.x_min, box.x_max};
     for (int k = 0; k < 3 && setup.narrow_rows && span.first <= span.last; ++k) {
@@ -298,8 +293,7 @@ void scan_small_box(const ScreenTriangle& t, const PixelBox& box, TriangleColour
   const Floats x_to = __builtin_shufflevector(xs, xs, 2, 0, 1, 3);
   const Floats y_from = __builtin_shufflevector(ys, ys, 1, 2, 0, 3);
   const Floats y_to = __builtin_shufflevector(ys, ys, 2, 0, 1, 3);
-  Floats orientation;
-  broadcast<4>(orientation, t.doubled_area > 0.0f ? 1.0f : -1.0f);
+  const Floats orientation = broadcast<4>(t.doubled_area > 0.0f ? 1.0f : -1.0f);
   const Floats column_coefficients = orientation * (y_to - y_from);
   const Floats row_coefficients = orientation * (x_to - x_from);
   // Each edge's values spread over the sample lanes.
@@ -354,21 +348,13 @@ void scan_rows_baseline(const ScanSetup& setup, TriangleColour& colour,
   scan_rows<4>(setup, colour, buffers);
 }
 
-#if defined(__x86_64__)
-// Twice the lanes where the processor has AVX2, chosen at run time so that the
-// module itself still runs on any x86-64.
-[[gnu::target("avx2")]] void scan_rows_avx2(const ScanSetup& setup, TriangleColour& colour,
-                                            const FrameBuffers& buffers) {
+// Twice the lanes, where the processor has them.
+[[FACETVIEW_WIDE_LANES]] void scan_rows_wide(const ScanSetup& setup, TriangleColour& colour,
+                                             const FrameBuffers& buffers) {
   // Boxes of a few columns, common in fine meshes, waste less in narrow groups.
   if (setup.box.x_max - setup.box.x_min < 4) return scan_rows<4>(setup, colour, buffers);
   scan_rows<8>(setup, colour, buffers);
 }
-
-bool has_avx2() {
-  static const bool supported = __builtin_cpu_supports("avx2");
-  return supported;
-}
-#endif
 
 }  // namespace
 
@@ -392,7 +378,7 @@ void fill_known_samples(const ScreenTriangle& triangle, const PixelBox& box, std
 }
 
 void scan_triangle(const ScreenTriangle& triangle, const PixelBox& box, TriangleColour& colour,
-                   const FrameBuffers& buffers, ScanLanes lanes) {
+                   const FrameBuffers& buffers) {
   if (box.x_max - box.x_min < kSmallBoxSide && box.y_max - box.y_min < kSmallBoxSide) {
     return scan_small_box(triangle, box, colour, buffers);
   }
@@ -404,9 +390,7 @@ void scan_triangle(const ScreenTriangle& triangle, const PixelBox& box, Triangle
                         narrow_rows,
                         triangle.linear_depth};
   if (box.x_max - box.x_min < kSampleBySampleMaxWidth) return scan_samples(setup, colour, buffers);
-#if defined(__x86_64__)
-  if (lanes == ScanLanes::automatic && has_avx2()) return scan_rows_avx2(setup, colour, buffers);
-#endif
+  if (wide_lanes()) return scan_rows_wide(setup, colour, buffers);
   scan_rows_baseline(setup, colour, buffers);
 }
 

@@ -32,16 +32,13 @@ struct FrameBuffers {
   std::uint32_t width;
 };
 
-// How many neighbouring samples are processed together. The pixels are the
-// same either way; `automatic` takes the widest the processor offers, and
-// `four` pins the baseline so that it can be checked on any machine.
-enum class ScanLanes { automatic, four };
-
-// Samples every pixel centre of `box`: a sample inside the triangle (edges
-// included, either winding) whose perspective-correct depth is strictly below
-// the stored one takes that depth and `colour`.
+// Step 9 of triangle_pipeline.hpp: samples every pixel centre of `box`; a
+// sample inside the triangle (edges included, either winding) whose
+// perspective-correct depth is strictly below the stored one takes that depth
+// and `colour`. Neighbouring samples go 8 at a time where the processor has
+// AVX2 and 4 elsewhere; the pixels are the same.
 void scan_triangle(const ScreenTriangle& triangle, const PixelBox& box, TriangleColour& colour,
-                   const FrameBuffers& buffers, ScanLanes lanes = ScanLanes::automatic);
+                   const FrameBuffers& buffers);
 
 // Boxes of at most this many columns and rows can have the samples inside
 // the triangle found beforehand, many triangles at a time.

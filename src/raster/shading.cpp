@@ -7,10 +7,10 @@ namespace {
 
 // Unit vector along (0.7, 0.9, 0.55): up, right and towards the viewer.
 constexpr Vec3 kLight{0.5529668f, 0.7109573f, 0.4344739f};
-constexpr Rgb kHighTint{0.86f, 0.72f, 0.56f};
-constexpr Rgb kLowTint{0.47f, 0.62f, 0.78f};
-constexpr Rgb kRimTint{1.0f, 0.96f, 0.9f};
-constexpr Rgb kNearColour{0.14f, 0.17f, 0.2f};
+constexpr LinearColour kHighTint{0.86f, 0.72f, 0.56f};
+constexpr LinearColour kLowTint{0.47f, 0.62f, 0.78f};
+constexpr LinearColour kRimTint{1.0f, 0.96f, 0.9f};
+constexpr LinearColour kNearColour{0.14f, 0.17f, 0.2f};
 
 float dot(Vec3 a, Vec3 b) {
   return a.x * b.x + a.y * b.y + a.z * b.z;
@@ -56,9 +56,10 @@ Rgba shade_triangle(const std::array<Vec3, 3>& view, const FrameValues& frame) {
   const float height = clamp_to(0.4f * centroid.y + 0.5f, 0.0f, 1.0f);
   const float light = 0.72f * diffuse + 0.22f;
   const float rim_glow = 0.18f * rim;
-  const Rgb lit{mix(height, kHighTint.red, kLowTint.red) * light + rim_glow * kRimTint.red,
-                mix(height, kHighTint.green, kLowTint.green) * light + rim_glow * kRimTint.green,
-                mix(height, kHighTint.blue, kLowTint.blue) * light + rim_glow * kRimTint.blue};
+  const LinearColour lit{
+      mix(height, kHighTint.red, kLowTint.red) * light + rim_glow * kRimTint.red,
+      mix(height, kHighTint.green, kLowTint.green) * light + rim_glow * kRimTint.green,
+      mix(height, kHighTint.blue, kLowTint.blue) * light + rim_glow * kRimTint.blue};
 
   const float far_share =
       clamp_to((frame.blend_distance - centroid.z) / frame.blend_span, 0.0f, 1.0f);

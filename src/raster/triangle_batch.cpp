@@ -5,13 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/simd.hpp"
 #include "raster/shading.hpp"
-#include "raster/simd_lanes.hpp"
 #include "raster/triangle_pipeline.hpp"
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 // The vector helpers below are internal and inlined into the functions that
 // pick the instruction set, so no call passes an AVX vector across an ABI.
@@ -23,34 +19,27 @@ namespace {
 // N triangles side by side, one per lane (Simd<N>), each going through the
 // steps of draw_triangle with the same operations in the same order.
 
-// `value` in every lane, as an expression.
-template <int N>
-struct Broadcast {
-  typename Simd<N>::Floats lanes;
-  explicit Broadcast(float value) { broadcast<N>(lanes, value); }
-};
-
 // The frame values spread over the lanes.
 template <int N>
 struct FrameLanes {
   using Floats = typename Simd<N>::Floats;
   explicit FrameLanes(const FrameValues& f)
-      : width(Broadcast<N>(f.width).lanes),
-        height(Broadcast<N>(f.height).lanes),
-        aspect(Broadcast<N>(f.aspect).lanes),
-        distance(Broadcast<N>(f.distance).lanes),
-        focal(Broadcast<N>(f.focal).lanes),
-        sin_yaw(Broadcast<N>(f.sin_yaw).lanes),
-        cos_yaw(Broadcast<N>(f.cos_yaw).lanes),
-        sin_pitch(Broadcast<N>(f.sin_pitch).lanes),
-        cos_pitch(Broadcast<N>(f.cos_pitch).lanes),
-        sin_roll(Broadcast<N>(f.sin_roll).lanes),
-        cos_roll(Broadcast<N>(f.cos_roll).lanes),
-        target_x(Broadcast<N>(f.target.x).lanes),
-        target_y(Broadcast<N>(f.target.y).lanes),
-        target_z(Broadcast<N>(f.target.z).lanes),
-        last_x(Broadcast<N>(static_cast<float>(f.width_px - 1)).lanes),
-        last_y(Broadcast<N>(static_cast<float>(f.height_px - 1)).lanes) {
+      : width(broadcast<N>(f.width)),
+        height(broadcast<N>(f.height)),
+        aspect(broadcast<N>(f.aspect)),
+        distance(broadcast<N>(f.distance)),
+        focal(broadcast<N>(f.focal)),
+        sin_yaw(broadcast<N>(f.sin_yaw)),
+        cos_yaw(broadcast<N>(f.cos_yaw)),
+        sin_pitch(broadcast<N>(f.sin_pitch)),
+        cos_pitch(broadcast<N>(f.cos_pitch)),
+        sin_roll(broadcast<N>(f.sin_roll)),
+        cos_roll(broadcast<N>(f.cos_roll)),
+        target_x(broadcast<N>(f.target.x)),
+        target_y(broadcast<N>(f.target.y)),
+        target_z(broadcast<N>(f.target.z)),
+        last_x(broadcast<N>(static_cast<float>(f.width_px - 1))),
+        last_y(broadcast<N>(static_cast<float>(f.height_px - 1))) {
     // Frames hold at most 2^28 pixels, so the last index fits the lanes.
     for (int lane = 0; lane < N; ++lane) {
       last_column[lane] = static_cast<std::int32_t>(f.width_px - 1);
@@ -63,35 +52,6 @@ struct FrameLanes {
   Floats last_x, last_y;  // the last pixel index as a float: may round up beyond 2^24
   typename Simd<N>::Lanes last_column, last_row;
 };
-
-// Masks are comparison results, all bits of a lane set or none, so the sign
-// bit of each lane tells; x86 gathers those in one instruction.
-#if defined(__x86_64__)
-[[gnu::always_inline]] inline std::uint32_t sign_bits(Simd<4>::Lanes mask) {
-  return static_cast<std::uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(__m128i(mask))));
-}
-// Half by half, so that nothing here needs more than the baseline.
-[[gnu::always_inline]] inline std::uint32_t sign_bits(Simd<8>::Lanes mask) {
-  const Simd<4>::Lanes low = __builtin_shufflevector(mask, mask, 0, 1, 2, 3);
-  const Simd<4>::Lanes high = __builtin_shufflevector(mask, mask, 4, 5, 6, 7);
-  return sign_bits(low) | sign_bits(high) << 4;
-}
-#endif
-
-// One bit per lane among the first `count` whose mask is set.
-template <int N>
-[[gnu::always_inline]] inline std::uint32_t lane_bits(const typename Simd<N>::Lanes& mask,
-                                                      int count) {
-#if defined(__x86_64__)
-  const std::uint32_t bits = sign_bits(mask);
-#else
-  std::int32_t lanes[N];
-  std::memcpy(lanes, &mask, sizeof lanes);
-  std::uint32_t bits = 0;
-  for (int lane = 0; lane < N; ++lane) bits |= (lanes[lane] != 0 ? 1u : 0u) << lane;
-#endif
-  return bits & ((1u << count) - 1);
-}
 
 // Helpers of step 7, the bounding box, lane by lane (finite values only).
 template <int N>
@@ -184,26 +144,9 @@ template <int N>
   };
   // Columns of a 4 x 4 block of floats, the triangles of its rows side by side.
   const auto columns = [&](int block, Floats(&column)[4]) {
-    const Floats r0 = rows(block, 0), r1 = rows(block, 1), r2 = rows(block, 2), r3 = rows(block, 3);
-    if constexpr (N == 4) {
-      const Floats t0 = __builtin_shufflevector(r0, r1, 0, 4, 1, 5);
-      const Floats t1 = __builtin_shufflevector(r2, r3, 0, 4, 1, 5);
-      const Floats t2 = __builtin_shufflevector(r0, r1, 2, 6, 3, 7);
-      const Floats t3 = __builtin_shufflevector(r2, r3, 2, 6, 3, 7);
-      column[0] = __builtin_shufflevector(t0, t1, 0, 1, 4, 5);
-      column[1] = __builtin_shufflevector(t0, t1, 2, 3, 6, 7);
-      column[2] = __builtin_shufflevector(t2, t3, 0, 1, 4, 5);
-      column[3] = __builtin_shufflevector(t2, t3, 2, 3, 6, 7);
-    } else {
-      const Floats t0 = __builtin_shufflevector(r0, r1, 0, 8, 1, 9, 4, 12, 5, 13);
-      const Floats t1 = __builtin_shufflevector(r2, r3, 0, 8, 1, 9, 4, 12, 5, 13);
-      const Floats t2 = __builtin_shufflevector(r0, r1, 2, 10, 3, 11, 6, 14, 7, 15);
-      const Floats t3 = __builtin_shufflevector(r2, r3, 2, 10, 3, 11, 6, 14, 7, 15);
-      column[0] = __builtin_shufflevector(t0, t1, 0, 1, 8, 9, 4, 5, 12, 13);
-      column[1] = __builtin_shufflevector(t0, t1, 2, 3, 10, 11, 6, 7, 14, 15);
-      column[2] = __builtin_shufflevector(t2, t3, 0, 1, 8, 9, 4, 5, 12, 13);
-      column[3] = __builtin_shufflevector(t2, t3, 2, 3, 10, 11, 6, 7, 14, 15);
-    }
+    column[0] = rows(block, 0), column[1] = rows(block, 1);
+    column[2] = rows(block, 2), column[3] = rows(block, 3);
+    transpose<N>(column[0], column[1], column[2], column[3]);
   };
   Floats first[4], second[4], third[4];
   columns(0, first);
@@ -243,8 +186,8 @@ template <int N>
   using Mask = typename Simd<N>::Lanes;
   constexpr int side = kKnownSamplesSide;
   const Floats zero{};
-  const Floats half = Broadcast<N>(0.5f).lanes;
-  const Floats one = Broadcast<N>(1.0f).lanes;
+  const Floats half = broadcast<N>(0.5f);
+  const Floats one = broadcast<N>(1.0f);
   const Floats orientation = doubled_area > zero ? one : -one;
   Floats column_coefficient[3], row_coefficient[3], anchor_x[3], anchor_y[3];
   for (int k = 0; k < 3; ++k) {
@@ -284,7 +227,7 @@ template <int N>
 template <int N>
 [[gnu::always_inline]] inline void draw_group(const Triangle* triangles, int count,
                                               const FrameLanes<N>& f, const FrameValues& frame,
-                                              const FrameBuffers& buffers, ScanLanes scan) {
+                                              const FrameBuffers& buffers) {
   using Floats = typename Simd<N>::Floats;
   using Mask = typename Simd<N>::Lanes;
 
@@ -303,7 +246,7 @@ template <int N>
 
   // Step 2, near rejection: a corner at or inside the near limit drops the
   // triangle (a NaN depth does not, as in the scalar test).
-  const Floats near = Broadcast<N>(kNearLimit).lanes;
+  const Floats near = broadcast<N>(kNearLimit);
   const Mask reaches_near =
       (view_depth[0] <= near) | (view_depth[1] <= near) | (view_depth[2] <= near);
 
@@ -322,8 +265,8 @@ template <int N>
 
   // Step 5, projection of each corner, and the reciprocal depths of step 9.4.
   ScreenLanes<N> screen[3];
-  const Floats half = Broadcast<N>(0.5f).lanes;
-  const Floats one = Broadcast<N>(1.0f).lanes;
+  const Floats half = broadcast<N>(0.5f);
+  const Floats one = broadcast<N>(1.0f);
   for (int k = 0; k < 3; ++k) {
     const Floats d = frame.orthographic ? f.distance : view_depth[k];
     screen[k].x = f.width * (view[k].x * f.focal / f.aspect / d * half + half);
@@ -346,7 +289,7 @@ template <int N>
   const Floats doubled_area = (screen[1].y - screen[0].y) * (screen[2].x - screen[0].x) -
                               (screen[1].x - screen[0].x) * (screen[2].y - screen[0].y);
   const Floats magnitude = doubled_area < zero ? -doubled_area : doubled_area;
-  kept &= ~(magnitude <= Broadcast<N>(kMinimumDoubledArea).lanes);
+  kept &= ~(magnitude <= broadcast<N>(kMinimumDoubledArea));
 
   drawn = lane_bits<N>(kept, count);
   if ((drawn | clipped) == 0) return;
@@ -387,7 +330,7 @@ template <int N>
     }
     if (clipped & (1u << lane)) {
       draw_near_clipped(corners, {view_depth[0][lane], view_depth[1][lane], view_depth[2][lane]},
-                        frame, buffers, scan);
+                        frame, buffers);
       continue;
     }
     triangle.doubled_area = doubled_area[lane];
@@ -395,7 +338,7 @@ template <int N>
     const PixelBox box{x_min[lane], x_max[lane], y_min[lane], y_max[lane]};
     TriangleColour colour(corners, frame);
     if (scanned & (1u << lane)) {
-      scan_triangle(triangle, box, colour, buffers, scan);
+      scan_triangle(triangle, box, colour, buffers);
     } else {
       fill_known_samples(triangle, box, static_cast<std::uint32_t>(inside[lane]), colour, buffers);
     }
@@ -405,56 +348,37 @@ template <int N>
 template <int N>
 [[gnu::always_inline]] inline void draw_in_groups(std::span<const Triangle> triangles,
                                                   const FrameValues& frame,
-                                                  const FrameBuffers& buffers, ScanLanes scan) {
+                                                  const FrameBuffers& buffers) {
   const FrameLanes<N> lanes(frame);
   const std::size_t whole = triangles.size() / N * N;
   for (std::size_t first = 0; first < whole; first += N) {
-    draw_group<N>(triangles.data() + first, N, lanes, frame, buffers, scan);
+    draw_group<N>(triangles.data() + first, N, lanes, frame, buffers);
   }
   if (whole < triangles.size()) {
     draw_group<N>(triangles.data() + whole, static_cast<int>(triangles.size() - whole), lanes,
-                  frame, buffers, scan);
+                  frame, buffers);
   }
 }
 
 // 16-byte vectors: every x86-64 processor, and the baseline elsewhere.
 void draw_in_groups_of_four(std::span<const Triangle> triangles, const FrameValues& frame,
-                            const FrameBuffers& buffers, ScanLanes scan) {
-  draw_in_groups<4>(triangles, frame, buffers, scan);
+                            const FrameBuffers& buffers) {
+  draw_in_groups<4>(triangles, frame, buffers);
 }
 
-#if defined(__x86_64__)
-// Eight lanes where the processor has AVX2, chosen at run time so that the
-// module itself still runs on any x86-64.
-[[gnu::target("avx2")]] void draw_in_groups_of_eight(std::span<const Triangle> triangles,
-                                                     const FrameValues& frame,
-                                                     const FrameBuffers& buffers) {
-  draw_in_groups<8>(triangles, frame, buffers, ScanLanes::automatic);
+// Eight lanes, where the processor has them.
+[[FACETVIEW_WIDE_LANES]] void draw_in_groups_of_eight(std::span<const Triangle> triangles,
+                                                      const FrameValues& frame,
+                                                      const FrameBuffers& buffers) {
+  draw_in_groups<8>(triangles, frame, buffers);
 }
-
-bool has_avx2() {
-  static const bool supported = __builtin_cpu_supports("avx2");
-  return supported;
-}
-#endif
 
 }  // namespace
 
 void draw_triangles(std::span<const Triangle> triangles, const FrameValues& frame,
-                    const FrameBuffers& buffers, FrontEndLanes lanes) {
-  switch (lanes) {
-    case FrontEndLanes::one:
-      for (const Triangle& triangle : triangles) draw_triangle(triangle, frame, buffers);
-      return;
-    case FrontEndLanes::four:
-      return draw_in_groups_of_four(triangles, frame, buffers, ScanLanes::automatic);
-    case FrontEndLanes::automatic:
-      break;
-  }
-#if defined(__x86_64__)
-  if (has_avx2()) return draw_in_groups_of_eight(triangles, frame, buffers);
-#endif
-  draw_in_groups_of_four(triangles, frame, buffers, ScanLanes::automatic);
+                    const FrameBuffers& buffers) {
+  if (wide_lanes()) return draw_in_groups_of_eight(triangles, frame, buffers);
+  draw_in_groups_of_four(triangles, frame, buffers);
 }
 
 }  // namespace facetview

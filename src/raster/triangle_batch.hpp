@@ -9,14 +9,10 @@
 
 namespace facetview {
 
-// How many triangles go through the front end (view transform, near limit,
-// facing, projection) together. The pixels are the same either way:
-// `automatic` takes 8 where the processor has AVX2 and 4 elsewhere, `four`
-// pins the baseline, and `one` is the plain path of draw_triangle.
-enum class FrontEndLanes { automatic, four, one };
-
-// Draws `triangles` in order, exactly as draw_triangle would one by one.
+// Draws `triangles` in order, exactly as draw_triangle would one by one. The
+// front end (steps 1 to 8 of triangle_pipeline.hpp) takes 8 triangles at a
+// time where the processor has AVX2 and 4 elsewhere; the pixels are the same.
 void draw_triangles(std::span<const Triangle> triangles, const FrameValues& frame,
-                    const FrameBuffers& buffers, FrontEndLanes lanes = FrontEndLanes::automatic);
+                    const FrameBuffers& buffers);
 
 }  // namespace facetview

@@ -35,7 +35,7 @@ std::int32_t to_pixel_index(float coordinate, std::uint32_t size) {
 // the frame or has no area, and scans it in `colour`.
 void draw_view_triangle(const std::array<Vec3, 3>& view, const std::array<float, 3>& view_depth,
                         TriangleColour& colour, const FrameValues& frame,
-                        const FrameBuffers& buffers, ScanLanes lanes) {
+                        const FrameBuffers& buffers) {
   // 5. Projection: by each corner's depth, or for orthographic views by the
   // eye's distance to the target, where both show the same size.
   ScreenTriangle screen{};
@@ -68,13 +68,13 @@ void draw_view_triangle(const std::array<Vec3, 3>& view, const std::array<float,
   if (std::fabs(screen.doubled_area) <= kMinimumDoubledArea) return;
 
   // 9. Scan.
-  scan_triangle(screen, box, colour, buffers, lanes);
+  scan_triangle(screen, box, colour, buffers);
 }
 
 }  // namespace
 
-void draw_triangle(const Triangle& triangle, const FrameValues& frame, const FrameBuffers& buffers,
-                   ScanLanes lanes) {
+void draw_triangle(const Triangle& triangle, const FrameValues& frame,
+                   const FrameBuffers& buffers) {
   // 1. View transform.
   std::array<Vec3, 3> view;
   std::array<float, 3> view_depth;
@@ -90,15 +90,15 @@ void draw_triangle(const Triangle& triangle, const FrameValues& frame, const Fra
   const float facing = (view[1].x - view[0].x) * (view[2].y - view[0].y) -
                        (view[1].y - view[0].y) * (view[2].x - view[0].x);
   if (facing <= 0.0f) return;
-  if (reaches_near) return draw_near_clipped(view, view_depth, frame, buffers, lanes);
+  if (reaches_near) return draw_near_clipped(view, view_depth, frame, buffers);
 
   // 4. Colour, on first use by the scan.
   TriangleColour colour(view, frame);
-  draw_view_triangle(view, view_depth, colour, frame, buffers, lanes);
+  draw_view_triangle(view, view_depth, colour, frame, buffers);
 }
 
 void draw_near_clipped(const std::array<Vec3, 3>& view, const std::array<float, 3>& view_depth,
-                       const FrameValues& frame, const FrameBuffers& buffers, ScanLanes lanes) {
+                       const FrameValues& frame, const FrameBuffers& buffers) {
   // Shading stays that of the whole triangle.
   TriangleColour colour(view, frame);
   const NearClipped part = clip_to_near_limit(view, view_depth);
@@ -108,7 +108,7 @@ void draw_near_clipped(const std::array<Vec3, 3>& view, const std::array<float, 
     const ViewCorner& b = part.corners[last - 1];
     const ViewCorner& c = part.corners[last];
     draw_view_triangle({a.view, b.view, c.view}, {a.depth, b.depth, c.depth}, colour, frame,
-                       buffers, lanes);
+                       buffers);
   }
 }
 

@@ -9,12 +9,7 @@ namespace {
 // Indexed by the ordinal.
 constexpr std::array<std::string_view, 4> canonical_names = {"low", "medium", "high", "full"};
 
-struct AcceptedName {
-  std::string_view text;
-  Quality quality;
-};
-
-constexpr std::array<AcceptedName, 5> accepted_names = {{
+constexpr std::array<QualityName, 5> accepted_names = {{
     {"low", Quality::low},
     {"med", Quality::medium},
     {"medium", Quality::medium},
@@ -28,8 +23,12 @@ std::string_view quality_name(Quality quality) {
   return canonical_names.at(static_cast<std::size_t>(quality));
 }
 
+std::span<const QualityName> accepted_quality_names() {
+  return accepted_names;
+}
+
 std::optional<Quality> parse_quality(std::string_view text) {
-  for (const AcceptedName& name : accepted_names) {
+  for (const QualityName& name : accepted_names) {
     if (name.text == text) return name.quality;
   }
   return std::nullopt;

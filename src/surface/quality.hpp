@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 namespace facetview {
@@ -15,8 +16,16 @@ enum class Quality : std::uint8_t { low = 0, medium = 1, high = 2, full = 3 };
 // "low", "medium", "high" or "full".
 std::string_view quality_name(Quality quality);
 
-// Accepts "low", "med", "medium", "high" and "full", compared whole and
-// case-sensitively.
+// A name that parse_quality accepts, and the quality it stands for.
+struct QualityName {
+  std::string_view text;
+  Quality quality;
+};
+
+// "low", "med", "medium", "high" and "full".
+std::span<const QualityName> accepted_quality_names();
+
+// Accepts the names of accepted_quality_names, compared whole and case-sensitively.
 std::optional<Quality> parse_quality(std::string_view text);
 
 }  // namespace facetview

@@ -5,9 +5,11 @@ Every translation unit records its compiler options in the section
 time, so each distinct set of options appears once.
 """
 
+import importlib.metadata
 import re
 import shutil
 import subprocess
+from pathlib import Path
 
 import pytest
 
@@ -34,3 +36,14 @@ def test_every_unit_of_the_installed_module_is_built_at_o3():
         # The renderer's arithmetic must stay exactly as written.
         assert "-ffp-contract=off" in record.split(), record
         assert "-ffast-math" not in record.split(), record
+
+
+def test_the_installed_wheel_is_tagged_with_the_stable_abi_the_module_is_built_for():
+    # The limited API the module is compiled for, the oldest Python the package
+    # claims, and the wheel's tag name the same version.
+    root = Path(__file__).resolve().parents[2]
+    major, minor = (int(part, 16) for part in re.search(
+        r"-DPy_LIMITED_API=0x([0-9a-f]{2})([0-9a-f]{2})", (root / "src/python/meson.build").read_text()).groups())
+    assert f'requires-python = ">={major}.{minor}"' in (root / "pyproject.toml").read_text()
+    wheel = importlib.metadata.distribution("facetview").read_text("WHEEL")
+    assert re.search(rf"^Tag: cp{major}{minor}-abi3-", wheel, re.MULTILINE), wheel

@@ -22,7 +22,10 @@ def test_all_lists_the_classes_in_order():
     assert [getattr(_facetview, name) for name in _facetview.__all__] == CLASSES
     assert [getattr(facetview, name) for name in facetview.__all__] == CLASSES + [facetview.render, facetview.save_png, facetview.show]
     assert _facetview.__doc__ == ""
-    assert {name for name in dir(_facetview) if not name.startswith("_")} == set(_facetview.__all__)
+    # Besides the classes, the constants the package shares with the core.
+    public = {name for name in dir(_facetview) if not name.startswith("_")}
+    assert public == set(_facetview.__all__) | {"ZOOM_RANGE", "QUALITY_NAMES", "KITTY_DELETE_ALL"}
+    assert (_facetview.ZOOM_RANGE, _facetview.QUALITY_NAMES["med"]) == ((0.45, 2.5), "medium")
 
 
 def test_module_is_created_once_per_process():

@@ -29,6 +29,8 @@ class RecordingSurface:
     """Notes each frame's camera (angles and zoom), target, projection, overlays and viewport;
     a frame costs `cost` seconds of the clock."""
 
+    protocol = "kitty"
+
     def __init__(self, clock, cost):
         self.clock, self.cost = clock, cost
         self.frames, self.views, self.qualities, self.clears = [], [], [], 0
@@ -145,11 +147,11 @@ def test_the_mouse_turns_and_zooms(terminal, reports, pose, spinning):
 
 
 def test_quality_keys_reach_the_surface_and_the_status_line(terminal):
-    viewer, surface = run_viewer(terminal, b"31", frames=2, sizes=[(80, 10)])
+    viewer, surface = run_viewer(terminal, b"31", frames=2, sizes=[(100, 10)])
     assert (surface.qualities, viewer.quality) == (["high", "low"], "low")
     status = [line.partition(b"\x1b[K")[0] for line in os.read(terminal[2], 65536).split(b"\x1b[10;1H")[1:]]
-    assert status == ["demo hull | 12 triangles | 1.9 × 1.4 × 1.4 | medium | zoom 1× | paused".encode(),
-                      "demo hull | 12 triangles | 1.9 × 1.4 × 1.4 | low | zoom 1× | paused".encode()]
+    assert status == ["demo hull | 12 triangles | 1.9 × 1.4 × 1.4 | medium | kitty graphics | zoom 1× | paused".encode(),
+                      "demo hull | 12 triangles | 1.9 × 1.4 × 1.4 | low | kitty graphics | zoom 1× | paused".encode()]
 
 
 @pytest.mark.parametrize("keys, spinning, yaw_steps", [

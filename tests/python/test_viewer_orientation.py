@@ -4,7 +4,7 @@ import math
 
 import pytest
 
-from facetview.orientation import UP_AXES, UP_ROTATIONS, camera_angles, camera_rotation, upright_camera_angles
+from facetview.orientation import UP_AXES, UP_ROTATIONS, upright_camera_angles
 
 from conftest import binary_stl, run_viewer
 from kitty_graphics import decode_frame
@@ -50,17 +50,6 @@ def test_angles_for_a_model_with_an_up_axis_show_it_as_the_pose_shows_an_upright
     for point in [(1, 0, 0), (0, 1, 0), (0, 0, 1), (0.3, -0.7, 0.2)]:
         upright = tuple(sum(UP_ROTATIONS[up][i][k] * point[k] for k in range(3)) for i in range(3))
         assert close(renderer_view(point, *angles), renderer_view(upright, *pose))
-
-
-@pytest.mark.parametrize("pose", POSES)
-def test_camera_angles_undo_camera_rotation(pose):
-    rotation = camera_rotation(*pose)
-    again = camera_rotation(*camera_angles(rotation))
-    assert all(close(row, row_again) for row, row_again in zip(rotation, again))
-    # Each matrix is the one the renderer applies.
-    for point in [(1, 0, 0), (0, 1, 0), (0, 0, 1)]:
-        image = tuple(sum(rotation[i][k] * point[k] for k in range(3)) for i in range(3))
-        assert close(image, renderer_view(point, *pose))
 
 
 def box(x0, x1, y0, y1, z0, z1):

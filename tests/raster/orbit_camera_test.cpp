@@ -11,6 +11,7 @@
 #include "raster/frame_values.hpp"
 #include "raster/renderer.hpp"
 #include "raster/triangle_batch.hpp"
+#include "raster/triangle_pipeline.hpp"
 #include "sphere_mesh.hpp"
 #include "view_geometry.hpp"
 
@@ -170,8 +171,8 @@ TEST(NearLimit, GroupedFrontEndDrawsThePiecesOfThePlainPath) {
                                          std::vector<std::uint8_t>(90 * 70 * 4)};
     std::vector<float> depth[2] = {std::vector<float>(90 * 70, INFINITY),
                                    std::vector<float>(90 * 70, INFINITY)};
-    draw_triangles(mesh.triangles, frame, {rgba[0], depth[0], 90}, FrontEndLanes::one);
-    draw_triangles(mesh.triangles, frame, {rgba[1], depth[1], 90}, FrontEndLanes::automatic);
+    for (const Triangle& t : mesh.triangles) draw_triangle(t, frame, {rgba[0], depth[0], 90});
+    draw_triangles(mesh.triangles, frame, {rgba[1], depth[1], 90});
     EXPECT_EQ(rgba[0], rgba[1]);
     EXPECT_EQ(0, std::memcmp(depth[0].data(), depth[1].data(), depth[0].size() * sizeof(float)));
     Renderer renderer(90, 70);

@@ -1,10 +1,18 @@
-"""The native module: the four classes and the private functions behind the package's
-Mesh.from_arrays, render and save_png."""
+"""The native module: the four classes, the constants the package shares with the core,
+and the private functions behind the package's Mesh.from_arrays, render, save_png and
+Surface(protocol="auto")."""
 
 import os
-from typing import Union, final
+from typing import Any, Callable, Union, final
 
 __all__ = ["Viewport", "Camera", "Mesh", "Surface", "OrbitCamera"]
+
+# The (lowest, highest) zoom the renderer honours; others are clamped into it.
+ZOOM_RANGE: tuple[float, float]
+# Every quality name Surface accepts, aliases such as "med" included, to its canonical name.
+QUALITY_NAMES: dict[str, str]
+# The kitty graphics command that deletes every image and frees its data.
+KITTY_DELETE_ALL: bytes
 
 @final
 class Viewport:
@@ -212,3 +220,4 @@ def _render(mesh: Mesh, camera: Union[Camera, OrbitCamera], width: int, height: 
 def _save_png(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"], mesh: Mesh,
               camera: Union[Camera, OrbitCamera], width: int, height: int,
               edges: object = False) -> None: ...
+def _set_terminal_detection(capabilities: Callable[[], Any], true_colour: Callable[[], bool]) -> None: ...

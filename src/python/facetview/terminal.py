@@ -15,6 +15,8 @@ import termios
 import time
 from typing import List, Optional, Tuple
 
+from . import _facetview as native
+
 ENTER_ALTERNATE_SCREEN = b"\x1b[?1049h"
 LEAVE_ALTERNATE_SCREEN = b"\x1b[?1049l"
 HIDE_CURSOR = b"\x1b[?25l"
@@ -22,7 +24,7 @@ SHOW_CURSOR = b"\x1b[?25h"
 CLEAR_SCREEN = b"\x1b[2J"
 ERASE_TO_END_OF_LINE = b"\x1b[K"
 # Kitty graphics: delete every image placement on the screen and free the data.
-DELETE_ALL_IMAGES = b"\x1b_Ga=d,d=A,q=2\x1b\\"
+DELETE_ALL_IMAGES = native.KITTY_DELETE_ALL
 # Mouse reports of buttons, of motion while a button is down (drags), in the
 # SGR form (1006), which has no coordinate limit. With reporting on, the wheel
 # is reported too instead of being turned into arrow keys.

@@ -20,6 +20,8 @@ import time
 from dataclasses import dataclass
 from typing import Mapping, Optional, Tuple
 
+from .terminal import write_all
+
 ESC = b"\x1b"
 # A kitty graphics query for a 1x1 image of one RGB pixel: a=q asks whether the
 # image would be accepted, without storing or showing it. The id only tags the answer.
@@ -272,11 +274,6 @@ def tmux_cell_size() -> Optional[CellSize]:
     return sane_cell_size(width, height)
 
 
-def _write_all(fd: int, data: bytes) -> None:
-    while data:
-        data = data[os.write(fd, data):]
-
-
 def exchange(fd: int, queries: bytes, timeout: float) -> Replies:
     """Sends queries on the terminal fd in one write and reads until the DA1 answer,
     then drains what already arrived, all within one deadline and MAX_REPLY_BYTES.
@@ -291,7 +288,7 @@ def exchange(fd: int, queries: bytes, timeout: float) -> Replies:
     complete = False
     try:
         termios.tcsetattr(fd, termios.TCSANOW, quiet)
-        _write_all(fd, queries)
+        write_all(fd, queries)
         # Until the sentinel, wait for more; after it, take only what is already there
         # (answers that follow it would otherwise reach the shell as text).
         while len(data) < MAX_REPLY_BYTES:

@@ -42,7 +42,7 @@ PAN_STEP = 0.1
 FPS_INTERVAL = 1.0
 READ_SIZE = 1024
 
-CANONICAL_QUALITY = {"low": "low", "med": "medium", "medium": "medium", "high": "high", "full": "full"}
+CANONICAL_QUALITY = native.QUALITY_NAMES
 QUALITY_ACTIONS = {
     Action.QUALITY_LOW: "low",
     Action.QUALITY_MEDIUM: "medium",
@@ -237,7 +237,7 @@ class Viewer:
             triangles=self.mesh.triangle_count,
             size=self.mesh.size,
             quality=self.quality,
-            method=getattr(self.surface, "protocol", None),
+            method=self.surface.protocol,
             reduction=self._reduction,
             paused=not self.spinning,
             fps=self.frame_rate.value,
