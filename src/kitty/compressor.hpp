@@ -1,5 +1,5 @@
 // Compresses a tile's pixels into one zlib stream (RFC 1950) at the fastest
-// level. Which library does it is settled when the module is built.
+// level.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +19,7 @@ class Compressor {
   virtual Result<std::span<const std::uint8_t>> compress(std::span<const std::uint8_t> input) = 0;
 };
 
-// ISA-L's igzip where the build has it, zlib otherwise.
+// The compressor of every tile: the same pixels always give the same bytes.
 std::unique_ptr<Compressor> make_compressor();
 
 }  // namespace facetview

@@ -7,6 +7,7 @@
 #include "common/frame_compare.hpp"
 #include "common/rgba.hpp"
 #include "common/terminal_text.hpp"
+#include "common/worker_pool.hpp"
 #include "kitty/base64.hpp"
 #include "kitty/sequences.hpp"
 
@@ -41,8 +42,12 @@ Status KittyPresenter::present(ByteOutput& output, std::span<const std::uint8_t>
     if (Status started = start_afresh(output, geometry); !started) return started;
   }
   collect_changed_tiles(frame, geometry.width, afresh);
-  for (const std::size_t index : changed_tiles_) {
-    if (Status sent = send_tile(output, frame, geometry.width, index); !sent) return sent;
+  encode_changed_tiles(frame, geometry.width);
+  for (std::size_t changed = 0; changed < changed_tiles_.size(); ++changed) {
+    if (failures_[changed]) return std::move(*failures_[changed]);
+    if (Status sent = send_tile(output, changed_tiles_[changed], payloads_[changed]); !sent) {
+      return sent;
+    }
   }
   // An unchanged frame writes nothing; anything written goes out now, so that
   // nothing waits in the output between frames.
@@ -144,18 +149,33 @@ void KittyPresenter::collect_changed_tiles(std::span<const std::uint8_t> frame, 
   }
 }
 
-Status KittyPresenter::send_tile(ByteOutput& output, std::span<const std::uint8_t> frame,
-                                 std::uint32_t width, std::size_t index) {
+void KittyPresenter::encode_changed_tiles(std::span<const std::uint8_t> frame,
+                                          std::uint32_t width) {
+  const std::size_t changed = changed_tiles_.size();
+  // Everything the workers touch exists before they start.
+  if (encoders_.size() < thread_count()) encoders_.resize(thread_count());
+  if (payloads_.size() < changed) payloads_.resize(changed);
+  failures_.assign(changed, std::nullopt);
+  run_in_parallel(changed, [&](std::size_t position, std::size_t worker) {
+    Encoder& encoder = encoders_[worker];
+    gather_tile_pixels(tiles_[changed_tiles_[position]], frame, width, encoder.tile_pixels);
+    Result<std::span<const std::uint8_t>> compressed =
+        encoder.compressor->compress(encoder.tile_pixels);
+    if (!compressed) {
+      failures_[position] = std::move(compressed).error();
+      return;
+    }
+    base64_encode(*compressed, payloads_[position]);
+  });
+}
+
+Status KittyPresenter::send_tile(ByteOutput& output, std::size_t index,
+                                 const std::string& payload) {
   Tile& tile = tiles_[index];
   const std::uint8_t new_slot = tile.shown && tile.slot == 0 ? 1 : 0;
   const std::uint32_t new_id = range_.image_id(index, new_slot);
 
-  gather_tile_pixels(tile, frame, width, tile_pixels_);
-  Result<std::span<const std::uint8_t>> compressed = compressor_->compress(tile_pixels_);
-  if (!compressed) return std::move(compressed).error();
-  base64_encode(*compressed, payload_);
-
-  if (Status status = write_transmit(output, new_id, tile.pixel_width, tile.pixel_height, payload_);
+  if (Status status = write_transmit(output, new_id, tile.pixel_width, tile.pixel_height, payload);
       !status) {
     return status;
   }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -48,8 +49,8 @@ class KittyPresenter final : public Presenter {
   Status delete_own_images(ByteOutput& output);
   void collect_changed_tiles(std::span<const std::uint8_t> frame, std::uint32_t width,
                              bool everything);
-  Status send_tile(ByteOutput& output, std::span<const std::uint8_t> frame, std::uint32_t width,
-                   std::size_t index);
+  void encode_changed_tiles(std::span<const std::uint8_t> frame, std::uint32_t width);
+  Status send_tile(ByteOutput& output, std::size_t index, const std::string& payload);
 
   ImageRange range_;
   std::int32_t next_z_;  // of the next placement
@@ -59,13 +60,19 @@ class KittyPresenter final : public Presenter {
   // larger of the last two grids while a fresh start is under way.
   std::size_t possibly_shown_ = 0;
 
-  // Scratch reused from tile to tile and frame to frame; holds nothing between
-  // calls that matters.
+  // Scratch reused from frame to frame; holds nothing between calls that
+  // matters. The changed tiles are compressed on every core (worker_pool.hpp),
+  // each worker with pixels and a compressor of its own, and their payloads
+  // sent in tile order once all are ready.
+  struct Encoder {
+    std::vector<std::uint8_t> tile_pixels;
+    std::unique_ptr<Compressor> compressor = make_compressor();
+  };
   std::vector<std::size_t> changed_tiles_;
-  std::vector<std::uint8_t> tile_pixels_;
-  std::string payload_;
+  std::vector<Encoder> encoders_;
+  std::vector<std::string> payloads_;           // Base64 of each changed tile, in their order
+  std::vector<std::optional<Error>> failures_;  // why a payload could not be made
   std::string cursor_text_;
-  std::unique_ptr<Compressor> compressor_ = make_compressor();
 };
 
 }  // namespace facetview

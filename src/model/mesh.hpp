@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,13 +50,17 @@ class DerivedFromTriangles {
     value_.reset();
     return *this;
   }
+  // Frames of one mesh may be drawn on several threads at once (the
+  // interpreter lock is released while they render): the first builds it.
   template <class Build>
   const Derived& get(Build build) const {
+    const std::lock_guard lock(mutex_);
     if (!value_) value_ = std::make_shared<const Derived>(build());
     return *value_;
   }
 
  private:
+  mutable std::mutex mutex_;
   mutable std::shared_ptr<const Derived> value_;
 };
 

@@ -7,6 +7,7 @@
 #include "python/arguments.hpp"
 #include "python/conversions.hpp"
 #include "python/error_mapping.hpp"
+#include "python/interpreter_unlocked.hpp"
 #include "python/module_types.hpp"
 #include "python/py_mesh.hpp"
 #include "python/signal_handlers.hpp"
@@ -35,14 +36,12 @@ PyObject* load_mesh_file(const Parameters& parameters, PyObject* args, PyObject*
     if (!match_arguments(parameters, args, kwargs, matched)) return nullptr;
     std::string path;
     if (!convert_path(matched[0], "path", path, str_name)) return nullptr;
-    // Ctrl-C ends a read that never ends, such as one of /dev/zero or a FIFO.
-    // Reading and decoding let other Python threads run, such as a viewer
-    // loop while a large model loads.
-    Result<Mesh> read = Error("");
-    {
-      const ReleasedInterpreterLock released;
-      read = loader(std::filesystem::path(path), python_signal_handlers_taking_lock());
-    }
+    // Other threads run while the file is read and decoded, and Ctrl-C ends a
+    // read that never ends, such as one of /dev/zero or a FIFO.
+    Result<Mesh> read = [&] {
+      const InterpreterUnlocked unlocked;
+      return loader(std::filesystem::path(path), python_signal_handlers());
+    }();
     if (!read) {
       // The loader's reason becomes the exception's __cause__.
       return raise_error(std::move(read).error().with_context(failure + path), matched[0]);

@@ -8,6 +8,7 @@
 #include "python/arguments.hpp"
 #include "python/conversions.hpp"
 #include "python/error_mapping.hpp"
+#include "python/interpreter_unlocked.hpp"
 #include "python/module_types.hpp"
 #include "python/py_mesh.hpp"
 #include "python/py_mesh_load.hpp"
@@ -146,37 +147,61 @@ bool convert_side(PyObject* argument, const char* name, std::uint32_t& out) {
   return true;
 }
 
+// Frames rendered without a surface reuse one renderer per thread, so a
+// script that renders many frames pays for the buffers once. Frames larger
+// than this many pixels are not kept after the call.
+constexpr std::uint64_t kKeptRendererPixels = std::uint64_t{1} << 22;
+
+Renderer& thread_renderer() {
+  thread_local Renderer renderer(1, 1);
+  return renderer;
+}
+
+// Lets go of a large frame's buffers once it has been handed out.
+struct LargeFrameRelease {
+  ~LargeFrameRelease() {
+    Renderer& renderer = thread_renderer();
+    if (std::uint64_t{renderer.width()} * renderer.height() > kKeptRendererPixels) {
+      renderer = Renderer(1, 1);
+    }
+  }
+};
+
 // Renders the mesh and camera of arguments[0] and [1] at the size of
-// arguments[2] and [3] into `renderer`; false with the error set.
-bool render_frame(PyObject* const* arguments, std::optional<Renderer>& renderer) {
+// arguments[2] and [3] into this thread's renderer; null with the error set.
+const Renderer* render_frame(PyObject* const* arguments) {
   const ModuleTypes& types = module_types();
-  if (!check_instance(arguments[0], types.mesh, "mesh")) return false;
+  if (!check_instance(arguments[0], types.mesh, "mesh")) return nullptr;
   PyMesh* mesh = as_instance<Mesh>(arguments[0]);
   const Borrow mesh_borrow(mesh->borrow, Access::shared);
-  if (!mesh_borrow) return false;
+  if (!mesh_borrow) return nullptr;
   AnyCamera camera;
-  if (!read_any_camera(arguments[1], camera)) return false;
+  if (!read_any_camera(arguments[1], camera)) return nullptr;
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   if (!convert_side(arguments[2], "width", width) ||
       !convert_side(arguments[3], "height", height)) {
-    return false;
+    return nullptr;
   }
   // Absent or false: the triangles alone.
   const int edges = arguments[4] != nullptr ? PyObject_IsTrue(arguments[4]) : 0;
-  if (edges < 0) return false;
-  // A frame too large to allocate throws std::bad_alloc: MemoryError.
-  renderer.emplace(width, height);
-  renderer->render(*mesh->record, camera, Overlays{.edges = edges != 0});
-  return true;
+  if (edges < 0) return nullptr;
+  Renderer& renderer = thread_renderer();
+  // Other threads run meanwhile; the mesh stays borrowed. A frame too large
+  // to allocate throws std::bad_alloc: MemoryError.
+  const InterpreterUnlocked unlocked;
+  renderer.resize(width, height);
+  renderer.render(*mesh->record, camera, Overlays{.edges = edges != 0});
+  return &renderer;
 }
 
 PyObject* render(PyObject*, PyObject* args, PyObject* kwargs) {
   return without_cpp_exceptions([&]() -> PyObject* {
     PyObject* matched[5];
     if (!match_arguments(kRenderParameters, args, kwargs, matched)) return nullptr;
-    std::optional<Renderer> renderer;
-    if (!render_frame(matched, renderer)) return nullptr;
+    const LargeFrameRelease release;
+    const Renderer* renderer = render_frame(matched);
+    if (renderer == nullptr) return nullptr;
     const std::vector<std::uint8_t>& frame = renderer->framebuffer();
     return PyBytes_FromStringAndSize(reinterpret_cast<const char*>(frame.data()),
                                      static_cast<Py_ssize_t>(frame.size()));
@@ -189,11 +214,15 @@ PyObject* save_png(PyObject*, PyObject* args, PyObject* kwargs) {
     if (!match_arguments(kSavePngParameters, args, kwargs, matched)) return nullptr;
     std::string path;
     if (!convert_path(matched[0], "path", path)) return nullptr;
-    std::optional<Renderer> renderer;
-    if (!render_frame(matched + 1, renderer)) return nullptr;
-    Result<std::string> png =
-        encode_png(renderer->framebuffer(), renderer->width(), renderer->height());
-    Status saved = png ? write_whole_file(path, *png) : Status(std::move(png).error());
+    const LargeFrameRelease release;
+    const Renderer* renderer = render_frame(matched + 1);
+    if (renderer == nullptr) return nullptr;
+    Status saved = [&] {
+      const InterpreterUnlocked unlocked;
+      Result<std::string> png =
+          encode_png(renderer->framebuffer(), renderer->width(), renderer->height());
+      return png ? write_whole_file(path, *png) : Status(std::move(png).error());
+    }();
     if (!saved) {
       return raise_error(std::move(saved).error().with_context("failed to save PNG to " + path),
                          matched[0]);

@@ -3,12 +3,14 @@
 #include <unistd.h>
 
 #include <deque>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "python/arguments.hpp"
 #include "python/conversions.hpp"
 #include "python/error_mapping.hpp"
+#include "python/interpreter_unlocked.hpp"
 #include "python/module_types.hpp"
 #include "python/py_mesh.hpp"
 #include "python/py_orbit_camera.hpp"
@@ -45,7 +47,7 @@ bool convert_quality(PyObject* argument, Quality& out) {
     return true;
   }
   // The name may hold any character, NUL included, so the message is built as a str.
-  const std::string message = "unknown quality '" + text + "', expected low|medium|high";
+  const std::string message = "unknown quality '" + text + "', expected low|medium|high|full";
   const OwnedRef message_text(
       PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), nullptr));
   if (message_text != nullptr) PyErr_SetObject(PyExc_ValueError, message_text.get());
@@ -203,9 +205,10 @@ bool convert_protocol(PyObject* argument, Presentation& out) {
   return true;
 }
 
-// Takes what the terminal on standard output tells now: its rows and cell size.
+// Takes what the terminal on standard output tells now: its rows and cell
+// size, which sixel frames and full-quality kitty frames are sized by.
 void measure_display(TerminalSurface& surface) {
-  if (surface.method() == PresentMethod::sixel) {
+  if (surface.method() != PresentMethod::blocks) {
     surface.update_display(measure_terminal_display(STDOUT_FILENO));
   }
 }
@@ -330,8 +333,13 @@ PyObject* surface_render_to_terminal(PyObject* self, PyObject* args, PyObject* k
     // A frame too large to allocate throws std::bad_alloc, which becomes
     // MemoryError; the surface stays usable for a smaller frame.
     measure_display(*surface->record);
-    const Result<PresentedFrame> frame = surface->record->render_and_present(
-        standard_output(python_signal_handlers()), *mesh->record, camera, *viewport->record);
+    const Result<PresentedFrame> frame = [&] {
+      // Other threads run meanwhile; the four objects stay borrowed.
+      const InterpreterUnlocked unlocked;
+      const std::lock_guard output_lock(standard_output_lock());
+      return surface->record->render_and_present(standard_output(python_signal_handlers()),
+                                                 *mesh->record, camera, *viewport->record);
+    }();
     if (!frame) return raise_error(frame.error());
     return size_tuple(frame->width, frame->height);
   });
@@ -393,8 +401,11 @@ PyObject* surface_render_grid(PyObject* self, PyObject* args, PyObject* kwargs) 
       }
     }
     measure_display(*surface->record);
-    const Result<PresentedFrame> frame = surface->record->render_grid_and_present(
-        standard_output(python_signal_handlers()), cells, *viewport);
+    const Result<PresentedFrame> frame = [&] {
+      const InterpreterUnlocked unlocked;
+      return surface->record->render_grid_and_present(standard_output(python_signal_handlers()),
+                                                      cells, *viewport);
+    }();
     if (!frame) return raise_error(frame.error());
     return size_tuple(frame->width, frame->height);
   });
@@ -407,13 +418,17 @@ PyObject* surface_clear(PyObject* self, PyObject*) {
     if (!borrow) return nullptr;
     // Takes effect before the call returns. Whatever happens, what is on
     // screen is unknown now, so the next frame is sent whole.
-    ByteOutput& output = standard_output(python_signal_handlers());
-    Status cleared = surface->record->clear(output);
-    if (cleared) cleared = output.flush();
-    if (!cleared) {
-      output.discard();
-      return raise_error(cleared.error());
-    }
+    const Status cleared = [&] {
+      // A write blocked on a full pipe lets other threads run.
+      const InterpreterUnlocked unlocked;
+      const std::lock_guard output_lock(standard_output_lock());
+      ByteOutput& output = standard_output(python_signal_handlers());
+      Status status = surface->record->clear(output);
+      if (status) status = output.flush();
+      if (!status) output.discard();
+      return status;
+    }();
+    if (!cleared) return raise_error(cleared.error());
     Py_RETURN_NONE;
   });
 }

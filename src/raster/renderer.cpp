@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 #include <variant>
 
+#include "common/worker_pool.hpp"
 #include "raster/axis_triad.hpp"
 #include "raster/background.hpp"
 #include "raster/edge_overlay.hpp"
@@ -18,10 +21,27 @@ namespace {
 
 constexpr float kNothingDrawn = std::numeric_limits<float>::infinity();
 
+// Fewer triangles than this per thread are drawn faster by one thread than
+// shared out and merged.
+constexpr std::size_t kTrianglesPerShare = 4096;
+// The buffers of the shares after the first may take this much memory in all.
+constexpr std::uint64_t kShareBufferBytes = std::uint64_t{512} << 20;
+constexpr std::uint64_t kShareBytesPerPixel = 4 + sizeof(float);
+
 std::size_t checked_pixel_count(std::uint32_t width, std::uint32_t height) {
   const std::uint64_t pixels = std::uint64_t{width} * height;
   if (pixels > Renderer::max_pixels) throw std::bad_alloc();
   return static_cast<std::size_t>(pixels);
+}
+
+// Rows [first, end) of band `index` when `height` rows are cut into `bands`
+// nearly equal bands.
+std::pair<std::uint32_t, std::uint32_t> band_rows(std::size_t index, std::size_t bands,
+                                                  std::uint32_t height) {
+  const auto row = [&](std::size_t band) {
+    return static_cast<std::uint32_t>(std::uint64_t{height} * band / bands);
+  };
+  return {row(index), row(index + 1)};
 }
 
 }  // namespace
@@ -50,23 +70,106 @@ void Renderer::resize(std::uint32_t width, std::uint32_t height) {
 }
 
 void Renderer::render(const Mesh& mesh, const AnyCamera& camera, Overlays overlays) {
-  std::fill(depth_.begin(), depth_.end(), kNothingDrawn);
   // A frame without pixels gets no colour, and its projection (aspect 0)
   // would be meaningless.
-  if (width_ == 0 || height_ == 0) return;
+  if (width_ == 0 || height_ == 0) {
+    std::fill(depth_.begin(), depth_.end(), kNothingDrawn);
+    return;
+  }
   if (!background_painted_) {
     paint_background(background_, width_, height_);
     background_painted_ = true;
   }
-  std::copy(background_.begin(), background_.end(), framebuffer_.begin());
-  if (mesh.triangles.empty() && !overlays.axis_triad) return;
-
   const FrameValues frame = std::visit(
       [&](const auto& chosen) { return make_frame_values(chosen, width_, height_); }, camera);
+  draw_shared_out(mesh.triangles, mesh.colours, frame);
   const FrameBuffers buffers{framebuffer_, depth_, width_};
-  draw_triangles(mesh.triangles, frame, buffers, mesh.colours);
   if (overlays.edges) draw_edge_overlay(edges_of(mesh), frame, buffers);
   if (overlays.axis_triad) draw_axis_triad(frame, buffers);
+}
+
+void Renderer::draw_shared_out(std::span<const Triangle> triangles,
+                               std::span<const FaceColour> colours, const FrameValues& frame) {
+  // Colours that do not match the triangles one for one are not the mesh's.
+  if (colours.size() != triangles.size()) colours = {};
+  const std::size_t shares = prepare_shares(triangles.size());
+  const std::size_t bands = std::min<std::size_t>(thread_count(), height_);
+  if (shares == 1) {
+    run_in_parallel(bands, [&](std::size_t band, std::size_t) {
+      const auto [first, end] = band_rows(band, bands, height_);
+      prepare_frame_rows(first, end);
+    });
+    if (!triangles.empty()) {
+      draw_triangles(triangles, frame, FrameBuffers{framebuffer_, depth_, width_}, colours);
+    }
+    return;
+  }
+
+  // Share k draws the k-th run of triangles; every pixel then takes the
+  // nearest depth over the shares in list order, with the earlier share
+  // keeping it at equal depth, which is what one thread drawing the whole
+  // list in order leaves there.
+  run_in_parallel(shares, [&](std::size_t share, std::size_t) {
+    const std::size_t begin_triangle = triangles.size() * share / shares;
+    const std::size_t end_triangle = triangles.size() * (share + 1) / shares;
+    const auto run = triangles.subspan(begin_triangle, end_triangle - begin_triangle);
+    const auto run_colours =
+        colours.empty() ? colours : colours.subspan(begin_triangle, end_triangle - begin_triangle);
+    if (share == 0) {
+      prepare_frame_rows(0, height_);
+      draw_triangles(run, frame, FrameBuffers{framebuffer_, depth_, width_}, run_colours);
+      return;
+    }
+    ShareBuffers& buffers = shares_[share - 1];
+    std::fill(buffers.depth.begin(), buffers.depth.end(), kNothingDrawn);
+    draw_triangles(run, frame, FrameBuffers{buffers.rgba, buffers.depth, width_}, run_colours);
+  });
+  run_in_parallel(bands, [&](std::size_t band, std::size_t) {
+    const auto [first, end] = band_rows(band, bands, height_);
+    merge_shares(shares, first, end);
+  });
+}
+
+std::size_t Renderer::prepare_shares(std::size_t triangles) {
+  const std::size_t pixels = depth_.size();
+  const std::uint64_t affordable =
+      kShareBufferBytes / (std::uint64_t{pixels} * kShareBytesPerPixel);
+  std::size_t shares = std::min<std::size_t>(
+      {thread_count(), std::max<std::size_t>(triangles / kTrianglesPerShare, 1),
+       static_cast<std::size_t>(std::min<std::uint64_t>(affordable + 1, max_threads))});
+  try {
+    if (shares_.size() < shares - 1) shares_.resize(shares - 1);
+    for (std::size_t share = 0; share + 1 < shares; ++share) {
+      shares_[share].rgba.resize(pixels * 4);
+      shares_[share].depth.resize(pixels);
+    }
+  } catch (const std::bad_alloc&) {
+    // Fewer threads draw what the memory does not stretch to.
+    shares = 1;
+  }
+  return shares;
+}
+
+void Renderer::prepare_frame_rows(std::uint32_t first_row, std::uint32_t end_row) {
+  const std::size_t first = std::size_t{first_row} * width_;
+  const std::size_t end = std::size_t{end_row} * width_;
+  std::fill(depth_.begin() + first, depth_.begin() + end, kNothingDrawn);
+  std::copy(background_.begin() + first * 4, background_.begin() + end * 4,
+            framebuffer_.begin() + first * 4);
+}
+
+void Renderer::merge_shares(std::size_t shares, std::uint32_t first_row, std::uint32_t end_row) {
+  const std::size_t first = std::size_t{first_row} * width_;
+  const std::size_t end = std::size_t{end_row} * width_;
+  for (std::size_t share = 0; share + 1 < shares; ++share) {
+    const ShareBuffers& drawn = shares_[share];
+    for (std::size_t pixel = first; pixel < end; ++pixel) {
+      if (drawn.depth[pixel] < depth_[pixel]) {
+        depth_[pixel] = drawn.depth[pixel];
+        std::memcpy(&framebuffer_[pixel * 4], &drawn.rgba[pixel * 4], 4);
+      }
+    }
+  }
 }
 
 }  // namespace facetview

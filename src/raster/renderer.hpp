@@ -2,10 +2,13 @@
 // under a camera.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "model/mesh.hpp"
+#include "raster/frame_values.hpp"
 #include "raster/orbit_camera.hpp"
 
 namespace facetview {
@@ -27,8 +30,12 @@ class Renderer {
   void resize(std::uint32_t width, std::uint32_t height);
 
   // Draws one whole frame: background gradient, then every triangle, then the
-  // overlays asked for. Allocates nothing, except that the edges of a mesh
-  // are found (and kept with it) the first time they are drawn.
+  // overlays asked for. The triangles are shared out over the threads of
+  // thread_count() (worker_pool.hpp), each share drawn into buffers of its
+  // own and the shares then merged in list order, so the pixels are those of
+  // one thread. Allocates nothing once a frame of this size and share count
+  // was drawn, except that the edges of a mesh are found (and kept with it)
+  // the first time they are drawn.
   void render(const Mesh& mesh, const AnyCamera& camera, Overlays overlays = {});
 
   // Row-major RGBA, top row first: width * height * 4 bytes.
@@ -52,6 +59,19 @@ class Renderer {
   // size and copied into every frame.
   std::vector<std::uint8_t> background_;
   bool background_painted_ = false;
+
+  // The colour and depth of one share of the triangles after the first,
+  // which draws into the frame itself.
+  struct ShareBuffers {
+    std::vector<std::uint8_t> rgba;
+    std::vector<float> depth;
+  };
+  void draw_shared_out(std::span<const Triangle> triangles, std::span<const FaceColour> colours,
+                       const FrameValues& frame);
+  std::size_t prepare_shares(std::size_t triangles);
+  void prepare_frame_rows(std::uint32_t first_row, std::uint32_t end_row);
+  void merge_shares(std::size_t shares, std::uint32_t first_row, std::uint32_t end_row);
+  std::vector<ShareBuffers> shares_;
 };
 
 }  // namespace facetview

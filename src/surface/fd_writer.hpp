@@ -26,8 +26,8 @@ namespace facetview {
 //
 // A non-blocking descriptor that is full is waited for with poll(). Whenever
 // a signal may have arrived (EINTR, or a write cut short), `interruption` is
-// asked whether to go on. One caller at a time: the interpreter lock
-// serialises the callers in the system.
+// asked whether to go on. One caller at a time: the process's writer on
+// standard output is shared under standard_output_lock() (stdout_writer.hpp).
 class FdWriter final : public ByteOutput {
  public:
   static constexpr std::size_t default_frame_limit = std::size_t{4} << 20;

@@ -27,10 +27,16 @@ std::uint32_t scaled_cell_side(float scale, std::uint32_t side) {
   return scaled < 1.0f ? 1 : static_cast<std::uint32_t>(scaled);
 }
 
+// The quality whose cells and budget apply: full stands for high where the
+// terminal's cells are unknown.
+std::uint32_t sized_ordinal(Quality quality) {
+  return static_cast<std::uint32_t>(quality == Quality::full ? Quality::high : quality);
+}
+
 }  // namespace
 
 FrameSize framebuffer_size(Quality quality, Viewport viewport) {
-  const auto ordinal = static_cast<std::uint32_t>(quality);
+  const std::uint32_t ordinal = sized_ordinal(quality);
   std::uint32_t cell_width = ordinal + 3;
   std::uint32_t cell_height = 2 * ordinal + 6;
   const std::uint32_t budget = pixel_budgets.at(ordinal);
@@ -49,6 +55,19 @@ FrameSize framebuffer_size(Quality quality, Viewport viewport) {
   return FrameSize{cell_width * cols, cell_height * rows};
 }
 
+FrameSize framebuffer_size(Quality quality, Viewport viewport, const TerminalDisplay& display) {
+  if (quality != Quality::full || !sane_cell_size(display)) {
+    return framebuffer_size(quality, viewport);
+  }
+  const std::uint64_t width =
+      std::uint64_t{viewport.cols == 0 ? 1u : viewport.cols} * *display.cell_width;
+  const std::uint64_t height =
+      std::uint64_t{viewport.rows == 0 ? 1u : viewport.rows} * *display.cell_height;
+  // More pixels than a renderer holds: the budgeted cells of high instead.
+  if (width * height > Renderer::max_pixels) return framebuffer_size(Quality::high, viewport);
+  return FrameSize{static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
+}
+
 bool sane_cell_size(const TerminalDisplay& display) {
   const auto sane = [](std::optional<std::uint32_t> side) {
     return side && *side >= 1 && *side <= max_cell_pixels;
@@ -57,7 +76,7 @@ bool sane_cell_size(const TerminalDisplay& display) {
 }
 
 SixelLayout sixel_layout(Quality quality, Viewport viewport, const TerminalDisplay& display) {
-  const auto ordinal = static_cast<std::uint32_t>(quality);
+  const std::uint32_t ordinal = sized_ordinal(quality);
   SixelLayout layout;
   // The quality's own cells stand in when the terminal did not tell its size.
   const bool cell_known = sane_cell_size(display);
@@ -69,8 +88,11 @@ SixelLayout sixel_layout(Quality quality, Viewport viewport, const TerminalDispl
   if (layout.colours == 0) layout.colours = SixelPalette::max_colours;
 
   // The smallest whole scale that brings the frame within the budget; its
-  // pixels are repeated to cover the viewport.
-  const std::uint64_t budget = pixel_budgets.at(ordinal);
+  // pixels are repeated to cover the viewport. At full quality every screen
+  // pixel is drawn, up to what a renderer holds.
+  const std::uint64_t budget = quality == Quality::full && cell_known
+                                   ? Renderer::max_pixels
+                                   : std::uint64_t{pixel_budgets.at(ordinal)};
   const std::uint64_t screen_width =
       std::uint64_t{viewport.cols == 0 ? 1u : viewport.cols} * layout.cell_width;
   const std::uint64_t screen_height =

@@ -7,13 +7,14 @@ namespace facetview {
 namespace {
 
 // Indexed by the ordinal.
-constexpr std::array<std::string_view, 3> canonical_names = {"low", "medium", "high"};
+constexpr std::array<std::string_view, 4> canonical_names = {"low", "medium", "high", "full"};
 
-constexpr std::array<QualityName, 4> accepted_names = {{
+constexpr std::array<QualityName, 5> accepted_names = {{
     {"low", Quality::low},
     {"med", Quality::medium},
     {"medium", Quality::medium},
     {"high", Quality::high},
+    {"full", Quality::full},
 }};
 
 }  // namespace

@@ -8,9 +8,12 @@
 
 namespace facetview {
 
-enum class Quality : std::uint8_t { low = 0, medium = 1, high = 2 };
+// low, medium and high give a cell a fixed number of pixels within a budget;
+// full gives it the terminal's own pixels where they are known, and is high
+// where they are not.
+enum class Quality : std::uint8_t { low = 0, medium = 1, high = 2, full = 3 };
 
-// "low", "medium" or "high".
+// "low", "medium", "high" or "full".
 std::string_view quality_name(Quality quality);
 
 // A name that parse_quality accepts, and the quality it stands for.
@@ -19,7 +22,7 @@ struct QualityName {
   Quality quality;
 };
 
-// "low", "med", "medium" and "high".
+// "low", "med", "medium", "high" and "full".
 std::span<const QualityName> accepted_quality_names();
 
 // Accepts the names of accepted_quality_names, compared whole and case-sensitively.

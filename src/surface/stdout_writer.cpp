@@ -12,4 +12,9 @@ ByteOutput& standard_output(Interruption& interruption) {
   return writer;
 }
 
+std::recursive_mutex& standard_output_lock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
 }  // namespace facetview

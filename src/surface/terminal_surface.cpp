@@ -38,7 +38,7 @@ FrameSize TerminalSurface::frame_size(Viewport viewport) const {
     case PresentMethod::kitty:
       break;
   }
-  return framebuffer_size(quality_, viewport);
+  return framebuffer_size(quality_, viewport, display_);
 }
 
 std::uint32_t TerminalSurface::reduction(Viewport viewport) const {

@@ -28,10 +28,6 @@ struct FrameSize {
   friend bool operator==(const FrameSize&, const FrameSize&) = default;
 };
 
-// Whole pixels per cell, scaled down past the quality's pixel budget: the size
-// of the frames that the kitty presenter shows.
-FrameSize framebuffer_size(Quality quality, Viewport viewport);
-
 // Cell sides beyond this many pixels are no terminal's: such a size counts
 // as unknown.
 inline constexpr std::uint32_t max_cell_pixels = 512;
@@ -48,6 +44,14 @@ struct TerminalDisplay {
 
   friend bool operator==(const TerminalDisplay&, const TerminalDisplay&) = default;
 };
+
+// Whole pixels per cell, scaled down past the quality's pixel budget: the size
+// of the frames that the kitty presenter shows.
+FrameSize framebuffer_size(Quality quality, Viewport viewport);
+
+// The same, where full quality takes the display's cell size when it is known
+// (and the frame fits a renderer).
+FrameSize framebuffer_size(Quality quality, Viewport viewport, const TerminalDisplay& display);
 
 // Whether the display's cell size is known and one a terminal can have.
 bool sane_cell_size(const TerminalDisplay& display);
@@ -90,8 +94,9 @@ class TerminalSurface {
                            ImageRangeLease image_range = {});
 
   // The size of the frame that render_and_present renders for the viewport:
-  // by the quality for kitty, two pixels per cell for blocks, the display's
-  // pixels (within the quality's budget) for sixel.
+  // by the quality for kitty (at full, the display's cells), two pixels per
+  // cell for blocks, the display's pixels (within the quality's budget) for
+  // sixel.
   FrameSize frame_size(Viewport viewport) const;
 
   // 1 where frames fill the viewport; k where the terminal's largest sixel

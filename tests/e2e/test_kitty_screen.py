@@ -1,4 +1,5 @@
-"""facetview in a real kitty terminal: the screen shows the frame the surface rendered."""
+"""facetview in a real kitty terminal: the screen shows the frame the surface rendered, at a
+quality's cells and at the terminal's own."""
 
 import os
 import signal
@@ -23,11 +24,14 @@ pytestmark = pytest.mark.skipif(
     reason=f"needs {', '.join(missing_tools())}: install the Debian packages in scripts/e2e-packages.txt")
 
 
-def rendered_cells(capfdbinary, camera, viewport):
+def rendered_cells(capfdbinary, camera, viewport, kitty):
     """Cell means of the frame the surface sends of the viewer's default model for this camera,
-    decoded from what it writes to fd 1."""
-    f.Surface("medium").render_to_terminal(open_model(None).mesh, f.Camera(**camera), viewport)
+    decoded from what it writes to fd 1; "full" frames have the terminal's cell size."""
+    surface = f.Surface(kitty.quality, cell_size=(kitty.cell_width, kitty.cell_height))
+    surface.render_to_terminal(open_model(None).mesh, f.Camera(**camera), viewport)
     width, height, frame = decode_frame(capfdbinary.readouterr().out, viewport.cols, viewport.rows)
+    if kitty.quality == "full":
+        assert (width, height) == (viewport.cols * kitty.cell_width, viewport.rows * kitty.cell_height)
     return cell_means(frame, width, 4, width // viewport.cols, height // viewport.rows, viewport.cols, viewport.rows)
 
 
@@ -47,18 +51,19 @@ def share_matching(screen_cells, frame_cells, which=None):
     return sum(matches(screen_cells[i], frame_cells[i]) for i in which) / len(which)
 
 
-@pytest.fixture
-def kitty(tmp_path):
-    session = KittySession(tmp_path, COLS, ROWS, ["--once", "--hold", "60", "--quality", "medium",
+@pytest.fixture(params=["medium", "full"])
+def kitty(tmp_path, request):
+    session = KittySession(tmp_path, COLS, ROWS, ["--once", "--hold", "60", "--quality", request.param,
                                                   *(f"--{k}={v}" for k, v in CAMERA.items())])
+    session.quality = request.param
     yield session
     session.close()
 
 
 def test_viewer_frame_appears_on_screen_and_goes_when_it_quits(kitty, capfdbinary):
     viewport = f.Viewport.full_screen(kitty.cols, kitty.rows, 1)
-    frame_cells = rendered_cells(capfdbinary, CAMERA, viewport)
-    other_cells = rendered_cells(capfdbinary, dict(CAMERA, yaw=CAMERA["yaw"] + 1.2), viewport)
+    frame_cells = rendered_cells(capfdbinary, CAMERA, viewport, kitty)
+    other_cells = rendered_cells(capfdbinary, dict(CAMERA, yaw=CAMERA["yaw"] + 1.2), viewport, kitty)
 
     def screen_cells():
         return cell_means(kitty.screenshot(), SCREEN_WIDTH, 3, kitty.cell_width, kitty.cell_height,

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/worker_pool.hpp"
 #include "kitty/base64.hpp"
 #include "kitty/sequences.hpp"
 
@@ -369,6 +370,29 @@ TEST_F(PresenterTest, OutputFailureDiscardsTheFrameAndTheNextRebuilds) {
       expect_sent(frame, example, {delete_all}, first_ids, z0);
     }
   }
+}
+
+// Tiles compressed on several threads go out in the order and with the bytes
+// of one thread: a rebuild, a frame with a few changed tiles, and noise.
+TEST(PresenterThreads, BytesAreThoseOfOneThread) {
+  const Viewport wide{0, 0, 70, 21};  // 9 x 6 tiles of cells of 4 x 8 pixels
+  Frame changed = make_frame(280, 168);
+  for (std::size_t i = 0; i < changed.bytes.size(); i += 9973) changed.bytes[i] ^= 0x55;
+  const std::vector<Frame> frames{make_frame(280, 168), changed, make_frame(280, 168, 0, true)};
+  const auto transcript = [&](std::size_t threads) {
+    set_thread_count(threads);
+    KittyPresenter presenter;
+    std::string bytes;
+    for (const Frame& frame : frames) {
+      RecordingOutput output;
+      EXPECT_TRUE(presenter.present(output, frame.bytes, {frame.width, frame.height, wide, {}}));
+      bytes += output.bytes + "|";
+    }
+    return bytes;
+  };
+  const std::string one = transcript(1);
+  for (const std::size_t threads : {2, 8}) EXPECT_EQ(transcript(threads), one) << threads;
+  set_thread_count(0);
 }
 
 }  // namespace

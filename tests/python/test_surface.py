@@ -22,7 +22,8 @@ def no_surface_left_alive():
     gc.collect()
 
 
-@pytest.mark.parametrize("name, canonical", [("low", "low"), ("med", "medium"), ("medium", "medium"), ("high", "high")])
+@pytest.mark.parametrize("name, canonical", [("low", "low"), ("med", "medium"), ("medium", "medium"), ("high", "high"),
+                                             ("full", "full")])
 def test_quality_names(name, canonical):
     assert repr(Surface()) == 'Surface(quality="medium")'
     text = f'Surface(quality="{canonical}")'
@@ -38,7 +39,7 @@ def test_bad_qualities_are_refused_and_the_old_one_stays(bad, exception):
     for call in (Surface, surface.set_quality):
         with pytest.raises(exception) as error:
             call(bad)
-        assert exception is not ValueError or str(error.value) == f"unknown quality '{bad}', expected low|medium|high"
+        assert exception is not ValueError or str(error.value) == f"unknown quality '{bad}', expected low|medium|high|full"
     assert repr(surface) == 'Surface(quality="low")'
 
 
@@ -49,6 +50,15 @@ def test_bad_qualities_are_refused_and_the_old_one_stays(bad, exception):
 ])
 def test_framebuffer_size(quality, cols, rows, size):
     assert Surface(quality).framebuffer_size(Viewport(3, 5, cols, rows)) == size
+
+
+# Standard output is no terminal here: full takes the cell size given, else it is high.
+@pytest.mark.parametrize("protocol, cell_size, size", [
+    ("kitty", (9, 20), (1197, 780)), ("sixel", (9, 20), (1197, 780)), ("kitty", None, (665, 390)),
+])
+def test_full_quality_has_the_terminals_cells(protocol, cell_size, size):
+    surface = Surface("full", protocol=protocol, cell_size=cell_size)
+    assert surface.framebuffer_size(Viewport(0, 0, 133, 39)) == size
 
 
 def test_render_sends_only_what_changed_and_clear_takes_effect_at_once(capfdbinary):

@@ -11,13 +11,14 @@ import pytest
 
 from conftest import run_viewer
 from facetview import cli, models
-from facetview.cli import main, parse_arguments
+from facetview.cli import default_quality, main, parse_arguments
 
 FACET = b"facet normal 0 0 0\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\nendloop\nendfacet\n"
 
 
 @pytest.mark.parametrize("args, expected", [
-    ([], dict(model=[], frames=None, hold=0.0, fps=30.0, spin=True, quality="medium", size=None)),
+    # The quality is chosen once the terminal has told its cell size (default_quality).
+    ([], dict(model=[], frames=None, hold=0.0, fps=30.0, spin=True, quality=None, size=None)),
     (["m.stl", "--frames", "3", "--hold", "1.5", "--fps", "5", "--no-spin", "--yaw", "-2", "--zoom", "2", "--size", "65535X1",
       "--quality", "low"], dict(model=["m.stl"], frames=3, hold=1.5, fps=5.0, spin=False, yaw=-2.0, zoom=2.0, size=(65535, 1), quality="low")),
     ([], dict(up=None, inline=False)),
@@ -29,6 +30,15 @@ FACET = b"facet normal 0 0 0\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1
 def test_options_reach_the_namespace(args, expected):
     parsed = vars(parse_arguments(args))
     assert {key: parsed[key] for key in expected} == expected
+
+
+# The terminal's own pixels for the pixel methods wherever its cell size is known.
+@pytest.mark.parametrize("method, cell_size, quality", [
+    ("kitty", (9, 20), "full"), ("sixel", (10, 20), "full"), ("kitty", None, "medium"), ("blocks", (9, 20), "medium"),
+])
+def test_default_quality(method, cell_size, quality):
+    answers = types.SimpleNamespace(method=method, cell_size=cell_size)
+    assert default_quality("auto", answers) == quality
 
 
 @pytest.mark.parametrize("args, status, message", [
@@ -48,7 +58,7 @@ def test_options_reach_the_namespace(args, expected):
     (["--once", "--frames", "3"], 2, "argument --frames: not allowed with argument --once"),
     (["a.stl", "b.stl", "--output", "a.png"], 2, "--output draws one model; give one file"),
     (["a.stl", "b.stl", "--watch"], 2, "--watch follows one model file; give one file"),
-    (["--quality", "ultra"], 2, "unknown quality 'ultra', expected low|medium|high"),
+    (["--quality", "ultra"], 2, "unknown quality 'ultra', expected low|medium|high|full"),
     (["--once"], 2, "standard output is not a terminal; use --size COLSxROWS to draw anyway"),
     (["missing.stl", "--size", "20x6"], 1, "missing.stl: No such file or directory"),
     (["empty", "--size", "20x6"], 1, "empty: no STL, OBJ, PLY or 3MF files in this directory"),

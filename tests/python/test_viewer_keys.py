@@ -17,7 +17,8 @@ def decode(reads):
     ([b"\x1bOA\x1bOD"], [A.TURN_UP, A.TURN_LEFT]),  # application cursor mode
     ([b"kjhl"], [A.TURN_UP, A.TURN_DOWN, A.TURN_LEFT, A.TURN_RIGHT]),
     ([b"+=-_"], [A.ZOOM_IN, A.ZOOM_IN, A.ZOOM_OUT, A.ZOOM_OUT]),
-    ([b"123 r"], [A.QUALITY_LOW, A.QUALITY_MEDIUM, A.QUALITY_HIGH, A.TOGGLE_PAUSE, A.RESET_CAMERA]),
+    ([b"1234 r"], [A.QUALITY_LOW, A.QUALITY_MEDIUM, A.QUALITY_HIGH, A.QUALITY_FULL, A.TOGGLE_PAUSE,
+                    A.RESET_CAMERA]),
     ([b"q\x03Q\x1a"], [A.QUIT, A.QUIT, A.QUIT, A.SUSPEND]),
     ([b"c\t\x1b[Z\r\n"], [A.TOGGLE_COLOURS, A.NEXT, A.PREVIOUS, A.SELECT, A.SELECT]),
     # Shift with the arrows, or H/J/K/L, move the view; o, e and a switch projection and overlays.
@@ -84,7 +85,7 @@ def test_a_long_sequence_read_a_byte_at_a_time_takes_linear_time():
     (b"\x1b[<38;3;4M", MouseEvent(M.MOTION, 2, 2, 3, shift=True)),  # a right-button drag with Shift
     (b"\x1b[<66;3;4M", None),  # sideways wheel
     (b"\x1b[<0;3M", None),
-    (b"\x1b[<0;x;4M", None),
+    (b"\x1b[<0;x;5M", None),  # x ends the sequence; ";5M" are keys bound to nothing
 ])
 def test_sgr_mouse_reports_become_events(data, event):
     assert decode([data[:5], data[5:], b"k"]) == [*filter(None, [event]), A.TURN_UP]

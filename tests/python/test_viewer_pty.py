@@ -305,7 +305,9 @@ def test_the_viewer_draws_with_what_the_terminal_answers(viewers, answer, drawn,
         # A key typed while the terminal was asked reaches the viewer all the same:
         # space pauses the turntable.
         os.write(viewer.master, answer + b" ")
-    viewer.read_until(STATUS + " | 1.9 × 1.4 × 1.4 | medium | ".encode() + method + " | zoom 1×".encode()
+    # A sane cell size makes the terminal's own pixels the default quality.
+    quality = b"full" if answer and answer.startswith(b"\x1b[6;16;8t") else b"medium"
+    viewer.read_until(STATUS + " | 1.9 × 1.4 × 1.4 | ".encode() + quality + b" | " + method + " | zoom 1×".encode()
                       + (b" | paused" if answer else b""))
     assert drawn in viewer.output
     viewer.quit()
@@ -315,7 +317,7 @@ def test_sixel_named_by_the_user_still_learns_the_terminals_limits(viewers):
     viewer = viewers(protocol="sixel", size=(100, 12))
     viewer.read_until(QUERIES)
     os.write(viewer.master, b"\x1b[6;16;8t\x1b[?2;0;400;100S" + DA1_VT340)
-    viewer.read_until(STATUS + " | 1.9 × 1.4 × 1.4 | medium | sixel at 1/2 size".encode())
+    viewer.read_until(STATUS + " | 1.9 × 1.4 × 1.4 | full | sixel at 1/2 size".encode())
     viewer.quit()
 
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <tuple>
 
+#include "common/worker_pool.hpp"
 #include "raster/frame_values.hpp"
 #include "raster/renderer.hpp"
 #include "raster/triangle_batch.hpp"
@@ -419,6 +420,46 @@ TEST(Shading, FacesTakeTheirOwnColour) {
   // Colours that do not match the triangles one for one are ignored.
   mesh.colours.pop_back();
   EXPECT_TRUE(rendered(mesh, kStraight, 60, 60).framebuffer() == plain.framebuffer());
+}
+
+// Meshes long enough to be shared out over threads give the frame of one
+// thread: with ties at equal depth between triangles of different shares
+// (the shared edge, with thousands of triangles that draw nothing between
+// its two halves), overlapping soups and a fine sphere.
+TEST(Threads, FramesAreThoseOfOneThread) {
+  Mesh shared_edge = mesh_of({{{{0, -0.6f, 0}, {0, 0.6f, 0}, {-0.7f, 0.1f, 0}}}});
+  const Mesh behind = random_soup(9000, 0.5f, 5);
+  for (Triangle t : behind.triangles) {
+    for (Vec3& v : t.vertices) v.z += 4.0f;  // behind the eye
+    shared_edge.triangles.push_back(t);
+  }
+  shared_edge.triangles.push_back(make_triangle({}, {0, 0.6f, 0}, {0, -0.6f, 0}, {0.5f, -0.2f, 0}));
+  Mesh painted = random_soup(20000, 1.2f, 11);
+  for (std::size_t i = 0; i < painted.triangles.size(); ++i) {
+    painted.colours.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i * 7),
+                               static_cast<std::uint8_t>(i * 13)});
+  }
+  const std::vector<std::pair<std::string, Mesh>> meshes{
+      {"shared_edge", shared_edge},
+      {"soup", random_soup(20000, 1.2f, 9)},
+      {"painted_soup", painted},
+      {"fine_sphere", testing::uv_sphere(120, 200, 0.9f)},
+  };
+  const std::vector<Camera> cameras{kStraight, {0.3f, -0.2f, 0.1f, 1.4f}};
+  for (const auto& [name, mesh] : meshes) {
+    for (const Camera& camera : cameras) {
+      set_thread_count(1);
+      const Renderer one = rendered(mesh, camera, 101, 80);
+      for (const std::size_t threads : {2, 3, 8}) {
+        SCOPED_TRACE(name + " on " + std::to_string(threads) + " threads");
+        set_thread_count(threads);
+        const Renderer many = rendered(mesh, camera, 101, 80);
+        EXPECT_TRUE(
+            same_bits({many.framebuffer(), many.depth()}, {one.framebuffer(), one.depth()}));
+      }
+    }
+  }
+  set_thread_count(0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, MatchesReference, ::testing::ValuesIn(frame_cases()),

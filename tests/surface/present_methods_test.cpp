@@ -41,12 +41,34 @@ TEST(SixelLayout, RealCellsWithinTheQualitysBudget) {
         L{Q::medium, {0, 0, 160, 48}, large, {10, 20, 3, {}}, 534, 320},
         L{Q::low, {0, 0, 0, 0}, large, {10, 20, 1, {}}, 10, 20},
         // Only a cell size with both sides counts.
-        L{Q::low, {0, 0, 1, 1}, TerminalDisplay{9, 0, {}}, {3, 6, 1, {}}, 3, 6}}) {
+        L{Q::low, {0, 0, 1, 1}, TerminalDisplay{9, 0, {}}, {3, 6, 1, {}}, 3, 6},
+        // Full quality draws every screen pixel, and is high where cells are unknown.
+        L{Q::full, {0, 0, 160, 48}, large, {10, 20, 1, {}}, 1600, 960},
+        L{Q::full, {0, 0, 160, 48}, unknown, {5, 10, 1, {}}, 800, 480}}) {
     EXPECT_EQ(sixel_layout(quality, viewport, display), layout) << viewport.cols;
     TerminalSurface surface(quality, M::sixel);
     surface.update_display(display);
     EXPECT_EQ(surface.frame_size(viewport), (FrameSize{width, height})) << viewport.cols;
   }
+}
+
+// kitty frames at full quality have the display's cells, or high's where
+// those are unknown or the frame would not fit a renderer; a reported cell
+// size stands in for a measured one.
+TEST(KittyFullQuality, CellsOfTheDisplay) {
+  using F = std::tuple<TerminalDisplay, Viewport, FrameSize>;
+  for (const auto& [display, viewport, size] :
+       {F{{9, 20, {}}, {0, 0, 133, 39}, {1197, 780}}, F{{}, {0, 0, 133, 39}, {665, 390}},
+        F{{1, 1, {}}, {0, 0, 0, 0}, {1, 1}},
+        F{{512, 512, {}}, {0, 0, 65535, 65535}, {65535, 65535}}}) {
+    TerminalSurface surface(Q::full, M::kitty);
+    surface.update_display(display);
+    EXPECT_EQ(surface.frame_size(viewport), size) << viewport.cols;
+  }
+  TerminalSurface reported(Q::full, M::kitty);
+  reported.set_reported_cell_size(8, 16);
+  reported.update_display(TerminalDisplay{});
+  EXPECT_EQ(reported.frame_size({0, 0, 10, 5}), (FrameSize{80, 80}));
 }
 
 TEST(SixelLayout, ReportedCellSizeStandsInForAnUnknownOne) {

@@ -36,9 +36,11 @@ constexpr std::string_view rebuild =
 TEST(Quality, NamesAreExactAndCaseSensitive) {
   const std::optional<Q> none;
   const std::pair<std::string_view, std::optional<Q>> cases[] = {
-      {"low", Q::low},  {"med", Q::medium}, {"medium", Q::medium}, {"high", Q::high},
-      {"Medium", none}, {"HIGH", none},     {" low", none},        {"low ", none},
-      {"", none},       {"ultra", none},    {"mediu", none},       {"medium2", none}};
+      {"low", Q::low},   {"med", Q::medium}, {"medium", Q::medium},
+      {"high", Q::high}, {"full", Q::full},  {"Full", none},
+      {"Medium", none},  {"HIGH", none},     {" low", none},
+      {"low ", none},    {"", none},         {"ultra", none},
+      {"mediu", none},   {"medium2", none}};
   for (const auto& [text, quality] : cases) {
     EXPECT_EQ(parse_quality(text), quality) << text;
     EXPECT_TRUE(!quality || text == "med" || quality_name(*quality) == text) << text;

@@ -148,11 +148,13 @@ class Surface:
         edges: bool = False,
         own_images: bool = False,
     ) -> Surface:
-        """A surface of quality "low", "medium" (or "med") or "high", drawing with protocol
-        ("kitty", "sixel" or "blocks"); cell_size is the terminal's cell in pixels, for sixel
-        (sides beyond 512 count as unknown); max_size the largest sixel image the terminal
-        shows and colours its colour registers (256 and no limit where not given). With
-        edges, frames carry the mesh's creases, borders and silhouette as lines.
+        """A surface of quality "low", "medium" (or "med"), "high" or "full" (the terminal's
+        own cell pixels, else high), drawing with protocol ("kitty", "sixel" or "blocks");
+        cell_size is the terminal's cell in pixels where the kernel does not tell it (sides
+        beyond 512 count as unknown); max_size the largest sixel image the terminal shows and
+        colours its colour registers (256 and no limit where not given). With edges, frames
+        carry the mesh's creases, borders and silhouette as lines. Rendering and compression
+        use every core (FACETVIEW_THREADS=N sets how many) and let other Python threads run.
         Writes nothing.
 
         The first surface alive draws kitty images with the ids 1, 2, ... and deletes every

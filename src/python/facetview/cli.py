@@ -19,7 +19,7 @@ from .models import STANDARD_INPUT, Model, ModelError, failure_reason, open_mode
 from .orientation import UP_AXES
 from .signals import DeferredSignals, Terminated, ending_signals_raise
 from .terminal import TerminalSession, terminal_size
-from .terminal_query import Capabilities, terminal_capabilities
+from .terminal_query import Capabilities, terminal_capabilities, window_cell_size
 from .grid import GridViewer, draw_contact_sheet, load_all
 from .viewer import ZOOM_RANGE, Pose, Viewer
 from .watch import ModelWatcher
@@ -116,7 +116,7 @@ def build_parser() -> ArgumentParser:
         "with the right or middle button, or Shift and the left), f/s/t look from the front, "
         "right side or top (F/S/T from the opposite side), o switches between perspective and "
         "orthographic views, e shows or hides the edges (shown for model files), a the X/Y/Z "
-        "axes (red, green, blue), 1/2/3 pick low/medium/high quality, space pauses the "
+        "axes (red, green, blue), 1-4 pick low/medium/high/full quality, space pauses the "
         "turntable, c turns the file's colours off and on, r goes back to the fitted view; with several "
         "models Tab picks one, Enter shows it alone and Esc goes back; Ctrl-Z suspends, q or Ctrl-C "
         "quits.",
@@ -140,8 +140,9 @@ def build_parser() -> ArgumentParser:
                         "before cleaning up (default: 0)")
     parser.add_argument("--fps", type=frame_rate, default=30.0,
                         help="frames per second to aim for (default: %(default)g)")
-    parser.add_argument("--quality", default="medium", metavar="{low,medium,high}",
-                        help="pixels per cell (default: %(default)s)")
+    parser.add_argument("--quality", metavar="{low,medium,high,full}",
+                        help="pixels per cell; full takes the terminal's own (default: full where "
+                        "the terminal tells its cell size, else medium)")
     parser.add_argument("--protocol", choices=PROTOCOLS, default="auto", metavar="{auto,kitty,sixel,blocks}",
                         help="how to draw: kitty graphics, sixel images or half-block cells; auto asks "
                         "the terminal and takes the first it shows, in that order (default: auto)")
@@ -275,10 +276,20 @@ def checked_in_tmux(protocol: str) -> Optional[Capabilities]:
     return None
 
 
+def default_quality(protocol: str, capabilities: Optional[Capabilities]) -> str:
+    """The terminal's own pixels ("full") for kitty and sixel where it tells its cell
+    size, else "medium"."""
+    if capabilities is not None:
+        protocol, cell_size = capabilities.method, capabilities.cell_size
+    else:
+        cell_size = window_cell_size(1) if os.isatty(1) else None
+    return "full" if protocol in ("kitty", "sixel") and cell_size else "medium"
+
+
 def output_pixels(args: argparse.Namespace) -> Tuple[int, int]:
     """The --output picture's size: --pixels, else what a kitty surface of the quality
     gives a viewport of --size cells, else DEFAULT_PIXELS."""
-    surface = make_surface(args.quality, "kitty", None)  # also checks the quality's name
+    surface = make_surface(args.quality or "medium", "kitty", None)  # also checks the quality's name
     if args.pixels is not None:
         return args.pixels
     if args.size is not None:
@@ -325,13 +336,14 @@ def run(args: argparse.Namespace) -> None:
     capabilities = terminal_capabilities() if args.protocol == "auto" else checked_in_tmux(args.protocol)
     if capabilities is None and args.protocol == "sixel" and os.isatty(0) and os.isatty(1):
         capabilities = terminal_capabilities()  # its cell size and sixel limits
+    quality = args.quality or default_quality(args.protocol, capabilities)
     # An inline picture stays beside earlier ones, like printed text.
-    surface = make_surface(args.quality, args.protocol, capabilities, own_images=args.inline)
+    surface = make_surface(quality, args.protocol, capabilities, own_images=args.inline)
     if args.size is None and not os.isatty(1):
         raise UsageError("standard output is not a terminal; use --size COLSxROWS to draw anyway")
     in_fd = 0 if os.isatty(0) else None
     if many:
-        show_many(args, paths, surface, start, capabilities, in_fd)
+        show_many(args, paths, surface, quality, start, capabilities, in_fd)
         return
     model = from_input if from_input is not None else opened_model(args)
     if args.inline:
@@ -346,7 +358,7 @@ def run(args: argparse.Namespace) -> None:
         watcher = ModelWatcher(args.model, args.up) if args.model is not None and args.watch is not False \
             and os.path.isfile(args.model) else None
         surface.edges = args.edges and args.model is not None  # parts read best with their edges
-        viewer = Viewer(surface, model, session, current_size, quality=args.quality,
+        viewer = Viewer(surface, model, session, current_size, quality=quality,
                         start=start, fps=args.fps, spin=args.spin, signals=signals, watcher=watcher)
         if capabilities is not None and in_fd is not None:
             viewer.take_input(capabilities.keystrokes)  # typed while the terminal was asked
@@ -354,7 +366,7 @@ def run(args: argparse.Namespace) -> None:
             viewer.run(frame_limit=args.frames, hold=args.hold)
 
 
-def show_many(args: argparse.Namespace, paths: List[str], surface, start: Pose,
+def show_many(args: argparse.Namespace, paths: List[str], surface, quality: str, start: Pose,
               capabilities: Optional[Capabilities], in_fd: Optional[int]) -> None:
     """Several models: a contact sheet with --inline, else the grid viewer."""
     entries = load_all(paths, args.up)
@@ -376,7 +388,7 @@ def show_many(args: argparse.Namespace, paths: List[str], surface, start: Pose,
     with ending_signals_raise(), DeferredSignals() as signals, \
             TerminalSession(out_fd=1, in_fd=in_fd, mouse=True,
                             kitty_images=surface.protocol == "kitty") as session:
-        viewer = GridViewer(surface, entries, session, current_size, quality=args.quality,
+        viewer = GridViewer(surface, entries, session, current_size, quality=quality,
                             start=start, fps=args.fps, spin=args.spin, signals=signals)
         if capabilities is not None and in_fd is not None:
             viewer.take_input(capabilities.keystrokes)

@@ -19,6 +19,7 @@ class Action(enum.Enum):
     QUALITY_LOW = enum.auto()
     QUALITY_MEDIUM = enum.auto()
     QUALITY_HIGH = enum.auto()
+    QUALITY_FULL = enum.auto()
     TOGGLE_PAUSE = enum.auto()
     RESET_CAMERA = enum.auto()
     VIEW_FRONT = enum.auto()
@@ -83,6 +84,7 @@ BYTE_ACTIONS = {
     ord("1"): Action.QUALITY_LOW,
     ord("2"): Action.QUALITY_MEDIUM,
     ord("3"): Action.QUALITY_HIGH,
+    ord("4"): Action.QUALITY_FULL,
     ord(" "): Action.TOGGLE_PAUSE,
     ord("r"): Action.RESET_CAMERA,
     # Views along the axes; with Shift, from the opposite side.

@@ -47,6 +47,7 @@ QUALITY_ACTIONS = {
     Action.QUALITY_LOW: "low",
     Action.QUALITY_MEDIUM: "medium",
     Action.QUALITY_HIGH: "high",
+    Action.QUALITY_FULL: "full",
 }
 # (pitch, yaw) that look at an upright model along an axis; roll and zoom stay.
 AXIS_VIEWS = {
@@ -65,7 +66,7 @@ PAN_DIRECTIONS = {
     Action.PAN_DOWN: (0.0, -1.0),
 }
 KEYS_HELP = ("arrows/hjkl/drag turn  +/-/wheel zoom  shift+arrows/HJKL/right-drag pan  f/s/t views  "
-             "o ortho  e edges  a axes  1/2/3 quality  space pause  r reset  q quit")
+             "o ortho  e edges  a axes  1-4 quality  space pause  r reset  q quit")
 
 
 DEFAULT_CAMERA = native.Camera.default()

@@ -1,0 +1,147 @@
+"""Frames on several threads: the same pixels and bytes as on one, and other Python threads
+run while the module renders, compresses or waits on a write."""
+
+import fcntl
+import hashlib
+import math
+import os
+import select
+import subprocess
+import sys
+import tempfile
+import termios
+import threading
+import time
+
+import pytest
+
+import facetview as f
+from conftest import binary_stl, child_env
+
+
+def sphere(rings, segments):
+    """A closed sphere of 2 * segments * (rings - 1) triangles, facing out."""
+    def point(ring, segment):
+        polar, azimuth = math.pi * ring / (rings - 1), 2 * math.pi * segment / segments
+        return (math.sin(polar) * math.cos(azimuth), math.cos(polar), math.sin(polar) * math.sin(azimuth))
+    triangles = []
+    for ring in range(1, rings):
+        for s in range(segments):
+            a, b, c, d = point(ring - 1, s), point(ring - 1, s + 1), point(ring, s), point(ring, s + 1)
+            triangles += [(a, b, c), (b, d, c)]
+    return binary_stl(triangles)
+
+
+@pytest.fixture(scope="module")
+def sphere_file():
+    """A sphere of 40000 triangles: enough for every thread to draw a share."""
+    with tempfile.NamedTemporaryFile(suffix=".stl") as file:
+        file.write(sphere(101, 200))
+        file.flush()
+        yield file.name
+
+
+# Three surfaces, one after the other (a surface made while another is alive draws with image
+# ids of a range of its own, which differ from run to run), each showing a turning sphere for a
+# few frames into descriptor 1, and the frames of render(); a digest of everything, on standard
+# error.
+FRAMES = """import hashlib, os, sys, facetview as f
+mesh = f.Mesh.load(sys.argv[1])
+views = [("high", None, f.Viewport(0, 0, 80, 24)), ("full", (9, 20), f.Viewport(2, 1, 61, 19)),
+         ("low", None, f.Viewport(0, 0, 133, 39))]
+digest = hashlib.sha256()
+for quality, cell_size, viewport in views:
+    surface = f.Surface(quality, cell_size=cell_size)
+    for turn in range(4):
+        camera = f.Camera(yaw=0.3 * turn, zoom=0.8 + 0.2 * turn)
+        surface.render_to_terminal(mesh, camera, viewport)
+        digest.update(f.render(mesh, camera, 311, 173))
+    surface.clear()
+    del surface
+print(digest.hexdigest(), file=sys.stderr)
+"""
+
+
+def frames_digest(sphere_file, threads, hash_seed):
+    with tempfile.TemporaryFile() as output:
+        run = subprocess.run([sys.executable, "-c", FRAMES, sphere_file], stdout=output, stderr=subprocess.PIPE,
+                             env=child_env(FACETVIEW_THREADS=threads, PYTHONHASHSEED=hash_seed), check=True)
+        output.seek(0)
+        return hashlib.sha256(output.read()).hexdigest(), run.stderr
+
+
+def test_frames_and_byte_streams_are_those_of_one_thread(sphere_file):
+    one = frames_digest(sphere_file, "1", "1")
+    # Heap layouts differ from run to run with the hash seed; the bytes may not.
+    for threads, hash_seed in [("2", "2"), ("8", "3"), ("2", "4"), ("1", "5")]:
+        assert frames_digest(sphere_file, threads, hash_seed) == one, threads
+
+
+def test_other_threads_run_while_a_frame_renders(sphere_file):
+    mesh = f.Mesh.load(sphere_file)
+    ticks = 0
+    stop = threading.Event()
+
+    def count():
+        nonlocal ticks
+        while not stop.is_set():
+            ticks += 1
+            time.sleep(0.0005)
+
+    counter = threading.Thread(target=count)
+    counter.start()
+    try:
+        ticked = []
+        for call in (lambda: f.render(mesh, f.Camera(), 1600, 1000),
+                     lambda: f.save_png(os.devnull, mesh, f.Camera(), 1600, 1000)):
+            before = ticks
+            call()
+            ticked.append(ticks - before)
+    finally:
+        stop.set()
+        counter.join()
+    assert min(ticked) >= 3, ticked
+
+
+PIPE_SIZE = 4096
+# A frame written into a pipe that nobody reads blocks; a thread keeps saying it runs.
+BLOCKED = """import sys, threading, time, facetview as f
+def tick():
+    while True:
+        print("tick", file=sys.stderr, flush=True)
+        time.sleep(0.02)
+threading.Thread(target=tick, daemon=True).start()
+f.Surface("high").render_to_terminal(f.Mesh.demo(), f.Camera(), f.Viewport(0, 0, 160, 48))
+"""
+
+
+def available(fd):
+    """The bytes that can be read from fd without waiting."""
+    data = b""
+    while select.select([fd], [], [], 0)[0] and (chunk := os.read(fd, 65536)):
+        data += chunk
+    return data
+
+
+def test_other_threads_run_while_a_write_blocks():
+    read_end, write_end = os.pipe()
+    fcntl.fcntl(write_end, fcntl.F_SETPIPE_SZ, PIPE_SIZE)
+    process = subprocess.Popen([sys.executable, "-c", BLOCKED], stdout=write_end, stderr=subprocess.PIPE,
+                               env=child_env())
+    os.close(write_end)
+    try:
+        waiting = int.from_bytes(b"\0\0\0\0", sys.byteorder)
+        while waiting < PIPE_SIZE:
+            assert process.poll() is None
+            time.sleep(0.01)
+            waiting = int.from_bytes(fcntl.ioctl(read_end, termios.FIONREAD, b"\0\0\0\0"), sys.byteorder)
+        time.sleep(0.1)  # the frame is stuck on the full pipe now
+        available(process.stderr.fileno())
+        time.sleep(0.4)
+        assert available(process.stderr.fileno()).count(b"tick\n") >= 5
+        assert process.poll() is None
+    finally:
+        process.kill()
+        process.wait()
+        process.stderr.close()
+        os.close(read_end)
