@@ -292,7 +292,6 @@ SIXEL_IMAGE = b"\x1bP0;1q\"1;1;"
     (None, b"\x1b[6;16;8t" + DA1_VT340, SIXEL_IMAGE, b"sixel"),
     # Cell sizes no terminal has are unknown: the quality's stand in, without a traceback.
     (None, b"\x1b[6;1000000;1000000t" + DA1_VT340, SIXEL_IMAGE, b"sixel"),
-    (None, b"\x1b[6;1000;1000t" + DA1_VT340, SIXEL_IMAGE, b"sixel"),
     # 100 x 11 cells of 8 x 16 pixels where the largest image is 400 x 100: half of them;
     # sixel named by the user still learns the terminal's limits.
     (None, b"\x1b[6;16;8t\x1b[?2;0;400;100S" + DA1_VT340, SIXEL_IMAGE, b"sixel at 1/2 size"),
