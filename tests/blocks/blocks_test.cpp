@@ -73,16 +73,9 @@ TEST(BlocksPresenter, ChangedCellsOnlyWithShortMovesAndColourChanges) {
                             std::string(end));
 }
 
-TEST(BlocksPresenter, RgbsWhereTrueColourIsMissing) {
-  BlocksPresenter presenter(ColourDepth::palette_256);
-  MemoryOutput out;
-  ASSERT_TRUE(presenter.present(out, frame_of({red, blue}), {1, 2, Viewport{0, 0, 1, 1}, {}}));
-  EXPECT_EQ(out.take(),
-            std::string(begin) + "\x1b[1;1H\x1b[38;5;196;48;5;21m\xe2\x96\x80" + std::string(end));
-}
-
 // Random frames, each changing a few cells of the one before, replayed on a
-// model of the screen: after every frame each cell shows its two pixels.
+// model of the screen: after every frame each cell shows its two pixels, in
+// true colour or as the palette entries the dither picks.
 class BlocksReplay : public testing::TestWithParam<ColourDepth> {};
 
 TEST_P(BlocksReplay, ScreenShowsEveryFrame) {

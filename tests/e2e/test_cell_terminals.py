@@ -2,11 +2,8 @@
 method chosen by asking the terminal: the screen shows the frame the surface rendered,
 and detection picks each terminal's method."""
 
-import shutil
-import subprocess
 import sys
 import time
-from pathlib import Path
 
 import pytest
 
@@ -15,6 +12,7 @@ from facetview.models import open_model
 from cell_text import replay_cells, replay_sixel
 from kitty_session import KittySession
 from screen_compare import close_enough, region_mean
+from tmux_server import Tmux, needs_tmux, wait_for
 from x_terminal import SCREEN_WIDTH, XTerminal, missing_tools, wait_for_file, xterm_command
 
 COLS, ROWS = 40, 12
@@ -27,7 +25,6 @@ VIEWER = ["-m", "facetview", "--once", "--hold", "60", "--quality", "medium",
 TOLERANCE, MATCHING_SHARE = 10.0, 0.97
 
 needs_xterm = pytest.mark.skipif(bool(missing_tools("xterm")), reason="needs xterm, Xvfb and imagemagick")
-needs_tmux = pytest.mark.skipif(shutil.which("tmux") is None, reason="needs tmux")
 
 
 def rendered_output(capfdbinary, monkeypatch, protocol, true_colour, cols=COLS, rows=ROWS, **surface_args):
@@ -122,37 +119,18 @@ def test_plain_xterm_shows_the_half_block_frame_in_256_colours(tmp_path, capfdbi
         xterm.close()
 
 
-class Tmux:
-    """A detached tmux server of its own, one window of COLS × ROWS cells, no status line."""
-
-    def __init__(self, workdir: Path, command):
-        self.base = ["tmux", "-S", str(workdir / "tmux.socket"), "-f", str(workdir / "tmux.conf")]
-        (workdir / "tmux.conf").write_text("set -g status off\nset -g default-terminal tmux-256color\n")
-        subprocess.run([*self.base, "new-session", "-d", "-c", str(workdir), "-x", str(COLS), "-y", str(ROWS),
-                        "-e", "COLORTERM=truecolor", *command], check=True, timeout=30)
-
-    def capture(self) -> bytes:
-        # -N keeps trailing spaces, which carry a background colour here.
-        return subprocess.run([*self.base, "capture-pane", "-e", "-p", "-N"], check=True, capture_output=True,
-                              timeout=30).stdout
-
-    def close(self):
-        subprocess.run([*self.base, "kill-server"], capture_output=True, timeout=30)
-
-
 @needs_tmux
 def test_tmux_pane_holds_exactly_the_frames_pixels(tmp_path, capfdbinary, monkeypatch):
-    tmux = Tmux(tmp_path, [sys.executable, *VIEWER])
+    tmux = Tmux(tmp_path, [sys.executable, *VIEWER], COLS, ROWS)
     try:
         expected = replay_cells(rendered_output(capfdbinary, monkeypatch, "blocks", True), COLS, ROWS)
-        deadline = time.monotonic() + 30
-        while (seen := replay_cells(tmux.capture(), COLS, ROWS))[:ROWS - 1] != expected[:ROWS - 1]:
-            assert time.monotonic() < deadline, "the pane does not show the frame"
-            time.sleep(0.2)
+        wait_for(lambda: replay_cells(tmux.capture("-e"), COLS, ROWS)[:ROWS - 1] == expected[:ROWS - 1],
+                 "the pane does not show the frame")
+        seen = replay_cells(tmux.capture("-e"), COLS, ROWS)  # one frame, held
         # Every cell of the viewport holds two 24-bit colours; the status line, cut to the
         # row, begins with the model and its size (the method comes after the quality).
         assert all(None not in pair for line in seen[:ROWS - 1] for pair in line)
-        assert "demo hull | 12 triangles | 1.9 × 1.4".encode() in tmux.capture().splitlines()[ROWS - 1]
+        assert "demo hull | 12 triangles | 1.9 × 1.4".encode() in tmux.capture("-e").splitlines()[ROWS - 1]
     finally:
         tmux.close()
 
@@ -161,17 +139,13 @@ def test_tmux_pane_holds_exactly_the_frames_pixels(tmp_path, capfdbinary, monkey
 def test_tmux_pane_shows_a_model_from_standard_input_and_takes_its_keys(tmp_path):
     (tmp_path / "part.obj").write_text("v 0 0 0\nv 4 0 0\nv 0 3 0\nv 0 0 2\nf 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\n")
     viewer = " ".join([sys.executable, "-m", "facetview", "-", "--protocol", "blocks"])
-    tmux = Tmux(tmp_path, ["sh", "-c", f"{viewer} < part.obj; echo $? > ended"])
+    tmux = Tmux(tmp_path, ["sh", "-c", f"{viewer} < part.obj; echo $? > ended"], COLS, ROWS)
     try:
-        deadline = time.monotonic() + 30
-        while b"standard input | 4 triangles | 4 \xc3\x97 3" not in tmux.capture():
-            assert time.monotonic() < deadline, f"no status line in {tmux.capture()[-400:]!r}"
-            time.sleep(0.2)
-        subprocess.run([*tmux.base, "send-keys", "q"], check=True, timeout=30)
+        wait_for(lambda: b"standard input | 4 triangles | 4 \xc3\x97 3" in tmux.capture("-e"),
+                 lambda: f"no status line in {tmux.capture('-e')[-400:]!r}")
+        tmux.run("send-keys", "q")
         ended = tmp_path / "ended"
-        while not (ended.exists() and ended.read_text().endswith("\n")):
-            assert time.monotonic() < deadline + 30, "q did not end the viewer"
-            time.sleep(0.1)
+        wait_for(lambda: ended.exists() and ended.read_text().endswith("\n"), "q did not end the viewer")
         assert ended.read_text() == "0\n"
     finally:
         tmux.close()
@@ -192,7 +166,7 @@ def test_detection_picks_each_terminals_method(tmp_path, terminal, method):
     if terminal == "kitty":
         session = KittySession(tmp_path, COLS, ROWS, [], program=DETECT)
     elif terminal == "tmux":
-        session = Tmux(tmp_path, [sys.executable, *DETECT])
+        session = Tmux(tmp_path, [sys.executable, *DETECT], COLS, ROWS)
     else:
         session = XTerminal(tmp_path, xterm_command(COLS, ROWS, vt340=terminal == "xterm-vt340"), DETECT)
     try:

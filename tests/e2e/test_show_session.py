@@ -2,7 +2,6 @@
 read back cell for cell) and in kitty (images, by screenshot). Pictures stay where they
 were drawn, text and prompts come before and after them, never inside."""
 
-import shutil
 import subprocess
 import sys
 import time
@@ -13,6 +12,7 @@ import pytest
 from kitty_session import SCREEN_WIDTH, KittySession
 from kitty_session import missing_tools as missing_kitty_tools
 from screen_compare import region_mean
+from tmux_server import Tmux, needs_tmux, wait_for
 from x_terminal import wait_for_file
 
 COLS, ROWS = 60, 24
@@ -26,39 +26,17 @@ TEXT_ROWS = {0: "before", 7: "after", 12: "end"}
 REPL_LINES = ["import facetview as f", "m = f.Mesh.demo()", "f.show(m, cols=24, rows=5)",
               "f.show(m, cols=24, rows=5)", "print(6 * 7)"]
 
-needs_tmux = pytest.mark.skipif(shutil.which("tmux") is None, reason="needs tmux")
 needs_kitty = pytest.mark.skipif(bool(missing_kitty_tools()), reason="needs kitty, Xvfb and imagemagick")
 
 
-class Tmux:
-    """A tmux server of its own with one window of COLS x ROWS cells running command."""
-
-    def __init__(self, workdir: Path, command):
-        self.base = ["tmux", "-S", str(workdir / "tmux.socket"), "-f", str(workdir / "tmux.conf")]
-        (workdir / "tmux.conf").write_text("set -g status off\nset -g default-terminal tmux-256color\n")
-        subprocess.run([*self.base, "new-session", "-d", "-c", str(workdir), "-x", str(COLS), "-y", str(ROWS),
-                        "-e", "COLORTERM=truecolor", *command], check=True, timeout=30)
-
-    def lines(self):
-        """The pane's text, one string per row, trailing spaces kept."""
-        text = subprocess.run([*self.base, "capture-pane", "-p", "-N"], check=True, capture_output=True,
-                              timeout=30).stdout.decode()
-        return text.split("\n")[:ROWS]
-
-    def type(self, line):
-        subprocess.run([*self.base, "send-keys", "-l", line], check=True, timeout=30)
-        subprocess.run([*self.base, "send-keys", "Enter"], check=True, timeout=30)
-
-    def close(self):
-        subprocess.run([*self.base, "kill-server"], capture_output=True, timeout=30)
+def tmux_lines(tmux):
+    """The pane's text, one string per row, trailing spaces kept."""
+    return tmux.capture().decode().split("\n")[:ROWS]
 
 
-def wait_for(condition, what, timeout=30):
-    deadline = time.monotonic() + timeout
-    while not (result := condition()):
-        assert time.monotonic() < deadline, what
-        time.sleep(0.2)
-    return result
+def tmux_type(tmux, line):
+    tmux.run("send-keys", "-l", line)
+    tmux.run("send-keys", "Enter")
 
 
 def answered(lines):
@@ -73,10 +51,10 @@ def picture_rows(lines):
 
 @needs_tmux
 def test_tmux_show_leaves_text_before_and_after_each_picture(tmp_path):
-    tmux = Tmux(tmp_path, [sys.executable, "-c", SCRIPT + "; import time; time.sleep(60)"])
+    tmux = Tmux(tmp_path, [sys.executable, "-c", SCRIPT + "; import time; time.sleep(60)"], COLS, ROWS)
     try:
         wait_for_file(tmp_path / "shown", 30)
-        lines = tmux.lines()
+        lines = tmux_lines(tmux)
         for row, text in TEXT_ROWS.items():
             assert lines[row].rstrip() == text, lines
         for top, rows, cols in PICTURES:
@@ -90,12 +68,12 @@ def test_tmux_show_leaves_text_before_and_after_each_picture(tmp_path):
 
 @needs_tmux
 def test_tmux_repl_prompts_stay_outside_the_pictures(tmp_path):
-    tmux = Tmux(tmp_path, [sys.executable, "-q", "-i"])
+    tmux = Tmux(tmp_path, [sys.executable, "-q", "-i"], COLS, ROWS)
     try:
         for count, line in enumerate(REPL_LINES):
-            wait_for(lambda: sum(l.startswith(">>>") for l in tmux.lines()) == count + 1, "no prompt")
-            tmux.type(line)
-        lines = wait_for(lambda: answered(tmux.lines()), "the last command's answer did not appear")
+            wait_for(lambda: sum(l.startswith(">>>") for l in tmux_lines(tmux)) == count + 1, "no prompt")
+            tmux_type(tmux, line)
+        lines = wait_for(lambda: answered(tmux_lines(tmux)), "the last command's answer did not appear")
         blocks = picture_rows(lines)
         assert len(blocks) == 10, lines
         prompts = [row for row, line in enumerate(lines) if line.startswith(">>>")]

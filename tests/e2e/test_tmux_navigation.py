@@ -1,16 +1,15 @@
 """Navigating in a real tmux pane: keys and mouse reports, sent as a terminal sends them,
 change the view as documented, cell for cell against the frames of the same poses."""
 
-import subprocess
 import sys
-import time
 from dataclasses import replace
 
 import facetview as f
 from facetview.models import open_model
 from facetview.viewer import PAN_STEP, ZOOM_STEP, Pose
 from cell_text import replay_cells
-from test_cell_terminals import COLS, ROWS, Tmux, needs_tmux
+from test_cell_terminals import COLS, ROWS
+from tmux_server import Tmux, needs_tmux, wait_for
 
 START = Pose(pitch=0.3, yaw=0.8, roll=0.1, zoom=1.2)
 VIEWER = [sys.executable, "-m", "facetview", "--no-spin", "--protocol", "blocks", "--quality", "medium",
@@ -28,14 +27,12 @@ def expected_cells(capfdbinary, monkeypatch, pose, edges=False, axes=False):
 
 
 def send(tmux, data):
-    subprocess.run([*tmux.base, "send-keys", "-H", *(f"{byte:02x}" for byte in data)], check=True, timeout=30)
+    tmux.run("send-keys", "-H", *(f"{byte:02x}" for byte in data))
 
 
-def wait_for(tmux, expected, what):
-    deadline = time.monotonic() + 30
-    while replay_cells(tmux.capture(), COLS, ROWS)[:ROWS - 1] != expected:
-        assert time.monotonic() < deadline, f"the pane does not show {what}"
-        time.sleep(0.2)
+def wait_for_cells(tmux, expected, what):
+    wait_for(lambda: replay_cells(tmux.capture("-e"), COLS, ROWS)[:ROWS - 1] == expected,
+             f"the pane does not show {what}")
 
 
 def mouse(flags, col, row, release=False):
@@ -44,10 +41,10 @@ def mouse(flags, col, row, release=False):
 
 @needs_tmux
 def test_keys_and_mouse_zoom_pan_switch_projection_and_overlays(tmp_path, capfdbinary, monkeypatch):
-    tmux = Tmux(tmp_path, VIEWER)
+    tmux = Tmux(tmp_path, VIEWER, COLS, ROWS)
     try:
         pose = START
-        wait_for(tmux, expected_cells(capfdbinary, monkeypatch, pose), "the first frame")
+        wait_for_cells(tmux, expected_cells(capfdbinary, monkeypatch, pose), "the first frame")
         width_per_height = COLS / (2 * (ROWS - 1))  # half-blocks: 1 x 2 pixels a cell
         steps = [
             (b"+++", lambda p: replace(p, zoom=p.zoom * ZOOM_STEP * ZOOM_STEP * ZOOM_STEP), False),
@@ -63,7 +60,7 @@ def test_keys_and_mouse_zoom_pan_switch_projection_and_overlays(tmp_path, capfdb
         for keys, change, overlays in steps:
             pose = change(pose)
             send(tmux, keys)
-            wait_for(tmux, expected_cells(capfdbinary, monkeypatch, pose, overlays, overlays), repr(keys))
+            wait_for_cells(tmux, expected_cells(capfdbinary, monkeypatch, pose, overlays, overlays), repr(keys))
         send(tmux, b"q")
     finally:
         tmux.close()

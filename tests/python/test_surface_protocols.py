@@ -43,13 +43,6 @@ def test_each_protocol_reports_the_size_it_renders(capfdbinary, protocol, size, 
     assert len(capfdbinary.readouterr().out) > 100
 
 
-def test_sixel_takes_the_cell_size_given():
-    surface = Surface("high", protocol="sixel", cell_size=(10, 20))
-    # 1600 x 960 screen pixels are over the budget of 420000: rendered at half size.
-    assert surface.framebuffer_size(Viewport(0, 0, 160, 48)) == (800, 480)
-    assert surface.reduction(Viewport(0, 0, 160, 48)) == 1
-
-
 @pytest.mark.parametrize("keyword, bad, exception, message", [
     ("cell_size", (0, 20), ValueError, "cell size must be at least 1x1 pixels"),
     ("cell_size", (10,), TypeError, "argument 'cell_size': expected a tuple (width, height)"),
@@ -67,11 +60,15 @@ def test_sixel_keywords_refuse_bad_values(keyword, bad, exception, message):
     assert message is None or str(raised.value) == message
 
 
-def test_sixel_within_the_largest_image_told(capfdbinary):
-    # 160 x 48 cells of 10 x 20 pixels where the terminal shows 1000 x 900 at most:
-    # half of them, centred, each in its own pixels (800 x 480, within the budget).
-    surface = Surface("high", protocol="sixel", cell_size=(10, 20), max_size=(1000, 900), colours=16)
+def test_sixel_takes_the_cell_size_given_within_the_largest_image_told(capfdbinary):
     viewport = Viewport(0, 0, 160, 48)
+    # 160 x 48 cells of 10 x 20 pixels: 1600 x 960 screen pixels are over the budget of
+    # 420000, so the whole screen area is rendered at half size.
+    unbounded = Surface("high", protocol="sixel", cell_size=(10, 20))
+    assert (unbounded.framebuffer_size(viewport), unbounded.reduction(viewport)) == ((800, 480), 1)
+    # Where the terminal shows 1000 x 900 at most: half of the cells, centred, each in its
+    # own pixels (800 x 480, within the budget).
+    surface = Surface("high", protocol="sixel", cell_size=(10, 20), max_size=(1000, 900), colours=16)
     assert surface.reduction(viewport) == 2
     assert surface.framebuffer_size(viewport) == surface.render_to_terminal(Mesh.demo(), Camera(), viewport) \
         == (800, 480)

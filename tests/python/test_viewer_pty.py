@@ -287,19 +287,20 @@ DA1_VT340 = b"\x1b[?63;1;2;4;6;9;15;16;22;28c"
 SIXEL_IMAGE = b"\x1bP0;1q\"1;1;"
 
 
-@pytest.mark.parametrize("answer, drawn, method", [
-    (b"\x1b_Gi=31;OK\x1b\\\x1b[?62;c", b"\x1b_Ga=t,", b"kitty graphics"),
-    (b"\x1b[6;16;8t" + DA1_VT340, SIXEL_IMAGE, b"sixel"),
+@pytest.mark.parametrize("protocol, answer, drawn, method", [
+    (None, b"\x1b_Gi=31;OK\x1b\\\x1b[?62;c", b"\x1b_Ga=t,", b"kitty graphics"),
+    (None, b"\x1b[6;16;8t" + DA1_VT340, SIXEL_IMAGE, b"sixel"),
     # Cell sizes no terminal has are unknown: the quality's stand in, without a traceback.
-    (b"\x1b[6;1000000;1000000t" + DA1_VT340, SIXEL_IMAGE, b"sixel"),
-    (b"\x1b[6;1000;1000t" + DA1_VT340, SIXEL_IMAGE, b"sixel"),
-    # 100 x 11 cells of 8 x 16 pixels where the largest image is 400 x 100: half of them.
-    (b"\x1b[6;16;8t\x1b[?2;0;400;100S" + DA1_VT340, SIXEL_IMAGE, b"sixel at 1/2 size"),
-    (b"\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c", "\u2580".encode(), b"half-blocks"),
-    (None, "\u2580".encode(), b"half-blocks"),  # no answer at all
+    (None, b"\x1b[6;1000000;1000000t" + DA1_VT340, SIXEL_IMAGE, b"sixel"),
+    # 100 x 11 cells of 8 x 16 pixels where the largest image is 400 x 100: half of them;
+    # sixel named by the user still learns the terminal's limits.
+    (None, b"\x1b[6;16;8t\x1b[?2;0;400;100S" + DA1_VT340, SIXEL_IMAGE, b"sixel at 1/2 size"),
+    ("sixel", b"\x1b[6;16;8t\x1b[?2;0;400;100S" + DA1_VT340, SIXEL_IMAGE, b"sixel at 1/2 size"),
+    (None, b"\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c", "\u2580".encode(), b"half-blocks"),
+    (None, None, "\u2580".encode(), b"half-blocks"),  # no answer at all
 ])
-def test_the_viewer_draws_with_what_the_terminal_answers(viewers, answer, drawn, method):
-    viewer = viewers(protocol=None, size=(100, 12))  # wide enough for the whole status line
+def test_the_viewer_draws_with_what_the_terminal_answers(viewers, protocol, answer, drawn, method):
+    viewer = viewers(protocol=protocol, size=(100, 12))  # wide enough for the whole status line
     viewer.read_until(QUERIES)
     if answer is not None:
         # A key typed while the terminal was asked reaches the viewer all the same:
@@ -310,14 +311,6 @@ def test_the_viewer_draws_with_what_the_terminal_answers(viewers, answer, drawn,
     viewer.read_until(STATUS + " | 1.9 × 1.4 × 1.4 | ".encode() + quality + b" | " + method + " | zoom 1×".encode()
                       + (b" | paused" if answer else b""))
     assert drawn in viewer.output
-    viewer.quit()
-
-
-def test_sixel_named_by_the_user_still_learns_the_terminals_limits(viewers):
-    viewer = viewers(protocol="sixel", size=(100, 12))
-    viewer.read_until(QUERIES)
-    os.write(viewer.master, b"\x1b[6;16;8t\x1b[?2;0;400;100S" + DA1_VT340)
-    viewer.read_until(STATUS + " | 1.9 × 1.4 × 1.4 | full | sixel at 1/2 size".encode())
     viewer.quit()
 
 

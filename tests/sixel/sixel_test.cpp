@@ -279,32 +279,25 @@ TEST(SixelPresenter, FailedOutputSendsEverythingNextTimeAndClearBlanksTheCells) 
   EXPECT_EQ(out.bytes, "");
 }
 
+// Over a viewport of 2x2 cells: a height one short, a width at scale 2, scale 0
+// and a cell too wide for the frame's size to be computed.
 TEST(SixelPresenter, RejectsFramesOfAnotherSize) {
   SixelPresenter presenter;
   MemoryOutput out;
-  using S = std::tuple<std::uint32_t, std::uint32_t, SixelLayout, const char*>;
-  for (const auto& [width, height, layout, message] :
-       {S{6,
-          11,
-          {3, 6, 1, {}},
-          "framebuffer size 6x11 does not fit viewport 2x2 cells of 3x6 pixels at scale 1"},
-        S{4,
-          6,
-          {3, 6, 2, {}},
-          "framebuffer size 4x6 does not fit viewport 2x2 cells of 3x6 pixels at scale 2"},
-        S{6,
-          12,
-          {3, 6, 0, {}},
-          "framebuffer size 6x12 does not fit viewport 2x2 cells of 3x6 pixels at scale 0"},
-        S{1,
-          1,
-          {60000, 6, 1, {}},
-          "framebuffer size 1x1 does not fit viewport 2x2 cells of 60000x6 pixels at scale 1"}}) {
+  using S =
+      std::tuple<std::uint32_t, std::uint32_t, SixelLayout, std::string_view, std::string_view>;
+  for (const auto& [width, height, layout, size, cells] :
+       {S{6, 11, {3, 6, 1, {}}, "6x11", "3x6 pixels at scale 1"},
+        S{4, 6, {3, 6, 2, {}}, "4x6", "3x6 pixels at scale 2"},
+        S{6, 12, {3, 6, 0, {}}, "6x12", "3x6 pixels at scale 0"},
+        S{1, 1, {60000, 6, 1, {}}, "1x1", "60000x6 pixels at scale 1"}}) {
     const std::vector<std::uint8_t> frame(std::size_t{width} * height * 4);
     const Status shown =
         presenter.present(out, frame, {width, height, Viewport{0, 0, 2, 2}, layout});
-    ASSERT_FALSE(shown.ok()) << message;
-    EXPECT_EQ(shown.error().message(), message);
+    ASSERT_FALSE(shown.ok()) << size;
+    EXPECT_EQ(shown.error().message(), "framebuffer size " + std::string(size) +
+                                           " does not fit viewport 2x2 cells of " +
+                                           std::string(cells));
   }
   EXPECT_EQ(out.bytes, "");
 }
