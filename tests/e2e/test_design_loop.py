@@ -10,7 +10,8 @@ import time
 import pytest
 
 from kitty_session import KittySession, missing_tools
-from test_cell_terminals import COLS, ROWS, Tmux, needs_tmux
+from test_cell_terminals import COLS, ROWS, needs_tmux
+from tmux_server import Tmux
 
 TETRAHEDRON = b"v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\n"
 
@@ -61,7 +62,7 @@ def rename_over(path, content):
 def test_the_viewer_follows_each_way_a_file_is_rewritten(tmp_path):
     live = tmp_path / "live.obj"
     live.write_bytes(obj_of(1))
-    tmux = Tmux(tmp_path, [sys.executable, "-m", "facetview", "live.obj", "--no-spin"])
+    tmux = Tmux(tmp_path, [sys.executable, "-m", "facetview", "live.obj", "--no-spin"], COLS, ROWS)
     try:
         wait_for(lambda: status_row(tmux), "live.obj | 1 triangles", 30)
         for count, write in [(2, in_place), (3, truncate_then_write), (4, rename_over)]:
@@ -89,7 +90,7 @@ def test_a_grid_of_three_shows_three_pictures_and_names(tmp_path):
     (tmp_path / "second.obj").write_bytes(obj_of(2))
     (tmp_path / "photo.stl").write_bytes(b"\xff\xd8\xff\xe0 not a model")
     tmux = Tmux(tmp_path, [sys.executable, "-m", "facetview", "first.obj", "second.obj", "photo.stl",
-                           "--no-spin"])
+                           "--no-spin"], COLS, ROWS)
     try:
         name_row = ROWS - 2  # cells fill the screen above the status line
         wait_for(lambda: rows_text(tmux)[name_row], "photo.stl", 30)
