@@ -1,6 +1,7 @@
 #include "raster/renderer.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstring>
 #include <limits>
@@ -105,25 +106,32 @@ void Renderer::draw_shared_out(std::span<const Triangle> triangles,
     return;
   }
 
-  // Share k draws the k-th run of triangles; every pixel then takes the
+  // Share k draws the k-th run of triangles (cut where the last frames took
+  // equally long, see share_balance.hpp); every pixel then takes the
   // nearest depth over the shares in list order, with the earlier share
   // keeping it at equal depth, which is what one thread drawing the whole
   // list in order leaves there.
+  const std::vector<std::size_t>& cuts = balance_.cuts(triangles.size(), shares);
+  share_seconds_.assign(shares, 0.0);
   run_in_parallel(shares, [&](std::size_t share, std::size_t) {
-    const std::size_t begin_triangle = triangles.size() * share / shares;
-    const std::size_t end_triangle = triangles.size() * (share + 1) / shares;
+    const auto started = std::chrono::steady_clock::now();
+    const std::size_t begin_triangle = cuts[share];
+    const std::size_t end_triangle = cuts[share + 1];
     const auto run = triangles.subspan(begin_triangle, end_triangle - begin_triangle);
     const auto run_colours =
         colours.empty() ? colours : colours.subspan(begin_triangle, end_triangle - begin_triangle);
     if (share == 0) {
       prepare_frame_rows(0, height_);
       draw_triangles(run, frame, FrameBuffers{framebuffer_, depth_, width_}, run_colours);
-      return;
+    } else {
+      ShareBuffers& buffers = shares_[share - 1];
+      std::fill(buffers.depth.begin(), buffers.depth.end(), kNothingDrawn);
+      draw_triangles(run, frame, FrameBuffers{buffers.rgba, buffers.depth, width_}, run_colours);
     }
-    ShareBuffers& buffers = shares_[share - 1];
-    std::fill(buffers.depth.begin(), buffers.depth.end(), kNothingDrawn);
-    draw_triangles(run, frame, FrameBuffers{buffers.rgba, buffers.depth, width_}, run_colours);
+    share_seconds_[share] =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   });
+  balance_.record(share_seconds_);
   run_in_parallel(bands, [&](std::size_t band, std::size_t) {
     const auto [first, end] = band_rows(band, bands, height_);
     merge_shares(shares, first, end);

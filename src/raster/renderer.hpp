@@ -10,6 +10,7 @@
 #include "model/mesh.hpp"
 #include "raster/frame_values.hpp"
 #include "raster/orbit_camera.hpp"
+#include "raster/share_balance.hpp"
 
 namespace facetview {
 
@@ -72,6 +73,8 @@ class Renderer {
   void prepare_frame_rows(std::uint32_t first_row, std::uint32_t end_row);
   void merge_shares(std::size_t shares, std::uint32_t first_row, std::uint32_t end_row);
   std::vector<ShareBuffers> shares_;
+  ShareBalance balance_;
+  std::vector<double> share_seconds_;
 };
 
 }  // namespace facetview

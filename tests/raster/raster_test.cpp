@@ -17,6 +17,7 @@
 #include "common/worker_pool.hpp"
 #include "raster/frame_values.hpp"
 #include "raster/renderer.hpp"
+#include "raster/share_balance.hpp"
 #include "raster/triangle_batch.hpp"
 #include "raster/triangle_pipeline.hpp"
 #include "sphere_mesh.hpp"
@@ -453,13 +454,36 @@ TEST(Threads, FramesAreThoseOfOneThread) {
       for (const std::size_t threads : {2, 3, 8}) {
         SCOPED_TRACE(name + " on " + std::to_string(threads) + " threads");
         set_thread_count(threads);
-        const Renderer many = rendered(mesh, camera, 101, 80);
-        EXPECT_TRUE(
-            same_bits({many.framebuffer(), many.depth()}, {one.framebuffer(), one.depth()}));
+        // Later frames cut the list where the earlier ones took equally long.
+        Renderer many(101, 80);
+        for (int frame = 0; frame < 3; ++frame) {
+          many.render(mesh, camera);
+          EXPECT_TRUE(
+              same_bits({many.framebuffer(), many.depth()}, {one.framebuffer(), one.depth()}));
+        }
       }
     }
   }
   set_thread_count(0);
+}
+
+// Runs that took longer get fewer triangles next time, and the cuts stay in
+// order within the list whatever the timings say.
+TEST(Threads, CutsMoveTowardsEqualTimes) {
+  ShareBalance balance;
+  EXPECT_EQ(balance.cuts(100, 2), (std::vector<std::size_t>{0, 50, 100}));
+  balance.record({3.0, 1.0});  // the work divides evenly at a third of the list
+  EXPECT_EQ(balance.cuts(100, 2), (std::vector<std::size_t>{0, 41, 100}));
+  for (const std::vector<double>& odd :
+       {std::vector<double>{0.0, 0.0, 0.0}, {1.0, -1.0, 1.0}, {1.0, NAN, 1.0}, {1e308, 1e308, 0}}) {
+    balance.cuts(100, 3);
+    balance.record(odd);
+    const std::vector<std::size_t> cuts = balance.cuts(100, 3);
+    EXPECT_TRUE(std::is_sorted(cuts.begin(), cuts.end()));
+    EXPECT_EQ(cuts.front(), 0u);
+    EXPECT_EQ(cuts.back(), 100u);
+  }
+  EXPECT_EQ(balance.cuts(7, 3), (std::vector<std::size_t>{0, 2, 4, 7}));  // a new list starts even
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, MatchesReference, ::testing::ValuesIn(frame_cases()),
