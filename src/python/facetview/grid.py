@@ -183,20 +183,12 @@ class GridViewer(Viewer):
         if self.alone is not None:
             super().draw_frame()
             return
-        size = self.terminal_size()
+        self.follow_terminal_size()
         models = [(entry.model, entry.failure) for entry in self.entries]
-        if size != self._size:
-            if self._size is not None:
-                self.session.clear_screen()
-                self.surface.clear()
-            self._size = size
-            self._status_shown = None
-            self._dirty = True
         if models != self._shown_models:  # a load finished
             self._shown_models = models
             self._dirty = True
         if self._dirty:
-            cols, rows = size
             viewport = self.viewport()
             self._layout = fitted_layout(len(self.entries), viewport.cols, viewport.rows)
             self.surface.render_grid(grid_cells(self.entries, self._layout, self.camera_for, self.mesh_of),

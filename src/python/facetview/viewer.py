@@ -227,9 +227,8 @@ class Viewer:
             prefix = shown_path(self.watcher.path) + ": "
             self.notice = "reload failed: " + (reason[len(prefix):] if reason.startswith(prefix) else reason)
 
-    def draw_frame(self) -> None:
-        """Follows the terminal size, renders if anything changed, updates the status."""
-        self.follow_file()
+    def follow_terminal_size(self) -> None:
+        """After a resize the screen is cleared and everything drawn again."""
         size = self.terminal_size()
         if size != self._size:
             if self._size is not None:
@@ -239,6 +238,11 @@ class Viewer:
             self._size = size
             self._status_shown = None
             self._dirty = True
+
+    def draw_frame(self) -> None:
+        """Follows the terminal size, renders if anything changed, updates the status."""
+        self.follow_file()
+        self.follow_terminal_size()
         if self._dirty:
             self.surface.render_to_terminal(self.mesh, self.camera(), self.viewport())
             reduction = getattr(self.surface, "reduction", None)
