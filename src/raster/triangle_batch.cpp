@@ -9,6 +9,8 @@
 #include "raster/shading.hpp"
 #include "raster/triangle_pipeline.hpp"
 
+// Step numbers in this file are those of the list in triangle_pipeline.hpp.
+
 // The vector helpers below are internal and inlined into the functions that
 // pick the instruction set, so no call passes an AVX vector across an ABI.
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -227,7 +229,8 @@ template <int N>
 template <int N>
 [[gnu::always_inline]] inline void draw_group(const Triangle* triangles, const FaceColour* colours,
                                               int count, const FrameLanes<N>& f,
-                                              const FrameValues& frame, const FrameBuffers& buffers) {
+                                              const FrameValues& frame,
+                                              const FrameBuffers& buffers) {
   using Floats = typename Simd<N>::Floats;
   using Mask = typename Simd<N>::Lanes;
 
@@ -263,7 +266,8 @@ template <int N>
   std::uint32_t drawn = lane_bits<N>(kept, count);
   if ((drawn | clipped) == 0) return;
 
-  // Step 5, projection of each corner, and the reciprocal depths of step 9.4.
+  // Step 5 of triangle_pipeline.hpp, projection of each corner, and the
+  // reciprocal depths of its step 9.4.
   ScreenLanes<N> screen[3];
   const Floats half = broadcast<N>(0.5f);
   const Floats one = broadcast<N>(1.0f);

@@ -46,6 +46,9 @@ class RecordingSurface:
     def framebuffer_size(self, viewport):
         return viewport.cols * 10, viewport.rows * 20
 
+    def reduction(self, viewport):
+        return 1
+
     def set_quality(self, quality):
         self.qualities.append(quality)
 

@@ -245,8 +245,7 @@ class Viewer:
         self.follow_terminal_size()
         if self._dirty:
             self.surface.render_to_terminal(self.mesh, self.camera(), self.viewport())
-            reduction = getattr(self.surface, "reduction", None)
-            self._reduction = reduction(self.viewport()) if reduction is not None else 1
+            self._reduction = self.surface.reduction(self.viewport())
             self.frame_rate.count_frame()
             self._dirty = False
         self.frames += 1
