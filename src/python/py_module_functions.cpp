@@ -11,7 +11,6 @@
 #include "python/interpreter_unlocked.hpp"
 #include "python/module_types.hpp"
 #include "python/py_mesh.hpp"
-#include "python/py_mesh_load.hpp"
 #include "python/py_orbit_camera.hpp"
 #include "python/py_surface.hpp"
 #include "raster/renderer.hpp"

@@ -13,6 +13,7 @@
 
 #include "model/float_literal.hpp"
 #include "model/mesh.hpp"
+#include "model/model_decoder.hpp"
 #include "model/stl_decoder.hpp"
 #include "support/error_chain.hpp"
 
@@ -279,7 +280,7 @@ TEST(FromPath, ReadsFilesNamesThemAndFails) {
     for (const std::string& content : {binary_stl("", {kUnitRecord}), "solid\n" + kTriangle}) {
       dir.write(file_name, content);
       const std::filesystem::path path = dir.path + "/./" + file_name;  // kept as given
-      const Result<Mesh> mesh = Mesh::from_path(path);
+      const Result<Mesh> mesh = load_model(path, retry_on_signal(), {}, AcceptedFormats::stl);
       ASSERT_TRUE(mesh.ok()) << mesh.error().message();
       EXPECT_EQ(mesh->name, name);
       EXPECT_EQ(mesh->source_path, path);
@@ -299,7 +300,8 @@ TEST(FromPath, ReadsFilesNamesThemAndFails) {
       {"/proc/self/status", kNoTriangles},         // size 0 reported, read to its end all the same
   };
   for (const auto& [path, chain] : cases) {
-    EXPECT_EQ(messages(Mesh::from_path(path)), chain) << path;
+    EXPECT_EQ(messages(load_model(path, retry_on_signal(), {}, AcceptedFormats::stl)), chain)
+        << path;
   }
 }
 
@@ -403,11 +405,12 @@ TEST(FromPath, BlockByBlockMatchesDecodingInMemory) {
   for (const auto& [name, content] : contents) {
     SCOPED_TRACE(name);
     const std::string path = dir.write(name + ".stl", content);
-    const Result<Mesh> streamed = Mesh::from_path(path);
+    const Result<Mesh> streamed = load_model(path, retry_on_signal(), {}, AcceptedFormats::stl);
     const Result<Mesh> in_memory = decode_stl(content, name);
     EXPECT_EQ(messages(streamed), messages(in_memory));
     // Normalised with the box found block by block, as the earlier box would.
-    const Result<Mesh> normalized = Mesh::normalized_from_path(path);
+    const Result<Mesh> normalized =
+        load_normalized_model(path, retry_on_signal(), {}, AcceptedFormats::stl);
     EXPECT_EQ(messages(normalized), messages(in_memory));
     if (streamed.ok() && in_memory.ok() && normalized.ok()) {
       // The same box in place and on a copy, which leaves its input alone.
@@ -438,13 +441,13 @@ TEST(FromPath, PipesAreReadWholeAndEndlessFilesCanBeStopped) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::string content = binary_stl("piped", random_records(30000));
   std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << content; });
-  const Result<Mesh> piped = Mesh::from_path(fifo);
+  const Result<Mesh> piped = load_model(fifo, retry_on_signal(), {}, AcceptedFormats::stl);
   writer.join();
   ASSERT_TRUE(piped.ok()) << piped.error().message();
   EXPECT_TRUE(same_bits(piped.value(), decode_stl(content, "pipe").value()));
 
   StopAfter stop(5);
-  EXPECT_EQ(messages(Mesh::from_path("/dev/zero", stop)),
+  EXPECT_EQ(messages(load_model("/dev/zero", stop, {}, AcceptedFormats::stl)),
             (Chain{"failed to read STL file /dev/zero", "interrupted"}));
   EXPECT_EQ(stop.left, -1);
 }
