@@ -22,7 +22,7 @@ struct FileLoad {
   Parameters parameters;
   const char* failure;  // the context that a failure gets in front of the path
   AcceptedFormats accepted;
-  // Mesh.from_stl keeps the fixed limits it always had; Mesh.load lets the
+  // Mesh.from_stl loads within the default limits; Mesh.load lets the
   // environment raise or lower them.
   bool limits_from_environment;
   const char* str_name;  // names a path of the wrong type (see convert_text)
