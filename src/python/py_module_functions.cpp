@@ -13,7 +13,6 @@
 #include "python/py_mesh.hpp"
 #include "python/py_mesh_load.hpp"
 #include "python/py_orbit_camera.hpp"
-#include "python/py_surface.hpp"
 #include "raster/renderer.hpp"
 #include "surface/png_file.hpp"
 
@@ -244,8 +243,6 @@ PyMethodDef module_functions[] = {
      "_render(mesh, camera, width, height, edges=False)\n--\n\n"},
     {"_save_png", as_py_cfunction(save_png), kArgumentsFlags,
      "_save_png(path, mesh, camera, width, height, edges=False)\n--\n\n"},
-    {"_set_terminal_detection", as_py_cfunction(set_terminal_detection), kArgumentsFlags,
-     "_set_terminal_detection(capabilities, true_colour)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 
