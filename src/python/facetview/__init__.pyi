@@ -3,33 +3,16 @@
 import os
 from typing import Optional, Union
 
-from . import _facetview
+# Surface is typed as the native type, which the package's Surface derives from and
+# hands its arguments to.
 from ._facetview import (
     Camera as Camera,
     Mesh as Mesh,
     OrbitCamera as OrbitCamera,
+    Surface as Surface,
     Viewport as Viewport,
 )
 from .terminal_query import Capabilities as Capabilities, terminal_capabilities as terminal_capabilities
-
-class Surface(_facetview.Surface):
-    def __new__(
-        cls,
-        quality: str = "medium",
-        *,
-        protocol: str = "kitty",
-        cell_size: tuple[int, int] | None = None,
-        max_size: tuple[int, int] | None = None,
-        colours: int | None = None,
-        edges: bool = False,
-        own_images: bool = False,
-        true_colour: bool = ...,
-    ) -> Surface:
-        """The native Surface, which also takes protocol "auto": the method the terminal
-        answers to (asked once per process, see terminal_capabilities()), in the cell size
-        and sixel limits it tells; arguments given count over those. true_colour defaults
-        to what the environment announces for "blocks" (COLORTERM truecolor or 24bit, or a
-        TERM ending in -direct)."""
 
 __all__ = ["Viewport", "Camera", "Mesh", "Surface", "OrbitCamera", "render", "save_png", "show"]
 

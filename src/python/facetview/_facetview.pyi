@@ -149,14 +149,18 @@ class Surface:
         true_colour: bool = True,
     ) -> Surface:
         """A surface of quality "low", "medium" (or "med"), "high" or "full" (the terminal's
-        own cell pixels, else high), drawing with protocol ("kitty", "sixel" or "blocks";
-        "auto" is the package Surface's); cell_size is the terminal's cell in pixels where
-        the kernel does not tell it (sides beyond 512 count as unknown); max_size the largest
-        sixel image the terminal shows and colours its colour registers (256 and no limit
-        where not given); true_colour False draws half-block cells in the 256-colour palette.
-        With edges, frames carry the mesh's creases, borders and silhouette as lines.
-        Rendering and compression use every core (FACETVIEW_THREADS=N sets how many) and let
-        other Python threads run. Writes nothing.
+        own cell pixels, else high), drawing with protocol ("kitty", "sixel" or "blocks");
+        cell_size is the terminal's cell in pixels where the kernel does not tell it (sides
+        beyond 512 count as unknown); max_size the largest sixel image the terminal shows and
+        colours its colour registers (256 and no limit where not given); true_colour False
+        draws half-block cells in the 256-colour palette. With edges, frames carry the mesh's
+        creases, borders and silhouette as lines. Rendering and compression use every core
+        (FACETVIEW_THREADS=N sets how many) and let other Python threads run. Writes nothing.
+
+        facetview.Surface also takes protocol "auto": the method the terminal answers to
+        (asked once per process, see terminal_capabilities()), in the cell size and sixel
+        limits it tells, where not given; and its true_colour defaults to what the
+        environment announces (COLORTERM truecolor or 24bit, or a TERM ending in -direct).
 
         The first surface alive draws kitty images with the ids 1, 2, ... and deletes every
         image when it starts afresh or clears; a surface made while another is alive, or with
