@@ -1,5 +1,6 @@
 """The native module: the four classes, the constants the package shares with the core,
-and the private functions behind the package's Mesh.from_arrays, render and save_png."""
+and the private functions behind the package's Mesh.from_arrays, render, save_png and
+cursor moves."""
 
 import os
 from typing import Union, final
@@ -233,3 +234,6 @@ def _render(mesh: Mesh, camera: Union[Camera, OrbitCamera], width: int, height: 
 def _save_png(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"], mesh: Mesh,
               camera: Union[Camera, OrbitCamera], width: int, height: int,
               edges: object = False) -> None: ...
+def _move_cursor(row: int, col: int) -> bytes:
+    """The sequence that moves the cursor to the cell at row, col (each 0 to 65535, from 0),
+    as the presenters write it."""
