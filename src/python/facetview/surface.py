@@ -24,6 +24,12 @@ class Surface(native.Surface):
     """
 
     __slots__ = ()
+    # Named as the package's other classes are.
+    __module__ = "builtins"
+
+    def __init_subclass__(cls, **kwargs: Any) -> None:
+        # Like the package's other classes, Surface is final.
+        raise TypeError("type 'builtins.Surface' is not an acceptable base type")
 
     def __new__(cls, *args: Any, **kwargs: Any) -> "Surface":
         protocol = kwargs.get("protocol")
