@@ -42,6 +42,7 @@ def read_terminal(fd, until=None):
     # A tmux built with sixel draws it in its client's pixels; one without would show nothing.
     (["--protocol", "sixel", "--once", "--size", "20x6"], True, True, b"\x1b[?1;2;4c", b"", SIXEL),
     (["--protocol", "sixel", "--once", "--size", "20x6"], True, True, b"\x1b[?1;2c", SIXEL_REFUSAL, None),
+    (["--protocol", "sixel", "--once", "--size", "20x6"], True, True, None, b"", SIXEL),  # a tmux that does not answer
 ])
 def test_graphics_inside_tmux(pty_terminal, args, tmux, to_terminal, answer, refusal, shown):
     program_end, terminal_end = pty_terminal
