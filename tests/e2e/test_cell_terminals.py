@@ -3,17 +3,14 @@ method chosen by asking the terminal: the screen shows the frame the surface ren
 and detection picks each terminal's method."""
 
 import sys
-import time
 
 import pytest
 
 import facetview as f
 from facetview.models import open_model
 from cell_text import replay_cells, replay_sixel
-from kitty_session import KittySession
-from screen_compare import close_enough, region_mean
-from tmux_server import Tmux, needs_tmux
-from x_terminal import SCREEN_WIDTH, XTerminal, missing_tools, wait_for_file, xterm_command
+from tmux_server import Tmux, needs_tmux, wait_for
+from x_terminal import XTerminal, close_enough, kitty, missing_tools, region_mean, wait_for_file, xterm_command
 
 COLS, ROWS = 40, 12
 CAMERA = (0.3, 0.8, 0.1, 1.2)
@@ -37,11 +34,9 @@ def rendered_output(capfdbinary, monkeypatch, protocol, true_colour, cols=COLS, 
     return capfdbinary.readouterr().out
 
 
-def wait_until_matching(share_now, what):
-    deadline = time.monotonic() + 30
-    while (share := share_now()) < MATCHING_SHARE:
-        assert time.monotonic() < deadline, f"{what}: the screen matches in {share:.0%} of the cells"
-        time.sleep(0.3)
+def wait_until_matching(share, what):
+    wait_for(lambda: share() >= MATCHING_SHARE, lambda: f"{what}: the screen matches in {share():.0%} of the cells",
+             pause=0.3)
 
 
 # The viewer, after writing what detection found (the cell size, the sixel limits) to a file.
@@ -78,8 +73,7 @@ def test_xterm_vt340_shows_the_sixel_frame(tmp_path, capfdbinary, monkeypatch, c
             for row, col in shown:
                 cell = [screen[y][x] for y in range(row * ch, (row + 1) * ch) for x in range(col * cw, (col + 1) * cw)]
                 expected = [sum(pixel[c] for pixel in cell) / len(cell) for c in range(3)]
-                seen = region_mean(shot, SCREEN_WIDTH, 3, col * cw, row * ch, (col + 1) * cw, (row + 1) * ch)
-                matching += close_enough(seen, expected, TOLERANCE)
+                matching += close_enough(xterm.cell_mean(shot, col, row, 0), expected, TOLERANCE)
             return matching / len(shown)
 
         wait_until_matching(share, "sixel in xterm")
@@ -97,8 +91,8 @@ def cell_share(shot, cells, cell_width, cell_height):
                 continue
             x0, x1, y = col * cell_width + 1, (col + 1) * cell_width - 1, row * cell_height
             quarter = cell_height // 4
-            seen_upper = region_mean(shot, SCREEN_WIDTH, 3, x0, y + 1, x1, y + quarter)
-            seen_lower = region_mean(shot, SCREEN_WIDTH, 3, x0, y + cell_height - quarter, x1, y + cell_height - 1)
+            seen_upper = region_mean(shot, x0, y + 1, x1, y + quarter)
+            seen_lower = region_mean(shot, x0, y + cell_height - quarter, x1, y + cell_height - 1)
             matching += close_enough(seen_upper, upper, TOLERANCE) and close_enough(seen_lower, lower, TOLERANCE)
             total += 1
     return matching / total
@@ -132,7 +126,7 @@ DETECT = ["-c", "import os, facetview as f; c = f.terminal_capabilities(); "
 ])
 def test_detection_picks_each_terminals_method(tmp_path, terminal, method):
     if terminal == "kitty":
-        session = KittySession(tmp_path, COLS, ROWS, [], program=DETECT)
+        session = kitty(tmp_path, COLS, ROWS, [], program=DETECT)
     elif terminal == "tmux":
         session = Tmux(tmp_path, [sys.executable, *DETECT], COLS, ROWS)
     else:

@@ -1,7 +1,6 @@
 """Small or endless inputs stay small: each hostile file is made by a small generator and
 loaded in a child whose address space is capped, so a lost budget fails instead of swapping."""
 
-import bz2
 import struct
 import subprocess
 import sys

@@ -12,7 +12,7 @@ import facetview as f
 from conftest import binary_stl
 from facetview import Camera, Mesh, Surface, Viewport
 
-from kitty_graphics import decode_frame
+from kitty_stream import decode_frame
 
 # The demo hull, as its vertices and faces are listed for Mesh.demo().
 DEMO_VERTICES = [(-0.9, -0.6, -0.6), (0.8, -0.6, -0.6), (0.8, 0.6, -0.6), (-0.9, 0.6, -0.6),

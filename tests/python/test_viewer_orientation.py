@@ -7,7 +7,7 @@ import pytest
 from facetview.orientation import UP_AXES, UP_ROTATIONS, upright_camera_angles
 
 from conftest import binary_stl, run_viewer
-from kitty_graphics import decode_frame
+from kitty_stream import decode_frame
 
 UNIT = {"x": (1, 0, 0), "y": (0, 1, 0), "z": (0, 0, 1)}
 POSES = [(0.0, 0.0, 0.0), (0.45, -0.55, 0.0), (-1.2, 2.9, 0.7), (math.pi / 2, 0.3, -0.4), (-math.pi / 2, 1.0, 2.0),
