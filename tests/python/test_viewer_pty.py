@@ -1,87 +1,20 @@
 """The viewer on a pseudo-terminal: it ends, stops and hangs up cleanly, and gives the terminal back."""
 
-import fcntl
 import os
-import pty
 import re
-import select
 import signal
-import struct
-import subprocess
-import sys
 import termios
 import threading
 import time
 
 import pytest
 
+from conftest import drained
+
 MOUSE_ON, MOUSE_OFF = b"\x1b[?1000h\x1b[?1002h\x1b[?1006h", b"\x1b[?1006l\x1b[?1002l\x1b[?1000l"
 TAKEN = b"\x1b[?1049h\x1b[?25l\x1b[2J" + MOUSE_ON
 GIVEN_BACK = b"\x1b_Ga=d,d=A,q=2\x1b\\" + MOUSE_OFF + b"\x1b[?25h\x1b[?1049l"
 STATUS = b"\x1b[12;1Hdemo hull | 12 triangles"
-
-
-def drained(fd, wait=0.2):
-    """Everything the terminal side has been sent, read until it stays quiet for `wait` seconds."""
-    output = b""
-    while select.select([fd], [], [], wait)[0]:
-        output += os.read(fd, 65536)
-    return output
-
-
-class PtyViewer:
-    """The viewer as a child process on a 60 x 12 pseudo-terminal."""
-
-    def __init__(self, *args, controlling=False, size=(60, 12), protocol="kitty", stdin=None):
-        self.master, self.slave = pty.openpty()
-        fcntl.ioctl(self.slave, termios.TIOCSWINSZ, struct.pack("HHHH", size[1], size[0], 0, 0))
-        self.modes_before = termios.tcgetattr(self.slave)
-        # Its own process group in this session, so that job control may stop it;
-        # or a session of its own with this terminal as its controlling terminal.
-        setup = self._control_terminal if controlling else os.setpgrp
-        # kitty graphics unless told: this terminal answers no query unless a test does.
-        chosen = ["--protocol", protocol] if protocol else []
-        self.process = subprocess.Popen([sys.executable, "-m", "facetview", *chosen, *args], stdin=stdin or self.slave,
-                                        stdout=self.slave, stderr=subprocess.PIPE, preexec_fn=setup)
-        self.output = b""
-
-    @staticmethod
-    def _control_terminal():
-        os.setsid()
-        fcntl.ioctl(1, termios.TIOCSCTTY, 0)  # standard output is always the terminal
-
-    def read_until(self, expected, start=0):
-        deadline = time.monotonic() + 20
-        while expected not in self.output[start:]:
-            assert time.monotonic() < deadline, f"no {expected!r} in {self.output[-300:]!r}"
-            if select.select([self.master], [], [], 0.05)[0]:
-                self.output += os.read(self.master, 65536)
-        return self.output.index(expected, start) + len(expected)
-
-    def modes(self):
-        return termios.tcgetattr(self.slave)
-
-    def quit(self):
-        os.write(self.master, b"q")
-        assert (self.process.wait(timeout=20), self.process.stderr.read()) == (0, b"")
-
-    def close(self):
-        self.process.kill()  # does nothing once the process has been waited for
-        self.process.wait()
-        self.process.stderr.close()
-        for fd in (self.master, self.slave):
-            try:
-                os.close(fd)
-            except OSError:
-                pass
-
-
-@pytest.fixture
-def viewers():
-    started = []
-    yield lambda *args, **options: started.append(PtyViewer(*args, **options)) or started[-1]
-    for viewer in started:
-        viewer.close()
 
 
 @pytest.mark.parametrize("end, status", [(b"q", 0), (b"\x03", 0), (signal.SIGTERM, -signal.SIGTERM),
@@ -91,16 +24,14 @@ def test_viewer_ends_and_gives_the_terminal_back(viewers, end, status):
     viewer.read_until(STATUS)
     assert viewer.output.startswith(TAKEN + b"\x1b7\x1b_Ga=d,d=A,q=2\x1b\\")
     os.write(viewer.master, end) if isinstance(end, bytes) else viewer.process.send_signal(end)
-    assert viewer.process.wait(timeout=20) == status
-    viewer.read_until(GIVEN_BACK)
+    assert viewer.finish() == (status, b"")
     assert viewer.output.endswith(GIVEN_BACK) and viewer.modes() == viewer.modes_before
-    assert viewer.process.stderr.read() == b""
 
 
 def test_a_model_from_standard_input_leaves_the_keys_to_the_terminal(viewers, tmp_path):
     refused = viewers("-")  # standard input is the terminal: there is no model to read
-    assert refused.process.wait(timeout=20) == 2
-    assert b"- reads the model from standard input, which is a terminal here" in refused.process.stderr.read()
+    status, said = refused.finish()
+    assert status == 2 and b"- reads the model from standard input, which is a terminal here" in said
     (tmp_path / "part.obj").write_bytes(b"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n")
     with open(tmp_path / "part.obj", "rb") as model:
         viewer = viewers("-", controlling=True, stdin=model)
@@ -145,11 +76,8 @@ def test_a_terminal_that_hangs_up_ends_the_viewer_without_a_word(viewers):
 
 def test_a_frame_too_large_for_memory_gets_one_line_and_leaves_the_terminal_as_it_was(viewers):
     viewer = viewers(size=(65535, 65535))  # a terminal that says it is that big
-    status = viewer.process.wait(timeout=60)
-    said = b"facetview: not enough memory for a frame of 65535x65535 cells\n"
-    assert (status, viewer.process.stderr.read()) == (1, said)
-    assert viewer.modes() == viewer.modes_before
-    assert viewer.output + drained(viewer.master, 0.1) in (b"", TAKEN + GIVEN_BACK)
+    assert viewer.finish(60) == (1, b"facetview: not enough memory for a frame of 65535x65535 cells\n")
+    assert viewer.modes() == viewer.modes_before and viewer.output in (b"", TAKEN + GIVEN_BACK)
 
 
 def test_the_session_waits_for_a_slow_nonblocking_terminal(pty_terminal):
@@ -208,9 +136,8 @@ def test_inline_draws_one_frame_below_the_cursor_and_leaves_it(viewers, reply, f
     asked_at = viewer.read_until(b"\x1b[6n")
     if reply is not None:
         os.write(viewer.master, reply)
-    assert (viewer.process.wait(timeout=20), viewer.process.stderr.read()) == (0, b"")
+    assert viewer.finish() == (0, b"")
     end = b"\x1b[%d;1H\x1b[?25h" % (top + 5)
-    viewer.read_until(end, asked_at)
     drawn = viewer.output[asked_at:]
     # The cursor kept around the frame, which deletes no earlier picture.
     assert drawn.startswith(b"\x1b[?25l" + b"\r\n" * feeds + b"\x1b7\x1b_Ga=t,") and drawn.endswith(b"\x1b8" + end)
@@ -262,6 +189,5 @@ def test_detect_tells_what_the_terminal_answered(viewers, answer, lines):
     viewer.read_until(QUERIES)
     if answer is not None:
         os.write(viewer.master, answer)
-    assert viewer.process.wait(timeout=20) == 0
-    for line in lines:
-        viewer.read_until(line)
+    assert viewer.finish()[0] == 0
+    assert all(line in viewer.output for line in lines)

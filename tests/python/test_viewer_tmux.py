@@ -3,9 +3,7 @@ terminal raw, since tmux makes them the pane's title; a file or a pipe still get
 Sixel by name is drawn only where tmux announces it."""
 
 import os
-import select
 import subprocess
-import sys
 
 import pytest
 
@@ -16,15 +14,6 @@ KITTY_REFUSAL = (b"facetview: --protocol kitty does not work inside tmux, which 
                  b"use --protocol blocks, or sixel where tmux shows it (see --detect)\n")
 SIXEL_REFUSAL = (b"facetview: --protocol sixel: this tmux does not announce sixel, so nothing would be seen; "
                  b"use --protocol blocks\n")
-
-
-def read_terminal(fd, until=None):
-    """What the terminal end holds now; with until, everything it is sent up to those bytes."""
-    data = b""
-    while not data.endswith(until) if until else select.select([fd], [], [], 0)[0]:
-        assert select.select([fd], [], [], 20)[0], f"no {until!r} after {data!r}"
-        data += os.read(fd, 65536)
-    return data
 
 
 @pytest.mark.parametrize("args, tmux, to_terminal, answer, refusal, shown", [
@@ -44,20 +33,17 @@ def read_terminal(fd, until=None):
     (["--protocol", "sixel", "--once", "--size", "20x6"], True, True, b"\x1b[?1;2c", SIXEL_REFUSAL, None),
     (["--protocol", "sixel", "--once", "--size", "20x6"], True, True, None, b"", SIXEL),  # a tmux that does not answer
 ])
-def test_graphics_inside_tmux(pty_terminal, args, tmux, to_terminal, answer, refusal, shown):
-    program_end, terminal_end = pty_terminal
+def test_graphics_inside_tmux(viewers, args, tmux, to_terminal, answer, refusal, shown):
     environ = {key: value for key, value in child_env().items() if key != "TMUX"}
     if tmux:
         environ["TMUX"] = "/tmp/tmux-0/default,1234,0"
-    process = subprocess.Popen([sys.executable, "-m", "facetview", *args], stdin=program_end,
-                               stdout=program_end if to_terminal else subprocess.PIPE, stderr=subprocess.PIPE,
-                               env=environ)
+    viewer = viewers(*args, protocol=None, env=environ, stdout=None if to_terminal else subprocess.PIPE)
+    asked = viewer.read_until(b"\x1b[c") if answer else 0
     if answer:
-        assert KITTY not in read_terminal(terminal_end, until=b"\x1b[c")
-        os.write(terminal_end, b"\x1b[6;16;8t" + answer)
-    written, said = process.communicate(timeout=60)
-    if to_terminal:
-        written = read_terminal(terminal_end)
-    assert (process.returncode, said) == ((2, refusal) if refusal else (0, b""))
+        assert KITTY not in viewer.output
+        os.write(viewer.master, b"\x1b[6;16;8t" + answer)
+    status, said = viewer.finish(60)
+    written = viewer.output[asked:] if to_terminal else viewer.process.stdout.read()
+    assert (status, said) == ((2, refusal) if refusal else (0, b""))
     assert (KITTY in written) == (shown == KITTY)
     assert shown in written if shown else written == b""
