@@ -128,24 +128,15 @@ def screen(stream):
 
 
 def decode_frame(data: bytes, viewport_cols: int, viewport_rows: int):
-    """(width, height, rgba) of the frame that the graphics commands in data (other output left out)
-    show over a viewport at the screen's top-left corner: each placement copies its image to the
-    cursor's cell."""
-    images, placements, cursor = {}, [], None
-    for kind, *values in commands(b"".join(re.findall(rb"\x1b_G[^\x1b]*\x1b\\|\x1b\[\d+;\d+H", data))):
-        if kind == "cursor":
-            cursor = (values[1] - 1, values[0] - 1)
-        elif kind == "image":
-            images[values[0]] = values[1:]
-        elif kind == "place":
-            placements.append((cursor, values[1], values[2], values[0]))
-    tile_width, tile_height, _ = images[placements[0][3]]
-    cell_width, cell_height = tile_width // placements[0][1], tile_height // placements[0][2]
+    """(width, height, rgba) of the frame that the graphics commands in data show over a viewport
+    at the screen's top-left corner; other output, and the delete-all of a viewer's exit, are left out."""
+    shown = screen(b"".join(re.findall(rb"\x1b_G[^\x1b]*\x1b\\|\x1b\[\d+;\d+H", data.replace(DELETE_ALL, b""))))
+    (_, _, cols, rows), (tile_width, tile_height, _) = next(iter(shown.items()))
+    cell_width, cell_height = tile_width // cols, tile_height // rows
     width, height = viewport_cols * cell_width, viewport_rows * cell_height
     frame = bytearray(width * height * 4)
-    for (col, row), _, _, image_id in placements:
-        image_width, image_height, pixels = images[image_id]
-        x, y = col * cell_width, row * cell_height
+    for (row, col, _, _), (image_width, image_height, pixels) in shown.items():
+        x, y = (col - 1) * cell_width, (row - 1) * cell_height
         for line in range(image_height):
             start = ((y + line) * width + x) * 4
             frame[start:start + image_width * 4] = pixels[line * image_width * 4:(line + 1) * image_width * 4]

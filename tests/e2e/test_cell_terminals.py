@@ -39,12 +39,10 @@ def wait_until_matching(share, what):
              pause=0.3)
 
 
-# The viewer, after writing what detection found (the cell size, the sixel limits) to a file.
-DETECTED_VIEWER = ["-c", "import runpy, sys, facetview as f; c = f.terminal_capabilities(); "
-                   "open('limits.part', 'w').write(repr((c.sixel_max_size, c.colour_registers))); "
-                   "__import__('os').rename('limits.part', 'limits'); "
-                   "sys.argv = ['facetview', *sys.argv[1:]]; runpy.run_module('facetview', run_name='__main__')",
-                   *VIEWER[2:]]
+# Writes what detection found to a file; then, with arguments, runs the viewer.
+DETECT = ("import os, runpy, sys, facetview as f; c = f.terminal_capabilities(); open('detected.part', 'w').write("
+          "repr((c.method, c.answered, c.sixel_max_size, c.colour_registers))); os.rename('detected.part', 'detected'); "
+          "sys.argv = ['facetview', *sys.argv[1:]]; len(sys.argv) > 1 and runpy.run_module('facetview', run_name='__main__')")
 
 
 @needs_xterm
@@ -52,10 +50,10 @@ DETECTED_VIEWER = ["-c", "import runpy, sys, facetview as f; c = f.terminal_capa
 def test_xterm_vt340_shows_the_sixel_frame(tmp_path, capfdbinary, monkeypatch, cols, rows, font_size, reduced):
     """The picture is seen whole; where the window is wider than the largest image xterm
     shows (1000 pixels), it is drawn smaller, in the middle."""
-    xterm = XTerminal(tmp_path, xterm_command(cols, rows, vt340=True, font_size=font_size), DETECTED_VIEWER)
+    xterm = XTerminal(tmp_path, xterm_command(cols, rows, vt340=True, font_size=font_size), ["-c", DETECT, *VIEWER[2:]])
     try:
         cw, ch = xterm.cell_width, xterm.cell_height
-        max_size, colours = eval(wait_for_file(tmp_path / "limits", 30))
+        _, _, max_size, colours = eval(wait_for_file(tmp_path / "detected", 30))
         assert colours is not None and max_size is not None  # xterm answers both
         limits = dict(cell_size=(cw, ch), max_size=max_size, colours=colours)
         viewport = f.Viewport.full_screen(cols, rows, 1)
@@ -113,11 +111,6 @@ def test_plain_xterm_shows_the_half_block_frame_in_256_colours(tmp_path, capfdbi
         xterm.close()
 
 
-DETECT = ["-c", "import os, facetview as f; c = f.terminal_capabilities(); "
-          "open('detected.part', 'w').write(c.method + ' ' + str(c.answered)); "
-          "os.rename('detected.part', 'detected')"]
-
-
 @pytest.mark.parametrize("terminal, method", [
     pytest.param("kitty", "kitty", marks=pytest.mark.skipif(bool(missing_tools("kitty")), reason="needs kitty")),
     pytest.param("xterm-vt340", "sixel", marks=needs_xterm),
@@ -126,13 +119,13 @@ DETECT = ["-c", "import os, facetview as f; c = f.terminal_capabilities(); "
 ])
 def test_detection_picks_each_terminals_method(tmp_path, terminal, method):
     if terminal == "kitty":
-        session = kitty(tmp_path, COLS, ROWS, [], program=DETECT)
+        session = kitty(tmp_path, COLS, ROWS, [], program=["-c", DETECT])
     elif terminal == "tmux":
-        session = Tmux(tmp_path, [sys.executable, *DETECT], COLS, ROWS)
+        session = Tmux(tmp_path, [sys.executable, "-c", DETECT], COLS, ROWS)
     else:
-        session = XTerminal(tmp_path, xterm_command(COLS, ROWS, vt340=terminal == "xterm-vt340"), DETECT)
+        session = XTerminal(tmp_path, xterm_command(COLS, ROWS, vt340=terminal == "xterm-vt340"), ["-c", DETECT])
     try:
         # Every terminal answers: none of them costs the whole timeout.
-        assert wait_for_file(tmp_path / "detected", 30).split() == [method, "True"]
+        assert eval(wait_for_file(tmp_path / "detected", 30))[:2] == (method, True)
     finally:
         session.close()
