@@ -34,7 +34,21 @@ def rendered_output(capfdbinary, monkeypatch, protocol, true_colour, cols=COLS, 
     return capfdbinary.readouterr().out
 
 
-def wait_until_matching(share, what):
+def wait_until_matching(xterm, expected, cells, what):
+    """Waits until, in nearly all of cells (row, col), the upper and lower quarter of the cell on screen show
+    what they hold in expected: pixels (rows of RGB tuples or None) in the terminal's cell size."""
+    cw, ch = xterm.cell_width, xterm.cell_height
+    bands = {(row, col): [(col * cw + 1, y0, (col + 1) * cw - 1, y1) for y0, y1 in
+                          [(row * ch + 1, row * ch + ch // 4), ((row + 1) * ch - ch // 4, (row + 1) * ch - 1)]]
+             for row, col in cells}
+    means = {box: [sum(expected[y][x][c] for y in range(box[1], box[3]) for x in range(box[0], box[2]))
+                   / ((box[2] - box[0]) * (box[3] - box[1])) for c in range(3)] for boxes in bands.values() for box in boxes}
+
+    def share():
+        shot = xterm.screenshot()
+        return sum(all(close_enough(region_mean(shot, *box), means[box], TOLERANCE) for box in boxes)
+                   for boxes in bands.values()) / len(cells)
+
     wait_for(lambda: share() >= MATCHING_SHARE, lambda: f"{what}: the screen matches in {share():.0%} of the cells",
              pause=0.3)
 
@@ -64,36 +78,10 @@ def test_xterm_vt340_shows_the_sixel_frame(tmp_path, capfdbinary, monkeypatch, c
         shown = [(row, col) for row in range(rows) for col in range(cols) if screen[row * ch][col * cw] is not None]
         assert (len(shown) < cols * (rows - 1)) is reduced and shown
         assert all(row < rows - 1 for row, _ in shown)
-
-        def share():
-            shot = xterm.screenshot()
-            matching = 0
-            for row, col in shown:
-                cell = [screen[y][x] for y in range(row * ch, (row + 1) * ch) for x in range(col * cw, (col + 1) * cw)]
-                expected = [sum(pixel[c] for pixel in cell) / len(cell) for c in range(3)]
-                matching += close_enough(xterm.cell_mean(shot, col, row, 0), expected, TOLERANCE)
-            return matching / len(shown)
-
-        wait_until_matching(share, "sixel in xterm")
+        wait_until_matching(xterm, screen, shown, "sixel in xterm")
         xterm.save_window(str(tmp_path / "xterm-sixel.png"))
     finally:
         xterm.close()
-
-
-def cell_share(shot, cells, cell_width, cell_height):
-    """Share of cells whose upper and lower quarters show their two colours."""
-    matching = total = 0
-    for row, line in enumerate(cells):
-        for col, (upper, lower) in enumerate(line):
-            if upper is None:
-                continue
-            x0, x1, y = col * cell_width + 1, (col + 1) * cell_width - 1, row * cell_height
-            quarter = cell_height // 4
-            seen_upper = region_mean(shot, x0, y + 1, x1, y + quarter)
-            seen_lower = region_mean(shot, x0, y + cell_height - quarter, x1, y + cell_height - 1)
-            matching += close_enough(seen_upper, upper, TOLERANCE) and close_enough(seen_lower, lower, TOLERANCE)
-            total += 1
-    return matching / total
 
 
 @needs_xterm
@@ -104,8 +92,10 @@ def test_plain_xterm_shows_the_half_block_frame_in_256_colours(tmp_path, capfdbi
         cells = replay_cells(rendered_output(capfdbinary, monkeypatch, "blocks", False), COLS, ROWS)
         assert all(upper is not None for line in cells[:ROWS - 1] for upper, _ in line)
         assert len({colour for line in cells for pair in line for colour in pair}) > 5
-        wait_until_matching(lambda: cell_share(xterm.screenshot(), cells, xterm.cell_width, xterm.cell_height),
-                            "half-blocks in xterm")
+        cw, ch = xterm.cell_width, xterm.cell_height
+        pixels = [[cells[y // ch][x // cw][y % ch >= ch / 2] for x in range(COLS * cw)] for y in range(ROWS * ch)]
+        drawn = [(row, col) for row in range(ROWS) for col in range(COLS) if cells[row][col][0] is not None]
+        wait_until_matching(xterm, pixels, drawn, "half-blocks in xterm")
         xterm.save_window(str(tmp_path / "xterm-blocks.png"))
     finally:
         xterm.close()
