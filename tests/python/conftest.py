@@ -57,6 +57,11 @@ def model_files(points, faces, rgb=None):
     return files
 
 
+def cause_chain(error):
+    """(type, message) of an exception and of each one it was raised from."""
+    return [] if error is None else [(type(error), str(error))] + cause_chain(error.__cause__)
+
+
 def child_env(**extra):
     """The environment of a child interpreter that finds the same facetview package."""
     return dict(os.environ, PYTHONPATH=os.pathsep.join(p for p in sys.path if p), **extra)

@@ -9,7 +9,7 @@ import numpy as np
 import pytest
 
 import facetview as f
-from conftest import binary_stl
+from conftest import binary_stl, cause_chain
 from facetview import Camera, Mesh, Surface, Viewport
 
 from kitty_stream import decode_frame
@@ -124,10 +124,6 @@ def test_load_reads_by_content_and_extension(tmp_path, name, content, triangles,
     assert (mesh.triangle_count, mesh.source_path, mesh.warnings) == (triangles, str(tmp_path / name), warnings)
     assert mesh.name == name.rsplit(".", 1)[0]
     assert max(mesh.size) == 2.0 or name.endswith("STL")
-
-
-def cause_chain(error):
-    return [] if error is None else [(type(error), str(error))] + cause_chain(error.__cause__)
 
 
 @pytest.mark.parametrize("name, content, reasons", [
