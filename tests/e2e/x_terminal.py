@@ -38,23 +38,11 @@ exec sleep 600
 
 # A fixed look: no decorations or padding, the cell grid at the window's corner,
 # one font, a black background and a cursor that cannot be seen on it.
-KITTY_CONFIG = """\
-font_family DejaVu Sans Mono
-font_size 10
-remember_window_size no
-initial_window_width {cols}c
-initial_window_height {rows}c
-window_padding_width 0
-placement_strategy top-left
-hide_window_decorations yes
-background #000000
-foreground #e0e0e0
-cursor #000000
-cursor_text_color background
-cursor_blink_interval 0
-enable_audio_bell no
-update_check_interval 0
-"""
+KITTY_CONFIG = "\n".join([
+    "font_family DejaVu Sans Mono", "font_size 10", "remember_window_size no", "initial_window_width {cols}c",
+    "initial_window_height {rows}c", "window_padding_width 0", "placement_strategy top-left",
+    "hide_window_decorations yes", "background #000000", "foreground #e0e0e0", "cursor #000000",
+    "cursor_text_color background", "cursor_blink_interval 0", "enable_audio_bell no", "update_check_interval 0", ""])
 
 
 def missing_tools(*terminal_tools):
