@@ -1,6 +1,6 @@
 """What reaches file descriptor 1 when writing to it fails, blocks or is interrupted by a Python
-signal handler; other Python threads run while it blocks. (How the writer waits for a slow reader
-and ends a command cut short is pinned in the C++ tests.)"""
+signal handler; other Python threads run while it blocks. (How the writer ends a command that a
+failure cuts short is pinned in the C++ tests, for every cut.)"""
 
 import fcntl
 import os
@@ -42,6 +42,7 @@ SETUPS = {
     "broken pipe": "r, w = os.pipe(); os.close(r); os.dup2(w, 1)",
     "given": "os.dup2(int(os.environ['FRAME_FD']), 1)",
     # A thread that keeps saying it runs.
+    "given, non-blocking": "os.dup2(int(os.environ['FRAME_FD']), 1); os.set_blocking(1, False)",
     "given, ticking": "os.dup2(int(os.environ['FRAME_FD']), 1); import threading, time; threading.Thread("
                       "target=lambda: [print('tick', file=sys.stderr, flush=True) or time.sleep(0.02) for _ in "
                       "iter(int, 1)], daemon=True).start()",
@@ -84,10 +85,15 @@ def test_failed_frame_leaves_nothing_and_the_next_rebuilds(setup, error, frame_b
     assert screen(stream) == frame_b_alone
 
 
-def child_blocked_on_a_full_pipe(setup="given"):
-    """The child with frame A half-way into a pipe that nobody reads, and the pipe's read end."""
+def small_pipe():
     read_end, write_end = os.pipe()
     fcntl.fcntl(write_end, fcntl.F_SETPIPE_SZ, PIPE_SIZE)
+    return read_end, write_end
+
+
+def child_blocked_on_a_full_pipe(setup="given"):
+    """The child with frame A half-way into a pipe that nobody reads, and the pipe's read end."""
+    read_end, write_end = small_pipe()
     process, capture = child(setup, write_end)
     os.close(write_end)
     while int.from_bytes(fcntl.ioctl(read_end, termios.FIONREAD, b"\0\0\0\0"), sys.byteorder) < PIPE_SIZE:
@@ -107,6 +113,22 @@ def test_other_threads_run_while_a_write_blocks():
         process.kill()
         process.communicate()
         os.close(read_end)
+
+
+def test_slow_reader_of_a_non_blocking_pipe_gets_whole_frames(frame_b_alone):
+    read_end, write_end = small_pipe()
+    process, capture = child("given, non-blocking", write_end)
+    os.close(write_end)
+    received = b""
+    while chunk := os.read(read_end, 512):
+        received += chunk
+        os.sched_yield()
+    os.close(read_end)
+    _, stderr = process.communicate()
+    assert (process.returncode, stderr.decode()) == (0, "sent\n")
+    # Frame A whole on the pipe, frame B an update of it: together they show frame B.
+    assert received.startswith(FRAME_START) and commands(received)
+    assert screen(received + captured(capture)) == frame_b_alone
 
 
 def test_signal_stops_a_write_blocked_on_a_full_pipe(frame_b_alone):

@@ -46,6 +46,14 @@ def test_framebuffer_size(quality, protocol, cell_size, cols, rows, size):
     assert Surface(quality, protocol=protocol, cell_size=cell_size).framebuffer_size(Viewport(3, 5, cols, rows)) == size
 
 
+def test_huge_viewport_raises_memory_error_and_the_surface_stays_usable(capfdbinary):
+    surface = Surface("high")
+    with pytest.raises(MemoryError):
+        surface.render_to_terminal(Mesh.demo(), Camera(), Viewport(0, 0, 65535, 65535))
+    assert surface.render_to_terminal(Mesh.demo(), Camera(), Viewport(0, 0, 4, 2)) == (20, 20)
+    assert b"a=p," in capfdbinary.readouterr().out
+
+
 # The only surface alive deletes every image first, once: nothing waits in the writer between
 # calls, so a forked child that exits has nothing of the parent's to write again.
 @pytest.mark.parametrize("code, written", [
