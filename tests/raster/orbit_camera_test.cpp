@@ -87,6 +87,7 @@ std::vector<CoverageCase> coverage_cases() {
                                 static_cast<float>(diagonal + 0.05),
                                 static_cast<float>(std::asin(1.0 / diagonal)),
                                 static_cast<float>(-std::numbers::pi / 4)};
+  const auto cube_hit = [](const Ray& ray) { return box_entry({-1, -1, -1}, {1, 1, 1}, ray); };
   return {
       {"floor",
        quad({-1, 0, 1}, {1, 0, 1}, {1, 0, -1}, {-1, 0, -1}),
@@ -96,10 +97,12 @@ std::vector<CoverageCase> coverage_cases() {
        quad({-1, 0, 1}, {1, 0, 1}, {1, 0, -1}, {-1, 0, -1}),
        {{0.3f, 0.0f, -0.2f}, 0.2f, 0.2f, 2.0f, 0.1f},
        floor_hit},
-      {"cube_corner", box_mesh({-1, -1, -1}, {1, 1, 1}), corner_view,
-       [](const Ray& ray) {
-         return box_entry({-1, -1, -1}, {1, 1, 1}, ray);
-       }},
+      {"cube_corner", box_mesh({-1, -1, -1}, {1, 1, 1}), corner_view, cube_hit},
+      // Orthographic: rays parallel to the view axis, through each pixel centre.
+      {"cube_orthographic",
+       box_mesh({-1, -1, -1}, {1, 1, 1}),
+       {{0.2f, -0.1f, 0.0f}, 3.0f, 0.4f, 0.6f, 0.1f, true},
+       cube_hit},
   };
 }
 
