@@ -32,6 +32,11 @@ void* operator new(std::size_t size) {
   if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
   throw std::bad_alloc();
 }
+// The form std::stable_sort borrows its buffer with, freed by the delete below.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  ++allocations;
+  return std::malloc(size == 0 ? 1 : size);
+}
 void operator delete(void* memory) noexcept {
   std::free(memory);
 }
