@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <optional>
 #include <tuple>
 
@@ -221,6 +222,11 @@ const std::string kThreeVertices(36, '\0');
 INSTANTIATE_TEST_SUITE_P(
     Formats, HostileModels,
     testing::Values(
+        Hostile{"unknown_text", "hello world\nsecond line", "notes.txt",
+                Chain{"unsupported model format: text beginning \"hello world\" and the extension "
+                      ".txt"}},
+        Hostile{"gzip_without_extension", std::string("\x1F\x8B\x08\0", 4), "part",
+                Chain{"unsupported model format: a gzip archive and no extension"}},
         Hostile{
             "unknown_binary", std::string("\x89PNH\r\n\x1a\n\0\0", 10), "picture",
             Chain{"unsupported model format: binary content of no known format and no extension"}},
@@ -234,6 +240,14 @@ INSTANTIATE_TEST_SUITE_P(
                   "file has 135",
                   "ASCII STL is not valid UTF-8",
                   "invalid utf-8 sequence of 1 bytes from index 84"}},
+        Hostile{
+            "binary_stl_count_beyond_its_records",
+            std::string(80, ' ') + std::string("\xFF\xFF\xFF\xFF", 4) + std::string(100, '\x80'),
+            "part.stl",
+            Chain{"not a binary STL: the header counts 4294967295 triangles, which take "
+                  "214748364834 bytes, but the file has 184",
+                  "ASCII STL is not valid UTF-8",
+                  "invalid utf-8 sequence of 1 bytes from index 80"}},
         Hostile{"obj_nul_and_long_words_shown_escaped",
                 std::string("v 0 0 1\0", 8) + std::string(100, 'x') + "\n", "m.obj",
                 Chain{"OBJ line 1",
@@ -258,6 +272,8 @@ INSTANTIATE_TEST_SUITE_P(
         Hostile{"obj_short_vertex", "v 0 0\n", "m.obj",
                 Chain{"OBJ line 1", "vertex has fewer than three coordinates"}},
         Hostile{"obj_no_faces", "v 0 0 0\nl 1 1\n", "m.obj", Chain{"OBJ file contained no faces"}},
+        Hostile{"ply_no_end_header", "ply\nformat ascii 1.0\nelement vertex 1\n", "m.ply",
+                Chain{"PLY header has no end_header line"}},
         Hostile{"ply_unknown_format", "ply\nformat binary_middle_endian 1.0\nend_header\n", "m.ply",
                 Chain{"PLY header line 2", "unknown format"}},
         Hostile{"ply_unknown_type",
@@ -304,6 +320,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "m.ply", Chain{"PLY element 'nothing'", "entries without properties"}},
         Hostile{"ply_points_only", kPlyVertexHeader + "end_header\n" + kThreeVertices, "m.ply",
                 Chain{"PLY file contained no faces"}},
+        Hostile{"three_mf_not_zip", "PK\x03\x04 but nothing after", "m.3mf",
+                Chain{"3MF package", "not a valid zip archive: Not a zip archive"}},
         Hostile{"three_mf_no_model_part", zip_of({{"readme.txt", "hello"}}), "m.3mf",
                 Chain{"3MF package", "zip archive holds no 3MF model part 3D/3dmodel.model"}},
         Hostile{
@@ -457,18 +475,33 @@ TEST(ArrayMeshes, ItemTypesFollowTheStructFormat) {
   }
 }
 
-// Python's buffers cover the common refusals; these are the edges of the numbers.
-TEST(ArrayMeshes, IndicesAndCoordinatesBeyondTheirRangeAreRefused) {
+TEST(ArrayMeshes, BadNumbersAndIndicesAreRefused) {
   const std::string floats = pack<float>({0, 0, 0, 1, 0, 0, 0, 1, 0});
   const PackedArray vertices{floats, *item_type_from_format("f", 4)};
-  const std::string faces = pack<std::uint32_t>({0, 1, 0xffffffff});
+  const auto with_faces = [&](std::string faces, const char* format, std::size_t size) {
+    return messages(
+        mesh_from_arrays(vertices, PackedArray{faces, *item_type_from_format(format, size)}, "m"));
+  };
+  EXPECT_EQ(with_faces(pack<std::int8_t>({0, 1, -1}), "b", 1),
+            (Chain{"face 0 has a negative vertex index"}));
+  EXPECT_EQ(with_faces(pack<std::uint64_t>({0, 1, 2, 2, 1, 3}), "Q", 8),
+            (Chain{"face 1", "vertex index 3 out of range for 3 vertices"}));
+  EXPECT_EQ(with_faces(pack<std::uint32_t>({0, 1, 0xffffffff}), "I", 4),
+            (Chain{"face 0", "vertex index 4294967295 out of range for 3 vertices"}));
+  const Chain not_a_float{
+      "vertex 1 has a coordinate that is NaN, infinite or beyond the 32-bit float range"};
+  for (const double bad :
+       {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1e300}) {
+    const std::string points = pack<double>({0, 0, 0, 1, bad, 0, 0, 1, 0});
+    EXPECT_EQ(
+        messages(mesh_from_arrays({points, *item_type_from_format("d", 8)}, std::nullopt, "m")),
+        not_a_float);
+  }
+  const std::string four = pack<float>({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 1});
   EXPECT_EQ(
-      messages(mesh_from_arrays(vertices, PackedArray{faces, *item_type_from_format("I", 4)}, "m")),
-      (Chain{"face 0", "vertex index 4294967295 out of range for 3 vertices"}));
-  const std::string huge = pack<double>({0, 0, 1e300});
-  EXPECT_EQ(
-      messages(mesh_from_arrays({huge, *item_type_from_format("d", 8)}, std::nullopt, "m")),
-      (Chain{"vertex 0 has a coordinate that is NaN, infinite or beyond the 32-bit float range"}));
+      messages(mesh_from_arrays({four, vertices.type}, std::nullopt, "m")),
+      (Chain{"without faces the vertices are taken three at a time as triangles, but 4 is not a "
+             "multiple of 3"}));
 }
 
 // Binary STL of one triangle per attribute word, its header beginning `header`.
