@@ -1,15 +1,18 @@
-"""The viewer on a pseudo-terminal: it ends, stops and hangs up cleanly, and gives the terminal back."""
+"""The viewer on a pseudo-terminal: it ends, stops and hangs up cleanly, gives the terminal back, and draws
+with what the terminal answers. Inside tmux (TMUX set) kitty graphics asked for by name never reach the
+terminal raw, since tmux makes them the pane's title, and sixel is drawn only where tmux announces it."""
 
 import os
 import re
 import signal
+import subprocess
 import termios
 import threading
 import time
 
 import pytest
 
-from conftest import drained
+from conftest import child_env, drained
 
 MOUSE_ON, MOUSE_OFF = b"\x1b[?1000h\x1b[?1002h\x1b[?1006h", b"\x1b[?1006l\x1b[?1002l\x1b[?1000l"
 TAKEN = b"\x1b[?1049h\x1b[?25l\x1b[2J" + MOUSE_ON
@@ -150,20 +153,20 @@ def test_inline_draws_one_frame_below_the_cursor_and_leaves_it(viewers, reply, f
 
 QUERIES = b"\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\\x1b[16t\x1b[?1;1;0S\x1b[?2;1;0S\x1b[c"
 DA1_VT340 = b"\x1b[?63;1;2;4;6;9;15;16;22;28c"
-SIXEL_IMAGE = b"\x1bP0;1q\"1;1;"
+KITTY, SIXEL, BLOCK = b"\x1b_G", b"\x1bP0;1q", "\u2580".encode()
 
 
 @pytest.mark.parametrize("protocol, answer, drawn, method", [
     (None, b"\x1b_Gi=31;OK\x1b\\\x1b[?62;c", b"\x1b_Ga=t,", b"kitty graphics"),
-    (None, b"\x1b[6;16;8t" + DA1_VT340, SIXEL_IMAGE, b"sixel"),
+    (None, b"\x1b[6;16;8t" + DA1_VT340, SIXEL, b"sixel"),
     # Cell sizes no terminal has are unknown: the quality's stand in, without a traceback.
-    (None, b"\x1b[6;1000000;1000000t" + DA1_VT340, SIXEL_IMAGE, b"sixel"),
+    (None, b"\x1b[6;1000000;1000000t" + DA1_VT340, SIXEL, b"sixel"),
     # 100 x 11 cells of 8 x 16 pixels where the largest image is 400 x 100: half of them;
     # sixel named by the user still learns the terminal's limits.
-    (None, b"\x1b[6;16;8t\x1b[?2;0;400;100S" + DA1_VT340, SIXEL_IMAGE, b"sixel at 1/2 size"),
-    ("sixel", b"\x1b[6;16;8t\x1b[?2;0;400;100S" + DA1_VT340, SIXEL_IMAGE, b"sixel at 1/2 size"),
-    (None, b"\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c", "\u2580".encode(), b"half-blocks"),
-    (None, None, "\u2580".encode(), b"half-blocks"),  # no answer at all
+    (None, b"\x1b[6;16;8t\x1b[?2;0;400;100S" + DA1_VT340, SIXEL, b"sixel at 1/2 size"),
+    ("sixel", b"\x1b[6;16;8t\x1b[?2;0;400;100S" + DA1_VT340, SIXEL, b"sixel at 1/2 size"),
+    (None, b"\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c", BLOCK, b"half-blocks"),
+    (None, None, BLOCK, b"half-blocks"),  # no answer at all
 ])
 def test_the_viewer_draws_with_what_the_terminal_answers(viewers, protocol, answer, drawn, method):
     viewer = viewers(protocol=protocol, size=(100, 12))  # wide enough for the whole status line
@@ -191,3 +194,42 @@ def test_detect_tells_what_the_terminal_answered(viewers, answer, lines):
         os.write(viewer.master, answer)
     assert viewer.finish()[0] == 0
     assert all(line in viewer.output for line in lines)
+
+
+KITTY_REFUSAL = (b"facetview: --protocol kitty does not work inside tmux, which does not pass kitty graphics on; "
+                 b"use --protocol blocks, or sixel where tmux shows it (see --detect)\n")
+SIXEL_REFUSAL = (b"facetview: --protocol sixel: this tmux does not announce sixel, so nothing would be seen; "
+                 b"use --protocol blocks\n")
+
+
+@pytest.mark.parametrize("args, tmux, to_terminal, answer, refusal, shown", [
+    # Refused before anything is written: the terminal is left exactly as it was.
+    (["--protocol", "kitty", "--once"], True, True, None, KITTY_REFUSAL, None),
+    (["--protocol", "kitty", "--inline"], True, True, None, KITTY_REFUSAL, None),
+    (["--protocol=kitty", "--once", "--size", "20x6"], True, True, None, KITTY_REFUSAL, None),
+    # What else draws there sends no kitty command either, not even the delete-all on the way out.
+    (["--protocol", "blocks", "--once"], True, True, None, b"", BLOCK),
+    (["--once"], True, True, None, b"", BLOCK),  # nothing answers: half-block cells
+    # A pipe is no tmux pane: it gets the kitty commands it always got.
+    (["--protocol", "kitty", "--once", "--size", "20x6"], True, False, None, b"", KITTY),
+    # Outside tmux the terminal gets what it asked for.
+    (["--protocol", "kitty", "--once"], False, True, None, b"", KITTY),
+    # A tmux built with sixel draws it in its client's pixels; one without would show nothing.
+    (["--protocol", "sixel", "--once", "--size", "20x6"], True, True, b"\x1b[?1;2;4c", b"", SIXEL),
+    (["--protocol", "sixel", "--once", "--size", "20x6"], True, True, b"\x1b[?1;2c", SIXEL_REFUSAL, None),
+    (["--protocol", "sixel", "--once", "--size", "20x6"], True, True, None, b"", SIXEL),  # a tmux that does not answer
+])
+def test_graphics_inside_tmux(viewers, args, tmux, to_terminal, answer, refusal, shown):
+    environ = {key: value for key, value in child_env().items() if key != "TMUX"}
+    if tmux:
+        environ["TMUX"] = "/tmp/tmux-0/default,1234,0"
+    viewer = viewers(*args, protocol=None, env=environ, stdout=None if to_terminal else subprocess.PIPE)
+    asked = viewer.read_until(b"\x1b[c") if answer else 0
+    if answer:
+        assert KITTY not in viewer.output
+        os.write(viewer.master, b"\x1b[6;16;8t" + answer)
+    status, said = viewer.finish(60)
+    written = viewer.output[asked:] if to_terminal else viewer.process.stdout.read()
+    assert (status, said) == ((2, refusal) if refusal else (0, b""))
+    assert (KITTY in written) == (shown == KITTY)
+    assert shown in written if shown else written == b""
