@@ -80,15 +80,21 @@ std::string pack(std::initializer_list<T> values, bool swap = false) {
   return bytes;
 }
 
+// A PLY file in `format`: the magic and format lines, then `rest`.
+std::string ply(const std::string& rest, const char* format = "ascii") {
+  return std::string("ply\nformat ") + format + " 1.0\n" + rest;
+}
+const std::string kXyz = "property float x\nproperty float y\nproperty float z\n";
+const std::string kFaces = "property list uchar int vertex_indices\n";
+
 // Binary PLY of one triangle, with a vertex property before x and a face
 // property after the list, in the given byte order.
 std::string binary_ply(bool big_endian) {
-  std::string data = std::string("ply\nformat ") +
-                     (big_endian ? "binary_big_endian" : "binary_little_endian") +
-                     " 1.0\ncomment made by hand\nelement vertex 3\nproperty uchar tag\n"
-                     "property float x\nproperty double y\nproperty int16 z\n"
-                     "element face 1\nproperty list uchar uint vertex_indices\nproperty float q\n"
-                     "end_header\n";
+  std::string data =
+      ply("comment made by hand\nelement vertex 3\nproperty uchar tag\nproperty float x\n"
+          "property double y\nproperty int16 z\nelement face 1\n"
+          "property list uchar uint vertex_indices\nproperty float q\nend_header\n",
+          big_endian ? "binary_big_endian" : "binary_little_endian");
   const auto put = [&](auto value) { data += pack({value}, big_endian); };
   const float xs[] = {0, 2, 0};
   const double ys[] = {0, 0, 3};
@@ -157,14 +163,11 @@ INSTANTIATE_TEST_SUITE_P(
                 Points{{0, 0, -1}, {2, 0, -1}, {0, 3, -1}}},
         Decoded{"ply_binary_big_endian", binary_ply(true), "m",
                 Points{{0, 0, -1}, {2, 0, -1}, {0, 3, -1}}},
-        Decoded{"three_mf_item_with_translation",
+        // A mirroring placement swaps two corners to keep the winding outward.
+        Decoded{"three_mf_mirrored_and_moved_item",
                 three_mf(kTriangleObject,
-                         R"(<item objectid="1" transform="1 0 0 0 1 0 0 0 1 10 20 30"/>)"),
-                "m.3mf", Points{{10, 20, 30}, {11, 20, 30}, {10, 21, 30}}},
-        Decoded{"three_mf_mirroring_transform_keeps_outward_winding",
-                three_mf(kTriangleObject,
-                         R"(<item objectid="1" transform="-1 0 0 0 1 0 0 0 1 0 0 0"/>)"),
-                "m.3mf", Points{kO, {0, 1, 0}, {-1, 0, 0}}},
+                         R"(<item objectid="1" transform="-1 0 0 0 1 0 0 0 1 10 20 0"/>)"),
+                "m.3mf", Points{{10, 20, 0}, {10, 21, 0}, {9, 20, 0}}},
         Decoded{
             "three_mf_components_nest_their_transforms",
             three_mf(
@@ -190,10 +193,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "# exported\n\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", "/dev/stdin",
                 Points{kO, kX, kY}},
         Decoded{"ply_bom_and_a_two_corner_face_skipped",
-                "\xEF\xBB\xBFply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
-                "property float y\nproperty float z\nelement face 2\n"
-                "property list uchar int vertex_indices\nend_header\n0 0 0\n1 0 0\n0 1 0\n2 0 1\n3 "
-                "0 1 2\n",
+                "\xEF\xBB\xBF" + ply("element vertex 3\n" + kXyz + "element face 2\n" + kFaces +
+                                     "end_header\n0 0 0\n1 0 0\n0 1 0\n2 0 1\n3 0 1 2\n"),
                 "stdin", Points{kO, kX, kY}},
         Decoded{"stl_by_content_whatever_the_extension",
                 "solid x\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n", "m.obj",
@@ -214,9 +215,7 @@ TEST_P(HostileModels, FailWithTheReason) {
   EXPECT_EQ(messages(decode_model(c.content, c.path)), c.chain);
 }
 
-const std::string kPlyVertexHeader =
-    "ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
-    "property float z\n";
+const std::string kPlyVertexHeader = ply("element vertex 3\n" + kXyz, "binary_little_endian");
 const std::string kThreeVertices(36, '\0');
 
 INSTANTIATE_TEST_SUITE_P(
@@ -253,8 +252,8 @@ INSTANTIATE_TEST_SUITE_P(
                 Chain{"OBJ line 1",
                       "invalid number '1\\x00xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...'"}},
         Hostile{
-            "ply_count_beyond_64_bits",
-            "ply\nformat ascii 1.0\nelement vertex 18446744073709551615\nend_header\n", "m.ply",
+            "ply_count_beyond_64_bits", ply("element vertex 18446744073709551615\nend_header\n"),
+            "m.ply",
             Chain{
                 "PLY header line 3",
                 "element 'vertex' has the count '18446744073709551615', not a whole number from 0 "
@@ -272,52 +271,44 @@ INSTANTIATE_TEST_SUITE_P(
         Hostile{"obj_short_vertex", "v 0 0\n", "m.obj",
                 Chain{"OBJ line 1", "vertex has fewer than three coordinates"}},
         Hostile{"obj_no_faces", "v 0 0 0\nl 1 1\n", "m.obj", Chain{"OBJ file contained no faces"}},
-        Hostile{"ply_no_end_header", "ply\nformat ascii 1.0\nelement vertex 1\n", "m.ply",
+        Hostile{"ply_no_end_header", ply("element vertex 1\n"), "m.ply",
                 Chain{"PLY header has no end_header line"}},
-        Hostile{"ply_unknown_format", "ply\nformat binary_middle_endian 1.0\nend_header\n", "m.ply",
+        Hostile{"ply_unknown_format", ply("end_header\n", "binary_middle_endian"), "m.ply",
                 Chain{"PLY header line 2", "unknown format"}},
-        Hostile{"ply_unknown_type",
-                "ply\nformat ascii 1.0\nelement vertex 1\nproperty half x\nend_header\n", "m.ply",
+        Hostile{"ply_unknown_type", ply("element vertex 1\nproperty half x\nend_header\n"), "m.ply",
                 Chain{"PLY header line 4", "unknown property type 'half'"}},
         Hostile{"ply_float_list_count",
-                "ply\nformat ascii 1.0\nelement face 1\nproperty list float int "
-                "vertex_indices\nend_header\n",
+                ply("element face 1\nproperty list float int vertex_indices\nend_header\n"),
                 "m.ply", Chain{"PLY header line 4", "list count type is not an integer type"}},
         Hostile{
             "ply_count_beyond_data",
-            "ply\nformat binary_little_endian 1.0\nelement vertex 4000000000\nproperty float "
-            "x\nend_header\n1234",
+            ply("element vertex 4000000000\nproperty float x\nend_header\n1234",
+                "binary_little_endian"),
             "m.ply",
             Chain{"PLY element 'vertex'", "claims 4000000000 entries, more than the data holds"}},
         Hostile{"ply_truncated_binary",
                 kPlyVertexHeader + "end_header\n" + kThreeVertices.substr(0, 35), "m.ply",
                 Chain{"PLY element 'vertex'", "claims 3 entries, more than the data holds"}},
-        Hostile{"ply_truncated_ascii",
-                "ply\nformat ascii 1.0\nelement vertex 2\nproperty float x\nproperty float y\n"
-                "property float z\nend_header\n0 0 0 1 1\n",
+        Hostile{"ply_truncated_ascii", ply("element vertex 2\n" + kXyz + "end_header\n0 0 0 1 1\n"),
                 "m.ply", Chain{"PLY element 'vertex'", "data ends inside an element"}},
         Hostile{
             "ply_index_out_of_range",
-            kPlyVertexHeader +
-                "element face 1\nproperty list uchar int vertex_indices\nend_header\n" +
-                kThreeVertices +
-                std::string("\x03\x00\x00\x00\x00\x01\x00\x00\x00\x03\x00\x00\x00", 13),
+            kPlyVertexHeader + "element face 1\n" + kFaces + "end_header\n" + kThreeVertices +
+                "\x03" + pack<std::int32_t>({0, 1, 3}),
             "m.ply",
             Chain{"PLY element 'face'", "face 0", "vertex index 3 out of range for 3 vertices"}},
         Hostile{"ply_negative_index",
-                kPlyVertexHeader +
-                    "element face 1\nproperty list uchar int vertex_indices\nend_header\n" +
-                    kThreeVertices +
-                    std::string("\x03\x00\x00\x00\x00\x01\x00\x00\x00\xff\xff\xff\xff", 13),
+                kPlyVertexHeader + "element face 1\n" + kFaces + "end_header\n" + kThreeVertices +
+                    "\x03" + pack<std::int32_t>({0, 1, -1}),
                 "m.ply", Chain{"PLY element 'face'", "negative vertex index"}},
         Hostile{"ply_list_longer_than_data",
-                "ply\nformat ascii 1.0\nelement face 1\nproperty list uint int "
-                "vertex_indices\nend_header\n4000000000 1 2\n",
+                ply("element face 1\nproperty list uint int vertex_indices\nend_header\n"
+                    "4000000000 1 2\n"),
                 "m.ply",
                 Chain{"PLY element 'face'", "list of 4000000000 items, more than the data holds"}},
         Hostile{"ply_entries_without_properties",
-                "ply\nformat ascii 1.0\nelement nothing 9\nend_header\n1 2 3 4 5 6 7 8 9 10\n",
-                "m.ply", Chain{"PLY element 'nothing'", "entries without properties"}},
+                ply("element nothing 9\nend_header\n1 2 3 4 5 6 7 8 9 10\n"), "m.ply",
+                Chain{"PLY element 'nothing'", "entries without properties"}},
         Hostile{"ply_points_only", kPlyVertexHeader + "end_header\n" + kThreeVertices, "m.ply",
                 Chain{"PLY file contained no faces"}},
         Hostile{"three_mf_not_zip", "PK\x03\x04 but nothing after", "m.3mf",
@@ -578,16 +569,16 @@ INSTANTIATE_TEST_SUITE_P(
                 R"(<item objectid="1"/><item objectid="3"/>)"),
             "m.3mf", Colours{kGrey, kBlue}},
         Painted{"ply_face_colours_on_each_fan_triangle",
-                "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
-                "property float z\nelement face 2\nproperty list uchar int vertex_indices\n"
-                "property uchar red\nproperty uchar green\nproperty uchar blue\nend_header\n"
-                "0 0 0\n1 0 0\n1 1 0\n0 1 0\n4 0 1 2 3 255 0 0\n3 0 1 2 0 300 -4\n",
+                ply("element vertex 4\n" + kXyz + "element face 2\n" + kFaces +
+                    "property uchar red\nproperty uchar green\nproperty uchar blue\nend_header\n"
+                    "0 0 0\n1 0 0\n1 1 0\n0 1 0\n4 0 1 2 3 255 0 0\n3 0 1 2 0 300 -4\n"),
                 "m.ply", Colours{kRed, kRed, kGreen}},
         Painted{"ply_vertex_colours_averaged_per_triangle",
-                "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
-                "property float z\nproperty float red\nproperty float green\nproperty float blue\n"
-                "element face 1\nproperty list uchar int vertex_indices\nend_header\n"
-                "0 0 0 1 0 0\n1 0 0 0 1 0\n1 1 0 0 0 1\n0 1 0 1 1 1\n4 0 1 2 3\n",
+                ply("element vertex 4\n" + kXyz +
+                    "property float red\nproperty float green\nproperty float blue\n"
+                    "element face 1\n" +
+                    kFaces +
+                    "end_header\n0 0 0 1 0 0\n1 0 0 0 1 0\n1 1 0 0 0 1\n0 1 0 1 1 1\n4 0 1 2 3\n"),
                 "m.ply", Colours{{85, 85, 85}, {170, 85, 170}}},
         Painted{"obj_materials_from_the_library",
                 "mtllib missing.mtl parts.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nusemtl red\n"
