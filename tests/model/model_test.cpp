@@ -409,15 +409,6 @@ TEST(TriangleBudget, GrowsWithTheFileBetweenAFloorAndACeiling) {
   EXPECT_EQ(triangle_budget(UINT64_MAX, {.max_triangles = 7}), 7u);
 }
 
-TEST(AsciiStlNames, AHugeSolidNameIsCutAtACharacter) {
-  const std::string name = "\xC3\xA9" + std::string(1000, 'n');  // é, then n
-  const Result<Mesh> mesh = decode_model(
-      "solid " + std::string(255, 'a') + name + "\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n",
-      "m.stl");
-  ASSERT_TRUE(mesh.ok());
-  EXPECT_EQ(mesh->name, std::string(255, 'a'));
-}
-
 TEST(ZipLimits, AnEntryThatUnpacksPastTheCapIsRefused) {
   // 300 MiB of zeros deflate to well under a megabyte.
   const std::string model = model_xml(kTriangleObject, R"(<item objectid="1"/>)");

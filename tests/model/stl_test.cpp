@@ -134,6 +134,9 @@ TEST(DecodeStl, NamesCountsAndNormals) {
   const FileCase cases[] = {
       {"solid   my  part   \n" + kFacet + "endsolid my part\n", "my part", 1, kZ},
       {"\nsolid late\n" + kFacet, "part", 1, kZ},
+      // A huge name is cut at 256 bytes, back to the start of a character across the cut.
+      {"solid " + std::string(255, 'a') + "\xC3\xA9" + std::string(1000, 'n') + "\n" + kTriangle,
+       std::string(255, 'a'), 1, kZ},
       {"\xEF\xBB\xBFsolid bom\n" + kFacet, "part", 1, kZ},  // a byte-order mark is no space
       {"solid\n" + kFacet + "solid other\n" + kFacet, "part", 2, kZ},
       {"solid crlf\r\nfacet normal 0 0 -2\r\nvertex 0 0 0\r\nvertex 1 0 0\r\nvertex 0 1 0\r",
