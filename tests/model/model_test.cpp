@@ -80,6 +80,23 @@ std::string pack(std::initializer_list<T> values, bool swap = false) {
   return bytes;
 }
 
+// `start`, then `part` `times` over.
+std::string repeated(std::string start, std::string_view part, int times) {
+  for (int i = 0; i < times; ++i) start += part;
+  return start;
+}
+
+// Objects 2 to 5, each placing the one below 64 times: 64^4 triangles of object 1.
+std::string instancing_bomb() {
+  std::string objects;
+  for (int level = 2; level <= 5; ++level) {
+    const std::string below = "<component objectid=\"" + std::to_string(level - 1) + "\"/>";
+    objects += repeated("<object id=\"" + std::to_string(level) + "\"><components>", below, 64) +
+               "</components></object>";
+  }
+  return objects;
+}
+
 // A PLY file in `format`: the magic and format lines, then `rest`.
 std::string ply(const std::string& rest, const char* format = "ascii") {
   return std::string("ply\nformat ") + format + " 1.0\n" + rest;
@@ -344,23 +361,8 @@ INSTANTIATE_TEST_SUITE_P(
                     R"(<item objectid="1"/>)"),
                 "m.3mf", Chain{"3MF package", "components nest deeper than 32 levels"}},
         Hostile{"three_mf_instancing_bomb",
-                three_mf(
-                    kTriangleObject +
-                        [] {
-                          // Each level places the one below 64 times: 64^4 triangles.
-                          std::string objects;
-                          for (int level = 2; level <= 5; ++level) {
-                            objects += "<object id=\"" + std::to_string(level) + "\"><components>";
-                            for (int i = 0; i < 64; ++i) {
-                              objects +=
-                                  "<component objectid=\"" + std::to_string(level - 1) + "\"/>";
-                            }
-                            objects += "</components></object>";
-                          }
-                          return objects;
-                        }(),
-                    R"(<item objectid="5"/>)"),
-                "m.3mf", Chain{"3MF package", "the build places more than 1048576 objects"}},
+                three_mf(kTriangleObject + instancing_bomb(), R"(<item objectid="5"/>)"), "m.3mf",
+                Chain{"3MF package", "the build places more than 1048576 objects"}},
         Hostile{"three_mf_bad_transform",
                 three_mf(kTriangleObject, R"(<item objectid="1" transform="1 0 0"/>)"), "m.3mf",
                 Chain{"3MF package", "model part 3D/model.model", "placement of an object",
@@ -372,13 +374,6 @@ INSTANTIATE_TEST_SUITE_P(
                 Chain{"3MF package", "3MF model contained no triangles"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
-// A polygon of `corners` corners, all at the first vertex.
-std::string long_polygon(std::string_view start, std::string_view corner, int corners) {
-  std::string text(start);
-  for (int i = 0; i < corners; ++i) text += corner;
-  return text;
-}
-
 TEST(TriangleBudget, EveryFormatStopsAtTheLimitItIsGiven) {
   const LoadLimits limits{.max_triangles = 1000};
   const Chain refused{
@@ -389,17 +384,15 @@ TEST(TriangleBudget, EveryFormatStopsAtTheLimitItIsGiven) {
     return chain.empty() ? chain : Chain{chain.back()};
   };
   // One polygon of 1003 corners makes 1001 triangles; 1002 corners make 1000.
-  EXPECT_EQ(chain_of(long_polygon("v 0 0 0\nf", " 1", 1003), "m.obj"), refused);
-  EXPECT_TRUE(decode_model(long_polygon("v 0 0 0\nf", " 1", 1002), "m.obj", limits).ok());
-  const std::string many_triangles = long_polygon("", R"(<triangle v1="0" v2="1" v3="2"/>)", 1001);
-  const std::string object = kTriangleObject;
-  const std::size_t at = object.find("<triangles>") + std::string_view("<triangles>").size();
+  EXPECT_EQ(chain_of(repeated("v 0 0 0\nf", " 1", 1003), "m.obj"), refused);
+  EXPECT_TRUE(decode_model(repeated("v 0 0 0\nf", " 1", 1002), "m.obj", limits).ok());
+  std::string object = kTriangleObject;
+  object.insert(object.find("</triangles>"),
+                repeated("", R"(<triangle v1="0" v2="1" v3="2"/>)", 1000));
+  EXPECT_EQ(chain_of(three_mf(object, ""), "m.3mf"), refused);
   EXPECT_EQ(
-      chain_of(three_mf(object.substr(0, at) + many_triangles + object.substr(at), ""), "m.3mf"),
+      chain_of(repeated("solid s\n", "vertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n", 1001), "m.stl"),
       refused);
-  std::string stl = "solid s\n";
-  for (int i = 0; i < 1001; ++i) stl += "vertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n";
-  EXPECT_EQ(chain_of(stl, "m.stl"), refused);
 }
 
 TEST(TriangleBudget, GrowsWithTheFileBetweenAFloorAndACeiling) {
