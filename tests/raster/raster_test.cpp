@@ -305,6 +305,14 @@ TEST_P(MatchesReference, ColourAndDepth) {
   }
 }
 
+// The mesh with each triangle in a colour of its own: a triangle shaded with
+// another's colour shows.
+Mesh painted(Mesh mesh) {
+  for (std::size_t i = 0; i < mesh.triangles.size(); ++i)
+    mesh.colours.push_back({std::uint8_t(i * 37), std::uint8_t(i * 11), std::uint8_t(255 - i)});
+  return mesh;
+}
+
 // Colour and depth after drawing `mesh` over the background, many triangles at
 // a time or (`plain`) one after the other.
 Frame front_end_frame(const Mesh& mesh, const AnyCamera& camera, std::uint32_t w, std::uint32_t h,
@@ -346,13 +354,7 @@ TEST(FrontEnd, GroupsDrawTheFramesOfThePlainPath) {
     (i / 6 % 3 == 0 ? corner.x : i / 6 % 3 == 1 ? corner.y : corner.z) = bad[i / 18 % 6];
   }
   meshes.emplace_back("non_finite", non_finite);
-  // Each triangle its own colour: a lane must shade with the colour of its triangle.
-  Mesh painted = uv_sphere(17, 23, 1.0f);
-  for (std::size_t i = 0; i < painted.triangles.size(); ++i) {
-    painted.colours.push_back({static_cast<std::uint8_t>(i * 37), static_cast<std::uint8_t>(i * 11),
-                               static_cast<std::uint8_t>(255 - i)});
-  }
-  meshes.emplace_back("painted_sphere", painted);
+  meshes.emplace_back("painted_sphere", painted(uv_sphere(17, 23, 1.0f)));
 
   std::vector<AnyCamera> cameras{Camera{},
                                  kStraight,
@@ -384,8 +386,8 @@ TEST(FrontEnd, GroupsDrawTheFramesOfThePlainPath) {
 }
 
 // Colours that are not one per triangle are ignored. That each face takes its
-// own colour is seen from Python, and the painted meshes below check that every
-// way of drawing gives each triangle its colour.
+// own colour is seen from Python, and the painted meshes of the other tests check
+// that every way of drawing gives each triangle its colour.
 TEST(Shading, ColoursNotOnePerTriangleAreIgnored) {
   Mesh mesh = mesh_of({worked(-0.6f), worked(0.6f)});
   const Renderer plain = rendered(mesh, kStraight, 60, 60);
@@ -405,15 +407,10 @@ TEST(Threads, FramesAreThoseOfOneThread) {
     shared_edge.triangles.push_back(t);
   }
   shared_edge.triangles.push_back(make_triangle({}, {0, 0.6f, 0}, {0, -0.6f, 0}, {0.5f, -0.2f, 0}));
-  Mesh painted = random_soup(20000, 1.2f, 11);
-  for (std::size_t i = 0; i < painted.triangles.size(); ++i) {
-    painted.colours.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i * 7),
-                               static_cast<std::uint8_t>(i * 13)});
-  }
   const std::vector<std::pair<std::string, Mesh>> meshes{
       {"shared_edge", shared_edge},
       {"soup", random_soup(20000, 1.2f, 9)},
-      {"painted_soup", painted},
+      {"painted_soup", painted(random_soup(20000, 1.2f, 11))},
       {"fine_sphere", uv_sphere(120, 200, 0.9f)},
   };
   const std::vector<Camera> cameras{kStraight, {0.3f, -0.2f, 0.1f, 1.4f}};
