@@ -4,8 +4,6 @@
 #include <zip.h>
 
 #include <bit>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
