@@ -74,6 +74,7 @@ struct CoverageCase {
 
 std::vector<CoverageCase> coverage_cases() {
   // A floor of 2 x 2 at y = 0, seen from 0.04 above it.
+  const Mesh floor = quad({-1, 0, 1}, {1, 0, 1}, {1, 0, -1}, {-1, 0, -1});
   const double floor_half = 1.0;
   const auto floor_hit = [=](const Ray& ray) {
     const double t = -ray.origin.y / ray.direction.y;
@@ -86,22 +87,14 @@ std::vector<CoverageCase> coverage_cases() {
                                 static_cast<float>(diagonal + 0.05),
                                 static_cast<float>(std::asin(1.0 / diagonal)),
                                 static_cast<float>(-std::numbers::pi / 4)};
+  const Mesh cube = box_mesh({-1, -1, -1}, {1, 1, 1});
   const auto cube_hit = [](const Ray& ray) { return box_entry({-1, -1, -1}, {1, 1, 1}, ray); };
   return {
-      {"floor",
-       quad({-1, 0, 1}, {1, 0, 1}, {1, 0, -1}, {-1, 0, -1}),
-       {{0.0f, 0.0f, 0.0f}, 0.4f, 0.1f, 0.3f},
-       floor_hit},
-      {"floor_turned",
-       quad({-1, 0, 1}, {1, 0, 1}, {1, 0, -1}, {-1, 0, -1}),
-       {{0.3f, 0.0f, -0.2f}, 0.2f, 0.2f, 2.0f, 0.1f},
-       floor_hit},
-      {"cube_corner", box_mesh({-1, -1, -1}, {1, 1, 1}), corner_view, cube_hit},
+      {"floor", floor, {{0.0f, 0.0f, 0.0f}, 0.4f, 0.1f, 0.3f}, floor_hit},
+      {"floor_turned", floor, {{0.3f, 0.0f, -0.2f}, 0.2f, 0.2f, 2.0f, 0.1f}, floor_hit},
+      {"cube_corner", cube, corner_view, cube_hit},
       // Orthographic: rays parallel to the view axis, through each pixel centre.
-      {"cube_orthographic",
-       box_mesh({-1, -1, -1}, {1, 1, 1}),
-       {{0.2f, -0.1f, 0.0f}, 3.0f, 0.4f, 0.6f, 0.1f, true},
-       cube_hit},
+      {"cube_orthographic", cube, {{0.2f, -0.1f, 0.0f}, 3.0f, 0.4f, 0.6f, 0.1f, true}, cube_hit},
   };
 }
 
