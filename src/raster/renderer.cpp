@@ -95,11 +95,11 @@ void Renderer::draw_shared_out(std::span<const Triangle> triangles,
   if (colours.size() != triangles.size()) colours = {};
   const std::size_t shares = prepare_shares(triangles.size());
   const std::size_t bands = std::min<std::size_t>(thread_count(), height_);
+  run_in_parallel(bands, [&](std::size_t band, std::size_t) {
+    const auto [first, end] = band_rows(band, bands, height_);
+    prepare_frame_rows(first, end);
+  });
   if (shares == 1) {
-    run_in_parallel(bands, [&](std::size_t band, std::size_t) {
-      const auto [first, end] = band_rows(band, bands, height_);
-      prepare_frame_rows(first, end);
-    });
     if (!triangles.empty()) {
       draw_triangles(triangles, frame, FrameBuffers{framebuffer_, depth_, width_}, colours);
     }
@@ -121,12 +121,15 @@ void Renderer::draw_shared_out(std::span<const Triangle> triangles,
     const auto run_colours =
         colours.empty() ? colours : colours.subspan(begin_triangle, end_triangle - begin_triangle);
     if (share == 0) {
-      prepare_frame_rows(0, height_);
       draw_triangles(run, frame, FrameBuffers{framebuffer_, depth_, width_}, run_colours);
     } else {
       ShareBuffers& buffers = shares_[share - 1];
-      std::fill(buffers.depth.begin(), buffers.depth.end(), kNothingDrawn);
-      draw_triangles(run, frame, FrameBuffers{buffers.rgba, buffers.depth, width_}, run_colours);
+      // Only a frame cut short between draw and merge leaves depths behind.
+      if (!buffers.drawn.empty())
+        std::fill(buffers.depth.begin(), buffers.depth.end(), kNothingDrawn);
+      buffers.drawn = {0, height_};
+      buffers.drawn = draw_triangles(run, frame, FrameBuffers{buffers.rgba, buffers.depth, width_},
+                                     run_colours);
     }
     share_seconds_[share] =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -136,6 +139,7 @@ void Renderer::draw_shared_out(std::span<const Triangle> triangles,
     const auto [first, end] = band_rows(band, bands, height_);
     merge_shares(shares, first, end);
   });
+  for (std::size_t share = 0; share + 1 < shares; ++share) shares_[share].drawn = {};
 }
 
 std::size_t Renderer::prepare_shares(std::size_t triangles) {
@@ -148,8 +152,13 @@ std::size_t Renderer::prepare_shares(std::size_t triangles) {
   try {
     if (shares_.size() < shares - 1) shares_.resize(shares - 1);
     for (std::size_t share = 0; share + 1 < shares; ++share) {
-      shares_[share].rgba.resize(pixels * 4);
-      shares_[share].depth.resize(pixels);
+      ShareBuffers& buffers = shares_[share];
+      buffers.rgba.resize(pixels * 4);
+      // Another size lays the rows out anew: every depth starts cleared.
+      if (buffers.depth.size() != pixels) {
+        buffers.depth.assign(pixels, kNothingDrawn);
+        buffers.drawn = {};
+      }
     }
   } catch (const std::bad_alloc&) {
     // Fewer threads draw what the memory does not stretch to.
@@ -167,13 +176,16 @@ void Renderer::prepare_frame_rows(std::uint32_t first_row, std::uint32_t end_row
 }
 
 void Renderer::merge_shares(std::size_t shares, std::uint32_t first_row, std::uint32_t end_row) {
-  const std::size_t first = std::size_t{first_row} * width_;
-  const std::size_t end = std::size_t{end_row} * width_;
   for (std::size_t share = 0; share + 1 < shares; ++share) {
-    const ShareBuffers& drawn = shares_[share];
+    ShareBuffers& drawn = shares_[share];
+    const std::size_t first = std::size_t{std::max(first_row, drawn.drawn.first)} * width_;
+    const std::size_t end = std::size_t{std::min(end_row, drawn.drawn.end)} * width_;
     for (std::size_t pixel = first; pixel < end; ++pixel) {
-      if (drawn.depth[pixel] < depth_[pixel]) {
-        depth_[pixel] = drawn.depth[pixel];
+      const float depth = drawn.depth[pixel];
+      // Taken over, the depth is cleared for the share's next frame.
+      drawn.depth[pixel] = kNothingDrawn;
+      if (depth < depth_[pixel]) {
+        depth_[pixel] = depth;
         std::memcpy(&framebuffer_[pixel * 4], &drawn.rgba[pixel * 4], 4);
       }
     }
