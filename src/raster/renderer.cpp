@@ -35,14 +35,35 @@ std::size_t checked_pixel_count(std::uint32_t width, std::uint32_t height) {
   return static_cast<std::size_t>(pixels);
 }
 
-// Rows [first, end) of band `index` when `height` rows are cut into `bands`
-// nearly equal bands.
-std::pair<std::uint32_t, std::uint32_t> band_rows(std::size_t index, std::size_t bands,
-                                                  std::uint32_t height) {
+// Band `index` when `rows` are cut into `bands` nearly equal bands.
+RowSpan band_rows(std::size_t index, std::size_t bands, RowSpan rows) {
   const auto row = [&](std::size_t band) {
-    return static_cast<std::uint32_t>(std::uint64_t{height} * band / bands);
+    return static_cast<std::uint32_t>(rows.first +
+                                      std::uint64_t{rows.end - rows.first} * band / bands);
   };
   return {row(index), row(index + 1)};
+}
+
+// Where the share's depth is strictly below the frame's, the frame takes the
+// share's depth and colour; the share's depths are cleared on the way, for
+// its next frame. Written without branches, so that it runs many pixels at a
+// time.
+void take_nearer(float* __restrict frame_depth, std::uint8_t* __restrict frame_rgba,
+                 float* __restrict share_depth, const std::uint8_t* __restrict share_rgba,
+                 std::size_t pixels) {
+  for (std::size_t pixel = 0; pixel < pixels; ++pixel) {
+    const float offered = share_depth[pixel];
+    share_depth[pixel] = kNothingDrawn;
+    const float kept = frame_depth[pixel];
+    // All ones where the share's depth is nearer: std::min keeps `kept` on a tie.
+    const std::uint32_t nearer = 0u - static_cast<std::uint32_t>(offered < kept);
+    frame_depth[pixel] = std::min(kept, offered);
+    std::uint32_t kept_colour, offered_colour;
+    std::memcpy(&kept_colour, frame_rgba + pixel * 4, 4);
+    std::memcpy(&offered_colour, share_rgba + pixel * 4, 4);
+    const std::uint32_t colour = (offered_colour & nearer) | (kept_colour & ~nearer);
+    std::memcpy(frame_rgba + pixel * 4, &colour, 4);
+  }
 }
 
 }  // namespace
@@ -96,7 +117,7 @@ void Renderer::draw_shared_out(std::span<const Triangle> triangles,
   const std::size_t shares = prepare_shares(triangles.size());
   const std::size_t bands = std::min<std::size_t>(thread_count(), height_);
   run_in_parallel(bands, [&](std::size_t band, std::size_t) {
-    const auto [first, end] = band_rows(band, bands, height_);
+    const auto [first, end] = band_rows(band, bands, {0, height_});
     prepare_frame_rows(first, end);
   });
   if (shares == 1) {
@@ -113,8 +134,10 @@ void Renderer::draw_shared_out(std::span<const Triangle> triangles,
   // list in order leaves there.
   const std::vector<std::size_t>& cuts = balance_.cuts(triangles.size(), shares);
   share_seconds_.assign(shares, 0.0);
+  // Timed from the start of the job, so that a thread that wakes late gets
+  // less to draw: the shares are to end together.
+  const auto started = std::chrono::steady_clock::now();
   run_in_parallel(shares, [&](std::size_t share, std::size_t) {
-    const auto started = std::chrono::steady_clock::now();
     const std::size_t begin_triangle = cuts[share];
     const std::size_t end_triangle = cuts[share + 1];
     const auto run = triangles.subspan(begin_triangle, end_triangle - begin_triangle);
@@ -135,8 +158,14 @@ void Renderer::draw_shared_out(std::span<const Triangle> triangles,
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   });
   balance_.record(share_seconds_);
-  run_in_parallel(bands, [&](std::size_t band, std::size_t) {
-    const auto [first, end] = band_rows(band, bands, height_);
+  // The bands cut the rows the shares drew, which may be few.
+  RowSpan drawn;
+  for (std::size_t share = 0; share + 1 < shares; ++share) {
+    drawn.include(shares_[share].drawn.first, shares_[share].drawn.end);
+  }
+  const std::size_t merge_bands = std::min<std::size_t>(thread_count(), drawn.end - drawn.first);
+  run_in_parallel(merge_bands, [&](std::size_t band, std::size_t) {
+    const auto [first, end] = band_rows(band, merge_bands, drawn);
     merge_shares(shares, first, end);
   });
   for (std::size_t share = 0; share + 1 < shares; ++share) shares_[share].drawn = {};
@@ -180,14 +209,9 @@ void Renderer::merge_shares(std::size_t shares, std::uint32_t first_row, std::ui
     ShareBuffers& drawn = shares_[share];
     const std::size_t first = std::size_t{std::max(first_row, drawn.drawn.first)} * width_;
     const std::size_t end = std::size_t{std::min(end_row, drawn.drawn.end)} * width_;
-    for (std::size_t pixel = first; pixel < end; ++pixel) {
-      const float depth = drawn.depth[pixel];
-      // Taken over, the depth is cleared for the share's next frame.
-      drawn.depth[pixel] = kNothingDrawn;
-      if (depth < depth_[pixel]) {
-        depth_[pixel] = depth;
-        std::memcpy(&framebuffer_[pixel * 4], &drawn.rgba[pixel * 4], 4);
-      }
+    if (first < end) {
+      take_nearer(depth_.data() + first, framebuffer_.data() + first * 4,
+                  drawn.depth.data() + first, drawn.rgba.data() + first * 4, end - first);
     }
   }
 }
