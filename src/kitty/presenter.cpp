@@ -53,7 +53,7 @@ Status KittyPresenter::present(ByteOutput& output, std::span<const std::uint8_t>
   if (afresh || any_changed) {
     if (Status flushed = output.flush(); !flushed) return flushed;
   }
-  unfinished.finish(frame, geometry.viewport, geometry.width, geometry.height);
+  unfinished.finish(geometry.viewport, geometry.width, geometry.height);
   // What the last frame left behind is gone now.
   if (afresh) possibly_shown_ = tiles_.size();
   return Status::success();
@@ -126,11 +126,14 @@ void KittyPresenter::encode_changed_tiles(std::span<const std::uint8_t> frame, s
   if (payloads_.size() < tiles) payloads_.resize(tiles);
   changed_.assign(tiles, 0);
   failures_.assign(tiles, std::nullopt);
-  const std::span<const std::uint8_t> previous = history_.previous();
+  // The remembered frame becomes this one tile by tile, each changed tile
+  // copied in once compared; the tiles cover the frame.
+  const std::span<std::uint8_t> remembered = history_.update_in_place(frame.size());
   run_in_parallel(tiles, [&](std::size_t index, std::size_t worker) {
     const Tile& tile = tiles_[index];
-    if (!everything && tile.shown && !tile_pixels_differ(tile, frame, previous, width)) return;
+    if (!everything && tile.shown && !tile_pixels_differ(tile, frame, remembered, width)) return;
     changed_[index] = 1;
+    copy_tile_pixels(tile, frame, remembered, width);
     Encoder& encoder = encoders_[worker];
     gather_tile_pixels(tile, frame, width, encoder.tile_pixels);
     Result<std::span<const std::uint8_t>> compressed =
