@@ -115,12 +115,12 @@ void Renderer::draw_shared_out(std::span<const Triangle> triangles,
   // Colours that do not match the triangles one for one are not the mesh's.
   if (colours.size() != triangles.size()) colours = {};
   const std::size_t shares = prepare_shares(triangles.size());
-  const std::size_t bands = std::min<std::size_t>(thread_count(), height_);
-  run_in_parallel(bands, [&](std::size_t band, std::size_t) {
-    const auto [first, end] = band_rows(band, bands, {0, height_});
-    prepare_frame_rows(first, end);
-  });
   if (shares == 1) {
+    const std::size_t bands = std::min<std::size_t>(thread_count(), height_);
+    run_in_parallel(bands, [&](std::size_t band, std::size_t) {
+      const auto [first, end] = band_rows(band, bands, {0, height_});
+      prepare_frame_rows(first, end);
+    });
     if (!triangles.empty()) {
       draw_triangles(triangles, frame, FrameBuffers{framebuffer_, depth_, width_}, colours);
     }
@@ -144,6 +144,9 @@ void Renderer::draw_shared_out(std::span<const Triangle> triangles,
     const auto run_colours =
         colours.empty() ? colours : colours.subspan(begin_triangle, end_triangle - begin_triangle);
     if (share == 0) {
+      // Preparing the frame counts in this share's time, so the cuts give
+      // it fewer triangles for it.
+      prepare_frame_rows(0, height_);
       draw_triangles(run, frame, FrameBuffers{framebuffer_, depth_, width_}, run_colours);
     } else {
       ShareBuffers& buffers = shares_[share - 1];
