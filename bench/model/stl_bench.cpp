@@ -13,6 +13,7 @@
 
 #include "common/whole_file.hpp"
 #include "model/mesh.hpp"
+#include "model/model_decoder.hpp"
 #include "model/stl_decoder.hpp"
 
 namespace facetview {
@@ -164,19 +165,23 @@ void load_file(benchmark::State& state, Load load) {
 }
 
 // Read and decode, the coordinates as in the file.
-void BM_FromPath(benchmark::State& state) {
-  load_file(state, [](const std::filesystem::path& path) { return Mesh::from_path(path); });
+void BM_LoadStl(benchmark::State& state) {
+  load_file(state, [](const std::filesystem::path& path) {
+    return load_model(path, retry_on_signal(), {}, AcceptedFormats::stl);
+  });
 }
 
 // What Mesh.from_stl pays: read, decode and normalise in place.
-void BM_NormalizedFromPath(benchmark::State& state) {
-  load_file(state,
-            [](const std::filesystem::path& path) { return Mesh::normalized_from_path(path); });
+void BM_LoadNormalizedStl(benchmark::State& state) {
+  load_file(state, [](const std::filesystem::path& path) {
+    return load_normalized_model(path, retry_on_signal(), {}, AcceptedFormats::stl);
+  });
 }
 
 // A normalised copy of a mesh in memory.
 void BM_Normalized(benchmark::State& state) {
-  const Result<Mesh> mesh = Mesh::from_path(file_for(state));
+  const Result<Mesh> mesh =
+      load_model(file_for(state), retry_on_signal(), {}, AcceptedFormats::stl);
   for (auto _ : state) {
     const Mesh normalized = mesh->normalized();
     benchmark::DoNotOptimize(normalized.triangles.data());
@@ -186,8 +191,8 @@ void BM_Normalized(benchmark::State& state) {
 
 BENCHMARK(BM_ReadWholeFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeStl)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FromPath)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_NormalizedFromPath)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadStl)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadNormalizedStl)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Normalized)->Arg(0)->Unit(benchmark::kMillisecond);
 
 }  // namespace

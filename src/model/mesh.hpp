@@ -11,8 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "common/error.hpp"
-#include "common/interruption.hpp"
 #include "model/vec3.hpp"
 
 namespace facetview {
@@ -79,15 +77,6 @@ struct Mesh {
 
   // The built-in model: a closed, irregular hull of twelve triangles.
   static Mesh demo_mesh();
-
-  // Reads a binary or ASCII STL file whole; the coordinates are those of the
-  // file. A read that a signal interrupts asks `interruption` whether to go on.
-  static Result<Mesh> from_path(const std::filesystem::path& path,
-                                Interruption& interruption = retry_on_signal());
-
-  // from_path and normalized in one, the box found while the file is decoded.
-  static Result<Mesh> normalized_from_path(const std::filesystem::path& path,
-                                           Interruption& interruption = retry_on_signal());
 
   // The mesh centred on the origin with its largest side spanning -1 to 1:
   // a copy, or, from an rvalue, the same triangles changed in place.

@@ -10,9 +10,11 @@
 #include "model/bounds.hpp"
 #include "model/content_kind.hpp"
 #include "model/default_name.hpp"
+#include "model/normalization.hpp"
 #include "model/obj_decoder.hpp"
 #include "model/ply_decoder.hpp"
 #include "model/stl_decoder.hpp"
+#include "model/stl_file.hpp"
 #include "model/threemf_decoder.hpp"
 
 namespace facetview {
@@ -98,7 +100,11 @@ Result<Mesh> decode_model(std::string_view content, const std::filesystem::path&
 }
 
 Result<Mesh> load_model(const std::filesystem::path& path, Interruption& interruption,
-                        const LoadLimits& limits) {
+                        const LoadLimits& limits, AcceptedFormats accepted) {
+  if (accepted == AcceptedFormats::stl) {
+    std::optional<Bounds> unused;
+    return read_stl_file(path, interruption, limits.max_stream_bytes, unused);
+  }
   // The content lives only inside this call, whatever its outcome.
   Result<std::string> content = read_whole_file(path, interruption, limits.max_stream_bytes);
   if (!content) {
@@ -113,6 +119,17 @@ Result<Mesh> load_model(const std::filesystem::path& path, Interruption& interru
   Result<Mesh> mesh = decode_model(*content, path, limits, beside_model);
   if (mesh) mesh->source_path = path;
   return mesh;
+}
+
+Result<Mesh> load_normalized_model(const std::filesystem::path& path, Interruption& interruption,
+                                   const LoadLimits& limits, AcceptedFormats accepted) {
+  std::optional<Bounds> bounds;
+  Result<Mesh> mesh = accepted == AcceptedFormats::stl
+                          ? read_stl_file(path, interruption, limits.max_stream_bytes, bounds)
+                          : load_model(path, interruption, limits);
+  if (!mesh) return mesh;
+  if (!bounds) return std::move(*mesh).normalized();
+  return normalized_within(std::move(*mesh), *bounds);
 }
 
 }  // namespace facetview

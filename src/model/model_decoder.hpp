@@ -17,6 +17,10 @@ namespace facetview {
 
 enum class ModelFormat { stl, obj, ply, three_mf };
 
+// What load_model accepts: any format, told apart as decode_model does, or STL
+// alone, decoded as STL whatever the content looks like.
+enum class AcceptedFormats { any, stl };
+
 // The format that the content's first bytes announce: a zip archive (3MF), a
 // "ply" line, the length rule of binary STL, or a "solid" word (ASCII STL).
 std::optional<ModelFormat> format_from_content(std::string_view content);
@@ -38,11 +42,24 @@ Result<Mesh> decode_model(std::string_view content, const std::filesystem::path&
                           const LoadLimits& limits = {},
                           const MaterialLibraryReader& materials = {});
 
-// Reads and decodes the model file at `path` (see decode_model), an OBJ
-// file's material libraries from beside it; the result carries the path and
-// its size.
+// Reads and decodes the model file at `path`; the result carries the path and
+// its size, with the coordinates of the file. A read that a signal interrupts
+// asks `interruption` whether to go on. Any format: see decode_model, an OBJ
+// file's material libraries read from beside it, and "failed to read model
+// file" in front of a reading error. STL alone: see read_stl_file, which
+// decodes the file while it is read; of `limits` only the read limit applies,
+// and no triangle budget or float range refuses the mesh.
 Result<Mesh> load_model(const std::filesystem::path& path,
                         Interruption& interruption = retry_on_signal(),
-                        const LoadLimits& limits = {});
+                        const LoadLimits& limits = {},
+                        AcceptedFormats accepted = AcceptedFormats::any);
+
+// load_model and Mesh::normalized in one, the triangles changed in place; an
+// STL file read block by block is normalized with the box found while it was
+// decoded.
+Result<Mesh> load_normalized_model(const std::filesystem::path& path,
+                                   Interruption& interruption = retry_on_signal(),
+                                   const LoadLimits& limits = {},
+                                   AcceptedFormats accepted = AcceptedFormats::any);
 
 }  // namespace facetview

@@ -55,17 +55,22 @@ void dealloc_instance(PyObject* object) {
   Py_DECREF(type);
 }
 
-// A new heap type whose instances hold a Record; without the base-type flag,
-// so it cannot be subclassed. name ("builtins.Viewport") and the tables that
-// slots point to must live for the rest of the process. Null with the error
-// set on failure.
+enum class Subclassing { refused, allowed };
+
+// A new heap type whose instances hold a Record; cannot be subclassed unless
+// allowed. A subclass's instances start with the same layout, and the
+// functions above serve them too. name ("builtins.Viewport") and the tables
+// that slots point to must live for the rest of the process. Null with the
+// error set on failure.
 template <class Record>
-PyTypeObject* create_instance_type(const char* name, PyType_Slot* slots) {
+PyTypeObject* create_instance_type(const char* name, PyType_Slot* slots,
+                                   Subclassing subclassing = Subclassing::refused) {
   PyType_Spec type_description = {
       .name = name,
       .basicsize = static_cast<int>(sizeof(PyInstance<Record>)),
       .itemsize = 0,
-      .flags = Py_TPFLAGS_DEFAULT,
+      .flags = static_cast<unsigned int>(
+          Py_TPFLAGS_DEFAULT | (subclassing == Subclassing::allowed ? Py_TPFLAGS_BASETYPE : 0)),
       .slots = slots,
   };
   return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&type_description));

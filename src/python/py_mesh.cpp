@@ -1,18 +1,18 @@
 #include "python/py_mesh.hpp"
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "python/arguments.hpp"
 #include "python/conversions.hpp"
 #include "python/error_mapping.hpp"
+#include "python/module_types.hpp"
 #include "python/py_mesh_load.hpp"
 #include "python/quoted_name.hpp"
 
 namespace facetview {
 namespace {
-
-constexpr const char* kFromStlNames[] = {"path"};
-constexpr Parameters kFromStlParameters{"Mesh.from_stl()", kFromStlNames, 1};
 
 // Instances come only from the static methods.
 PyObject* mesh_new(PyTypeObject*, PyObject*, PyObject*) {
@@ -22,15 +22,6 @@ PyObject* mesh_new(PyTypeObject*, PyObject*, PyObject*) {
 
 PyObject* mesh_demo(PyObject*, PyObject*) {
   return without_cpp_exceptions([] { return new_mesh_object(Mesh::demo_mesh()); });
-}
-
-PyObject* mesh_from_stl(PyObject*, PyObject* args, PyObject* kwargs) {
-  return load_mesh_file(
-      kFromStlParameters, args, kwargs, "failed to load STL from ",
-      [](const std::filesystem::path& path, Interruption& interruption) {
-        return Mesh::normalized_from_path(path, interruption);
-      },
-      kLegacyStrName);
 }
 
 PyObject* get_name(PyObject* self, void*) {
@@ -46,6 +37,46 @@ PyObject* get_triangle_count(PyObject* self, void*) {
   const Borrow borrow(mesh->borrow, Access::shared);
   if (!borrow) return nullptr;
   return PyLong_FromSize_t(mesh->record->triangles.size());
+}
+
+PyObject* float_tuple(Vec3 v) {
+  return Py_BuildValue("(ddd)", static_cast<double>(v.x), static_cast<double>(v.y),
+                       static_cast<double>(v.z));
+}
+
+// (x, y, z) extents before normalization, as floats.
+PyObject* get_size(PyObject* self, void*) {
+  PyMesh* mesh = as_instance<Mesh>(self);
+  const Borrow borrow(mesh->borrow, Access::shared);
+  if (!borrow) return nullptr;
+  return float_tuple(mesh->record->size);
+}
+
+// A tuple of one-line texts about what the reader left out.
+PyObject* get_warnings(PyObject* self, void*) {
+  PyMesh* mesh = as_instance<Mesh>(self);
+  const Borrow borrow(mesh->borrow, Access::shared);
+  if (!borrow) return nullptr;
+  const std::vector<std::string>& warnings = mesh->record->warnings;
+  OwnedRef tuple(PyTuple_New(static_cast<Py_ssize_t>(warnings.size())));
+  if (tuple == nullptr) return nullptr;
+  for (std::size_t i = 0; i < warnings.size(); ++i) {
+    PyObject* text = PyUnicode_DecodeUTF8(warnings[i].data(),
+                                          static_cast<Py_ssize_t>(warnings[i].size()), "replace");
+    if (text == nullptr) return nullptr;
+    PyTuple_SetItem(tuple.get(), static_cast<Py_ssize_t>(i), text);  // steals the reference
+  }
+  return tuple.release();
+}
+
+// The path the mesh was read from as a str, or None.
+PyObject* get_source_path(PyObject* self, void*) {
+  PyMesh* mesh = as_instance<Mesh>(self);
+  const Borrow borrow(mesh->borrow, Access::shared);
+  if (!borrow) return nullptr;
+  if (!mesh->record->source_path) Py_RETURN_NONE;
+  const std::string& native = mesh->record->source_path->native();
+  return PyUnicode_DecodeFSDefaultAndSize(native.data(), static_cast<Py_ssize_t>(native.size()));
 }
 
 PyObject* get_has_colours(PyObject* self, void*) {
@@ -96,9 +127,9 @@ PyMethodDef mesh_methods[] = {
 PyGetSetDef mesh_getset[] = {
     {"name", get_name, nullptr, nullptr, nullptr},
     {"triangle_count", get_triangle_count, nullptr, nullptr, nullptr},
-    {"size", get_mesh_size, nullptr, nullptr, nullptr},
-    {"source_path", get_mesh_source_path, nullptr, nullptr, nullptr},
-    {"warnings", get_mesh_warnings, nullptr, nullptr, nullptr},
+    {"size", get_size, nullptr, nullptr, nullptr},
+    {"source_path", get_source_path, nullptr, nullptr, nullptr},
+    {"warnings", get_warnings, nullptr, nullptr, nullptr},
     {"has_colors", get_has_colours, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
@@ -111,6 +142,10 @@ PyType_Slot mesh_slots[] = {
 };
 
 }  // namespace
+
+PyObject* new_mesh_object(Mesh mesh) {
+  return new_instance(module_types().mesh, std::make_unique<Mesh>(std::move(mesh)));
+}
 
 PyTypeObject* create_mesh_type() {
   return create_instance_type<Mesh>("builtins.Mesh", mesh_slots);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/terminal_text.hpp"
 #include "model/array_mesh.hpp"
 #include "python/arguments.hpp"
 #include "python/conversions.hpp"
@@ -11,9 +12,7 @@
 #include "python/interpreter_unlocked.hpp"
 #include "python/module_types.hpp"
 #include "python/py_mesh.hpp"
-#include "python/py_mesh_load.hpp"
 #include "python/py_orbit_camera.hpp"
-#include "python/py_surface.hpp"
 #include "raster/renderer.hpp"
 #include "surface/png_file.hpp"
 
@@ -31,6 +30,9 @@ constexpr Parameters kRenderParameters{"render()", kRenderNames, 4};
 
 constexpr const char* kSavePngNames[] = {"path", "mesh", "camera", "width", "height", "edges"};
 constexpr Parameters kSavePngParameters{"save_png()", kSavePngNames, 5};
+
+constexpr const char* kMoveCursorNames[] = {"row", "col"};
+constexpr Parameters kMoveCursorParameters{"_move_cursor()", kMoveCursorNames, 2};
 
 void raise_value_error(const std::string& message) {
   const OwnedRef text(
@@ -231,6 +233,22 @@ PyObject* save_png(PyObject*, PyObject* args, PyObject* kwargs) {
   });
 }
 
+// The package's text goes to the cells the way the presenters' does.
+PyObject* move_cursor(PyObject*, PyObject* args, PyObject* kwargs) {
+  return without_cpp_exceptions([&]() -> PyObject* {
+    PyObject* matched[2];
+    if (!match_arguments(kMoveCursorParameters, args, kwargs, matched)) return nullptr;
+    std::uint16_t row = 0;
+    std::uint16_t col = 0;
+    if (!convert_u16(matched[0], "row", row) || !convert_u16(matched[1], "col", col)) {
+      return nullptr;
+    }
+    std::string text;
+    append_cursor_position(text, row, col);
+    return PyBytes_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+  });
+}
+
 constexpr int kArgumentsFlags = METH_VARARGS | METH_KEYWORDS;
 
 }  // namespace
@@ -244,8 +262,8 @@ PyMethodDef module_functions[] = {
      "_render(mesh, camera, width, height, edges=False)\n--\n\n"},
     {"_save_png", as_py_cfunction(save_png), kArgumentsFlags,
      "_save_png(path, mesh, camera, width, height, edges=False)\n--\n\n"},
-    {"_set_terminal_detection", as_py_cfunction(set_terminal_detection), kArgumentsFlags,
-     "_set_terminal_detection(capabilities, true_colour)\n--\n\n"},
+    {"_move_cursor", as_py_cfunction(move_cursor), kArgumentsFlags,
+     "_move_cursor(row, col)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 

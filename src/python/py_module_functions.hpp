@@ -1,5 +1,5 @@
 // The module's private functions, behind the facetview package's
-// Mesh.from_arrays, render and save_png.
+// Mesh.from_arrays, render, save_png and its cursor moves.
 #pragma once
 
 #include "python/python.hpp"

@@ -23,8 +23,8 @@ namespace facetview {
 namespace {
 
 constexpr const char* kQualityNames[] = {"quality"};
-constexpr const char* kNewNames[] = {"quality", "protocol", "cell_size", "max_size",
-                                     "colours", "edges",    "own_images"};
+constexpr const char* kNewNames[] = {"quality", "protocol", "cell_size",  "max_size",
+                                     "colours", "edges",    "own_images", "true_colour"};
 constexpr Parameters kNewParameters{"Surface.__new__()", kNewNames, 0, 1};
 constexpr Parameters kSetQualityParameters{"Surface.set_quality()", kQualityNames, 1};
 
@@ -35,8 +35,13 @@ constexpr Parameters kReductionParameters{"Surface.reduction()", kViewportNames,
 constexpr const char* kRenderNames[] = {"mesh", "camera", "viewport"};
 constexpr Parameters kRenderParameters{"Surface.render_to_terminal()", kRenderNames, 3};
 
-constexpr const char* kDetectionNames[] = {"capabilities", "true_colour"};
-constexpr Parameters kDetectionParameters{"_set_terminal_detection()", kDetectionNames, 2};
+// ValueError with message, which quotes a name as given: it may hold any
+// character, NUL included, so the message is built as a str.
+void raise_unknown_name(const std::string& message) {
+  const OwnedRef text(
+      PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), nullptr));
+  if (text != nullptr) PyErr_SetObject(PyExc_ValueError, text.get());
+}
 
 // The quality named by argument, a str; false with TypeError or ValueError set.
 bool convert_quality(PyObject* argument, Quality& out) {
@@ -46,57 +51,16 @@ bool convert_quality(PyObject* argument, Quality& out) {
     out = *quality;
     return true;
   }
-  // The name may hold any character, NUL included, so the message is built as a str.
-  const std::string message = "unknown quality '" + text + "', expected low|medium|high|full";
-  const OwnedRef message_text(
-      PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), nullptr));
-  if (message_text != nullptr) PyErr_SetObject(PyExc_ValueError, message_text.get());
+  raise_unknown_name("unknown quality '" + text + "', expected low|medium|high|full");
   return false;
 }
 
-// How a new surface presents: the method, its colour depth and a cell size
-// that the terminal reported, if any.
-struct Presentation {
-  PresentMethod method = PresentMethod::kitty;
-  ColourDepth colour_depth = ColourDepth::true_colour;
-  std::optional<std::pair<std::uint16_t, std::uint16_t>> cell_size;
-  // The largest sixel image and the colour registers, where known.
-  std::optional<std::pair<std::uint16_t, std::uint16_t>> max_size;
-  std::optional<std::uint16_t> colours;
-};
-
-// What the Python package tells about the terminal, handed over by
-// set_terminal_detection: this layer never imports the package. Kept for the
-// life of the process, like the types.
-struct TerminalDetection {
-  PyObject* capabilities = nullptr;  // () -> an object with method, true_colour, cell_size
-  PyObject* true_colour = nullptr;   // () -> whether the environment announces 24-bit colour
-};
-TerminalDetection terminal_detection;
-
-// Calls one of the detection functions without arguments; a new reference or
-// null with an exception set.
-PyObject* call_detection(PyObject* function) {
-  if (function == nullptr) {
-    PyErr_SetString(PyExc_RuntimeError, "terminal detection is not set up");
-    return nullptr;
-  }
-  return PyObject_CallObject(function, nullptr);
-}
-
-// Reads a truth value that detection gave; false with an exception set on failure.
-bool query_flag(PyObject* object, bool& out) {
-  const int truth = PyObject_IsTrue(object);
-  if (truth < 0) return false;
-  out = truth != 0;
-  return true;
-}
+using PixelPair = std::optional<std::pair<std::uint16_t, std::uint16_t>>;
 
 // A (width, height) pair of pixels, each 1 to 65535, for the argument name;
 // false with an exception set otherwise. what names the pair in the message
 // for a side of 0.
-bool convert_pixel_pair(PyObject* argument, const char* name, const char* what,
-                        std::optional<std::pair<std::uint16_t, std::uint16_t>>& out) {
+bool convert_pixel_pair(PyObject* argument, const char* name, const char* what, PixelPair& out) {
   if (argument == Py_None) {
     out.reset();
     return true;
@@ -119,12 +83,6 @@ bool convert_pixel_pair(PyObject* argument, const char* name, const char* what,
   return true;
 }
 
-// A cell size; sides beyond what a terminal has are taken as unknown later.
-bool convert_cell_size(PyObject* argument,
-                       std::optional<std::pair<std::uint16_t, std::uint16_t>>& out) {
-  return convert_pixel_pair(argument, "cell_size", "cell size", out);
-}
-
 // Colour registers, 1 to 65535, or None; false with an exception set otherwise.
 bool convert_colours(PyObject* argument, std::optional<std::uint16_t>& out) {
   if (argument == Py_None) {
@@ -141,68 +99,30 @@ bool convert_colours(PyObject* argument, std::optional<std::uint16_t>& out) {
   return true;
 }
 
-// An attribute of the detected capabilities that may be None.
-bool optional_attribute(PyObject* capabilities, const char* name, OwnedRef& out) {
-  if (!PyObject_HasAttrString(capabilities, name)) {
-    Py_INCREF(Py_None);
-    out.reset(Py_None);
-    return true;
-  }
-  out.reset(PyObject_GetAttrString(capabilities, name));
-  return out != nullptr;
-}
-
-// "auto": what the terminal answers (the package's terminal_capabilities()).
-bool detect_presentation(Presentation& out) {
-  const OwnedRef capabilities(call_detection(terminal_detection.capabilities));
-  if (capabilities == nullptr) return false;
-  const OwnedRef method(PyObject_GetAttrString(capabilities.get(), "method"));
-  if (method == nullptr) return false;
-  std::string name;
-  if (!convert_text(method.get(), "method", name)) return false;
-  const std::optional<PresentMethod> parsed = parse_present_method(name);
-  if (!parsed) {
-    PyErr_Format(PyExc_RuntimeError, "terminal detection chose an unknown method '%s'",
-                 name.c_str());
-    return false;
-  }
-  out.method = *parsed;
-  const OwnedRef true_colour(PyObject_GetAttrString(capabilities.get(), "true_colour"));
-  bool deep = false;
-  if (true_colour == nullptr || !query_flag(true_colour.get(), deep)) return false;
-  out.colour_depth = deep ? ColourDepth::true_colour : ColourDepth::palette_256;
-  const OwnedRef cell_size(PyObject_GetAttrString(capabilities.get(), "cell_size"));
-  if (cell_size == nullptr || !convert_cell_size(cell_size.get(), out.cell_size)) return false;
-  OwnedRef max_size;
-  OwnedRef colours;
-  return optional_attribute(capabilities.get(), "sixel_max_size", max_size) &&
-         convert_pixel_pair(max_size.get(), "max_size", "max_size", out.max_size) &&
-         optional_attribute(capabilities.get(), "colour_registers", colours) &&
-         convert_colours(colours.get(), out.colours);
-}
-
-// The protocol named by argument, a str; false with an exception set.
-bool convert_protocol(PyObject* argument, Presentation& out) {
+// The method named by argument, a str; false with an exception set.
+bool convert_protocol(PyObject* argument, PresentMethod& out) {
   std::string text;
   if (!convert_text(argument, "protocol", text)) return false;
-  if (text == "auto") return detect_presentation(out);
-  const std::optional<PresentMethod> method = parse_present_method(text);
-  if (!method) {
-    const std::string message = "unknown protocol '" + text + "', expected auto|kitty|sixel|blocks";
-    const OwnedRef message_text(
-        PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), nullptr));
-    if (message_text != nullptr) PyErr_SetObject(PyExc_ValueError, message_text.get());
+  // Choosing by asking the terminal belongs to the package's Surface, which
+  // hands this type the method it chose.
+  if (text == "auto") {
+    PyErr_SetString(PyExc_ValueError,
+                    "protocol 'auto' is resolved by facetview.Surface, which asks the terminal");
     return false;
   }
-  out.method = *method;
-  if (out.method == PresentMethod::blocks) {
-    // Half-blocks need to know whether the terminal takes 24-bit colours.
-    const OwnedRef true_colour(call_detection(terminal_detection.true_colour));
-    bool deep = false;
-    if (true_colour == nullptr || !query_flag(true_colour.get(), deep)) return false;
-    out.colour_depth = deep ? ColourDepth::true_colour : ColourDepth::palette_256;
+  if (const std::optional<PresentMethod> method = parse_present_method(text)) {
+    out = *method;
+    return true;
   }
-  return true;
+  // Programs reach this type through the package's Surface, which takes "auto" too.
+  raise_unknown_name("unknown protocol '" + text + "', expected auto|kitty|sixel|blocks");
+  return false;
+}
+
+// Any object's truth, as for Python's own flags; fallback where absent. -1
+// with an exception set.
+int flag_argument(PyObject* argument, bool fallback) {
+  return argument == nullptr ? int{fallback} : PyObject_IsTrue(argument);
 }
 
 // Takes what the terminal on standard output tells now: its rows and cell
@@ -220,42 +140,41 @@ PyObject* size_tuple(std::uint32_t width, std::uint32_t height) {
 
 PyObject* surface_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return without_cpp_exceptions([&]() -> PyObject* {
-    PyObject* matched[7];
+    PyObject* matched[8];
     if (!match_arguments(kNewParameters, args, kwargs, matched)) return nullptr;
     Quality quality = Quality::medium;
     if (matched[0] != nullptr && !convert_quality(matched[0], quality)) return nullptr;
-    Presentation presentation;
-    if (matched[1] != nullptr && !convert_protocol(matched[1], presentation)) return nullptr;
-    // A cell size given here counts over one that detection found.
-    if (matched[2] != nullptr && !convert_cell_size(matched[2], presentation.cell_size)) {
+    PresentMethod method = PresentMethod::kitty;
+    if (matched[1] != nullptr && !convert_protocol(matched[1], method)) return nullptr;
+    // Cell size and sixel limits as the terminal told them; unknown where absent.
+    PixelPair cell_size;
+    PixelPair max_size;
+    std::optional<std::uint16_t> colours;
+    if ((matched[2] != nullptr &&
+         !convert_pixel_pair(matched[2], "cell_size", "cell size", cell_size)) ||
+        (matched[3] != nullptr &&
+         !convert_pixel_pair(matched[3], "max_size", "max_size", max_size)) ||
+        (matched[4] != nullptr && !convert_colours(matched[4], colours))) {
       return nullptr;
     }
-    if (matched[3] != nullptr &&
-        !convert_pixel_pair(matched[3], "max_size", "max_size", presentation.max_size)) {
-      return nullptr;
-    }
-    if (matched[4] != nullptr && !convert_colours(matched[4], presentation.colours)) {
-      return nullptr;
-    }
-    const int edges = matched[5] != nullptr ? PyObject_IsTrue(matched[5]) : 0;
+    const int edges = flag_argument(matched[5], false);
     if (edges < 0) return nullptr;
-    // Any object's truth counts, as for Python's own flags.
-    const int own_images = matched[6] == nullptr ? 0 : PyObject_IsTrue(matched[6]);
+    const int own_images = flag_argument(matched[6], false);
     if (own_images < 0) return nullptr;
-    auto surface =
-        std::make_unique<TerminalSurface>(quality, presentation.method, presentation.colour_depth,
-                                          ImageRangeLease::acquire(own_images != 0));
+    // The colour depth matters to half-block cells only.
+    const int true_colour = flag_argument(matched[7], true);
+    if (true_colour < 0) return nullptr;
+    auto surface = std::make_unique<TerminalSurface>(
+        quality, method, true_colour != 0 ? ColourDepth::true_colour : ColourDepth::palette_256,
+        ImageRangeLease::acquire(own_images != 0));
     surface->overlays().edges = edges != 0;
-    if (presentation.cell_size) {
-      surface->set_reported_cell_size(presentation.cell_size->first,
-                                      presentation.cell_size->second);
-    }
-    if (presentation.max_size || presentation.colours) {
+    if (cell_size) surface->set_reported_cell_size(cell_size->first, cell_size->second);
+    if (max_size || colours) {
       const auto side = [&](bool first) -> std::optional<std::uint32_t> {
-        if (!presentation.max_size) return std::nullopt;
-        return first ? presentation.max_size->first : presentation.max_size->second;
+        if (!max_size) return std::nullopt;
+        return first ? max_size->first : max_size->second;
       };
-      surface->set_reported_sixel_limits(side(true), side(false), presentation.colours);
+      surface->set_reported_sixel_limits(side(true), side(false), colours);
     }
     return new_instance(type, std::move(surface));
   });
@@ -511,7 +430,8 @@ PyMethodDef surface_methods[] = {
 PyType_Slot surface_slots[] = {
     {Py_tp_doc,
      const_cast<char*>("Surface(quality=\"medium\", *, protocol=\"kitty\", cell_size=None, "
-                       "max_size=None, colours=None, edges=False, own_images=False)\n--\n\n")},
+                       "max_size=None, colours=None, edges=False, own_images=False, "
+                       "true_colour=True)\n--\n\n")},
     {Py_tp_getset, surface_getset},
     {Py_tp_new, as_slot(surface_new)},
     {Py_tp_dealloc, as_slot(dealloc_instance<TerminalSurface>)},
@@ -522,28 +442,10 @@ PyType_Slot surface_slots[] = {
 
 }  // namespace
 
-PyObject* set_terminal_detection(PyObject*, PyObject* args, PyObject* kwargs) {
-  return without_cpp_exceptions([&]() -> PyObject* {
-    PyObject* matched[2];
-    if (!match_arguments(kDetectionParameters, args, kwargs, matched)) return nullptr;
-    for (PyObject* function : matched) {
-      if (!PyCallable_Check(function)) {
-        PyErr_SetString(PyExc_TypeError, "terminal detection takes two callables");
-        return nullptr;
-      }
-    }
-    // Functions set before may belong to an interpreter finalised since (the
-    // package registers once per interpreter): like the types, they stay
-    // unreleased.
-    Py_INCREF(matched[0]);
-    Py_INCREF(matched[1]);
-    terminal_detection = {matched[0], matched[1]};
-    Py_RETURN_NONE;
-  });
-}
-
 PyTypeObject* create_surface_type() {
-  return create_instance_type<TerminalSurface>("builtins.Surface", surface_slots);
+  // The package's Surface derives from it, to choose the method by asking the terminal.
+  return create_instance_type<TerminalSurface>("builtins.Surface", surface_slots,
+                                               Subclassing::allowed);
 }
 
 }  // namespace facetview

@@ -12,7 +12,7 @@ from facetview.models import open_model
 from cell_text import replay_cells, replay_sixel
 from kitty_session import KittySession
 from screen_compare import close_enough, region_mean
-from tmux_server import Tmux, needs_tmux, wait_for
+from tmux_server import Tmux, needs_tmux
 from x_terminal import SCREEN_WIDTH, XTerminal, missing_tools, wait_for_file, xterm_command
 
 COLS, ROWS = 40, 12
@@ -117,38 +117,6 @@ def test_plain_xterm_shows_the_half_block_frame_in_256_colours(tmp_path, capfdbi
         xterm.save_window(str(tmp_path / "xterm-blocks.png"))
     finally:
         xterm.close()
-
-
-@needs_tmux
-def test_tmux_pane_holds_exactly_the_frames_pixels(tmp_path, capfdbinary, monkeypatch):
-    tmux = Tmux(tmp_path, [sys.executable, *VIEWER], COLS, ROWS)
-    try:
-        expected = replay_cells(rendered_output(capfdbinary, monkeypatch, "blocks", True), COLS, ROWS)
-        wait_for(lambda: replay_cells(tmux.capture("-e"), COLS, ROWS)[:ROWS - 1] == expected[:ROWS - 1],
-                 "the pane does not show the frame")
-        seen = replay_cells(tmux.capture("-e"), COLS, ROWS)  # one frame, held
-        # Every cell of the viewport holds two 24-bit colours; the status line, cut to the
-        # row, begins with the model and its size (the method comes after the quality).
-        assert all(None not in pair for line in seen[:ROWS - 1] for pair in line)
-        assert "demo hull | 12 triangles | 1.9 × 1.4".encode() in tmux.capture("-e").splitlines()[ROWS - 1]
-    finally:
-        tmux.close()
-
-
-@needs_tmux
-def test_tmux_pane_shows_a_model_from_standard_input_and_takes_its_keys(tmp_path):
-    (tmp_path / "part.obj").write_text("v 0 0 0\nv 4 0 0\nv 0 3 0\nv 0 0 2\nf 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\n")
-    viewer = " ".join([sys.executable, "-m", "facetview", "-", "--protocol", "blocks"])
-    tmux = Tmux(tmp_path, ["sh", "-c", f"{viewer} < part.obj; echo $? > ended"], COLS, ROWS)
-    try:
-        wait_for(lambda: b"standard input | 4 triangles | 4 \xc3\x97 3" in tmux.capture("-e"),
-                 lambda: f"no status line in {tmux.capture('-e')[-400:]!r}")
-        tmux.run("send-keys", "q")
-        ended = tmp_path / "ended"
-        wait_for(lambda: ended.exists() and ended.read_text().endswith("\n"), "q did not end the viewer")
-        assert ended.read_text() == "0\n"
-    finally:
-        tmux.close()
 
 
 DETECT = ["-c", "import os, facetview as f; c = f.terminal_capabilities(); "

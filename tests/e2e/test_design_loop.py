@@ -10,8 +10,8 @@ import time
 import pytest
 
 from kitty_session import KittySession, missing_tools
-from test_cell_terminals import COLS, ROWS, needs_tmux
-from tmux_server import Tmux
+from test_cell_terminals import COLS, ROWS
+from tmux_server import Tmux, needs_tmux, wait_for
 
 TETRAHEDRON = b"v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\n"
 
@@ -24,8 +24,7 @@ def obj_of(triangles):
 
 def rows_text(tmux):
     """The pane's text, row by row, every row there."""
-    lines = subprocess.run([*tmux.base, "capture-pane", "-p"], check=True, capture_output=True,
-                           timeout=30).stdout.decode("utf-8", "replace").splitlines()
+    lines = tmux.capture().decode("utf-8", "replace").splitlines()
     return lines + [""] * (ROWS - len(lines))
 
 
@@ -33,11 +32,8 @@ def status_row(tmux):
     return rows_text(tmux)[ROWS - 1]
 
 
-def wait_for(read, wanted, seconds):
-    deadline = time.monotonic() + seconds
-    while wanted not in (seen := read()):
-        assert time.monotonic() < deadline, f"{wanted!r} not seen in {seconds} s: {seen!r}"
-        time.sleep(0.05)
+def wait_to_see(read, wanted, seconds):
+    wait_for(lambda: wanted in read(), lambda: f"{wanted!r} not seen in {seconds} s: {read()!r}", seconds, 0.05)
 
 
 def in_place(path, content):
@@ -64,22 +60,20 @@ def test_the_viewer_follows_each_way_a_file_is_rewritten(tmp_path):
     live.write_bytes(obj_of(1))
     tmux = Tmux(tmp_path, [sys.executable, "-m", "facetview", "live.obj", "--no-spin"], COLS, ROWS)
     try:
-        wait_for(lambda: status_row(tmux), "live.obj | 1 triangles", 30)
+        wait_to_see(lambda: status_row(tmux), "live.obj | 1 triangles", 30)
         for count, write in [(2, in_place), (3, truncate_then_write), (4, rename_over)]:
             write(live, obj_of(count))
-            wait_for(lambda: status_row(tmux), f"live.obj | {count} triangles", 1.0)
+            wait_to_see(lambda: status_row(tmux), f"live.obj | {count} triangles", 1.0)
         # Half a file: the model on screen stays and the reason shows; the next good write loads.
         live.write_bytes(obj_of(5) + b"f 1 2 99\n")
-        wait_for(lambda: status_row(tmux), "reload failed: OBJ line 21", 1.0)
+        wait_to_see(lambda: status_row(tmux), "reload failed: OBJ line 21", 1.0)
         assert any("▀" in line for line in rows_text(tmux)[:ROWS - 1])  # the old model, still drawn
         live.write_bytes(obj_of(6))
-        wait_for(lambda: status_row(tmux), "live.obj | 6 triangles", 1.0)
+        wait_to_see(lambda: status_row(tmux), "live.obj | 6 triangles", 1.0)
         # Keys still work: q quits, and with the viewer the pane goes.
-        subprocess.run([*tmux.base, "send-keys", "q"], check=True, timeout=30)
-        deadline = time.monotonic() + 2.0
-        while subprocess.run([*tmux.base, "has-session"], capture_output=True, timeout=30).returncode == 0:
-            assert time.monotonic() < deadline, "q did not quit"
-            time.sleep(0.05)
+        tmux.run("send-keys", "q")
+        wait_for(lambda: subprocess.run([*tmux.base, "has-session"], capture_output=True, timeout=30).returncode,
+                 "q did not quit", 2.0, 0.05)
     finally:
         tmux.close()
 
@@ -93,7 +87,7 @@ def test_a_grid_of_three_shows_three_pictures_and_names(tmp_path):
                            "--no-spin"], COLS, ROWS)
     try:
         name_row = ROWS - 2  # cells fill the screen above the status line
-        wait_for(lambda: rows_text(tmux)[name_row], "photo.stl", 30)
+        wait_to_see(lambda: rows_text(tmux)[name_row], "photo.stl", 30)
         names = rows_text(tmux)[name_row]
         assert names.index("first.obj") < names.index("second.obj") < names.index("photo.stl")
         # Pictures in the first two cells, the reason in the third.
@@ -103,14 +97,12 @@ def test_a_grid_of_three_shows_three_pictures_and_names(tmp_path):
             assert any("▀" in line[cell * width:(cell + 1) * width] for line in picture_rows)
         assert "JPEG" in "".join(line[2 * width:] for line in picture_rows)
         assert status_row(tmux).startswith("first.obj | 4 triangles")
-        subprocess.run([*tmux.base, "send-keys", "Tab"], check=True, timeout=30)
-        wait_for(lambda: status_row(tmux), "second.obj | 2 triangles", 2.0)
-        subprocess.run([*tmux.base, "send-keys", "Enter"], check=True, timeout=30)
-        wait_for(lambda: rows_text(tmux)[name_row], "", 2.0)
-        time.sleep(0.5)
-        assert "first.obj" not in "".join(rows_text(tmux))  # alone: no grid of names
-        subprocess.run([*tmux.base, "send-keys", "Escape"], check=True, timeout=30)
-        wait_for(lambda: rows_text(tmux)[name_row], "first.obj", 2.0)
+        tmux.run("send-keys", "Tab")
+        wait_to_see(lambda: status_row(tmux), "second.obj | 2 triangles", 2.0)
+        tmux.run("send-keys", "Enter")
+        wait_for(lambda: "first.obj" not in "".join(rows_text(tmux)), "no model alone, without the grid", 2.0, 0.05)
+        tmux.run("send-keys", "Escape")
+        wait_to_see(lambda: rows_text(tmux)[name_row], "first.obj", 2.0)
     finally:
         tmux.close()
 

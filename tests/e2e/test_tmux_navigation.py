@@ -1,5 +1,6 @@
-"""Navigating in a real tmux pane: keys and mouse reports, sent as a terminal sends them,
-change the view as documented, cell for cell against the frames of the same poses."""
+"""Navigating in a real tmux pane: the pane holds exactly the frame's pixels, and keys and
+mouse reports, sent as a terminal sends them, change the view as documented, cell for cell
+against the frames of the same poses."""
 
 import sys
 from dataclasses import replace
@@ -12,7 +13,8 @@ from test_cell_terminals import COLS, ROWS
 from tmux_server import Tmux, needs_tmux, wait_for
 
 START = Pose(pitch=0.3, yaw=0.8, roll=0.1, zoom=1.2)
-VIEWER = [sys.executable, "-m", "facetview", "--no-spin", "--protocol", "blocks", "--quality", "medium",
+# The method is the one the viewer picks by asking tmux.
+VIEWER = [sys.executable, "-m", "facetview", "--no-spin", "--quality", "medium",
           "--pitch=0.3", "--yaw=0.8", "--roll=0.1", "--zoom=1.2"]
 VIEWPORT = f.Viewport.full_screen(COLS, ROWS, 1)
 
@@ -45,6 +47,9 @@ def test_keys_and_mouse_zoom_pan_switch_projection_and_overlays(tmp_path, capfdb
     try:
         pose = START
         wait_for_cells(tmux, expected_cells(capfdbinary, monkeypatch, pose), "the first frame")
+        # The status line, cut to the row, begins with the model and its size.
+        wait_for(lambda: "demo hull | 12 triangles | 1.9 × 1.4".encode() in tmux.capture().split(b"\n")[ROWS - 1],
+                 "no status line")
         width_per_height = COLS / (2 * (ROWS - 1))  # half-blocks: 1 x 2 pixels a cell
         steps = [
             (b"+++", lambda p: replace(p, zoom=p.zoom * ZOOM_STEP * ZOOM_STEP * ZOOM_STEP), False),

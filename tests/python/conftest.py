@@ -1,9 +1,11 @@
 """Shared helpers of the tests of the facetview extension module."""
 
+import io
 import os
 import struct
 import subprocess
 import sys
+import zipfile
 from pathlib import Path
 
 import pytest
@@ -12,11 +14,42 @@ import pytest
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "e2e"))
 
 
-def binary_stl(triangles, header=b""):
+def binary_stl(triangles, header=b"", attribute=0):
     """A binary STL file of the triangles (each three corners), with zero stored normals."""
-    records = b"".join(struct.pack("<12fH", 0, 0, 0, *(c for vertex in triangle for c in vertex), 0)
+    records = b"".join(struct.pack("<12fH", 0, 0, 0, *(c for vertex in triangle for c in vertex), attribute)
                        for triangle in triangles)
     return header.ljust(80, b"\0") + struct.pack("<I", len(triangles)) + records
+
+
+def model_files(points, faces, rgb=None):
+    """The same solid in every format the readers take, {file name: content}; with rgb (0 to 255
+    each) every face is painted that colour, where the format holds one (ASCII STL does not)."""
+    numbers = lambda values: " ".join(map(str, values))
+    triangles = [[points[i] for i in face] for face in faces]
+    paint = rgb and 0x8000 | rgb[0] >> 3 << 10 | rgb[1] >> 3 << 5 | rgb[2] >> 3  # blue in the low five bits
+    ply = [f"ply\nformat ascii 1.0\nelement vertex {len(points)}\n",
+           "property float x\nproperty float y\nproperty float z\n",
+           "property uchar red\nproperty uchar green\nproperty uchar blue\n" if rgb else "",
+           f"element face {len(faces)}\nproperty list uchar int vertex_indices\nend_header\n",
+           *(numbers([*p, *(rgb or [])]) + "\n" for p in points), *(f"3 {numbers(face)}\n" for face in faces)]
+    obj = ["mtllib paint.mtl\nusemtl paint\n" if rgb else "", *(f"v {numbers(p)}\n" for p in points),
+           *(f"f {numbers(i + 1 for i in face)}\n" for face in faces)]
+    painted = ' pid="7" pindex="0"' if rgb else ""
+    model = ['<model xmlns="http://schemas.microsoft.com/3dmanufacturing/core/2015/02"><resources>',
+             f'<basematerials id="7"><base name="paint" displaycolor="#{bytes(rgb).hex()}"/></basematerials>'
+             if rgb else "", f'<object id="1"{painted}><mesh><vertices>',
+             *('<vertex x="{}" y="{}" z="{}"/>'.format(*p) for p in points),
+             "</vertices><triangles>", *('<triangle v1="{}" v2="{}" v3="{}"/>'.format(*face) for face in faces),
+             '</triangles></mesh></object></resources><build><item objectid="1"/></build></model>']
+    archive = io.BytesIO()
+    with zipfile.ZipFile(archive, "w") as package:
+        package.writestr("3D/3dmodel.model", "".join(model))
+    files = {"binary.stl": binary_stl(triangles, attribute=paint or 0),
+             "ascii.stl": ("solid t\n" + "".join(f"vertex {numbers(p)}\n" for t in triangles for p in t)).encode(),
+             "part.ply": "".join(ply).encode(), "part.obj": "".join(obj).encode(), "part.3mf": archive.getvalue()}
+    if rgb:
+        files["paint.mtl"] = ("newmtl paint\nKd " + numbers(f"{c / 255:.4f}" for c in rgb) + "\n").encode()
+    return files
 
 
 def child_env(**extra):

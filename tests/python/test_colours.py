@@ -1,62 +1,17 @@
 """Colours from model files and arrays: the renderer shades each face in its own colour."""
 
-import struct
-import zipfile
 from array import array
 
 import pytest
 
 import facetview as f
+from conftest import model_files
 from facetview import Camera, Mesh
 
 STRAIGHT = Camera(0.0, 0.0, 0.0, 1.0)
 # A square in the z = 0 plane, counter-clockwise seen from +z, as two triangles.
 SQUARE = [(0, 0, 0), (1, 0, 0), (1, 1, 0), (0, 1, 0)]
 SQUARE_FACES = [(0, 1, 2), (0, 2, 3)]
-
-
-def three_mf(rgb):
-    vertices = "".join(f'<vertex x="{x}" y="{y}" z="{z}"/>' for x, y, z in SQUARE)
-    triangles = "".join(f'<triangle v1="{a}" v2="{b}" v3="{c}"/>' for a, b, c in SQUARE_FACES)
-    model = ('<?xml version="1.0"?><model xmlns="http://schemas.microsoft.com/3dmanufacturing/core/2015/02">'
-             f'<resources><basematerials id="7"><base name="paint" displaycolor="#{bytes(rgb).hex()}"/>'
-             f'</basematerials><object id="1" pid="7" pindex="0"><mesh><vertices>{vertices}</vertices>'
-             f'<triangles>{triangles}</triangles></mesh></object></resources>'
-             '<build><item objectid="1"/></build></model>')
-    return {"square.3mf": model}
-
-
-def ply(rgb):
-    header = ("ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
-              "property float z\nproperty uchar red\nproperty uchar green\nproperty uchar blue\n"
-              "element face 1\nproperty list uchar int vertex_indices\nend_header\n")
-    rows = "".join(f"{x} {y} {z} {rgb[0]} {rgb[1]} {rgb[2]}\n" for x, y, z in SQUARE)
-    return {"square.ply": header + rows + "4 0 1 2 3\n"}
-
-
-def obj(rgb):
-    kd = " ".join(f"{channel / 255:.4f}" for channel in rgb)
-    vertices = "".join(f"v {x} {y} {z}\n" for x, y, z in SQUARE)
-    return {"square.obj": f"mtllib paint.mtl\n{vertices}usemtl paint\nf 1 2 3 4\n",
-            "paint.mtl": f"newmtl paint\nKd {kd}\n"}
-
-
-def stl(rgb):
-    # Bit 15 marks the colour; blue in the low five bits.
-    word = 0x8000 | (rgb[0] >> 3) << 10 | (rgb[1] >> 3) << 5 | rgb[2] >> 3
-    records = b"".join(struct.pack("<12fH", 0, 0, 1, *(c for i in face for c in SQUARE[i]), word)
-                       for face in SQUARE_FACES)
-    return {"square.stl": b"painted".ljust(80, b"\0") + struct.pack("<I", 2) + records}
-
-
-def write_files(directory, files):
-    for name, content in files.items():
-        if name.endswith(".3mf"):
-            with zipfile.ZipFile(directory / name, "w") as archive:
-                archive.writestr("3D/3dmodel.model", content)
-        else:
-            (directory / name).write_bytes(content if isinstance(content, bytes) else content.encode())
-    return directory / next(iter(files))
 
 
 def centre(mesh, size=40):
@@ -73,12 +28,14 @@ def dominant(rgb):
     return best if rgb[best] > 2 * max(others) else None
 
 
-@pytest.mark.parametrize("make", [three_mf, ply, obj, stl])
+@pytest.mark.parametrize("name", ["part.3mf", "part.ply", "part.obj", "binary.stl"])
 @pytest.mark.parametrize("channel", [0, 1, 2])
-def test_generated_files_render_their_colour(tmp_path, make, channel):
+def test_generated_files_render_their_colour(tmp_path, name, channel):
     rgb = [40, 40, 40]
     rgb[channel] = 248
-    mesh = Mesh.load(write_files(tmp_path, make(rgb)))
+    for file_name, content in model_files(SQUARE, SQUARE_FACES, rgb).items():
+        (tmp_path / file_name).write_bytes(content)
+    mesh = Mesh.load(tmp_path / name)
     assert mesh.has_colors
     assert dominant(centre(mesh)) == channel
     # Turned off, the plain shading is back, pixel for pixel.

@@ -42,94 +42,60 @@ def test_from_arrays_without_normalizing_draws_exactly_the_demo(vertices, faces)
     assert mesh.size == pytest.approx((1.9, 1.4, 1.4)) and mesh.size == Mesh.demo().size
 
 
-def test_from_arrays_normalizes_like_from_stl(tmp_path):
-    triangles = [[tuple(c * 7 + 3 for c in v) for v in t] for t in [flat([face]) for face in DEMO_FACES]]
+def test_from_stl_and_from_arrays_normalize(tmp_path):
+    # The hull 8 times larger and elsewhere (exactly, in binary) fills the same cube once normalized.
+    triangles = [[tuple(c * 8 + 3 for c in v) for v in t] for t in [flat([face]) for face in DEMO_FACES]]
     (tmp_path / "hull.stl").write_bytes(binary_stl(triangles))
-    from_file = Mesh.from_stl(str(tmp_path / "hull.stl"))
-    from_arrays = Mesh.from_arrays(np.array(triangles, dtype=np.float32).reshape(-1, 3))
-    assert from_file.size == from_arrays.size == pytest.approx((13.3, 9.8, 9.8))
+    from_file, from_arrays = Mesh.from_stl(str(tmp_path / "hull.stl")), Mesh.from_arrays(DEMO_VERTICES, DEMO_FACES)
+    assert from_file.size == pytest.approx((15.2, 11.2, 11.2)) and from_arrays.size == pytest.approx((1.9, 1.4, 1.4))
     assert f.render(from_file, CAMERA, 80, 60) == f.render(from_arrays, CAMERA, 80, 60)
     assert from_file.source_path == str(tmp_path / "hull.stl") and from_arrays.name == "mesh"
-
-
-@pytest.mark.parametrize("vertices, faces, exception, message", [
-    (np.zeros((3, 2)), None, ValueError, r"vertices must have the shape \(n, 3\), not \(3, 2\)"),
-    (np.zeros(6), None, ValueError, r"vertices must have the shape \(n, 3\), not \(6,\)"),
-    (np.zeros((3, 3), dtype=np.int64), None, TypeError, "vertices must hold float32 or float64 numbers, not items of format 'l'"),
-    (np.zeros((3, 3), dtype=np.float16), None, TypeError, "vertices must hold float32 or float64 numbers, not items of format 'e'"),
-    (TRIANGLE, np.zeros((1, 3)), TypeError, "faces must hold integers, not items of format 'd'"),
-    (TRIANGLE, [(0, 1, 2.0)], TypeError, r"faces\[0\]: 'float' object cannot be interpreted as an integer"),
-    ([(0, 0, 0), (1, 0), (0, 1, 0)], None, ValueError, r"vertices\[1\] has 2 values, expected 3"),
-    # Text is no number, though float() reads some of it.
-    ([(0, 0, "1")] * 3, None, TypeError, r"^vertices\[0\]: expected a number, not str$"),
-    (["123", "456", "789"], None, TypeError, r"^vertices\[0\]: expected 3 numbers, not str$"),
-    ("0 0 0 1 0 0 0 1 0", None, TypeError, "^vertices must be an .*, not str$"),
-    (b"abcdef", None, TypeError, "^vertices must be an .*, not bytes$"),
-    (TRIANGLE, [b"\0\1\2"], TypeError, r"^faces\[0\]: expected 3 numbers, not bytes$"),
-    # A box wider than the float range would shrink to a point.
-    ([(-3.4e38, 0, 0), (3.4e38, 0, 0), (0, 1, 0)], None, ValueError,
-     "^the vertices span more than the 32-bit float range$"),
-    (None, None, TypeError, "vertices must be an \\(n, 3\\) array or a sequence of 3-sequences, not NoneType"),
-    ([(0, 0, 0), (1, float("nan"), 0), (0, 1, 0)], None, ValueError, "vertex 1 has a coordinate that is NaN"),
-    (np.array([(0, 0, 0), (1, 0, np.inf), (0, 1, 0)]), None, ValueError, "vertex 1 has a coordinate that is NaN, infinite"),
-    (TRIANGLE, [(0, 1, 3)], ValueError, "^face 0: vertex index 3 out of range for 3 vertices$"),
-    (TRIANGLE, np.array([(0, -1, 2)], dtype=np.int32), ValueError, "^face 0 has a negative vertex index$"),
-    (TRIANGLE * 2 + [(1, 1, 1)], None, ValueError, "but 7 is not a multiple of 3"),
-])
-def test_from_arrays_refuses_bad_input_naming_the_problem(vertices, faces, exception, message):
-    with pytest.raises(exception, match=message):
-        Mesh.from_arrays(vertices, faces)
-
-
-def test_from_arrays_keywords():
-    with pytest.raises(TypeError, match="^argument 'name': 'int' object cannot be converted to 'str'$"):
-        Mesh.from_arrays(TRIANGLE, name=3)
-    with pytest.raises(TypeError):
-        Mesh.from_arrays(TRIANGLE, None, "positional name")
-    empty = Mesh.from_arrays(np.zeros((0, 3)))
-    assert empty.triangle_count == 0 and empty.size == (0.0, 0.0, 0.0)
-
-
-def surface_frame(capfdbinary, mesh, quality, cols, rows):
-    size = Surface(quality).render_to_terminal(mesh, CAMERA, Viewport(0, 0, cols, rows))
-    width, height, frame = decode_frame(capfdbinary.readouterr().out, cols, rows)
-    assert (width, height) == size
-    return size, frame
+    assert Mesh.from_arrays(np.zeros((0, 3))).size == (0.0, 0.0, 0.0)  # nothing to normalize
 
 
 @pytest.mark.parametrize("quality, cols, rows", [("low", 9, 5), ("medium", 24, 8), ("high", 200, 60)])
-def test_render_gives_the_pixels_a_surface_shows(capfdbinary, quality, cols, rows):
-    mesh = Mesh.from_arrays(DEMO_VERTICES, [face[::-1] for face in DEMO_FACES])
-    (width, height), shown = surface_frame(capfdbinary, mesh, quality, cols, rows)
-    assert f.render(mesh, CAMERA, width, height) == shown
-
-
-def test_save_png_writes_the_rendered_frame(tmp_path):
+def test_render_and_save_png_give_the_pixels_a_surface_shows(tmp_path, capfdbinary, quality, cols, rows):
     from PIL import Image
 
-    mesh = Mesh.from_arrays(DEMO_VERTICES, DEMO_FACES)
-    f.save_png(str(tmp_path / "hull.png"), mesh, CAMERA, 33, 17)
+    mesh = Mesh.from_arrays(DEMO_VERTICES, [face[::-1] for face in DEMO_FACES])
+    size = Surface(quality).render_to_terminal(mesh, CAMERA, Viewport(0, 0, cols, rows))
+    assert decode_frame(capfdbinary.readouterr().out, cols, rows) == (*size, f.render(mesh, CAMERA, *size))
+    f.save_png(str(tmp_path / "hull.png"), mesh, CAMERA, *size)
     with Image.open(tmp_path / "hull.png") as image:
-        assert (image.format, image.mode, image.size) == ("PNG", "RGBA", (33, 17))
-        assert image.tobytes() == f.render(mesh, CAMERA, 33, 17)
-    with pytest.raises(RuntimeError, match=f"^failed to save PNG to {tmp_path}$"):
-        f.save_png(str(tmp_path), mesh, CAMERA, 4, 4)
+        assert (image.format, image.mode, image.size) == ("PNG", "RGBA", size)
+        assert image.tobytes() == f.render(mesh, CAMERA, *size)
 
 
+# Refused calls, each naming its problem.
 @pytest.mark.parametrize("call, exception, message", [
+    (lambda: Mesh.from_arrays(np.zeros((3, 2))), ValueError, r"vertices must have the shape \(n, 3\), not \(3, 2\)"),
+    (lambda: Mesh.from_arrays(np.zeros((3, 3), dtype=np.float16)), TypeError,
+     "vertices must hold float32 or float64 numbers, not items of format 'e'"),
+    (lambda: Mesh.from_arrays(TRIANGLE, np.zeros((1, 3))), TypeError, "faces must hold integers, not items of format 'd'"),
+    (lambda: Mesh.from_arrays(TRIANGLE, [(0, 1, 2.0)]), TypeError, r"faces\[0\]: 'float' object cannot be interpreted as an integer"),
+    (lambda: Mesh.from_arrays([(0, 0, 0), (1, 0), (0, 1, 0)]), ValueError, r"vertices\[1\] has 2 values, expected 3"),
+    # Text is no number, though float() reads some of it.
+    (lambda: Mesh.from_arrays([(0, 0, "1")] * 3), TypeError, r"^vertices\[0\]: expected a number, not str$"),
+    (lambda: Mesh.from_arrays(["123", "456", "789"]), TypeError, r"^vertices\[0\]: expected 3 numbers, not str$"),
+    (lambda: Mesh.from_arrays("0 0 0 1 0 0 0 1 0"), TypeError, "^vertices must be an .*, not str$"),
+    (lambda: Mesh.from_arrays(b"abcdef"), TypeError, "^vertices must be an .*, not bytes$"),
+    (lambda: Mesh.from_arrays(TRIANGLE, [b"\0\1\2"]), TypeError, r"^faces\[0\]: expected 3 numbers, not bytes$"),
+    (lambda: Mesh.from_arrays(None), TypeError, r"vertices must be an \(n, 3\) array or a sequence of 3-sequences, not NoneType"),
+    # A box wider than the float range would shrink to a point.
+    (lambda: Mesh.from_arrays([(-3.4e38, 0, 0), (3.4e38, 0, 0), (0, 1, 0)]), ValueError,
+     "^the vertices span more than the 32-bit float range$"),
+    (lambda: Mesh.from_arrays(TRIANGLE, [(0, 1, 3)]), ValueError, "^face 0: vertex index 3 out of range for 3 vertices$"),
+    (lambda: Mesh.from_arrays(TRIANGLE, name=3), TypeError, "^argument 'name': 'int' object cannot be converted to 'str'$"),
     (lambda: f.render(Mesh.demo(), CAMERA, 0, 10), ValueError, "^width must be at least 1 pixel$"),
     (lambda: f.render(Mesh.demo(), CAMERA, 10, 0), ValueError, "^height must be at least 1 pixel$"),
     (lambda: f.render(Mesh.demo(), CAMERA, 65536, 1), ValueError, "^width must be 1 to 65535 pixels$"),
     (lambda: f.render(Mesh.demo(), CAMERA, 5, -1), ValueError, "^height must be 1 to 65535 pixels$"),
     (lambda: f.render(Mesh.demo(), CAMERA, 1 << 70, 5), ValueError, "^width must be 1 to 65535 pixels$"),
-    (lambda: f.render(Mesh.demo(), CAMERA, 1.5, 1), TypeError, "^argument 'width': "),
-    (lambda: f.render(CAMERA, CAMERA, 1, 1), TypeError, "^argument 'mesh': 'Camera' object cannot be converted to 'Mesh'$"),
     (lambda: f.render(Mesh.demo(), CAMERA, 65535, 65535), MemoryError, ""),
-    (lambda: f.save_png(3, Mesh.demo(), CAMERA, 1, 1), TypeError,
-     "^argument 'path': 'int' object cannot be converted to 'str'$"),
+    (lambda: f.save_png("/", Mesh.demo(), CAMERA, 4, 4), RuntimeError, "^failed to save PNG to /$"),
     (lambda: Mesh.load(3), TypeError, ""),  # a path-like object or none
 ])
-def test_render_save_png_and_load_refuse_bad_arguments(call, exception, message):
+def test_bad_arguments_are_refused(call, exception, message):
     with pytest.raises(exception, match=message):
         call()
 
@@ -138,38 +104,31 @@ CUBE_OBJ = b"v 0 0 0\nv 2 0 0\nv 2 1 0\nv 0 1 0\nv 0 0 1\nv 2 0 1\nv 2 1 1\nv 0 
            b"f 1 4 3 2\nf 5 6 7 8\nf 1 2 6 5\nf 2 3 7 6\nf 3 4 8 7\nf 4 1 5 8\n"
 
 
-@pytest.mark.parametrize("name, content, triangles", [
-    ("cube.obj", CUBE_OBJ, 12),
+@pytest.mark.parametrize("name, content, triangles, warnings", [
+    ("cube.obj", CUBE_OBJ, 12, ()),
     ("cube.bin", b"ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
                  b"property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n"
-                 b"0 0 0\n2 0 0\n0 1 1\n3 0 1 2\n", 1),
-    ("part.STL", binary_stl([TRIANGLE]), 1),
+                 b"0 0 0\n2 0 0\n0 1 1\n3 0 1 2\n", 1, ()),
+    ("part.STL", binary_stl([TRIANGLE]), 1, ()),
+    ("lines.obj", CUBE_OBJ + b"f 1// 2//\nf 3\n", 12, ("skipped 2 faces of fewer than three corners",)),
 ])
-def test_load_reads_by_content_and_extension(tmp_path, name, content, triangles):
+def test_load_reads_by_content_and_extension(tmp_path, name, content, triangles, warnings):
     (tmp_path / name).write_bytes(content)
     mesh = Mesh.load(tmp_path / name)
-    assert (mesh.triangle_count, mesh.source_path) == (triangles, str(tmp_path / name))
+    assert (mesh.triangle_count, mesh.source_path, mesh.warnings) == (triangles, str(tmp_path / name), warnings)
     assert mesh.name == name.rsplit(".", 1)[0]
     assert max(mesh.size) == 2.0 or name.endswith("STL")
 
 
 def cause_chain(error):
-    chain = []
-    while error is not None:
-        chain.append((type(error), str(error)))
-        error = error.__cause__
-    return chain
+    return [] if error is None else [(type(error), str(error))] + cause_chain(error.__cause__)
 
 
 @pytest.mark.parametrize("name, content, reasons", [
-    ("notes.txt", b"hello", [(RuntimeError, 'unsupported model format: text beginning "hello" and the extension .txt')]),
     ("missing.obj", None, [(FileNotFoundError, "[Errno 2] No such file or directory: '{path}'")]),
     ("bad.obj", b"v 0 0 0\nf 1 2 3\n", [(RuntimeError, "OBJ line 2"), (RuntimeError, "vertex index 2 out of range for 1 vertices")]),
-    ("bad.3mf", b"PK\x03\x04 junk", [(RuntimeError, "3MF package"), (RuntimeError, "not a valid zip archive: Not a zip archive")]),
-    ("bad.ply", b"ply\nformat ascii 1.0\n", [(RuntimeError, "PLY header has no end_header line")]),
     ("empty.stl", b"", [(RuntimeError, "empty file")]),
     ("photo.stl", b"\xff\xd8\xff\xe0\0\x10JFIF" + bytes(200), [(RuntimeError, "unsupported model format: a JPEG image and the extension .stl")]),
-    ("part.tar.gz", b"\x1f\x8b\x08\0" + bytes(20), [(RuntimeError, "unsupported model format: a gzip archive and the extension .gz")]),
 ])
 def test_load_failures_say_why_in_the_cause(tmp_path, name, content, reasons):
     path = tmp_path / name
@@ -180,13 +139,6 @@ def test_load_failures_say_why_in_the_cause(tmp_path, name, content, reasons):
     assert error.value.args == (f"failed to load model from {path}",)
     expected = [(kind, text.format(path=path)) for kind, text in reasons]
     assert cause_chain(error.value.__cause__) == expected
-
-
-def test_faces_of_fewer_than_three_corners_are_skipped_with_a_warning(tmp_path):
-    (tmp_path / "lines.obj").write_bytes(CUBE_OBJ + b"f 1// 2//\nf 3\n")
-    mesh = Mesh.load(tmp_path / "lines.obj")
-    assert (mesh.triangle_count, mesh.warnings) == (12, ("skipped 2 faces of fewer than three corners",))
-    assert Mesh.demo().warnings == ()
 
 
 def meshio_triangles(path):
@@ -204,12 +156,24 @@ def meshio_triangles(path):
                if block.type in ("triangle", "quad") or block.type.startswith("polygon")) or None
 
 
-@pytest.mark.parametrize("pattern", ["assimp/models/OBJ/*.obj", "assimp/models/PLY/*.ply"])
-def test_real_files_agree_with_meshio(models, pattern):
-    """Where meshio finds faces, the counts agree; where it finds none or fails, a failure here is expected."""
-    checked = 0
-    for path in sorted(models.glob(pattern)):
-        expected = meshio_triangles(path)
+def xml_triangles(path):
+    """Triangles that a 3MF package's model part lists."""
+    with zipfile.ZipFile(path) as archive:
+        model = next(name for name in archive.namelist() if name.endswith(".model"))
+        return sum(1 for element in ElementTree.parse(io.BytesIO(archive.read(model))).getroot().iter()
+                   if element.tag.endswith("}triangle"))
+
+
+@pytest.mark.parametrize("pattern, count_of", [
+    ("assimp/models/OBJ/*.obj", meshio_triangles), ("assimp/models/PLY/*.ply", meshio_triangles),
+    ("assimp/models/3MF/box.3mf", xml_triangles), ("openscad/testdata/scad/3D/features/import.3mf", xml_triangles),
+])
+def test_real_files_agree_with_other_readers(models, pattern, count_of):
+    """Where the other reader finds faces, the counts agree; where meshio finds none or fails, a failure here is
+    expected."""
+    checked, paths = 0, sorted(models.glob(pattern))
+    for path in paths:
+        expected = count_of(path)
         try:
             count = Mesh.load(path).triangle_count
         except RuntimeError:
@@ -219,16 +183,7 @@ def test_real_files_agree_with_meshio(models, pattern):
             checked += expected is not None
         else:
             assert count > 0
-    assert checked >= 3
-
-
-def test_real_3mf_files_agree_with_their_xml(models):
-    for path in [models / "assimp/models/3MF/box.3mf", models / "openscad/testdata/scad/3D/features/import.3mf"]:
-        with zipfile.ZipFile(path) as archive:
-            model = next(name for name in archive.namelist() if name.endswith(".model"))
-            root = ElementTree.parse(io.BytesIO(archive.read(model))).getroot()
-        triangles = sum(1 for element in root.iter() if element.tag.endswith("}triangle"))
-        assert Mesh.load(path).triangle_count == triangles > 0, path
+    assert checked >= min(3, len(paths)) > 0
 
 
 def test_real_stl_files_load_as_from_stl(models):
@@ -246,20 +201,12 @@ def test_real_stl_files_load_as_from_stl(models):
         assert f.render(loaded, CAMERA, 24, 16) == f.render(expected, CAMERA, 24, 16), path
 
 
-def signed_volume(vertices, faces):
-    """Six times the volume a closed surface encloses: positive when its faces are wound outwards."""
-    return sum(np.linalg.det(np.array([vertices[i] for i in face])) for face in faces)
-
-
 def test_the_viewers_default_model_is_the_demo_hull_wound_outwards():
     from facetview.models import open_model
-    from facetview.solid_demo import OUTWARD_FACES, VERTICES
 
-    assert signed_volume(DEMO_VERTICES, DEMO_FACES) < 0 < signed_volume(VERTICES, OUTWARD_FACES)
-    assert signed_volume(VERTICES, OUTWARD_FACES) == pytest.approx(-signed_volume(DEMO_VERTICES, DEMO_FACES))
     model = open_model(None)
     assert (model.mesh.name, model.mesh.size, model.title) == ("demo hull", Mesh.demo().size, "demo hull")
-    # Wound outwards, the faces the eye sees are the outer ones: another picture than the demo's.
+    # The demo's faces turned round: the eye sees the outer ones, another picture than the demo's.
     outward = Mesh.from_arrays(DEMO_VERTICES, [face[::-1] for face in DEMO_FACES], normalize=False)
     assert f.render(model.mesh, CAMERA, 40, 30) == f.render(outward, CAMERA, 40, 30)
     assert f.render(model.mesh, CAMERA, 40, 30) != f.render(Mesh.demo(), CAMERA, 40, 30)

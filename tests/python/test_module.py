@@ -13,14 +13,16 @@ import facetview
 from conftest import child_env, run_python
 from facetview import Camera, Mesh, OrbitCamera, Surface, Viewport, _facetview
 
-CLASSES = [Viewport, Camera, Mesh, Surface, OrbitCamera]
+# The package's Surface derives from the native one, to choose the method by asking the terminal.
+CLASSES = [Viewport, Camera, Mesh, _facetview.Surface, OrbitCamera]
 
 
 def test_all_lists_the_classes_in_order():
     assert _facetview.__all__ == ["Viewport", "Camera", "Mesh", "Surface", "OrbitCamera"]
     assert facetview.__all__ == _facetview.__all__ + ["render", "save_png", "show"]
     assert [getattr(_facetview, name) for name in _facetview.__all__] == CLASSES
-    assert [getattr(facetview, name) for name in facetview.__all__] == CLASSES + [facetview.render, facetview.save_png, facetview.show]
+    assert [getattr(facetview, name) for name in facetview.__all__] == \
+        [Viewport, Camera, Mesh, Surface, OrbitCamera, facetview.render, facetview.save_png, facetview.show]
     assert _facetview.__doc__ == ""
     # Besides the classes, the constants the package shares with the core.
     public = {name for name in dir(_facetview) if not name.startswith("_")}
@@ -77,13 +79,26 @@ def test_module_works_in_a_new_interpreter_after_finalisation(tmp_path):
     assert (result.returncode, result.stdout.decode(), result.stderr) == (0, line * 2, b"")
 
 
-@pytest.mark.parametrize("make", [lambda: Viewport(1, 2, 3, 4), Camera, Mesh.demo, Surface, OrbitCamera], ids=[cls.__name__ for cls in CLASSES])
-def test_class_and_instance_traits(make):
+@pytest.mark.parametrize("make, module, bases", [
+    *((make, "builtins", (object,)) for make in [lambda: Viewport(1, 2, 3, 4), Camera, Mesh.demo, _facetview.Surface,
+                                                  OrbitCamera]),
+    (Surface, "builtins", (_facetview.Surface,)),
+], ids=[cls.__name__ for cls in CLASSES] + ["facetview.Surface"])
+def test_class_and_instance_traits(make, module, bases):
     instance = make()
     cls = type(instance)
-    assert (cls.__module__, cls.__qualname__, cls.__bases__) == ("builtins", cls.__name__, (object,))
-    with pytest.raises(TypeError):
-        type("Derived", (cls,), {})
+    assert (cls.__module__, cls.__qualname__, cls.__bases__) == (module, cls.__name__, bases)
+    if cls is _facetview.Surface:
+        # The package's Surface derives from it: instances of a subclass, with
+        # attributes of their own, give back what they hold.
+        derived = type("Derived", (cls,), {})
+        references = sys.getrefcount(derived)
+        for _ in range(3):
+            derived("low", protocol="blocks").extra = 1
+        assert sys.getrefcount(derived) == references
+    else:
+        with pytest.raises(TypeError, match=f"type 'builtins.{cls.__name__}' is not an acceptable base type"):
+            type("Derived", (cls,), {})
     assert not hasattr(instance, "__dict__")
     with pytest.raises(TypeError):
         weakref.ref(instance)
@@ -96,8 +111,8 @@ def test_class_and_instance_traits(make):
     (Viewport, "(col, row, cols, rows)", ""),
     (Camera, "(pitch=0.45, yaw=..., roll=0.0, zoom=1.0)", ""),
     (Mesh, None, None),
-    (Surface, '(quality="medium", *, protocol="kitty", cell_size=None, max_size=None, colours=None, '
-              'edges=False, own_images=False)', ""),
+    (_facetview.Surface, '(quality="medium", *, protocol="kitty", cell_size=None, max_size=None, colours=None, '
+                         'edges=False, own_images=False, true_colour=True)', ""),
     (OrbitCamera, "(target=(0.0, 0.0, 0.0), distance=3.25, pitch=0.45, yaw=..., roll=0.0, *, orthographic=False)",
      ""),
     (Viewport.full_screen, "(cols, rows, reserved_bottom_rows=0)", None),

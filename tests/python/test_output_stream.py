@@ -1,4 +1,5 @@
-"""What reaches file descriptor 1 when writing to it fails, blocks or is interrupted by a signal."""
+"""What reaches file descriptor 1 when writing to it fails, blocks or is interrupted by a signal;
+other Python threads run while it blocks."""
 
 import fcntl
 import os
@@ -7,6 +8,7 @@ import subprocess
 import sys
 import tempfile
 import termios
+import time
 
 import pytest
 
@@ -39,6 +41,10 @@ SETUPS = {
     "broken pipe": "r, w = os.pipe(); os.close(r); os.dup2(w, 1)",
     "given": "os.dup2(int(os.environ['FRAME_FD']), 1)",
     "given, non-blocking": "os.dup2(int(os.environ['FRAME_FD']), 1); os.set_blocking(1, False)",
+    # A thread that keeps saying it runs.
+    "given, ticking": "os.dup2(int(os.environ['FRAME_FD']), 1); import threading, time; threading.Thread("
+                      "target=lambda: [print('tick', file=sys.stderr, flush=True) or time.sleep(0.02) for _ in "
+                      "iter(int, 1)], daemon=True).start()",
 }
 
 
@@ -88,10 +94,10 @@ def test_failed_frame_leaves_nothing_and_the_next_rebuilds(setup, error, frame_b
     assert screen(stream) == frame_b_alone
 
 
-def child_blocked_on_a_full_pipe():
+def child_blocked_on_a_full_pipe(setup="given"):
     """The child with frame A half-way into a pipe that nobody reads, and the pipe's read end."""
     read_end, write_end = small_pipe()
-    process, capture = child("given", write_end)
+    process, capture = child(setup, write_end)
     os.close(write_end)
     while not pipe_is_full(read_end):
         os.sched_yield()
@@ -107,6 +113,20 @@ def test_pipe_broken_mid_frame_ends_the_cut_command_first(frame_b_alone):
     # The pipe took PIPE_SIZE bytes, which end inside a command: the terminal must leave it first.
     assert stream.startswith(STRING_TERMINATOR + FRAME_START)
     assert screen(stream[len(STRING_TERMINATOR):]) == frame_b_alone
+
+
+def test_other_threads_run_while_a_write_blocks():
+    process, _, read_end = child_blocked_on_a_full_pipe("given, ticking")
+    try:
+        os.set_blocking(process.stderr.fileno(), False)
+        time.sleep(0.1)  # the frame is stuck on the full pipe now
+        process.stderr.read()
+        time.sleep(0.4)
+        assert process.stderr.read().count(b"tick\n") >= 5 and process.poll() is None
+    finally:
+        process.kill()
+        process.communicate()
+        os.close(read_end)
 
 
 def test_slow_reader_of_a_non_blocking_pipe_gets_whole_frames(frame_b_alone):

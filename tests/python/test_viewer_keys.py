@@ -75,6 +75,7 @@ def test_a_long_sequence_read_a_byte_at_a_time_takes_linear_time():
 
 
 @pytest.mark.parametrize("data, event", [
+    # SGR reports: cells counted from 1.
     (b"\x1b[<0;10;5M", MouseEvent(M.PRESS, 0, 9, 4)),
     (b"\x1b[<32;11;5M", MouseEvent(M.MOTION, 0, 10, 4)),
     (b"\x1b[<0;11;6m", MouseEvent(M.RELEASE, 0, 10, 5)),
@@ -86,12 +87,6 @@ def test_a_long_sequence_read_a_byte_at_a_time_takes_linear_time():
     (b"\x1b[<66;3;4M", None),  # sideways wheel
     (b"\x1b[<0;3M", None),
     (b"\x1b[<0;x;5M", None),  # x ends the sequence; ";5M" are keys bound to nothing
-])
-def test_sgr_mouse_reports_become_events(data, event):
-    assert decode([data[:5], data[5:], b"k"]) == [*filter(None, [event]), A.TURN_UP]
-
-
-@pytest.mark.parametrize("data, event", [
     # Legacy reports: three raw bytes after ESC [ M, each 32 more than its value; a click in
     # column 81 sends "q" as its column byte, one in column 101 a byte above 0x7f.
     (b"\x1b[M q\x25", MouseEvent(M.PRESS, 0, 80, 4)),
@@ -103,6 +98,6 @@ def test_sgr_mouse_reports_become_events(data, event):
     (b"\x1b[Mbq3", None),  # sideways wheel
     (b"\x1b[M\x03qq", None),  # no report: too small a byte
 ])
-def test_legacy_mouse_reports_are_never_keys(data, event):
+def test_mouse_reports_become_events_and_never_keys(data, event):
     for split in range(1, len(data)):
         assert decode([data[:split], data[split:], b"k"]) == [*filter(None, [event]), A.TURN_UP]

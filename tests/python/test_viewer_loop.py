@@ -6,7 +6,6 @@ import pty
 
 import pytest
 
-import facetview as f
 from facetview.models import open_model
 from facetview.terminal import CLEAR_SCREEN, TerminalSession
 from facetview.viewer import DRAG_TURN_PER_WIDTH, PAN_STEP, SPIN_RATE, TURN_STEP, Pose, Viewer
@@ -85,46 +84,9 @@ def run_viewer(terminal, keys, frames, spin=False, sizes=((40, 10),), cost=1.0):
     return viewer, surface
 
 
-def poses(surface):
-    return [tuple(round(value, 5) for value in camera) for camera, _ in surface.frames]
-
-
-def f32(value):
-    return round(f.Camera(value).pitch, 5)
-
-
 def test_a_quit_key_ends_the_loop_even_when_frames_take_longer_than_their_period(terminal):
     viewer, surface = run_viewer(terminal, b"q", frames=50)
     assert (viewer.quit_requested, len(surface.frames)) == (True, 1)
-
-
-@pytest.mark.parametrize("keys, pose", [
-    (b"l", (START.pitch, START.yaw + TURN_STEP, START.roll, 1.0)),
-    (b"\x1b[D\x1b[D", (START.pitch, START.yaw - 2 * TURN_STEP, START.roll, 1.0)),
-    (b"kk\x1bOA", (START.pitch - 3 * TURN_STEP, START.yaw, START.roll, 1.0)),
-    (b"j", (START.pitch + TURN_STEP, START.yaw, START.roll, 1.0)),
-    (b"+", (START.pitch, START.yaw, START.roll, 1.1)),
-    # The zoom stops at its limits, so the way back starts at once.
-    (b"+" * 60, (START.pitch, START.yaw, START.roll, 100.0)),
-    (b"+" * 60 + b"-", (START.pitch, START.yaw, START.roll, 100 / 1.1)),
-    (b"-" * 30, (START.pitch, START.yaw, START.roll, 0.1)),
-    (b"-" * 30 + b"=", (START.pitch, START.yaw, START.roll, 0.1 * 1.1)),
-    (b"lljk+-r", (START.pitch, START.yaw, START.roll, 1.0)),
-])
-def test_keys_move_the_camera(terminal, keys, pose):
-    _, surface = run_viewer(terminal, keys, frames=2)
-    assert poses(surface)[1] == tuple(f32(value) for value in pose)
-
-
-@pytest.mark.parametrize("keys, pose", [
-    (b"f", (0, 0)), (b"F", (math.pi, 0)), (b"s", (-math.pi / 2, 0)), (b"S", (math.pi / 2, 0)),
-    (b"t", (0, math.pi / 2)), (b"T", (0, -math.pi / 2)),
-])
-def test_axis_views_turn_the_model_and_hold_the_turntable(terminal, keys, pose):
-    viewer, surface = run_viewer(terminal, keys, frames=3, spin=True)
-    yaw, pitch = pose
-    assert poses(surface)[1:] == [tuple(f32(value) for value in (pitch, yaw, START.roll, START.zoom))]
-    assert not viewer.spinning
 
 
 # Mouse reports as the terminal sends them: SGR form, cells counted from 1.
@@ -132,21 +94,60 @@ def mouse(flags, col, row, release=False):
     return b"\x1b[<%d;%d;%d%s" % (flags, col, row, b"m" if release else b"M")
 
 
-@pytest.mark.parametrize("reports, pose, spinning", [
-    # A left-button drag of 4 columns right and 2 rows down; the viewport is 40 cells wide.
-    (mouse(0, 10, 5) + mouse(32, 12, 6) + mouse(32, 14, 7) + mouse(0, 14, 7, True),
-     (START.pitch + 2 * 2 * DRAG_TURN_PER_WIDTH / 40, START.yaw + 4 * DRAG_TURN_PER_WIDTH / 40, 1.0), False),
+def moved_target(right, up):
+    towards_right, towards_up = START.view_axes()
+    return tuple(right * r + up * u for r, u in zip(towards_right, towards_up))
+
+
+STEP = PAN_STEP * START.view_height()
+# The viewport is 40 x 9 cells of 10 x 20 pixels: 400 x 180, so the view spans
+# 400 / 180 times its height across.
+WIDTH = START.view_height() * 400 / 180
+DRAG = DRAG_TURN_PER_WIDTH / 40  # radians per column of the 40 columns
+AXIS_VIEWS = {b"f": (0, 0), b"F": (0, math.pi), b"s": (0, -math.pi / 2), b"S": (0, math.pi / 2),
+              b"t": (math.pi / 2, 0), b"T": (-math.pi / 2, 0)}
+
+
+def state(spinning=False, target=(0, 0, 0), orthographic=False, edges=False, axes=False, **pose):
+    """The viewer's state in numbers: START but for the changes given."""
+    pose = dict(dict(pitch=START.pitch, yaw=START.yaw, roll=START.roll, zoom=1.0), **pose)
+    return [*pose.values(), *target, orthographic, edges, axes, spinning]
+
+
+@pytest.mark.parametrize("keys, spin, expected", [
+    (b"lk", False, state(yaw=START.yaw + TURN_STEP, pitch=START.pitch - TURN_STEP)),
+    (b"hj", False, state(yaw=START.yaw - TURN_STEP, pitch=START.pitch + TURN_STEP)),
+    # The zoom stops at its limits, so the way back starts at once.
+    (b"+" * 60 + b"-", False, state(zoom=100 / 1.1)),
+    (b"-" * 30 + b"=", False, state(zoom=0.1 * 1.1)),
+    # The fitted view again, in the chosen projection.
+    (b"lljk+-oLr", False, state(orthographic=True)),
+    # Axis views turn the model and hold the turntable.
+    *[(key, True, state(pitch=pitch, yaw=yaw)) for key, (pitch, yaw) in AXIS_VIEWS.items()],
+    (b"LK", False, state(target=moved_target(STEP, STEP))),
+    (b"HJ", False, state(target=moved_target(-STEP, -STEP))),
+    (b"oea", False, state(orthographic=True, edges=True, axes=True)),
+    (b"oeaoea", False, state()),
+    # Space pauses the turntable and starts it again.
+    (b"", True, state(True, yaw=START.yaw + 2 * SPIN_RATE / 30)),
+    (b" ", True, state()),
+    (b"  ", True, state(True, yaw=START.yaw + 2 * SPIN_RATE / 30)),
+    # A left-button drag of 4 columns right and 2 rows down turns the model.
+    (mouse(0, 10, 5) + mouse(32, 12, 6) + mouse(32, 14, 7) + mouse(0, 14, 7, True), False,
+     state(pitch=START.pitch + 2 * 2 * DRAG, yaw=START.yaw + 4 * DRAG)),
     # The turntable holds while the button is down.
-    (mouse(0, 10, 5) + mouse(32, 6, 5), (START.pitch, START.yaw - 4 * DRAG_TURN_PER_WIDTH / 40, 1.0), True),
-    # Motion without a press turns nothing (other buttons move the view, below).
-    (mouse(32, 12, 6) + mouse(35, 12, 6), None, False),
-    (mouse(64, 3, 3) + mouse(64, 3, 3), (START.pitch, START.yaw, 1.1 * 1.1), False),
-    (mouse(65, 3, 3), (START.pitch, START.yaw, 1 / 1.1), False),
+    (mouse(0, 10, 5) + mouse(32, 6, 5), True, state(True, yaw=START.yaw - 4 * DRAG)),
+    # Motion without a press turns nothing.
+    (mouse(32, 12, 6) + mouse(35, 12, 6), False, state()),
+    # Right, middle and shift+left drags: the model follows the pointer.
+    (mouse(2, 10, 5) + mouse(34, 14, 5) + mouse(2, 14, 5, True), False, state(target=moved_target(-4 * WIDTH / 40, 0))),
+    (mouse(1, 10, 5) + mouse(33, 10, 8), False, state(target=moved_target(0, 3 * START.view_height() / 9))),
+    (mouse(4, 10, 5) + mouse(36, 8, 5), False, state(target=moved_target(2 * WIDTH / 40, 0))),
 ])
-def test_the_mouse_turns_and_zooms(terminal, reports, pose, spinning):
-    _, surface = run_viewer(terminal, reports, frames=3, spin=spinning)
-    expected = [] if pose is None else [tuple(f32(value) for value in (pose[0], pose[1], START.roll, pose[2]))]
-    assert poses(surface)[1:] == expected
+def test_keys_and_the_mouse_change_the_view(terminal, keys, spin, expected):
+    viewer, surface = run_viewer(terminal, keys, frames=3, spin=spin)
+    (camera, _), (target, *views) = surface.frames[-1], surface.views[-1]
+    assert [*camera, *target, *views, viewer.spinning] == pytest.approx(expected, rel=1e-6, abs=1e-6)
 
 
 def test_quality_keys_reach_the_surface_and_the_status_line(terminal):
@@ -157,17 +158,6 @@ def test_quality_keys_reach_the_surface_and_the_status_line(terminal):
                       "demo hull | 12 triangles | 1.9 × 1.4 × 1.4 | low | kitty graphics | zoom 1× | paused".encode()]
 
 
-@pytest.mark.parametrize("keys, spinning, yaw_steps", [
-    (b"", True, [0, 1, 2]),
-    (b" ", False, [0, 0]),  # the frame after the key, then nothing changes
-    (b"  ", True, [0, 1, 2]),
-])
-def test_space_pauses_and_restarts_the_turntable(terminal, keys, spinning, yaw_steps):
-    viewer, surface = run_viewer(terminal, keys, frames=3, spin=True)
-    assert viewer.spinning is spinning
-    assert [yaw for _, yaw, _, _ in poses(surface)] == [f32(START.yaw + step * SPIN_RATE / 30) for step in yaw_steps]
-
-
 def test_a_resize_clears_the_screen_and_fills_the_new_size(terminal):
     _, surface = run_viewer(terminal, b"", frames=3, sizes=[(40, 10), (40, 10), (60, 1)])
     assert [viewport for _, viewport in surface.frames] == [(0, 0, 40, 9), (0, 0, 60, 1)]
@@ -176,58 +166,6 @@ def test_a_resize_clears_the_screen_and_fills_the_new_size(terminal):
     # The status line goes to the last row of each size; a single row holds the picture alone.
     assert output.count(b"\x1b[10;1Hdemo hull") == 1 and b"\x1b[1;1H" not in output
     assert output.index(b"\x1b[10;1H") < output.rindex(CLEAR_SCREEN)
-
-
-def moved_target(right, up):
-    towards_right, towards_up = START.view_axes()
-    return tuple(right * r + up * u for r, u in zip(towards_right, towards_up))
-
-
-def close_to(actual, expected):
-    return all(math.isclose(a, b, abs_tol=1e-6) for a, b in zip(actual, expected))
-
-
-STEP = PAN_STEP * START.view_height()
-
-
-@pytest.mark.parametrize("keys, target", [
-    (b"L", moved_target(STEP, 0)), (b"\x1b[1;2C", moved_target(STEP, 0)),
-    (b"H\x1b[1;2D", moved_target(-2 * STEP, 0)), (b"K", moved_target(0, STEP)),
-    (b"\x1b[1;2B", moved_target(0, -STEP)), (b"LKr", (0, 0, 0)),
-])
-def test_pan_keys_move_the_view_across_the_screen(terminal, keys, target):
-    _, surface = run_viewer(terminal, keys, frames=2)
-    assert close_to(surface.views[-1][0], target)
-    assert poses(surface)[-1] == tuple(f32(value) for value in (START.pitch, START.yaw, START.roll, 1.0))
-
-
-@pytest.mark.parametrize("keys, views", [
-    (b"o", (True, False, False)), (b"oo", (False, False, False)),
-    (b"oLr", (True, False, False)),  # the fitted view again, in the chosen projection
-    (b"e", (False, True, False)), (b"a", (False, False, True)), (b"eae", (False, False, True)),
-])
-def test_projection_and_overlay_keys_switch(terminal, keys, views):
-    _, surface = run_viewer(terminal, keys, frames=2)
-    assert surface.views[-1][1:] == views
-    assert surface.views[-1][0] == (0, 0, 0)
-
-
-# The viewport is 40 x 9 cells of 10 x 20 pixels: 400 x 180, so the view spans
-# 400 / 180 times its height across.
-WIDTH = START.view_height() * 400 / 180
-
-
-@pytest.mark.parametrize("reports, target", [
-    # Right, middle and shift+left drags: the model follows the pointer.
-    (mouse(2, 10, 5) + mouse(34, 14, 5) + mouse(2, 14, 5, True), moved_target(-4 * WIDTH / 40, 0)),
-    (mouse(1, 10, 5) + mouse(33, 10, 8), moved_target(0, 3 * START.view_height() / 9)),
-    (mouse(4, 10, 5) + mouse(36, 8, 5), moved_target(2 * WIDTH / 40, 0)),
-    # A left drag without Shift turns instead.
-    (mouse(0, 10, 5) + mouse(32, 14, 5), (0, 0, 0)),
-])
-def test_dragging_with_the_right_or_middle_button_moves_the_view(terminal, reports, target):
-    _, surface = run_viewer(terminal, reports, frames=3)
-    assert close_to(surface.views[-1][0], target)
 
 
 @pytest.mark.parametrize("report, factor", [(mouse(64, 35, 2), 1.1), (mouse(65, 4, 8), 1 / 1.1)])

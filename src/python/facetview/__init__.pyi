@@ -3,6 +3,8 @@
 import os
 from typing import Optional, Union
 
+# Surface is typed as the native type, which the package's Surface derives from and
+# hands its arguments to.
 from ._facetview import (
     Camera as Camera,
     Mesh as Mesh,
@@ -10,6 +12,7 @@ from ._facetview import (
     Surface as Surface,
     Viewport as Viewport,
 )
+from .terminal_query import Capabilities as Capabilities, terminal_capabilities as terminal_capabilities
 
 __all__ = ["Viewport", "Camera", "Mesh", "Surface", "OrbitCamera", "render", "save_png", "show"]
 

@@ -1,9 +1,9 @@
 """The native module: the four classes, the constants the package shares with the core,
 and the private functions behind the package's Mesh.from_arrays, render, save_png and
-Surface(protocol="auto")."""
+cursor moves."""
 
 import os
-from typing import Any, Callable, Union, final
+from typing import Union, final
 
 __all__ = ["Viewport", "Camera", "Mesh", "Surface", "OrbitCamera"]
 
@@ -132,10 +132,10 @@ class Mesh:
         """What the reader left out, one line each (such as faces of fewer than three
         corners); empty for a model read whole."""
 
-@final
 class Surface:
     """Draws meshes over a viewport of the terminal: kitty graphics, sixel images or
-    half-block characters."""
+    half-block characters. The package's Surface derives from it to choose the method
+    by asking the terminal."""
 
     def __new__(
         cls,
@@ -147,15 +147,21 @@ class Surface:
         colours: int | None = None,
         edges: bool = False,
         own_images: bool = False,
+        true_colour: bool = True,
     ) -> Surface:
         """A surface of quality "low", "medium" (or "med"), "high" or "full" (the terminal's
         own cell pixels, else high), drawing with protocol ("kitty", "sixel" or "blocks");
         cell_size is the terminal's cell in pixels where the kernel does not tell it (sides
         beyond 512 count as unknown); max_size the largest sixel image the terminal shows and
-        colours its colour registers (256 and no limit where not given). With edges, frames
-        carry the mesh's creases, borders and silhouette as lines. Rendering and compression
-        use every core (FACETVIEW_THREADS=N sets how many) and let other Python threads run.
-        Writes nothing.
+        colours its colour registers (256 and no limit where not given); true_colour False
+        draws half-block cells in the 256-colour palette. With edges, frames carry the mesh's
+        creases, borders and silhouette as lines. Rendering and compression use every core
+        (FACETVIEW_THREADS=N sets how many) and let other Python threads run. Writes nothing.
+
+        facetview.Surface also takes protocol "auto": the method the terminal answers to
+        (asked once per process, see terminal_capabilities()), in the cell size and sixel
+        limits it tells, where not given; and its true_colour defaults to what the
+        environment announces (COLORTERM truecolor or 24bit, or a TERM ending in -direct).
 
         The first surface alive draws kitty images with the ids 1, 2, ... and deletes every
         image when it starts afresh or clears; a surface made while another is alive, or with
@@ -228,4 +234,6 @@ def _render(mesh: Mesh, camera: Union[Camera, OrbitCamera], width: int, height: 
 def _save_png(path: Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"], mesh: Mesh,
               camera: Union[Camera, OrbitCamera], width: int, height: int,
               edges: object = False) -> None: ...
-def _set_terminal_detection(capabilities: Callable[[], Any], true_colour: Callable[[], bool]) -> None: ...
+def _move_cursor(row: int, col: int) -> bytes:
+    """The sequence that moves the cursor to the cell at row, col (each 0 to 65535, from 0),
+    as the presenters write it."""

@@ -17,8 +17,8 @@ from ._frames import save_png
 from .inline import default_rows, draw_inline
 from .models import FILE_UP
 from .orientation import upright_camera_angles
+from .surface import Surface
 from .terminal import terminal_size
-from .terminal_query import terminal_capabilities
 
 # The best quality there is; builds that do not know it draw at this one instead.
 BEST_QUALITY = "full"
@@ -61,13 +61,7 @@ def show(
     if not os.isatty(1):
         raise OSError("show() draws into a terminal, and standard output is not one; "
                       "pass path= to save a PNG file instead")
-    capabilities = terminal_capabilities() if protocol == "auto" else None
-    method = capabilities.method if capabilities is not None else protocol
-    # What the terminal told of its cells and sixel limits.
-    told = {} if capabilities is None else {"cell_size": capabilities.cell_size,
-                                            "max_size": capabilities.sixel_max_size,
-                                            "colours": capabilities.colour_registers}
-    surface = _surface(quality, protocol=method, own_images=True, edges=edges, **told)
+    surface = _surface(quality, protocol=protocol, own_images=True, edges=edges)
     screen = terminal_size(1)
     size = _picture_size(cols, rows, screen)
     # Text that Python still holds goes first, so that the picture comes after it.
@@ -86,17 +80,17 @@ def _first_view(mesh: native.Mesh) -> native.Camera:
     return native.Camera(*angles, default.zoom)
 
 
-def _surface(quality: str, **options) -> native.Surface:
+def _surface(quality: str, **options) -> Surface:
     """A surface of the quality, or of FALLBACK_QUALITY where this build does not know
     BEST_QUALITY; edges go to the surface only when given."""
     if options.get("edges") is None:
         options.pop("edges", None)
     try:
-        return native.Surface(quality, **options)
+        return Surface(quality, **options)
     except ValueError:
         if quality != BEST_QUALITY:
             raise
-        return native.Surface(FALLBACK_QUALITY, **options)
+        return Surface(FALLBACK_QUALITY, **options)
 
 
 def _picture_size(cols: Optional[int], rows: Optional[int], screen: Tuple[int, int]) -> Tuple[int, int]:

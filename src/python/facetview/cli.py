@@ -18,6 +18,7 @@ from ._frames import save_png
 from .models import STANDARD_INPUT, Model, ModelError, failure_reason, open_model, shown_path
 from .orientation import UP_AXES
 from .signals import DeferredSignals, Terminated, ending_signals_raise
+from .surface import Surface, told_arguments
 from .terminal import TerminalSession, terminal_size
 from .terminal_query import Capabilities, terminal_capabilities, window_cell_size
 from .grid import GridViewer, draw_contact_sheet, load_all
@@ -248,12 +249,9 @@ def make_surface(quality: str, protocol: str, capabilities: Optional[Capabilitie
     own_images, its kitty images delete none but its own."""
     if capabilities is not None and protocol == "auto":
         protocol = capabilities.method
-    cell_size = capabilities.cell_size if capabilities is not None else None
-    # The sixel limits the terminal told of: its colour registers and largest image.
-    limits = {} if capabilities is None else {"max_size": capabilities.sixel_max_size,
-                                              "colours": capabilities.colour_registers}
+    told = {} if capabilities is None else told_arguments(capabilities)
     try:
-        return native.Surface(quality, protocol=protocol, cell_size=cell_size, own_images=own_images, **limits)
+        return Surface(quality, protocol=protocol, own_images=own_images, **told)
     except ValueError as error:
         raise UsageError(str(error)) from None
 

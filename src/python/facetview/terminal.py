@@ -25,6 +25,8 @@ CLEAR_SCREEN = b"\x1b[2J"
 ERASE_TO_END_OF_LINE = b"\x1b[K"
 # Kitty graphics: delete every image placement on the screen and free the data.
 DELETE_ALL_IMAGES = native.KITTY_DELETE_ALL
+# move_cursor(row, col): the cursor position sequence, row and col counting from 0.
+move_cursor = native._move_cursor
 # Mouse reports of buttons, of motion while a button is down (drags), in the
 # SGR form (1006), which has no coordinate limit. With reporting on, the wheel
 # is reported too instead of being turned into arrow keys.
@@ -70,11 +72,6 @@ def wait_writable(fd: int, timeout: Optional[float]) -> bool:
     poller = select.poll()
     poller.register(fd, select.POLLOUT)
     return bool(poller.poll(None if timeout is None else timeout * 1000))
-
-
-def move_cursor(row: int, col: int) -> bytes:
-    """Cursor position sequence; row and col count from 0."""
-    return b"\x1b[%d;%dH" % (row + 1, col + 1)
 
 
 def terminal_size(fd: int) -> Tuple[int, int]:

@@ -30,7 +30,9 @@ LEFT_BUTTON = 0
 # Buttons whose drags move the view (and the left one with Shift).
 PAN_BUTTONS = (1, 2)
 ZOOM_STEP = 1.1
-# Magnifications of the fitted view (zoom 1: the model whole) that the viewer offers.
+# Magnifications of the fitted view (zoom 1: the model whole) that the viewer offers: far
+# wider than native.ZOOM_RANGE, the zooms a Camera honours, since the viewer moves the eye
+# of an OrbitCamera instead.
 ZOOM_RANGE = (0.1, 100.0)
 # The eye's distance from the target at zoom 1, and the cotangent of half the
 # vertical field of view: the view shows 2 * distance / FOCAL units at the target's depth.

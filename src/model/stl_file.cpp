@@ -1,19 +1,16 @@
+#include "model/stl_file.hpp"
+
 #include "common/file_reader.hpp"
 #include "common/utf8_validation.hpp"
 #include "common/whole_file.hpp"
 #include "model/default_name.hpp"
-#include "model/mesh.hpp"
-#include "model/normalization.hpp"
 #include "model/stl_decoder.hpp"
 #include "model/stl_stream.hpp"
 
 namespace facetview {
 
-namespace {
-
-// The mesh of the file, and its box when it was found while decoding.
-Result<Mesh> read_stl(const std::filesystem::path& path, Interruption& interruption,
-                      std::optional<Bounds>& bounds) {
+Result<Mesh> read_stl_file(const std::filesystem::path& path, Interruption& interruption,
+                           std::uint64_t max_stream_bytes, std::optional<Bounds>& bounds) {
   const std::string read_context = "failed to read STL file " + to_utf8_lossy(path.native());
   Result<FileReader> file = FileReader::open(path, interruption);
   if (!file) return std::move(file).error().with_context(read_context);
@@ -26,7 +23,7 @@ Result<Mesh> read_stl(const std::filesystem::path& path, Interruption& interrupt
   } else {
     // Pipes, devices and files without a reported size are only binary when
     // their whole length says so: they are read whole first.
-    Result<std::string> content = read_to_end(*file, interruption);
+    Result<std::string> content = read_to_end(*file, interruption, max_stream_bytes);
     if (!content) return std::move(content).error().with_context(read_context);
     mesh = decode_stl(*content, default_mesh_name(path));
   }
@@ -35,22 +32,6 @@ Result<Mesh> read_stl(const std::filesystem::path& path, Interruption& interrupt
     mesh->size = extents(bounds ? *bounds : bounds_of(mesh->triangles));
   }
   return mesh;
-}
-
-}  // namespace
-
-Result<Mesh> Mesh::from_path(const std::filesystem::path& path, Interruption& interruption) {
-  std::optional<Bounds> unused;
-  return read_stl(path, interruption, unused);
-}
-
-Result<Mesh> Mesh::normalized_from_path(const std::filesystem::path& path,
-                                        Interruption& interruption) {
-  std::optional<Bounds> bounds;
-  Result<Mesh> mesh = read_stl(path, interruption, bounds);
-  if (!mesh) return mesh;
-  if (!bounds) return std::move(*mesh).normalized();
-  return normalized_within(std::move(*mesh), *bounds);
 }
 
 }  // namespace facetview
