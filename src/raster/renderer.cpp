@@ -134,10 +134,8 @@ void Renderer::draw_shared_out(std::span<const Triangle> triangles,
   // list in order leaves there.
   const std::vector<std::size_t>& cuts = balance_.cuts(triangles.size(), shares);
   share_seconds_.assign(shares, 0.0);
-  // Timed from the start of the job, so that a thread that wakes late gets
-  // less to draw: the shares are to end together.
-  const auto started = std::chrono::steady_clock::now();
   run_in_parallel(shares, [&](std::size_t share, std::size_t) {
+    const auto started = std::chrono::steady_clock::now();
     const std::size_t begin_triangle = cuts[share];
     const std::size_t end_triangle = cuts[share + 1];
     const auto run = triangles.subspan(begin_triangle, end_triangle - begin_triangle);
