@@ -42,33 +42,26 @@ std::vector<std::uint8_t> frame_of(const std::vector<Rgb>& pixels) {
 
 constexpr Rgb red{255, 0, 0}, blue{0, 0, 255}, green{0, 255, 0}, white{255, 255, 255};
 
-TEST(BlocksPresenter, FirstFrameWritesEveryCellThenNothingWhileUnchanged) {
+// The first frame writes every cell, the same frame nothing; then only the
+// changed cells go out, reached by short moves, with the colours they change.
+TEST(BlocksPresenter, WritesOnlyChangedCellsWithShortMovesAndColourChanges) {
   BlocksPresenter presenter(ColourDepth::true_colour);
   MemoryOutput out;
-  // Cell 0: red over blue; cell 1: all green, drawn as a space on green.
-  const std::vector<std::uint8_t> frame = frame_of({red, green, blue, green});
-  ASSERT_TRUE(presenter.present(out, frame, {2, 2, Viewport{3, 2, 2, 1}, {}}));
+  // 5 x 1 cells: red over blue, then green over green (a space on green), then white.
+  std::vector<Rgb> pixels{red, green, white, white, white, blue, green, white, white, white};
+  const FrameGeometry geometry{5, 2, Viewport{3, 2, 5, 1}, {}};
+  ASSERT_TRUE(presenter.present(out, frame_of(pixels), geometry));
   EXPECT_EQ(out.take(), std::string(begin) +
                             "\x1b[3;4H\x1b[38;2;255;0;0;48;2;0;0;255m\xe2\x96\x80"
-                            "\x1b[48;2;0;255;0m " +
+                            "\x1b[48;2;0;255;0m \x1b[48;2;255;255;255m   " +
                             std::string(end));
-  EXPECT_EQ(out.flushes, 1);
-  ASSERT_TRUE(presenter.present(out, frame, {2, 2, Viewport{3, 2, 2, 1}, {}}));
-  EXPECT_EQ(out.bytes, "");
-  EXPECT_EQ(out.flushes, 1);
-}
-
-TEST(BlocksPresenter, ChangedCellsOnlyWithShortMovesAndColourChanges) {
-  BlocksPresenter presenter(ColourDepth::true_colour);
-  MemoryOutput out;
-  std::vector<Rgb> pixels(10, white);  // 5 x 1 cells
-  ASSERT_TRUE(presenter.present(out, frame_of(pixels), {5, 2, Viewport{0, 0, 5, 1}, {}}));
-  out.take();
-  pixels[0] = red;      // cell 0, upper
-  pixels[5 + 3] = red;  // cell 3, lower
-  ASSERT_TRUE(presenter.present(out, frame_of(pixels), {5, 2, Viewport{0, 0, 5, 1}, {}}));
+  ASSERT_TRUE(presenter.present(out, frame_of(pixels), geometry));
+  EXPECT_EQ(std::pair(out.bytes, out.flushes), std::pair(std::string(), 1));
+  pixels[1] = red;      // cell 1, upper
+  pixels[5 + 4] = red;  // cell 4, lower
+  ASSERT_TRUE(presenter.present(out, frame_of(pixels), geometry));
   EXPECT_EQ(out.take(), std::string(begin) +
-                            "\x1b[1;1H\x1b[38;2;255;0;0;48;2;255;255;255m\xe2\x96\x80"
+                            "\x1b[3;5H\x1b[38;2;255;0;0;48;2;0;255;0m\xe2\x96\x80"
                             "\x1b[2C\x1b[38;2;255;255;255;48;2;255;0;0m\xe2\x96\x80" +
                             std::string(end));
 }
@@ -91,10 +84,10 @@ TEST_P(BlocksReplay, ScreenShowsEveryFrame) {
   std::vector<Rgb> pixels(cols * rows * 2);
   for (Rgb& pixel : pixels) pixel = colours[random() % 5];
   for (int frame = 0; frame < 12; ++frame) {
-    if (frame == 5) out.fail_flush = true;  // lost frame: the next one redraws
+    if (frame == 5) out.fail_from_now(true);  // lost frame: the next one redraws
     const Status shown = presenter.present(out, frame_of(pixels), {cols, rows * 2, viewport, {}});
     ASSERT_EQ(shown.ok(), frame != 5);
-    out.fail_flush = false;
+    out.fail_from_now(false);
     screen.replay(out.take());
     if (frame == 5) screen = CellScreen(cols + 2, rows + 1);  // what the terminal showed is unknown
     if (frame != 5) {

@@ -1,11 +1,13 @@
 // Every compressor the build has, on pictures, noise and edge sizes: the
-// streams may differ, what zlib inflates them to may not.
+// streams may differ from one library to another, what zlib inflates them to
+// may not, and for one library they depend on the input alone.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -26,6 +28,10 @@ struct CompressorCase {
   std::function<std::unique_ptr<Compressor>()> make;
 };
 
+void PrintTo(const CompressorCase& compressor, std::ostream* out) {
+  *out << compressor.name;
+}
+
 std::vector<CompressorCase> compressors() {
   std::vector<CompressorCase> cases{
       {"built_in_choice", make_compressor},
@@ -39,7 +45,10 @@ std::vector<CompressorCase> compressors() {
 
 // Inputs that take different paths through a deflate coder: nothing, one
 // byte, smooth and flat tiles of the largest cells, noise that only stored
-// blocks can hold, and noise spanning several stored blocks.
+// blocks can hold, and noise spanning several stored blocks. Then short ones
+// whose 4-byte sequences at offsets 0, 1 and 2 each come back on their own,
+// so that their streams show where the coder filed the first positions in its
+// match table; shifting the bytes moves them to other slots.
 std::vector<Bytes> inputs() {
   std::mt19937 random(5);
   auto noise = [&](std::size_t size) {
@@ -53,7 +62,14 @@ std::vector<Bytes> inputs() {
   }
   Bytes mixed = noise(300000);
   for (std::size_t i = 0; i < mixed.size(); i += 7000) mixed.insert(mixed.begin() + i, 900, 9);
-  return {Bytes{}, Bytes{42}, gradient, Bytes(6400, 17), noise(6400), noise(200000), mixed};
+  std::vector<Bytes> all{Bytes{},     Bytes{42},     gradient, Bytes(6400, 17),
+                         noise(6400), noise(200000), mixed};
+  const std::string recurring_start = "ABCDEFG.xBCDEy.zCDEFw.ABCDEF!";
+  for (int shift = 0; shift < 48; shift += 3) {
+    Bytes& bytes = all.emplace_back();
+    for (const char c : recurring_start) bytes.push_back(static_cast<std::uint8_t>(c + shift));
+  }
+  return all;
 }
 
 Bytes inflate_zlib(std::span<const std::uint8_t> stream, std::size_t expected_size) {
@@ -67,33 +83,33 @@ Bytes inflate_zlib(std::span<const std::uint8_t> stream, std::size_t expected_si
 
 class CompressorTest : public ::testing::TestWithParam<CompressorCase> {};
 
-TEST_P(CompressorTest, StreamsAreZlibAndInflateToTheInput) {
-  // The stream of each input from a compressor that made nothing before.
+TEST_P(CompressorTest, StreamsAreZlibOfTheInputAlone) {
   const std::vector<Bytes> all = inputs();
-  std::vector<Bytes> fresh;
+  // Compressors alive together lie at different places in memory.
+  std::vector<std::unique_ptr<Compressor>> compressors;
+  for (int k = 0; k < 8; ++k) compressors.push_back(GetParam().make());
+  std::vector<Bytes> first;
   for (const Bytes& input : all) {
-    const std::unique_ptr<Compressor> first = GetParam().make();
-    const Result<std::span<const std::uint8_t>> stream = first->compress(input);
+    SCOPED_TRACE(input.size());
+    Result<std::span<const std::uint8_t>> stream = compressors[0]->compress(input);
     ASSERT_TRUE(stream) << stream.error().message();
-    fresh.emplace_back(stream->begin(), stream->end());
+    ASSERT_GE(stream->size(), 6u);
+    // RFC 1950 header: deflate with a window of at most 32 KiB, check bits.
+    EXPECT_EQ((*stream)[0] & 0x0f, 8);
+    EXPECT_LE((*stream)[0] >> 4, 7);
+    EXPECT_EQ(((*stream)[0] * 256 + (*stream)[1]) % 31, 0);
+    EXPECT_EQ(inflate_zlib(*stream, input.size()), input);
+    first.emplace_back(stream->begin(), stream->end());
   }
-  // One compressor for every input in turn, forwards and backwards: state
-  // must not leak from one stream into the next, not even into its bytes.
-  const std::unique_ptr<Compressor> compressor = GetParam().make();
-  for (int round = 0; round < 2; ++round) {
-    for (std::size_t k = 0; k < fresh.size(); ++k) {
-      const std::size_t index = round == 0 ? k : fresh.size() - 1 - k;
-      const Bytes& input = all[index];
-      SCOPED_TRACE(input.size());
-      Result<std::span<const std::uint8_t>> stream = compressor->compress(input);
+  // The others take the inputs backwards or forwards: neither what a
+  // compressor made before nor where it lies may show in the bytes.
+  for (std::size_t k = 1; k < compressors.size(); ++k) {
+    for (std::size_t j = 0; j < all.size(); ++j) {
+      const std::size_t index = k % 2 == 1 ? all.size() - 1 - j : j;
+      SCOPED_TRACE(testing::Message() << "compressor " << k << ", input " << index);
+      Result<std::span<const std::uint8_t>> stream = compressors[k]->compress(all[index]);
       ASSERT_TRUE(stream) << stream.error().message();
-      ASSERT_GE(stream->size(), 6u);
-      // RFC 1950 header: deflate with a window of at most 32 KiB, check bits.
-      EXPECT_EQ((*stream)[0] & 0x0f, 8);
-      EXPECT_LE((*stream)[0] >> 4, 7);
-      EXPECT_EQ(((*stream)[0] * 256 + (*stream)[1]) % 31, 0);
-      EXPECT_EQ(inflate_zlib(*stream, input.size()), input);
-      EXPECT_TRUE(std::ranges::equal(*stream, fresh[index]));
+      EXPECT_TRUE(std::ranges::equal(*stream, first[index]));
     }
   }
 }

@@ -8,13 +8,13 @@
 #include "raster/axis_triad.hpp"
 #include "raster/edge_overlay.hpp"
 #include "raster/renderer.hpp"
+#include "scenes.hpp"
 #include "sphere_mesh.hpp"
-#include "view_geometry.hpp"
 
 namespace facetview {
 namespace {
 
-using testing::covered;
+using namespace testing;
 
 bool edge_pixel(const Renderer& renderer, int x, int y) {
   if (x < 0 || y < 0 || x >= int(renderer.width()) || y >= int(renderer.height())) return false;
@@ -54,8 +54,9 @@ class CubeEdges : public ::testing::TestWithParam<bool> {};
 
 TEST_P(CubeEdges, VisibleEdgesShowWhereTheyProjectHiddenOnesAndDiagonalsDoNot) {
   const float s = 0.6f;
-  const Mesh cube = testing::box_mesh({-s, -s, -s}, {s, s, s});
-  const OrbitCamera camera{{}, 3.25f, 0.45f, -0.55f, 0.0f, GetParam()};
+  const Mesh cube = box_mesh({-s, -s, -s}, {s, s, s});
+  // Off centre: the target moves the picture in either projection.
+  const OrbitCamera camera{{0.1f, -0.05f, 0.0f}, 3.25f, 0.45f, -0.55f, 0.0f, GetParam()};
   const std::uint32_t w = 240, h = 160;
   Renderer renderer(w, h);
   renderer.render(cube, camera, {.edges = true});
@@ -105,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(Projections, CubeEdges, ::testing::Values(false, true))
 // A sphere whose seam corners differ in the last bits: an outline all round
 // and nothing inside it.
 TEST(SphereEdges, OutlineWithoutSeams) {
-  const Mesh sphere = testing::uv_sphere(24, 36, 0.9f);
+  const Mesh sphere = uv_sphere(24, 36, 0.9f);
   const std::uint32_t w = 200, h = 140;
   const OrbitCamera camera{{0.1f, 0.05f, 0.0f}, 2.8f, 0.5f, 1.1f};
   Renderer plain(w, h), edged(w, h);

@@ -13,6 +13,7 @@
 #include <random>
 #include <string>
 #include <tuple>
+#include <variant>
 
 #include "common/worker_pool.hpp"
 #include "raster/frame_values.hpp"
@@ -20,6 +21,7 @@
 #include "raster/share_balance.hpp"
 #include "raster/triangle_batch.hpp"
 #include "raster/triangle_pipeline.hpp"
+#include "scenes.hpp"
 #include "sphere_mesh.hpp"
 
 // Counts every operator new of this program; malloc and free pair on purpose.
@@ -29,6 +31,11 @@ void* operator new(std::size_t size) {
   ++allocations;
   if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
   throw std::bad_alloc();
+}
+// The form std::stable_sort borrows its buffer with, freed by the delete below.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  ++allocations;
+  return std::malloc(size == 0 ? 1 : size);
 }
 void operator delete(void* memory) noexcept {
   std::free(memory);
@@ -40,26 +47,10 @@ void operator delete(void* memory, std::size_t) noexcept {
 namespace facetview {
 namespace {
 
-using Corners = std::array<Vec3, 3>;
+using namespace testing;
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 const Camera kStraight{0.0f, 0.0f, 0.0f, 1.0f};
-
-Mesh mesh_of(const std::vector<Corners>& corners) {
-  Mesh mesh;
-  for (const auto& c : corners) mesh.triangles.push_back(make_triangle({}, c[0], c[1], c[2]));
-  return mesh;
-}
-
-// `count` triangles with corners drawn uniformly from [-extent, extent]^3.
-Mesh random_soup(std::uint32_t count, float extent, std::uint32_t seed) {
-  std::mt19937 engine(seed);
-  std::uniform_real_distribution<float> coord(-extent, extent);
-  const auto point = [&] { return Vec3{coord(engine), coord(engine), coord(engine)}; };
-  std::vector<Corners> corners(count);
-  for (Corners& c : corners) c = {point(), point(), point()};
-  return mesh_of(corners);
-}
 
 // The worked triangle, moved by (dx, dy) and its apex by dz.
 Corners worked(float dx = 0, float dy = 0, float dz = 0) {
@@ -71,19 +62,12 @@ Rgba pixel_at(const Renderer& renderer, std::uint32_t x, std::uint32_t y) {
   return {at[0], at[1], at[2], at[3]};
 }
 
-Renderer rendered(const Mesh& mesh, const Camera& camera, std::uint32_t w, std::uint32_t h) {
-  Renderer renderer(w, h);
-  renderer.render(mesh, camera);
-  return renderer;
-}
-
 Vec3 unit(float x, float y, float z) {
   const float length = std::sqrt(x * x + y * y + z * z);
   return length <= 1.1920929e-7f ? Vec3{} : Vec3{x / length, y / length, z / length};
 }
 
 // Colour and depth; for finite meshes and cameras and frames of at least 1 x 1.
-using Frame = std::pair<std::vector<std::uint8_t>, std::vector<float>>;
 using Sizes = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 Frame reference_render(const Mesh& mesh, const Camera& camera, std::uint32_t w, std::uint32_t h) {
   std::vector<std::uint8_t> rgba(std::size_t{w} * h * 4);
@@ -234,7 +218,6 @@ struct FrameCase {
 };
 
 std::vector<FrameCase> frame_cases() {
-  using testing::uv_sphere;
   const Mesh demo = Mesh::demo_mesh();
   const auto blank = [](std::string name, Corners corners) {
     return FrameCase{name, mesh_of({corners}), kStraight, 100, 100, true};
@@ -265,6 +248,11 @@ std::vector<FrameCase> frame_cases() {
       // From 3.15f on, towards the eye at 3.25, the view depth is at most 0.1.
       {"beyond_near_limit", mesh_of({worked(0, 0, std::nextafter(3.15f, 0.0f))}), kStraight},
       {"partly_left", mesh_of({worked(-1.8f)}), kStraight},
+      // Zooms beyond [0.45, 2.5] are clamped.
+      {"zoom_0", mesh_of({worked()}), {0, 0, 0, 0}},
+      {"zoom_minus_infinity", mesh_of({worked()}), {0, 0, 0, -kInf}},
+      {"zoom_10", mesh_of({worked()}), {0, 0, 0, 10}},
+      {"zoom_infinity", mesh_of({worked()}), {0, 0, 0, kInf}},
       {"yaw_pi", mesh_of({worked()}), {0, std::numbers::pi_v<float>, 0, 1}, 100, 100, true},
       blank("at_near_limit", worked(0, 0, 3.15f)),
       blank("behind_eye", worked(0, 0, 5)),
@@ -319,37 +307,30 @@ TEST_P(MatchesReference, ColourAndDepth) {
 
 // Colour and depth after drawing `mesh` over the background, many triangles at
 // a time or (`plain`) one after the other.
-Frame front_end_frame(const Mesh& mesh, const Camera& camera, std::uint32_t w, std::uint32_t h,
+Frame front_end_frame(const Mesh& mesh, const AnyCamera& camera, std::uint32_t w, std::uint32_t h,
                       bool plain) {
-  const Renderer background = rendered(Mesh{}, camera, w, h);
-  Frame frame{background.framebuffer(), background.depth()};
-  const FrameValues values = make_frame_values(camera, w, h);
+  Frame frame = frame_of(rendered(Mesh{}, camera, w, h));
+  const FrameValues values =
+      std::visit([&](const auto& c) { return make_frame_values(c, w, h); }, camera);
   const FrameBuffers buffers{frame.first, frame.second, w};
-  if (plain) {
-    for (std::size_t i = 0; i < mesh.triangles.size(); ++i) {
-      draw_triangle(mesh.triangles[i], values, buffers,
-                    mesh.colours.empty() ? nullptr : &mesh.colours[i]);
-    }
-  } else {
-    draw_triangles(mesh.triangles, values, buffers, mesh.colours);
+  for (std::size_t i = 0; plain && i < mesh.triangles.size(); ++i) {
+    draw_triangle(mesh.triangles[i], values, buffers,
+                  mesh.colours.empty() ? nullptr : &mesh.colours[i]);
   }
+  if (!plain) draw_triangles(mesh.triangles, values, buffers, mesh.colours);
   return frame;
-}
-
-bool same_bits(const Frame& a, const Frame& b) {
-  return a.first == b.first && a.second.size() == b.second.size() &&
-         std::memcmp(a.second.data(), b.second.data(), a.second.size() * sizeof(float)) == 0;
 }
 
 // Triangles drawn several at a time give the very frame of the plain path, for
 // meshes whose length is no multiple of a group, under many cameras, across
-// the near limit and with non-finite corners among finite ones.
+// the near limit (where orbit cameras cut triangles) and with non-finite
+// corners among finite ones; the overlays stay inside the frame.
 TEST(FrontEnd, GroupsDrawTheFramesOfThePlainPath) {
   std::vector<std::pair<std::string, Mesh>> meshes{
-      {"demo", Mesh::demo_mesh()},
-      {"sphere", testing::uv_sphere(17, 23, 1.0f)},
       {"soup", random_soup(203, 2.0f, 3)},
       {"soup_through_the_eye", random_soup(157, 9.0f, 8)},
+      {"fine_sphere", uv_sphere(60, 90, 0.8f)},
+      {"about_centres", small_triangles_about_centres(96, 64, 1, 1, 40)},
   };
   // Corners scattered about the near limit at z = 3.15 (view depth 0.1 straight on).
   Mesh near_limit = random_soup(99, 0.6f, 21);
@@ -365,24 +346,29 @@ TEST(FrontEnd, GroupsDrawTheFramesOfThePlainPath) {
     (i / 6 % 3 == 0 ? corner.x : i / 6 % 3 == 1 ? corner.y : corner.z) = bad[i / 18 % 6];
   }
   meshes.emplace_back("non_finite", non_finite);
-  meshes.emplace_back("fine_sphere", testing::uv_sphere(60, 90, 0.8f));
-  meshes.emplace_back("about_centres", small_triangles_about_centres(96, 64, 1, 1, 40));
   // Each triangle its own colour: a lane must shade with the colour of its triangle.
-  Mesh painted = testing::uv_sphere(17, 23, 1.0f);
+  Mesh painted = uv_sphere(17, 23, 1.0f);
   for (std::size_t i = 0; i < painted.triangles.size(); ++i) {
     painted.colours.push_back({static_cast<std::uint8_t>(i * 37), static_cast<std::uint8_t>(i * 11),
                                static_cast<std::uint8_t>(255 - i)});
   }
   meshes.emplace_back("painted_sphere", painted);
 
-  std::vector<Camera> cameras{{}, kStraight, {-0.0f, -0.0f, -0.0f, 1.0f}};
+  std::vector<AnyCamera> cameras{Camera{},
+                                 kStraight,
+                                 Camera{-0.0f, -0.0f, -0.0f, 1.0f},
+                                 OrbitCamera{{0.1f, 0.2f, 0.3f}, 0.9f, 0.3f, 0.5f, 0.2f},
+                                 OrbitCamera{{0.1f, 0.2f, 0.3f}, 0.9f, 0.3f, 0.5f, 0.2f, true},
+                                 OrbitCamera{{0, 0, 0}, 1e-30f, 1.0f, 2.0f},
+                                 OrbitCamera{{1e30f, 0, 0}, 3e38f, 0.0f, 0.0f},
+                                 OrbitCamera{{0, 0, 0}, 1.0f, kNaN, 0.0f}};
   std::mt19937 engine(77);
   std::uniform_real_distribution<float> angle(-7.0f, 7.0f), zoom(0.2f, 3.0f);
   for (int i = 0; i < 12; ++i)
-    cameras.push_back({angle(engine), angle(engine), angle(engine), zoom(engine)});
+    cameras.push_back(Camera{angle(engine), angle(engine), angle(engine), zoom(engine)});
   for (const float odd : {kNaN, kInf, 1e30f}) {
-    cameras.push_back({odd, 0.3f, 0.1f, 1.0f});
-    cameras.push_back({0.2f, 0.4f, 0.3f, odd});
+    cameras.push_back(Camera{odd, 0.3f, 0.1f, 1.0f});
+    cameras.push_back(Camera{0.2f, 0.4f, 0.3f, odd});
   }
   for (const auto& [name, mesh] : meshes) {
     for (std::size_t c = 0; c < cameras.size(); ++c) {
@@ -392,6 +378,7 @@ TEST(FrontEnd, GroupsDrawTheFramesOfThePlainPath) {
         EXPECT_TRUE(same_bits(front_end_frame(mesh, cameras[c], w, h, false),
                               front_end_frame(mesh, cameras[c], w, h, true)));
       }
+      Renderer(37, 120).render(mesh, cameras[c], {.edges = true, .axis_triad = true});
     }
   }
 }
@@ -404,20 +391,11 @@ TEST(Shading, FacesTakeTheirOwnColour) {
   const Renderer plain = rendered(mesh, kStraight, 60, 60);
   mesh.colours = {{255, 0, 0}, {0, 0, 255}};
   const Renderer painted = rendered(mesh, kStraight, 60, 60);
-  // Same depth, same coverage: only the colour differs.
-  EXPECT_TRUE(painted.depth() == plain.depth());
-  int reds = 0, blues = 0;
-  for (std::uint32_t y = 0; y < 60; ++y) {
-    for (std::uint32_t x = 0; x < 60; ++x) {
-      if (painted.depth()[y * 60 + x] == kInf) continue;
-      const auto [r, g, b, a] = pixel_at(painted, x, y);
-      EXPECT_NE(pixel_at(plain, x, y), pixel_at(painted, x, y));
-      if (x < 30) reds += r > 3 * std::max(g, b);
-      if (x >= 30) blues += b > 3 * std::max(r, g);
-    }
-  }
-  EXPECT_GT(reds, 20);
-  EXPECT_GT(blues, 20);
+  EXPECT_TRUE(painted.depth() == plain.depth());        // same coverage: only the colour differs
+  const auto [r, g, b, a] = pixel_at(painted, 18, 32);  // inside the left triangle
+  EXPECT_GT(r, 3 * std::max(g, b));
+  const auto [r2, g2, b2, a2] = pixel_at(painted, 42, 32);  // inside the right one
+  EXPECT_GT(b2, 3 * std::max(r2, g2));
   // Colours that do not match the triangles one for one are ignored.
   mesh.colours.pop_back();
   EXPECT_TRUE(rendered(mesh, kStraight, 60, 60).framebuffer() == plain.framebuffer());
@@ -446,7 +424,7 @@ TEST(Threads, FramesAreThoseOfOneThread) {
       {"shared_edge", shared_edge},
       {"soup", random_soup(20000, 1.2f, 9)},
       {"painted_soup", painted},
-      {"fine_sphere", testing::uv_sphere(120, 200, 0.9f)},
+      {"fine_sphere", uv_sphere(120, 200, 0.9f)},
   };
   struct Shot {
     Camera camera;
@@ -462,8 +440,9 @@ TEST(Threads, FramesAreThoseOfOneThread) {
   for (const auto& [name, mesh] : meshes) {
     set_thread_count(1);
     std::vector<Renderer> ones;
-    for (const Shot& shot : shots)
+    for (const Shot& shot : shots) {
       ones.push_back(rendered(mesh, shot.camera, shot.width, shot.height));
+    }
     for (const std::size_t threads : {2, 3, 8}) {
       set_thread_count(threads);
       Renderer many(1, 1);
@@ -472,9 +451,7 @@ TEST(Threads, FramesAreThoseOfOneThread) {
                      std::to_string(frame));
         many.resize(shots[frame].width, shots[frame].height);
         many.render(mesh, shots[frame].camera);
-        const Renderer& one = ones[frame];
-        EXPECT_TRUE(
-            same_bits({many.framebuffer(), many.depth()}, {one.framebuffer(), one.depth()}));
+        EXPECT_TRUE(same_bits(frame_of(many), frame_of(ones[frame])));
       }
     }
   }
@@ -550,7 +527,7 @@ TEST(Renderer, ZeroSizesStayEmptyAndSizesBeyondTheLimitAreRefused) {
 
 TEST(Render, AFrameOfUnchangedSizeAllocatesNothing) {
   Renderer renderer(160, 96);
-  const Mesh mesh = testing::uv_sphere(20, 30, 1.0f);
+  const Mesh mesh = uv_sphere(20, 30, 1.0f);
   renderer.render(mesh, {});
   const std::size_t before = allocations;
   renderer.resize(160, 96);
@@ -558,42 +535,26 @@ TEST(Render, AFrameOfUnchangedSizeAllocatesNothing) {
   EXPECT_EQ(allocations, before);
 }
 
-TEST(Render, BackgroundGradient) {
-  const Renderer renderer = rendered(Mesh{}, {}, 100, 50);
-  EXPECT_EQ(pixel_at(renderer, 0, 0), (Rgba{7, 12, 18, 255}));
-  EXPECT_EQ(pixel_at(renderer, 50, 21), (Rgba{39, 35, 36, 255}));
-  EXPECT_EQ(pixel_at(renderer, 0, 49), (Rgba{19, 12, 11, 255}));
-  EXPECT_EQ(renderer.depth(), std::vector<float>(5000, kInf));
-}
-
-// The worked triangle straight on, under zooms within and beyond [0.45, 2.5].
+// The worked triangle straight on: one colour over the pixel centres inside
+// its projected corners, at the distance of the eye.
 TEST(Render, WorkedTriangleCoversItsProjectionInOneColour) {
-  const Rgba kFarColour{78, 82, 85, 255}, kNearColour{59, 65, 70, 255};
-  const std::vector<std::uint32_t> kFar{43, 56, 44, 56, 98}, kNear{9, 90, 10, 90, 3362};
   const Renderer background = rendered(Mesh{}, kStraight, 100, 100);
-  for (const auto& [zoom, distance, colour, extent_and_count] :
-       std::vector<std::tuple<float, float, Rgba, std::vector<std::uint32_t>>>{
-           {1, 3.25f, {70, 75, 79, 255}, {34, 65, 35, 65, 512}},
-           {0.1f, 3.25f / 0.45f, kFarColour, kFar},
-           {0, 3.25f / 0.45f, kFarColour, kFar},
-           {-kInf, 3.25f / 0.45f, kFarColour, kFar},
-           {10, 1.3f, kNearColour, kNear},
-           {kInf, 1.3f, kNearColour, kNear}}) {
-    SCOPED_TRACE(zoom);
-    const Renderer renderer = rendered(mesh_of({worked()}), {0, 0, 0, zoom}, 100, 100);
-    std::vector<std::uint32_t> extent{100, 0, 100, 0, 0};
-    for (std::uint32_t y = 0; y < 100; ++y) {
-      for (std::uint32_t x = 0; x < 100; ++x) {
-        const float depth = renderer.depth()[y * 100 + x];
-        EXPECT_EQ(pixel_at(renderer, x, y), depth < kInf ? colour : pixel_at(background, x, y));
-        if (depth == kInf) continue;
-        EXPECT_NEAR(depth, distance, 1e-5f);
-        extent = {std::min(extent[0], x), std::max(extent[1], x), std::min(extent[2], y),
-                  std::max(extent[3], y), extent[4] + 1};
-      }
+  EXPECT_EQ(pixel_at(background, 0, 0), (Rgba{7, 12, 18, 255}));
+  EXPECT_EQ(pixel_at(background, 50, 42), (Rgba{39, 35, 36, 255}));
+  const Renderer renderer = rendered(mesh_of({worked()}), kStraight, 100, 100);
+  std::vector<std::uint32_t> extent{100, 0, 100, 0, 0};
+  for (std::uint32_t y = 0; y < 100; ++y) {
+    for (std::uint32_t x = 0; x < 100; ++x) {
+      const float depth = renderer.depth()[y * 100 + x];
+      EXPECT_EQ(pixel_at(renderer, x, y),
+                (depth < kInf ? Rgba{70, 75, 79, 255} : pixel_at(background, x, y)));
+      if (depth == kInf) continue;
+      EXPECT_NEAR(depth, 3.25f, 1e-5f);
+      extent = {std::min(extent[0], x), std::max(extent[1], x), std::min(extent[2], y),
+                std::max(extent[3], y), extent[4] + 1};
     }
-    EXPECT_EQ(extent, extent_and_count);  // pixel centres inside the projected corners
   }
+  EXPECT_EQ(extent, (std::vector<std::uint32_t>{34, 65, 35, 65, 512}));
 }
 
 // A non-finite camera draws only the background; a triangle with a non-finite

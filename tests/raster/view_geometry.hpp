@@ -1,44 +1,14 @@
-// Test meshes and an independent, double-precision view of what an
-// OrbitCamera sees: the ray through a point of the frame.
+// An independent, double-precision view of what an OrbitCamera sees: the ray
+// through a point of the frame.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
-#include "model/mesh.hpp"
 #include "raster/orbit_camera.hpp"
-#include "raster/renderer.hpp"
 
 namespace facetview::testing {
-
-// Two triangles a, b, c and a, c, d: one face, counter-clockwise seen from
-// the side it faces.
-inline Mesh quad(Vec3 a, Vec3 b, Vec3 c, Vec3 d) {
-  Mesh mesh;
-  mesh.triangles = {make_triangle({}, a, b, c), make_triangle({}, a, c, d)};
-  return mesh;
-}
-
-// The box from `low` to `high`, its faces turned outwards.
-inline Mesh box_mesh(Vec3 low, Vec3 high) {
-  const auto corner = [&](int i) {
-    return Vec3{i & 1 ? high.x : low.x, i & 2 ? high.y : low.y, i & 4 ? high.z : low.z};
-  };
-  // Corners of each face, counter-clockwise from outside.
-  const int faces[6][4] = {{0, 4, 6, 2}, {1, 3, 7, 5}, {0, 1, 5, 4},
-                           {2, 6, 7, 3}, {0, 2, 3, 1}, {4, 5, 7, 6}};
-  Mesh mesh;
-  for (const auto& f : faces) {
-    const Mesh face = quad(corner(f[0]), corner(f[1]), corner(f[2]), corner(f[3]));
-    mesh.triangles.insert(mesh.triangles.end(), face.triangles.begin(), face.triangles.end());
-  }
-  return mesh;
-}
-
-inline bool covered(const Renderer& renderer, std::uint32_t x, std::uint32_t y) {
-  return std::isfinite(renderer.depth()[std::size_t{y} * renderer.width() + x]);
-}
 
 struct Point {
   double x, y, z;

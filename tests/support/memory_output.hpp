@@ -1,9 +1,11 @@
-// An in-memory ByteOutput for presenter tests: records every byte and flush,
-// and can be told to fail.
+// An in-memory ByteOutput for presenter tests that keeps what a frame writer
+// would send: a discarded frame never leaves. From write fail_at_write on,
+// every write and flush fails.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "common/byte_output.hpp"
 
@@ -11,24 +13,26 @@ namespace facetview {
 
 struct MemoryOutput final : ByteOutput {
   Status write_all(std::string_view written) override {
-    if (fail_writes) return Error("write failed");
+    if (writes >= fail_at_write) return Error("write failed");
+    ++writes;
     bytes.append(written);
     return Status::success();
   }
   Status flush() override {
-    if (fail_flush) return Error("flush failed");
+    if (writes >= fail_at_write) return Error("flush failed");
     ++flushes;
+    sent = bytes.size();
     return Status::success();
   }
+  void discard() override { bytes.resize(sent); }
+  void fail_from_now(bool fail) { fail_at_write = fail ? writes : std::string::npos; }
   std::string take() {
-    std::string taken;
-    taken.swap(bytes);
-    return taken;
+    sent = 0;
+    return std::exchange(bytes, {});
   }
   std::string bytes;
+  std::size_t writes = 0, sent = 0, fail_at_write = std::string::npos;
   int flushes = 0;
-  bool fail_writes = false;
-  bool fail_flush = false;
 };
 
 }  // namespace facetview
