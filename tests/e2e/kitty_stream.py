@@ -125,3 +125,19 @@ def screen(stream):
     for image, (z, cells) in sorted(placed.items(), key=lambda item: item[1][0]):
         shown[cells] = images[image]
     return shown
+
+
+def decode_frame(data: bytes, viewport_cols: int, viewport_rows: int):
+    """(width, height, rgba) of the frame that the graphics commands in data show over a viewport
+    at the screen's top-left corner; other output, and the delete-all of a viewer's exit, are left out."""
+    shown = screen(b"".join(re.findall(rb"\x1b_G[^\x1b]*\x1b\\|\x1b\[\d+;\d+H", data.replace(DELETE_ALL, b""))))
+    (_, _, cols, rows), (tile_width, tile_height, _) = next(iter(shown.items()))
+    cell_width, cell_height = tile_width // cols, tile_height // rows
+    width, height = viewport_cols * cell_width, viewport_rows * cell_height
+    frame = bytearray(width * height * 4)
+    for (row, col, _, _), (image_width, image_height, pixels) in shown.items():
+        x, y = (col - 1) * cell_width, (row - 1) * cell_height
+        for line in range(image_height):
+            start = ((y + line) * width + x) * 4
+            frame[start:start + image_width * 4] = pixels[line * image_width * 4:(line + 1) * image_width * 4]
+    return width, height, bytes(frame)

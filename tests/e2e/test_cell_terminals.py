@@ -3,17 +3,14 @@ method chosen by asking the terminal: the screen shows the frame the surface ren
 and detection picks each terminal's method."""
 
 import sys
-import time
 
 import pytest
 
 import facetview as f
 from facetview.models import open_model
 from cell_text import replay_cells, replay_sixel
-from kitty_session import KittySession
-from screen_compare import close_enough, region_mean
-from tmux_server import Tmux, needs_tmux
-from x_terminal import SCREEN_WIDTH, XTerminal, missing_tools, wait_for_file, xterm_command
+from tmux_server import Tmux, needs_tmux, wait_for
+from x_terminal import XTerminal, close_enough, kitty, missing_tools, region_mean, wait_for_file, xterm_command
 
 COLS, ROWS = 40, 12
 CAMERA = (0.3, 0.8, 0.1, 1.2)
@@ -37,19 +34,29 @@ def rendered_output(capfdbinary, monkeypatch, protocol, true_colour, cols=COLS, 
     return capfdbinary.readouterr().out
 
 
-def wait_until_matching(share_now, what):
-    deadline = time.monotonic() + 30
-    while (share := share_now()) < MATCHING_SHARE:
-        assert time.monotonic() < deadline, f"{what}: the screen matches in {share:.0%} of the cells"
-        time.sleep(0.3)
+def wait_until_matching(xterm, expected, cells, what):
+    """Waits until, in nearly all of cells (row, col), the upper and lower quarter of the cell on screen show
+    what they hold in expected: pixels (rows of RGB tuples or None) in the terminal's cell size."""
+    cw, ch = xterm.cell_width, xterm.cell_height
+    bands = {(row, col): [(col * cw + 1, y0, (col + 1) * cw - 1, y1) for y0, y1 in
+                          [(row * ch + 1, row * ch + ch // 4), ((row + 1) * ch - ch // 4, (row + 1) * ch - 1)]]
+             for row, col in cells}
+    means = {box: [sum(expected[y][x][c] for y in range(box[1], box[3]) for x in range(box[0], box[2]))
+                   / ((box[2] - box[0]) * (box[3] - box[1])) for c in range(3)] for boxes in bands.values() for box in boxes}
+
+    def share():
+        shot = xterm.screenshot()
+        return sum(all(close_enough(region_mean(shot, *box), means[box], TOLERANCE) for box in boxes)
+                   for boxes in bands.values()) / len(cells)
+
+    wait_for(lambda: share() >= MATCHING_SHARE, lambda: f"{what}: the screen matches in {share():.0%} of the cells",
+             pause=0.3)
 
 
-# The viewer, after writing what detection found (the cell size, the sixel limits) to a file.
-DETECTED_VIEWER = ["-c", "import runpy, sys, facetview as f; c = f.terminal_capabilities(); "
-                   "open('limits.part', 'w').write(repr((c.sixel_max_size, c.colour_registers))); "
-                   "__import__('os').rename('limits.part', 'limits'); "
-                   "sys.argv = ['facetview', *sys.argv[1:]]; runpy.run_module('facetview', run_name='__main__')",
-                   *VIEWER[2:]]
+# Writes what detection found to a file; then, with arguments, runs the viewer.
+DETECT = ("import os, runpy, sys, facetview as f; c = f.terminal_capabilities(); open('detected.part', 'w').write("
+          "repr((c.method, c.answered, c.sixel_max_size, c.colour_registers))); os.rename('detected.part', 'detected'); "
+          "sys.argv = ['facetview', *sys.argv[1:]]; len(sys.argv) > 1 and runpy.run_module('facetview', run_name='__main__')")
 
 
 @needs_xterm
@@ -57,10 +64,10 @@ DETECTED_VIEWER = ["-c", "import runpy, sys, facetview as f; c = f.terminal_capa
 def test_xterm_vt340_shows_the_sixel_frame(tmp_path, capfdbinary, monkeypatch, cols, rows, font_size, reduced):
     """The picture is seen whole; where the window is wider than the largest image xterm
     shows (1000 pixels), it is drawn smaller, in the middle."""
-    xterm = XTerminal(tmp_path, xterm_command(cols, rows, vt340=True, font_size=font_size), DETECTED_VIEWER)
+    xterm = XTerminal(tmp_path, xterm_command(cols, rows, vt340=True, font_size=font_size), ["-c", DETECT, *VIEWER[2:]])
     try:
         cw, ch = xterm.cell_width, xterm.cell_height
-        max_size, colours = eval(wait_for_file(tmp_path / "limits", 30))
+        _, _, max_size, colours = eval(wait_for_file(tmp_path / "detected", 30))
         assert colours is not None and max_size is not None  # xterm answers both
         limits = dict(cell_size=(cw, ch), max_size=max_size, colours=colours)
         viewport = f.Viewport.full_screen(cols, rows, 1)
@@ -71,37 +78,10 @@ def test_xterm_vt340_shows_the_sixel_frame(tmp_path, capfdbinary, monkeypatch, c
         shown = [(row, col) for row in range(rows) for col in range(cols) if screen[row * ch][col * cw] is not None]
         assert (len(shown) < cols * (rows - 1)) is reduced and shown
         assert all(row < rows - 1 for row, _ in shown)
-
-        def share():
-            shot = xterm.screenshot()
-            matching = 0
-            for row, col in shown:
-                cell = [screen[y][x] for y in range(row * ch, (row + 1) * ch) for x in range(col * cw, (col + 1) * cw)]
-                expected = [sum(pixel[c] for pixel in cell) / len(cell) for c in range(3)]
-                seen = region_mean(shot, SCREEN_WIDTH, 3, col * cw, row * ch, (col + 1) * cw, (row + 1) * ch)
-                matching += close_enough(seen, expected, TOLERANCE)
-            return matching / len(shown)
-
-        wait_until_matching(share, "sixel in xterm")
+        wait_until_matching(xterm, screen, shown, "sixel in xterm")
         xterm.save_window(str(tmp_path / "xterm-sixel.png"))
     finally:
         xterm.close()
-
-
-def cell_share(shot, cells, cell_width, cell_height):
-    """Share of cells whose upper and lower quarters show their two colours."""
-    matching = total = 0
-    for row, line in enumerate(cells):
-        for col, (upper, lower) in enumerate(line):
-            if upper is None:
-                continue
-            x0, x1, y = col * cell_width + 1, (col + 1) * cell_width - 1, row * cell_height
-            quarter = cell_height // 4
-            seen_upper = region_mean(shot, SCREEN_WIDTH, 3, x0, y + 1, x1, y + quarter)
-            seen_lower = region_mean(shot, SCREEN_WIDTH, 3, x0, y + cell_height - quarter, x1, y + cell_height - 1)
-            matching += close_enough(seen_upper, upper, TOLERANCE) and close_enough(seen_lower, lower, TOLERANCE)
-            total += 1
-    return matching / total
 
 
 @needs_xterm
@@ -112,16 +92,13 @@ def test_plain_xterm_shows_the_half_block_frame_in_256_colours(tmp_path, capfdbi
         cells = replay_cells(rendered_output(capfdbinary, monkeypatch, "blocks", False), COLS, ROWS)
         assert all(upper is not None for line in cells[:ROWS - 1] for upper, _ in line)
         assert len({colour for line in cells for pair in line for colour in pair}) > 5
-        wait_until_matching(lambda: cell_share(xterm.screenshot(), cells, xterm.cell_width, xterm.cell_height),
-                            "half-blocks in xterm")
+        cw, ch = xterm.cell_width, xterm.cell_height
+        pixels = [[cells[y // ch][x // cw][y % ch >= ch / 2] for x in range(COLS * cw)] for y in range(ROWS * ch)]
+        drawn = [(row, col) for row in range(ROWS) for col in range(COLS) if cells[row][col][0] is not None]
+        wait_until_matching(xterm, pixels, drawn, "half-blocks in xterm")
         xterm.save_window(str(tmp_path / "xterm-blocks.png"))
     finally:
         xterm.close()
-
-
-DETECT = ["-c", "import os, facetview as f; c = f.terminal_capabilities(); "
-          "open('detected.part', 'w').write(c.method + ' ' + str(c.answered)); "
-          "os.rename('detected.part', 'detected')"]
 
 
 @pytest.mark.parametrize("terminal, method", [
@@ -132,13 +109,13 @@ DETECT = ["-c", "import os, facetview as f; c = f.terminal_capabilities(); "
 ])
 def test_detection_picks_each_terminals_method(tmp_path, terminal, method):
     if terminal == "kitty":
-        session = KittySession(tmp_path, COLS, ROWS, [], program=DETECT)
+        session = kitty(tmp_path, COLS, ROWS, [], program=["-c", DETECT])
     elif terminal == "tmux":
-        session = Tmux(tmp_path, [sys.executable, *DETECT], COLS, ROWS)
+        session = Tmux(tmp_path, [sys.executable, "-c", DETECT], COLS, ROWS)
     else:
-        session = XTerminal(tmp_path, xterm_command(COLS, ROWS, vt340=terminal == "xterm-vt340"), DETECT)
+        session = XTerminal(tmp_path, xterm_command(COLS, ROWS, vt340=terminal == "xterm-vt340"), ["-c", DETECT])
     try:
         # Every terminal answers: none of them costs the whole timeout.
-        assert wait_for_file(tmp_path / "detected", 30).split() == [method, "True"]
+        assert eval(wait_for_file(tmp_path / "detected", 30))[:2] == (method, True)
     finally:
         session.close()

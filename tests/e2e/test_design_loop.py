@@ -9,9 +9,9 @@ import time
 
 import pytest
 
-from kitty_session import KittySession, missing_tools
 from test_cell_terminals import COLS, ROWS
 from tmux_server import Tmux, needs_tmux, wait_for
+from x_terminal import SCREEN_WIDTH, kitty, missing_tools
 
 TETRAHEDRON = b"v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\n"
 
@@ -22,14 +22,8 @@ def obj_of(triangles):
     return "".join(lines).encode()
 
 
-def rows_text(tmux):
-    """The pane's text, row by row, every row there."""
-    lines = tmux.capture().decode("utf-8", "replace").splitlines()
-    return lines + [""] * (ROWS - len(lines))
-
-
 def status_row(tmux):
-    return rows_text(tmux)[ROWS - 1]
+    return tmux.lines()[-1]
 
 
 def wait_to_see(read, wanted, seconds):
@@ -67,7 +61,7 @@ def test_the_viewer_follows_each_way_a_file_is_rewritten(tmp_path):
         # Half a file: the model on screen stays and the reason shows; the next good write loads.
         live.write_bytes(obj_of(5) + b"f 1 2 99\n")
         wait_to_see(lambda: status_row(tmux), "reload failed: OBJ line 21", 1.0)
-        assert any("▀" in line for line in rows_text(tmux)[:ROWS - 1])  # the old model, still drawn
+        assert any("▀" in line for line in tmux.lines()[:ROWS - 1])  # the old model, still drawn
         live.write_bytes(obj_of(6))
         wait_to_see(lambda: status_row(tmux), "live.obj | 6 triangles", 1.0)
         # Keys still work: q quits, and with the viewer the pane goes.
@@ -87,12 +81,12 @@ def test_a_grid_of_three_shows_three_pictures_and_names(tmp_path):
                            "--no-spin"], COLS, ROWS)
     try:
         name_row = ROWS - 2  # cells fill the screen above the status line
-        wait_to_see(lambda: rows_text(tmux)[name_row], "photo.stl", 30)
-        names = rows_text(tmux)[name_row]
+        wait_to_see(lambda: tmux.lines()[name_row], "photo.stl", 30)
+        names = tmux.lines()[name_row]
         assert names.index("first.obj") < names.index("second.obj") < names.index("photo.stl")
         # Pictures in the first two cells, the reason in the third.
         width = COLS // 3
-        picture_rows = rows_text(tmux)[:name_row]
+        picture_rows = tmux.lines()[:name_row]
         for cell in range(2):
             assert any("▀" in line[cell * width:(cell + 1) * width] for line in picture_rows)
         assert "JPEG" in "".join(line[2 * width:] for line in picture_rows)
@@ -100,9 +94,9 @@ def test_a_grid_of_three_shows_three_pictures_and_names(tmp_path):
         tmux.run("send-keys", "Tab")
         wait_to_see(lambda: status_row(tmux), "second.obj | 2 triangles", 2.0)
         tmux.run("send-keys", "Enter")
-        wait_for(lambda: "first.obj" not in "".join(rows_text(tmux)), "no model alone, without the grid", 2.0, 0.05)
+        wait_for(lambda: "first.obj" not in "".join(tmux.lines()), "no model alone, without the grid", 2.0, 0.05)
         tmux.run("send-keys", "Escape")
-        wait_to_see(lambda: rows_text(tmux)[name_row], "first.obj", 2.0)
+        wait_to_see(lambda: tmux.lines()[name_row], "first.obj", 2.0)
     finally:
         tmux.close()
 
@@ -127,27 +121,21 @@ def test_contact_sheet_in_half_blocks(tmp_path):
     assert text.count("▀") > 50
 
 
-@pytest.mark.skipif(bool(missing_tools()), reason="needs kitty, Xvfb and imagemagick")
+@pytest.mark.skipif(bool(missing_tools("kitty")), reason="needs kitty, Xvfb and imagemagick")
 def test_contact_sheet_in_kitty(tmp_path):
-    from PIL import Image
-
     names = contact_sheet_files(tmp_path)
-    kitty = KittySession(tmp_path, 80, 24, [*names, "--inline"])
+    session = kitty(tmp_path, 80, 24, [*names, "--inline"])
     try:
-        assert kitty.program_status(60) == 0
+        assert session.program_status(60) == 0
 
         def lit_thumbnails():
             """Bright pixels in each of the three thumbnails of 24 cells, as the window shows now."""
-            kitty.save_window(str(tmp_path / "sheet.png"))
-            image = Image.open(tmp_path / "sheet.png").convert("RGB")
-            width, height = image.size
-            bands = [image.crop((i * width * 24 // 80, 0, (i + 1) * width * 24 // 80, height)) for i in range(3)]
-            return [sum(1 for pixel in band.getdata() if sum(pixel) > 250) for band in bands]
+            shot, width = session.screenshot(), 24 * session.cell_width
+            rows = [shot[y * SCREEN_WIDTH * 3:(y * SCREEN_WIDTH + 3 * width) * 3] for y in range(session.rows * session.cell_height)]
+            return [sum(sum(row[x:x + 3]) > 250 for row in rows for x in range(i * width * 3, (i + 1) * width * 3, 3))
+                    for i in range(3)]
 
         # Two pictures, and the third thumbnail's reason as text; kitty may take a moment to show them.
-        deadline = time.monotonic() + 20
-        while min(lit := lit_thumbnails()) <= 100:
-            assert time.monotonic() < deadline, f"bright pixels per thumbnail: {lit}"
-            time.sleep(0.5)
+        wait_for(lambda: min(lit_thumbnails()) > 100, lambda: f"bright pixels per thumbnail: {lit_thumbnails()}", 20, 0.5)
     finally:
-        kitty.close()
+        session.close()

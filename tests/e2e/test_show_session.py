@@ -5,27 +5,18 @@ stay where they were drawn, text and prompts come before and after them, never i
 import subprocess
 import sys
 import time
-from pathlib import Path
 
 import pytest
 
-from kitty_session import SCREEN_WIDTH, KittySession
-from kitty_session import missing_tools as missing_kitty_tools
-from screen_compare import region_mean
 from tmux_server import Tmux, needs_tmux, wait_for
-from x_terminal import wait_for_file
+from x_terminal import kitty, missing_tools, wait_for_file
 
 COLS, ROWS = 60, 24
 BLOCK = "\u2580"
 REPL_LINES = ["import facetview as f", "m = f.Mesh.demo()", "f.show(m, cols=24, rows=5)",
               "f.show(m, cols=24, rows=5)", "print(6 * 7)"]
 
-needs_kitty = pytest.mark.skipif(bool(missing_kitty_tools()), reason="needs kitty, Xvfb and imagemagick")
-
-
-def tmux_lines(tmux):
-    """The pane's text, one string per row, trailing spaces kept."""
-    return tmux.capture().decode().split("\n")[:ROWS]
+needs_kitty = pytest.mark.skipif(bool(missing_tools("kitty")), reason="needs kitty, Xvfb and imagemagick")
 
 
 def tmux_type(tmux, line):
@@ -48,9 +39,9 @@ def test_tmux_repl_prompts_stay_outside_the_pictures(tmp_path):
     tmux = Tmux(tmp_path, [sys.executable, "-q", "-i"], COLS, ROWS)
     try:
         for count, line in enumerate(REPL_LINES):
-            wait_for(lambda: sum(l.startswith(">>>") for l in tmux_lines(tmux)) == count + 1, "no prompt")
+            wait_for(lambda: sum(l.startswith(">>>") for l in tmux.lines()) == count + 1, "no prompt")
             tmux_type(tmux, line)
-        lines = wait_for(lambda: answered(tmux_lines(tmux)), "the last command's answer did not appear")
+        lines = wait_for(lambda: answered(tmux.lines()), "the last command's answer did not appear")
         blocks = picture_rows(lines)
         assert len(blocks) == 10, lines
         # Cells of a single colour are spaces on that background; nothing of a picture beside it.
@@ -66,33 +57,16 @@ def test_tmux_repl_prompts_stay_outside_the_pictures(tmp_path):
         tmux.close()
 
 
-class KittyScreen:
-    """kitty running a Python program, with its cells read from screenshots."""
-
-    def __init__(self, workdir: Path, program, extra_config=""):
-        self.session = KittySession(workdir, COLS, ROWS, [], program=program, extra_config=extra_config)
-
-    def cell_brightness(self, shot, col, row):
-        s = self.session
-        return max(region_mean(shot, SCREEN_WIDTH, 3, col * s.cell_width + 1, row * s.cell_height + 1,
-                               (col + 1) * s.cell_width - 1, (row + 1) * s.cell_height - 1))
-
-    def lit(self, shot, rows, cols, threshold=12):
-        """Whether every cell of the rows and columns shows a picture (the renderer's
-        background is never black)."""
-        return all(self.cell_brightness(shot, col, row) > threshold for row in rows for col in cols)
-
-    def dark(self, shot, rows, cols, threshold=2):
-        return all(self.cell_brightness(shot, col, row) < threshold for row in rows for col in cols)
-
-    def close(self):
-        self.session.close()
+def brightness(session, shot, rows, cols):
+    """The brightest channel's mean in each cell of the rows and columns: above 12 where a picture
+    is (the renderer's background is never black), below 2 where the screen is dark."""
+    return [max(session.cell_mean(shot, col, row)) for row in rows for col in cols]
 
 
 @needs_kitty
 def test_kitty_repl_prompts_stay_outside_the_pictures(tmp_path):
     socket = tmp_path / "kitty.socket"
-    kitty = KittyScreen(tmp_path, ["-q", "-i"], f"allow_remote_control yes\nlisten_on unix:{socket}\n")
+    session = kitty(tmp_path, COLS, ROWS, [], ["-q", "-i"], f"allow_remote_control yes\nlisten_on unix:{socket}\n")
     try:
         # kitty puts its process id after the socket's name.
         address = "unix:" + str(wait_for(lambda: next(tmp_path.glob("kitty.socket*"), None), "kitty does not listen"))
@@ -112,13 +86,13 @@ def test_kitty_repl_prompts_stay_outside_the_pictures(tmp_path):
         assert len(shows) == 2 and following == [shows[0] + 6, shows[1] + 6]
         assert lines[following[1] + 1].rstrip() == "42"
         assert all(not lines[row].strip() for show in shows for row in range(show + 1, show + 6))
-        shot = kitty.session.screenshot()
+        shot = session.screenshot()
         for show in shows:
-            assert kitty.lit(shot, range(show + 1, show + 6), range(24))
-            assert kitty.dark(shot, range(show + 1, show + 6), range(25, COLS))
-        kitty.session.save_window(str(tmp_path / "kitty-repl.png"))
+            assert min(brightness(session, shot, range(show + 1, show + 6), range(24))) > 12
+            assert max(brightness(session, shot, range(show + 1, show + 6), range(25, COLS))) < 2
+        session.save_window(str(tmp_path / "kitty-repl.png"))
     finally:
-        kitty.close()
+        session.close()
 
 
 # Two surfaces side by side; the right one is cleared when the test asks.
@@ -140,18 +114,19 @@ time.sleep(60)
 @needs_kitty
 def test_kitty_two_surfaces_keep_to_their_own_images(tmp_path):
     (tmp_path / "sides.py").write_text(SIDE_BY_SIDE)
-    kitty = KittyScreen(tmp_path, ["sides.py"])
+    session = kitty(tmp_path, COLS, ROWS, [], ["sides.py"])
     try:
         wait_for_file(tmp_path / "drawn", 30)
-        wait_for(lambda: kitty.lit(shot := kitty.session.screenshot(), range(8), range(24))
-                 and kitty.lit(shot, range(8), range(30, 54)), "both pictures are not on the screen")
-        kitty.session.save_window(str(tmp_path / "kitty-two-surfaces.png"))
+        wait_for(lambda: min(brightness(session, session.screenshot(), range(8), [*range(24), *range(30, 54)])) > 12,
+                 "both pictures are not on the screen")
+        session.save_window(str(tmp_path / "kitty-two-surfaces.png"))
         (tmp_path / "clear").touch()
         wait_for_file(tmp_path / "cleared", 30)
         time.sleep(1)
         # The left picture stays whole. (Whether kitty 0.26 takes the right one away is up to
         # it: it sometimes keeps images that a delete by id names; the bytes are pinned elsewhere.)
-        assert kitty.lit(kitty.session.screenshot(), range(8), range(24)), "clear() of one surface took the other"
-        kitty.session.save_window(str(tmp_path / "kitty-one-cleared.png"))
+        assert min(brightness(session, session.screenshot(), range(8), range(24))) > 12, \
+            "clear() of one surface took the other"
+        session.save_window(str(tmp_path / "kitty-one-cleared.png"))
     finally:
-        kitty.close()
+        session.close()

@@ -48,8 +48,7 @@ def test_keys_and_mouse_zoom_pan_switch_projection_and_overlays(tmp_path, capfdb
         pose = START
         wait_for_cells(tmux, expected_cells(capfdbinary, monkeypatch, pose), "the first frame")
         # The status line, cut to the row, begins with the model and its size.
-        wait_for(lambda: "demo hull | 12 triangles | 1.9 × 1.4".encode() in tmux.capture().split(b"\n")[ROWS - 1],
-                 "no status line")
+        wait_for(lambda: "demo hull | 12 triangles | 1.9 × 1.4" in tmux.lines()[-1], "no status line")
         width_per_height = COLS / (2 * (ROWS - 1))  # half-blocks: 1 x 2 pixels a cell
         steps = [
             (b"+++", lambda p: replace(p, zoom=p.zoom * ZOOM_STEP * ZOOM_STEP * ZOOM_STEP), False),

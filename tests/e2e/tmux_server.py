@@ -23,6 +23,7 @@ def wait_for(condition, what, timeout=30, pause=0.2):
 
 class Tmux:
     def __init__(self, workdir: Path, command, cols, rows, config=""):
+        self.rows = rows
         self.base = ["tmux", "-S", str(workdir / "tmux.socket"), "-f", str(workdir / "tmux.conf")]
         (workdir / "tmux.conf").write_text("set -g status off\nset -g default-terminal tmux-256color\n" + config)
         self.run("new-session", "-d", "-c", str(workdir), "-x", str(cols), "-y", str(rows),
@@ -34,6 +35,11 @@ class Tmux:
     def capture(self, *options) -> bytes:
         # -N keeps trailing spaces, which may carry a background colour.
         return self.run("capture-pane", "-p", "-N", *options)
+
+    def lines(self) -> list:
+        """The pane's text, one string per row, every row there."""
+        lines = self.capture().decode("utf-8", "replace").split("\n")[:self.rows]
+        return lines + [""] * (self.rows - len(lines))
 
     def close(self):
         subprocess.run([*self.base, "kill-server"], capture_output=True, timeout=30)

@@ -1,8 +1,12 @@
-"""A real terminal window on a virtual X display, running one Python program.
+"""A real terminal window (xterm or kitty) on a virtual X display, running one Python program.
 
 The terminal starts a launcher that records the window size in cells and pixels, then
 runs the program in the background with the terminal as its input, so that the test
 learns its process id; when it has ended, the window stays, to be looked at again.
+
+Also a script: `python tests/e2e/x_terminal.py OUT.png [viewer options]` saves a
+screenshot of the viewer in kitty (the README's picture), taken 4 seconds after the
+start; give --hold so that the viewer is still there.
 """
 
 import os
@@ -11,6 +15,8 @@ import subprocess
 import sys
 import time
 from pathlib import Path
+
+from tmux_server import wait_for
 
 # Room for a terminal wider than the 1000 pixels of xterm's largest sixel image.
 SCREEN_WIDTH, SCREEN_HEIGHT = 1600, 1000
@@ -30,16 +36,21 @@ exec sleep 600
 """
 
 
+# A fixed look: no decorations or padding, the cell grid at the window's corner,
+# one font, a black background and a cursor that cannot be seen on it.
+KITTY_CONFIG = "\n".join([
+    "font_family DejaVu Sans Mono", "font_size 10", "remember_window_size no", "initial_window_width {cols}c",
+    "initial_window_height {rows}c", "window_padding_width 0", "placement_strategy top-left",
+    "hide_window_decorations yes", "background #000000", "foreground #e0e0e0", "cursor #000000",
+    "cursor_text_color background", "cursor_blink_interval 0", "enable_audio_bell no", "update_check_interval 0", ""])
+
+
 def missing_tools(*terminal_tools):
     return [tool for tool in (*terminal_tools, *X_TOOLS) if shutil.which(tool) is None]
 
 
 def wait_for_file(path: Path, timeout: float) -> str:
-    deadline = time.monotonic() + timeout
-    while not path.exists():
-        if time.monotonic() > deadline:
-            raise TimeoutError(f"{path.name} did not appear within {timeout} s")
-        time.sleep(0.05)
+    wait_for(path.exists, f"{path.name} did not appear within {timeout} s", timeout, 0.05)
     return path.read_text()
 
 
@@ -82,6 +93,11 @@ class XTerminal:
                         "-crop", f"{width}x{height}+0+0", "+repage", path],
                        input=self.screenshot(), check=True, timeout=30)
 
+    def cell_mean(self, shot: bytes, col: int, row: int, inset: int = 1):
+        """Mean R, G, B of one cell of a screenshot, leaving out inset pixels at each edge."""
+        return region_mean(shot, col * self.cell_width + inset, row * self.cell_height + inset,
+                           (col + 1) * self.cell_width - inset, (row + 1) * self.cell_height - inset)
+
     def program_status(self, timeout: float) -> int:
         return int(wait_for_file(self.workdir / "program.status", timeout))
 
@@ -95,6 +111,20 @@ class XTerminal:
                 process.wait()
 
 
+def region_mean(pixels, x0, y0, x1, y1, stride=SCREEN_WIDTH, channels=3):
+    """Mean R, G, B of [x0, x1) × [y0, y1) in an image `stride` pixels wide (a screenshot unless told)."""
+    total = [0, 0, 0]
+    for y in range(y0, y1):
+        row = pixels[(y * stride + x0) * channels:(y * stride + x1) * channels]
+        for channel in range(3):
+            total[channel] += sum(row[channel::channels])
+    return [value / ((x1 - x0) * (y1 - y0)) for value in total]
+
+
+def close_enough(seen, expected, tolerance):
+    return max(abs(a - b) for a, b in zip(seen, expected)) <= tolerance
+
+
 def xterm_command(cols: int, rows: int, *, vt340: bool, font_size: int = 10):
     """xterm at the screen's corner with one font, no border or scroll bar; as a VT340 it
     has sixel graphics."""
@@ -103,3 +133,28 @@ def xterm_command(cols: int, rows: int, *, vt340: bool, font_size: int = 10):
                 "-geometry", f"{cols}x{rows}+0+0", "-b", "0", "-bw", "0", "+sb", "-bg", "black",
                 "-fg", "#e0e0e0", "-cr", "black", "-xrm", "XTerm*cursorBlink: false", "-e", *launcher]
     return command
+
+
+def kitty(workdir: Path, cols: int, rows: int, args, program=("-m", "facetview"), extra_config: str = ""):
+    """A kitty window of cols × rows cells running `python program args...`."""
+    (workdir / "kitty.conf").write_text(KITTY_CONFIG.format(cols=cols, rows=rows) + extra_config)
+
+    def command(launcher):
+        return ["kitty", "--config", str(workdir / "kitty.conf"), "--directory", str(workdir), *launcher]
+
+    return XTerminal(workdir, command, [*program, *args],
+                     dict(LIBGL_ALWAYS_SOFTWARE="1", KITTY_CONFIG_DIRECTORY=str(workdir)))
+
+
+if __name__ == "__main__":
+    import signal
+    import tempfile
+
+    with tempfile.TemporaryDirectory() as workdir:
+        session = kitty(Path(workdir), 72, 22, sys.argv[2:])
+        try:
+            time.sleep(4)  # let the frames and the status line settle
+            session.save_window(sys.argv[1])
+            os.kill(session.program_pid, signal.SIGTERM)
+        finally:
+            session.close()

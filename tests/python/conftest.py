@@ -1,10 +1,15 @@
 """Shared helpers of the tests of the facetview extension module."""
 
+import fcntl
 import io
 import os
+import pty
+import select
 import struct
 import subprocess
 import sys
+import termios
+import time
 import zipfile
 from pathlib import Path
 
@@ -52,6 +57,11 @@ def model_files(points, faces, rgb=None):
     return files
 
 
+def cause_chain(error):
+    """(type, message) of an exception and of each one it was raised from."""
+    return [] if error is None else [(type(error), str(error))] + cause_chain(error.__cause__)
+
+
 def child_env(**extra):
     """The environment of a child interpreter that finds the same facetview package."""
     return dict(os.environ, PYTHONPATH=os.pathsep.join(p for p in sys.path if p), **extra)
@@ -63,10 +73,10 @@ def run_python(code, *, stdout=subprocess.PIPE):
                           check=False)
 
 
-def run_viewer(*args):
-    """The viewer run to its end without a terminal on standard input, its output captured."""
-    return subprocess.run([sys.executable, "-m", "facetview", *args], stdin=subprocess.DEVNULL, capture_output=True,
-                          timeout=30, check=False)
+def run_viewer(*args, input=None, stdin=subprocess.DEVNULL):
+    """The viewer run to its end without a terminal on standard input (input or stdin there), its output captured."""
+    return subprocess.run([sys.executable, "-m", "facetview", *args], input=input, stdin=None if input is not None else stdin,
+                          capture_output=True, timeout=30, check=False)
 
 
 def signal_until_exit(process, number):
@@ -90,6 +100,79 @@ def pty_terminal():
     yield program_end, terminal_end
     os.close(program_end)
     os.close(terminal_end)
+
+
+def drained(fd, wait=0.2):
+    """Everything the terminal side has been sent, read until it stays quiet for `wait` seconds."""
+    output = b""
+    while select.select([fd], [], [], wait)[0]:
+        output += os.read(fd, 65536)
+    return output
+
+
+class PtyViewer:
+    """The viewer as a child process on a 60 x 12 pseudo-terminal."""
+
+    def __init__(self, *args, controlling=False, size=(60, 12), protocol="kitty", stdin=None, stdout=None, env=None):
+        self.master, self.slave = pty.openpty()
+        fcntl.ioctl(self.slave, termios.TIOCSWINSZ, struct.pack("HHHH", size[1], size[0], 0, 0))
+        self.modes_before = termios.tcgetattr(self.slave)
+        # Its own process group in this session, so that job control may stop it;
+        # or a session of its own with this terminal as its controlling terminal.
+        setup = self._control_terminal if controlling else os.setpgrp
+        # kitty graphics unless told: this terminal answers no query unless a test does.
+        chosen = ["--protocol", protocol] if protocol else []
+        self.process = subprocess.Popen([sys.executable, "-m", "facetview", *chosen, *args], stdin=stdin or self.slave,
+                                        stdout=stdout or self.slave, stderr=subprocess.PIPE, preexec_fn=setup, env=env)
+        self.output = b""
+
+    @staticmethod
+    def _control_terminal():
+        os.setsid()
+        fcntl.ioctl(1, termios.TIOCSCTTY, 0)  # standard output is always the terminal
+
+    def read_until(self, expected, start=0):
+        deadline = time.monotonic() + 20
+        while expected not in self.output[start:]:
+            assert time.monotonic() < deadline, f"no {expected!r} in {self.output[-300:]!r}"
+            if select.select([self.master], [], [], 0.05)[0]:
+                self.output += os.read(self.master, 65536)
+        return self.output.index(expected, start) + len(expected)
+
+    def modes(self):
+        return termios.tcgetattr(self.slave)
+
+    def finish(self, timeout=20):
+        """Waits for the viewer to end, reading the terminal meanwhile: (status, standard error)."""
+        deadline = time.monotonic() + timeout
+        while self.process.poll() is None:
+            assert time.monotonic() < deadline, "the viewer did not end"
+            self.output += drained(self.master, 0.05)
+        self.output += drained(self.master, 0)
+        return self.process.returncode, self.process.stderr.read()
+
+    def quit(self):
+        os.write(self.master, b"q")
+        assert self.finish() == (0, b"")
+
+    def close(self):
+        self.process.kill()  # does nothing once the process has been waited for
+        self.process.wait()
+        for stream in filter(None, (self.process.stdout, self.process.stderr)):
+            stream.close()
+        for fd in (self.master, self.slave):
+            try:
+                os.close(fd)
+            except OSError:
+                pass
+
+
+@pytest.fixture
+def viewers():
+    started = []
+    yield lambda *args, **options: started.append(PtyViewer(*args, **options)) or started[-1]
+    for viewer in started:
+        viewer.close()
 
 
 MODEL_PACKAGES = ("assimp-testmodels", "openscad-testing-data")

@@ -28,10 +28,10 @@ def frame_of(mesh, width, height):
     return np.frombuffer(f.render(mesh, CAMERA, width, height), np.uint8).reshape(height, width, 4)[..., :3]
 
 
-def sixel_screen(capfdbinary, mesh, **surface_args):
+def sixel_screen(capfdbinary, mesh):
     """The sixel image the surface writes for the whole 800 x 480 viewport, decoded."""
     capfdbinary.readouterr()
-    f.Surface("high", protocol="sixel", cell_size=CELL, **surface_args).render_to_terminal(
+    f.Surface("high", protocol="sixel", cell_size=CELL).render_to_terminal(
         mesh, CAMERA, f.Viewport(0, 0, COLS, ROWS))
     data = capfdbinary.readouterr().out
     screen = replay_sixel(data, *CELL, COLS, ROWS)
@@ -55,13 +55,6 @@ def test_sixel_keeps_the_background_gradient(capfdbinary):
     levels = {tuple(pixel) for pixel in column}
     assert len(levels) >= 40  # the frame's own gradient, for the figure below to mean something
     assert len({tuple(pixel) for pixel in shown[:, 0]}) >= 15
-
-
-@pytest.mark.parametrize("colours", [16, 64])
-def test_sixel_fills_no_more_registers_than_the_terminal_has(capfdbinary, colours):
-    data, _ = sixel_screen(capfdbinary, open_model(None).mesh, colours=colours)
-    defined = {int(n) for n in __import__("re").findall(rb"#(\d+);2;", data)}
-    assert defined == set(range(colours))
 
 
 def test_256_colour_cells_match_the_frame_in_blocks_of_4x4_pixels(capfdbinary, monkeypatch, mesh):

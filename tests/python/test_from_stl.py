@@ -8,7 +8,7 @@ import sys
 
 import pytest
 
-from conftest import binary_stl, child_env, signal_until_exit
+from conftest import binary_stl, cause_chain, child_env, signal_until_exit
 from facetview import Mesh
 
 TRIANGLES = [((0, 0, 0), (1, 0, 0), (0, 1, 0)), ((0, 0, 0), (0, 1, 0), (0, 0, 1))]
@@ -35,18 +35,12 @@ def test_unreadable_files_keep_their_reason(tmp_path, monkeypatch, path, content
             Mesh.from_stl(path=given)
         assert error.value.args == (f"failed to load STL from {os.fsdecode(given)}",)
         assert error.value.__context__ is None
-        assert_reason(error.value.__cause__, reason, given)
-
-
-def assert_reason(cause, reason, path):
-    if isinstance(reason, type):
-        number = {FileNotFoundError: errno.ENOENT, IsADirectoryError: errno.EISDIR}[reason]
-        assert (type(cause), cause.errno, cause.strerror, cause.filename) == (reason, number, os.strerror(number), path)
-        return
-    for message in reason:
-        assert (type(cause), cause.args) == (RuntimeError, (message.format(os.fsdecode(path)),))
-        cause = cause.__cause__
-    assert cause is None
+        if isinstance(reason, type):  # the system's error, naming the path as given
+            number = {FileNotFoundError: errno.ENOENT, IsADirectoryError: errno.EISDIR}[reason]
+            expected = [(reason, f"[Errno {number}] {os.strerror(number)}: {given!r}")]
+        else:
+            expected = [(RuntimeError, message.format(os.fsdecode(given))) for message in reason]
+        assert cause_chain(error.value.__cause__) == expected
 
 
 # Reads that never end: a FIFO whose writer sends nothing, and /dev/zero, which never blocks.

@@ -9,10 +9,10 @@ import numpy as np
 import pytest
 
 import facetview as f
-from conftest import binary_stl
+from conftest import binary_stl, cause_chain
 from facetview import Camera, Mesh, Surface, Viewport
 
-from kitty_graphics import decode_frame
+from kitty_stream import decode_frame
 
 # The demo hull, as its vertices and faces are listed for Mesh.demo().
 DEMO_VERTICES = [(-0.9, -0.6, -0.6), (0.8, -0.6, -0.6), (0.8, 0.6, -0.6), (-0.9, 0.6, -0.6),
@@ -86,6 +86,12 @@ def test_render_and_save_png_give_the_pixels_a_surface_shows(tmp_path, capfdbina
      "^the vertices span more than the 32-bit float range$"),
     (lambda: Mesh.from_arrays(TRIANGLE, [(0, 1, 3)]), ValueError, "^face 0: vertex index 3 out of range for 3 vertices$"),
     (lambda: Mesh.from_arrays(TRIANGLE, name=3), TypeError, "^argument 'name': 'int' object cannot be converted to 'str'$"),
+    (lambda: Mesh.from_arrays(TRIANGLE, colors=[(1, 2, 3)] * 2), ValueError,
+     r"^colors must have one row per face \(1\) or per vertex \(3\), not 2$"),
+    (lambda: Mesh.from_arrays(TRIANGLE, colors=[(256, 0, 0)]), ValueError, "^colors given as whole numbers must be 0 to 255$"),
+    (lambda: Mesh.from_arrays(TRIANGLE, colors=np.zeros((1, 3), np.int32)), TypeError,
+     "^colors must hold uint8 or float numbers, not items of format 'i'$"),
+    (lambda: Mesh.from_arrays(TRIANGLE, colors=np.zeros(3, np.uint8)), ValueError, r"^colors must have the shape \(n, 3\)"),
     (lambda: f.render(Mesh.demo(), CAMERA, 0, 10), ValueError, "^width must be at least 1 pixel$"),
     (lambda: f.render(Mesh.demo(), CAMERA, 10, 0), ValueError, "^height must be at least 1 pixel$"),
     (lambda: f.render(Mesh.demo(), CAMERA, 65536, 1), ValueError, "^width must be 1 to 65535 pixels$"),
@@ -118,10 +124,6 @@ def test_load_reads_by_content_and_extension(tmp_path, name, content, triangles,
     assert (mesh.triangle_count, mesh.source_path, mesh.warnings) == (triangles, str(tmp_path / name), warnings)
     assert mesh.name == name.rsplit(".", 1)[0]
     assert max(mesh.size) == 2.0 or name.endswith("STL")
-
-
-def cause_chain(error):
-    return [] if error is None else [(type(error), str(error))] + cause_chain(error.__cause__)
 
 
 @pytest.mark.parametrize("name, content, reasons", [

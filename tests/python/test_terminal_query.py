@@ -22,9 +22,7 @@ VT340 = (63, 1, 2, 4, 6, 9, 15, 16, 22, 28)
 
 
 @pytest.mark.parametrize("data, found", [
-    (KITTY_OK + DA1_KITTY, dict(kitty_graphics=True, device_attributes=(62,))),
     (KITTY_ERROR + CELL_SIZE + DA1_XTERM_VT340, dict(kitty_graphics=False, device_attributes=VT340, cell_size=(7, 17))),
-    (CELL_SIZE + DA1_XTERM, dict(device_attributes=(64, 1, 2, 6, 9, 15, 16, 17, 18, 21, 22, 28), cell_size=(7, 17))),
     # Keys typed while waiting, before and after the answers; an OSC answer is no key.
     (b"q" + KITTY_OK + b"\x1b]11;rgb:0000/0000/0000\x07" + DA1_KITTY + b"\x1b[A",
      dict(kitty_graphics=True, device_attributes=(62,), keystrokes=b"q\x1b[A")),

@@ -30,12 +30,11 @@ def sphere(rings, segments):
 
 
 @pytest.fixture(scope="module")
-def sphere_file():
+def sphere_file(tmp_path_factory):
     """A sphere of 40000 triangles: enough for every thread to draw a share."""
-    with tempfile.NamedTemporaryFile(suffix=".stl") as file:
-        file.write(sphere(101, 200))
-        file.flush()
-        yield file.name
+    path = tmp_path_factory.mktemp("sphere") / "sphere.stl"
+    path.write_bytes(sphere(101, 200))
+    return str(path)
 
 
 # Three surfaces, one after the other (a surface made while another is alive draws with image

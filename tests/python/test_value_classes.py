@@ -40,21 +40,12 @@ def test_full_screen(args, kwargs, size):
     assert fields(Viewport.full_screen(*args, **kwargs)) == (0, 0) + size
 
 
-def test_default_camera():
+def test_default_camera_and_reprs():
     for camera in (Camera(), Camera.default()):
         assert repr(camera) == "Camera(pitch=0.45, yaw=-0.55, roll=0, zoom=1)"
         assert (camera.pitch, camera.yaw, camera.roll, camera.zoom) == (0.44999998807907104, as_float32(-0.55), 0.0, 1.0)
-
-
-@pytest.mark.parametrize("kwargs, text", [
-    ({"zoom": 2}, "Camera(pitch=0.45, yaw=-0.55, roll=0, zoom=2)"),
-    ({"pitch": math.nan}, "Camera(pitch=NaN, yaw=-0.55, roll=0, zoom=1)"),
-    ({"roll": -0.0}, "Camera(pitch=0.45, yaw=-0.55, roll=-0, zoom=1)"),
-    ({"pitch": 1e39, "yaw": -math.inf}, "Camera(pitch=inf, yaw=-inf, roll=0, zoom=1)"),
-    ({"zoom": 1e20}, "Camera(pitch=0.45, yaw=-0.55, roll=0, zoom=100000000000000000000)"),
-])
-def test_camera_repr(kwargs, text):
-    assert repr(Camera(**kwargs)) == text
+    # Each field as the float text of the module writes it (pinned in its C++ test).
+    assert repr(Camera(math.nan, -math.inf, -0.0, 1e20)) == "Camera(pitch=NaN, yaw=-inf, roll=-0, zoom=100000000000000000000)"
 
 
 @pytest.mark.parametrize("value, stored", [

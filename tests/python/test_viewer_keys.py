@@ -50,6 +50,9 @@ def test_bytes_become_actions(reads, events):
     ([(b"\x1b[", 0.0), (b"q", SEQUENCE_TIMEOUT / 2)], []),
     ([(b"\x1bO", 0.0), (b"k", 5.0)], [A.TURN_UP]),
     ([(b"\x1b", 0.0), (b"[A", 5.0)], [A.BACK]),  # Escape, then "[" and "A", neither of them a key
+    # A lone Escape is the Escape key once its timeout passes, also with nothing read meanwhile.
+    ([(b"\x1b", 1.0), (b"", 1.0 + SEQUENCE_TIMEOUT / 2)], []),
+    ([(b"\x1b", 1.0), (b"", 1.0 + SEQUENCE_TIMEOUT), (b"k", 1.0 + SEQUENCE_TIMEOUT), (b"", 9.0)], [A.BACK, A.TURN_UP]),
     # A reply that never ends is given up later than a key sequence.
     ([(b"\x1b_Gi=1;", 0.0), (b"q", SEQUENCE_TIMEOUT)], []),
     ([(b"\x1b_Gi=1;", 0.0), (b"q", STRING_TIMEOUT)], [A.QUIT]),
@@ -58,14 +61,6 @@ def test_bytes_become_actions(reads, events):
 ])
 def test_an_unfinished_sequence_is_given_up_after_its_timeout(reads, events):
     assert decode(reads) == events
-
-
-def test_a_lone_escape_becomes_the_escape_key_once_its_timeout_passes():
-    decoder = KeyDecoder()
-    assert decoder.feed(b"\x1b", 1.0) == []
-    assert decoder.expire(1.0 + SEQUENCE_TIMEOUT / 2) == []
-    assert decoder.expire(1.0 + SEQUENCE_TIMEOUT) == [A.BACK]
-    assert decoder.expire(9.0) == []
 
 
 def test_a_long_sequence_read_a_byte_at_a_time_takes_linear_time():

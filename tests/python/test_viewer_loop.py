@@ -15,9 +15,7 @@ START = Pose(pitch=0.25, yaw=-0.5, roll=0.125, zoom=1.0)
 
 class Clock:
     """Moves on by more than a frame period whenever it is read: waits never take real time."""
-
-    def __init__(self):
-        self.now = 0.0
+    now = 0.0
 
     def __call__(self):
         self.now += 0.05

@@ -7,9 +7,9 @@ import pytest
 from facetview.orientation import UP_AXES, UP_ROTATIONS, upright_camera_angles
 
 from conftest import binary_stl, run_viewer
-from kitty_graphics import decode_frame
+from kitty_stream import decode_frame
 
-UNIT = {"x": (1, 0, 0), "y": (0, 1, 0), "z": (0, 0, 1)}
+AXES = {"x": (1, 0, 0), "y": (0, 1, 0), "z": (0, 0, 1), "-x": (-1, 0, 0), "-y": (0, -1, 0), "-z": (0, 0, -1)}
 POSES = [(0.0, 0.0, 0.0), (0.45, -0.55, 0.0), (-1.2, 2.9, 0.7), (math.pi / 2, 0.3, -0.4), (-math.pi / 2, 1.0, 2.0),
          (3.0, -3.0, 3.0)]
 
@@ -24,11 +24,6 @@ def renderer_view(point, pitch, yaw, roll):
     return (x1 * math.cos(roll) - y2 * math.sin(roll), x1 * math.sin(roll) + y2 * math.cos(roll), view_z)
 
 
-def axis(name):
-    sign = -1 if name.startswith("-") else 1
-    return tuple(sign * value for value in UNIT[name[-1]])
-
-
 def close(a, b):
     return all(math.isclose(p, q, abs_tol=1e-9) for p, q in zip(a, b))
 
@@ -41,7 +36,7 @@ def rotated(up, point):
 def test_each_up_rotation_stands_its_axis_upright(up):
     # The turntable turning about the up axis and a pitch leaning it towards the eye follow
     # from the test below: the model is shown as the pose shows an upright one.
-    assert close(rotated(up, axis(up)), (0, 1, 0))
+    assert close(rotated(up, AXES[up]), (0, 1, 0))
 
 
 @pytest.mark.parametrize("up", UP_AXES)

@@ -1,87 +1,23 @@
-"""The viewer on a pseudo-terminal: it ends, stops and hangs up cleanly, and gives the terminal back."""
+"""The viewer on a pseudo-terminal: it ends, stops and hangs up cleanly, gives the terminal back, and draws
+with what the terminal answers. Inside tmux (TMUX set) kitty graphics asked for by name never reach the
+terminal raw, since tmux makes them the pane's title, and sixel is drawn only where tmux announces it."""
 
-import fcntl
 import os
-import pty
 import re
-import select
 import signal
-import struct
 import subprocess
-import sys
 import termios
 import threading
 import time
 
 import pytest
 
+from conftest import child_env, drained
+
 MOUSE_ON, MOUSE_OFF = b"\x1b[?1000h\x1b[?1002h\x1b[?1006h", b"\x1b[?1006l\x1b[?1002l\x1b[?1000l"
 TAKEN = b"\x1b[?1049h\x1b[?25l\x1b[2J" + MOUSE_ON
 GIVEN_BACK = b"\x1b_Ga=d,d=A,q=2\x1b\\" + MOUSE_OFF + b"\x1b[?25h\x1b[?1049l"
 STATUS = b"\x1b[12;1Hdemo hull | 12 triangles"
-
-
-def drained(fd, wait=0.2):
-    """Everything the terminal side has been sent, read until it stays quiet for `wait` seconds."""
-    output = b""
-    while select.select([fd], [], [], wait)[0]:
-        output += os.read(fd, 65536)
-    return output
-
-
-class PtyViewer:
-    """The viewer as a child process on a 60 x 12 pseudo-terminal."""
-
-    def __init__(self, *args, controlling=False, size=(60, 12), protocol="kitty", stdin=None):
-        self.master, self.slave = pty.openpty()
-        fcntl.ioctl(self.slave, termios.TIOCSWINSZ, struct.pack("HHHH", size[1], size[0], 0, 0))
-        self.modes_before = termios.tcgetattr(self.slave)
-        # Its own process group in this session, so that job control may stop it;
-        # or a session of its own with this terminal as its controlling terminal.
-        setup = self._control_terminal if controlling else os.setpgrp
-        # kitty graphics unless told: this terminal answers no query unless a test does.
-        chosen = ["--protocol", protocol] if protocol else []
-        self.process = subprocess.Popen([sys.executable, "-m", "facetview", *chosen, *args], stdin=stdin or self.slave,
-                                        stdout=self.slave, stderr=subprocess.PIPE, preexec_fn=setup)
-        self.output = b""
-
-    @staticmethod
-    def _control_terminal():
-        os.setsid()
-        fcntl.ioctl(1, termios.TIOCSCTTY, 0)  # standard output is always the terminal
-
-    def read_until(self, expected, start=0):
-        deadline = time.monotonic() + 20
-        while expected not in self.output[start:]:
-            assert time.monotonic() < deadline, f"no {expected!r} in {self.output[-300:]!r}"
-            if select.select([self.master], [], [], 0.05)[0]:
-                self.output += os.read(self.master, 65536)
-        return self.output.index(expected, start) + len(expected)
-
-    def modes(self):
-        return termios.tcgetattr(self.slave)
-
-    def quit(self):
-        os.write(self.master, b"q")
-        assert (self.process.wait(timeout=20), self.process.stderr.read()) == (0, b"")
-
-    def close(self):
-        self.process.kill()  # does nothing once the process has been waited for
-        self.process.wait()
-        self.process.stderr.close()
-        for fd in (self.master, self.slave):
-            try:
-                os.close(fd)
-            except OSError:
-                pass
-
-
-@pytest.fixture
-def viewers():
-    started = []
-    yield lambda *args, **options: started.append(PtyViewer(*args, **options)) or started[-1]
-    for viewer in started:
-        viewer.close()
 
 
 @pytest.mark.parametrize("end, status", [(b"q", 0), (b"\x03", 0), (signal.SIGTERM, -signal.SIGTERM),
@@ -91,22 +27,20 @@ def test_viewer_ends_and_gives_the_terminal_back(viewers, end, status):
     viewer.read_until(STATUS)
     assert viewer.output.startswith(TAKEN + b"\x1b7\x1b_Ga=d,d=A,q=2\x1b\\")
     os.write(viewer.master, end) if isinstance(end, bytes) else viewer.process.send_signal(end)
-    assert viewer.process.wait(timeout=20) == status
-    viewer.read_until(GIVEN_BACK)
+    assert viewer.finish() == (status, b"")
     assert viewer.output.endswith(GIVEN_BACK) and viewer.modes() == viewer.modes_before
-    assert viewer.process.stderr.read() == b""
 
 
 def test_a_model_from_standard_input_leaves_the_keys_to_the_terminal(viewers, tmp_path):
     refused = viewers("-")  # standard input is the terminal: there is no model to read
-    assert refused.process.wait(timeout=20) == 2
-    assert b"- reads the model from standard input, which is a terminal here" in refused.process.stderr.read()
+    status, said = refused.finish()
+    assert status == 2 and b"- reads the model from standard input, which is a terminal here" in said
     (tmp_path / "part.obj").write_bytes(b"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n")
     with open(tmp_path / "part.obj", "rb") as model:
         viewer = viewers("-", controlling=True, stdin=model)
     viewer.read_until(b"standard input | 1 triangles")
     viewer.quit()
-    viewer.read_until(GIVEN_BACK)
+    assert viewer.output.endswith(GIVEN_BACK)
 
 
 @pytest.mark.parametrize("stop", [signal.SIGTSTP, b"\x1a", signal.SIGSTOP])
@@ -145,11 +79,8 @@ def test_a_terminal_that_hangs_up_ends_the_viewer_without_a_word(viewers):
 
 def test_a_frame_too_large_for_memory_gets_one_line_and_leaves_the_terminal_as_it_was(viewers):
     viewer = viewers(size=(65535, 65535))  # a terminal that says it is that big
-    status = viewer.process.wait(timeout=60)
-    said = b"facetview: not enough memory for a frame of 65535x65535 cells\n"
-    assert (status, viewer.process.stderr.read()) == (1, said)
-    assert viewer.modes() == viewer.modes_before
-    assert viewer.output + drained(viewer.master, 0.1) in (b"", TAKEN + GIVEN_BACK)
+    assert viewer.finish(60) == (1, b"facetview: not enough memory for a frame of 65535x65535 cells\n")
+    assert viewer.modes() == viewer.modes_before and viewer.output in (b"", TAKEN + GIVEN_BACK)
 
 
 def test_the_session_waits_for_a_slow_nonblocking_terminal(pty_terminal):
@@ -208,9 +139,8 @@ def test_inline_draws_one_frame_below_the_cursor_and_leaves_it(viewers, reply, f
     asked_at = viewer.read_until(b"\x1b[6n")
     if reply is not None:
         os.write(viewer.master, reply)
-    assert (viewer.process.wait(timeout=20), viewer.process.stderr.read()) == (0, b"")
+    assert viewer.finish() == (0, b"")
     end = b"\x1b[%d;1H\x1b[?25h" % (top + 5)
-    viewer.read_until(end, asked_at)
     drawn = viewer.output[asked_at:]
     # The cursor kept around the frame, which deletes no earlier picture.
     assert drawn.startswith(b"\x1b[?25l" + b"\r\n" * feeds + b"\x1b7\x1b_Ga=t,") and drawn.endswith(b"\x1b8" + end)
@@ -223,20 +153,20 @@ def test_inline_draws_one_frame_below_the_cursor_and_leaves_it(viewers, reply, f
 
 QUERIES = b"\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\\x1b[16t\x1b[?1;1;0S\x1b[?2;1;0S\x1b[c"
 DA1_VT340 = b"\x1b[?63;1;2;4;6;9;15;16;22;28c"
-SIXEL_IMAGE = b"\x1bP0;1q\"1;1;"
+KITTY, SIXEL, BLOCK = b"\x1b_G", b"\x1bP0;1q", "\u2580".encode()
 
 
 @pytest.mark.parametrize("protocol, answer, drawn, method", [
     (None, b"\x1b_Gi=31;OK\x1b\\\x1b[?62;c", b"\x1b_Ga=t,", b"kitty graphics"),
-    (None, b"\x1b[6;16;8t" + DA1_VT340, SIXEL_IMAGE, b"sixel"),
+    (None, b"\x1b[6;16;8t" + DA1_VT340, SIXEL, b"sixel"),
     # Cell sizes no terminal has are unknown: the quality's stand in, without a traceback.
-    (None, b"\x1b[6;1000000;1000000t" + DA1_VT340, SIXEL_IMAGE, b"sixel"),
+    (None, b"\x1b[6;1000000;1000000t" + DA1_VT340, SIXEL, b"sixel"),
     # 100 x 11 cells of 8 x 16 pixels where the largest image is 400 x 100: half of them;
     # sixel named by the user still learns the terminal's limits.
-    (None, b"\x1b[6;16;8t\x1b[?2;0;400;100S" + DA1_VT340, SIXEL_IMAGE, b"sixel at 1/2 size"),
-    ("sixel", b"\x1b[6;16;8t\x1b[?2;0;400;100S" + DA1_VT340, SIXEL_IMAGE, b"sixel at 1/2 size"),
-    (None, b"\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c", "\u2580".encode(), b"half-blocks"),
-    (None, None, "\u2580".encode(), b"half-blocks"),  # no answer at all
+    (None, b"\x1b[6;16;8t\x1b[?2;0;400;100S" + DA1_VT340, SIXEL, b"sixel at 1/2 size"),
+    ("sixel", b"\x1b[6;16;8t\x1b[?2;0;400;100S" + DA1_VT340, SIXEL, b"sixel at 1/2 size"),
+    (None, b"\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c", BLOCK, b"half-blocks"),
+    (None, None, BLOCK, b"half-blocks"),  # no answer at all
 ])
 def test_the_viewer_draws_with_what_the_terminal_answers(viewers, protocol, answer, drawn, method):
     viewer = viewers(protocol=protocol, size=(100, 12))  # wide enough for the whole status line
@@ -262,6 +192,44 @@ def test_detect_tells_what_the_terminal_answered(viewers, answer, lines):
     viewer.read_until(QUERIES)
     if answer is not None:
         os.write(viewer.master, answer)
-    assert viewer.process.wait(timeout=20) == 0
-    for line in lines:
-        viewer.read_until(line)
+    assert viewer.finish()[0] == 0
+    assert all(line in viewer.output for line in lines)
+
+
+KITTY_REFUSAL = (b"facetview: --protocol kitty does not work inside tmux, which does not pass kitty graphics on; "
+                 b"use --protocol blocks, or sixel where tmux shows it (see --detect)\n")
+SIXEL_REFUSAL = (b"facetview: --protocol sixel: this tmux does not announce sixel, so nothing would be seen; "
+                 b"use --protocol blocks\n")
+
+
+@pytest.mark.parametrize("args, tmux, to_terminal, answer, refusal, shown", [
+    # Refused before anything is written: the terminal is left exactly as it was.
+    (["--protocol", "kitty", "--once"], True, True, None, KITTY_REFUSAL, None),
+    (["--protocol", "kitty", "--inline"], True, True, None, KITTY_REFUSAL, None),
+    (["--protocol=kitty", "--once", "--size", "20x6"], True, True, None, KITTY_REFUSAL, None),
+    # What else draws there sends no kitty command either, not even the delete-all on the way out.
+    (["--protocol", "blocks", "--once"], True, True, None, b"", BLOCK),
+    (["--once"], True, True, None, b"", BLOCK),  # nothing answers: half-block cells
+    # A pipe is no tmux pane: it gets the kitty commands it always got.
+    (["--protocol", "kitty", "--once", "--size", "20x6"], True, False, None, b"", KITTY),
+    # Outside tmux the terminal gets what it asked for.
+    (["--protocol", "kitty", "--once"], False, True, None, b"", KITTY),
+    # A tmux built with sixel draws it in its client's pixels; one without would show nothing.
+    (["--protocol", "sixel", "--once", "--size", "20x6"], True, True, b"\x1b[?1;2;4c", b"", SIXEL),
+    (["--protocol", "sixel", "--once", "--size", "20x6"], True, True, b"\x1b[?1;2c", SIXEL_REFUSAL, None),
+    (["--protocol", "sixel", "--once", "--size", "20x6"], True, True, None, b"", SIXEL),  # a tmux that does not answer
+])
+def test_graphics_inside_tmux(viewers, args, tmux, to_terminal, answer, refusal, shown):
+    environ = {key: value for key, value in child_env().items() if key != "TMUX"}
+    if tmux:
+        environ["TMUX"] = "/tmp/tmux-0/default,1234,0"
+    viewer = viewers(*args, protocol=None, env=environ, stdout=None if to_terminal else subprocess.PIPE)
+    asked = viewer.read_until(b"\x1b[c") if answer else 0
+    if answer:
+        assert KITTY not in viewer.output
+        os.write(viewer.master, b"\x1b[6;16;8t" + answer)
+    status, said = viewer.finish(60)
+    written = viewer.output[asked:] if to_terminal else viewer.process.stdout.read()
+    assert (status, said) == ((2, refusal) if refusal else (0, b""))
+    assert (KITTY in written) == (shown == KITTY)
+    assert shown in written if shown else written == b""
