@@ -11,6 +11,16 @@ bool FrameHistory::comparable(Viewport viewport, std::uint32_t width, std::uint3
 void FrameHistory::remember(std::span<const std::uint8_t> frame, Viewport viewport,
                             std::uint32_t width, std::uint32_t height) {
   previous_.assign(frame.begin(), frame.end());
+  remember_updated(viewport, width, height);
+}
+
+std::span<std::uint8_t> FrameHistory::update_in_place(std::size_t bytes) {
+  comparable_ = false;
+  previous_.resize(bytes);
+  return previous_;
+}
+
+void FrameHistory::remember_updated(Viewport viewport, std::uint32_t width, std::uint32_t height) {
   viewport_ = viewport;
   width_ = width;
   height_ = height;

@@ -45,6 +45,13 @@ class FrameHistory {
   void remember(std::span<const std::uint8_t> frame, Viewport viewport, std::uint32_t width,
                 std::uint32_t height);
 
+  // For a presenter that brings the remembered frame up to date itself, part
+  // by part as the new frame is compared with it: the storage, `bytes` long.
+  // Nothing is comparable until remember_updated().
+  std::span<std::uint8_t> update_in_place(std::size_t bytes);
+  // Records the frame brought up to date in place as one that reached the
+  // terminal whole.
+  void remember_updated(Viewport viewport, std::uint32_t width, std::uint32_t height);
   // After a failed write: the screen holds an unknown part of the frame, so the
   // next one is drawn in full. The viewport stays marked as drawn over.
   void forget_pixels() { comparable_ = false; }
@@ -77,10 +84,9 @@ class UnfinishedFrame {
     history_->forget_pixels();
   }
 
-  // The frame is out whole: the history remembers it.
-  void finish(std::span<const std::uint8_t> frame, Viewport viewport, std::uint32_t width,
-              std::uint32_t height) {
-    history_->remember(frame, viewport, width, height);
+  // The frame, brought up to date in the history, is out whole.
+  void finish(Viewport viewport, std::uint32_t width, std::uint32_t height) {
+    history_->remember_updated(viewport, width, height);
     history_ = nullptr;
   }
 

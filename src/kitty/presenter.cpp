@@ -1,7 +1,6 @@
 #include "kitty/presenter.hpp"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "common/frame_compare.hpp"
@@ -41,20 +40,20 @@ Status KittyPresenter::present(ByteOutput& output, std::span<const std::uint8_t>
   if (afresh) {
     if (Status started = start_afresh(output, geometry); !started) return started;
   }
-  collect_changed_tiles(frame, geometry.width, afresh);
-  encode_changed_tiles(frame, geometry.width);
-  for (std::size_t changed = 0; changed < changed_tiles_.size(); ++changed) {
-    if (failures_[changed]) return std::move(*failures_[changed]);
-    if (Status sent = send_tile(output, changed_tiles_[changed], payloads_[changed]); !sent) {
-      return sent;
-    }
+  encode_changed_tiles(frame, geometry.width, afresh);
+  bool any_changed = false;
+  for (std::size_t index = 0; index < tiles_.size(); ++index) {
+    if (!changed_[index]) continue;
+    any_changed = true;
+    if (failures_[index]) return std::move(*failures_[index]);
+    if (Status sent = send_tile(output, index, payloads_[index]); !sent) return sent;
   }
   // An unchanged frame writes nothing; anything written goes out now, so that
   // nothing waits in the output between frames.
-  if (afresh || !changed_tiles_.empty()) {
+  if (afresh || any_changed) {
     if (Status flushed = output.flush(); !flushed) return flushed;
   }
-  unfinished.finish(frame, geometry.viewport, geometry.width, geometry.height);
+  unfinished.finish(geometry.viewport, geometry.width, geometry.height);
   // What the last frame left behind is gone now.
   if (afresh) possibly_shown_ = tiles_.size();
   return Status::success();
@@ -119,53 +118,31 @@ Status KittyPresenter::delete_own_images(ByteOutput& output) {
   return Status::success();
 }
 
-void KittyPresenter::collect_changed_tiles(std::span<const std::uint8_t> frame, std::uint32_t width,
-                                           bool everything) {
-  changed_tiles_.clear();
-  if (everything) {
-    for (std::size_t index = 0; index < tiles_.size(); ++index) changed_tiles_.push_back(index);
-    return;
-  }
-  const std::span<const std::uint8_t> previous = history_.previous();
-  const std::size_t row_stride = std::size_t{width} * bytes_per_pixel;
-  // A row of tiles spans whole frame rows, so one comparison of its bytes
-  // settles every tile in it when nothing there changed, the usual case.
-  for (std::size_t first = 0; first < tiles_.size();) {
-    std::size_t end = first + 1;
-    while (end < tiles_.size() && tiles_[end].cell_col != 0) ++end;
-    const Tile& leader = tiles_[first];
-    const std::size_t band_offset = leader.y * row_stride;
-    const std::size_t band_size = leader.pixel_height * row_stride;
-    const bool band_changed =
-        band_size != 0 &&
-        std::memcmp(frame.data() + band_offset, previous.data() + band_offset, band_size) != 0;
-    for (std::size_t index = first; index < end; ++index) {
-      const Tile& tile = tiles_[index];
-      if (!tile.shown || (band_changed && tile_pixels_differ(tile, frame, previous, width))) {
-        changed_tiles_.push_back(index);
-      }
-    }
-    first = end;
-  }
-}
-
-void KittyPresenter::encode_changed_tiles(std::span<const std::uint8_t> frame,
-                                          std::uint32_t width) {
-  const std::size_t changed = changed_tiles_.size();
+void KittyPresenter::encode_changed_tiles(std::span<const std::uint8_t> frame, std::uint32_t width,
+                                          bool everything) {
+  const std::size_t tiles = tiles_.size();
   // Everything the workers touch exists before they start.
   if (encoders_.size() < thread_count()) encoders_.resize(thread_count());
-  if (payloads_.size() < changed) payloads_.resize(changed);
-  failures_.assign(changed, std::nullopt);
-  run_in_parallel(changed, [&](std::size_t position, std::size_t worker) {
+  if (payloads_.size() < tiles) payloads_.resize(tiles);
+  changed_.assign(tiles, 0);
+  failures_.assign(tiles, std::nullopt);
+  // The remembered frame becomes this one tile by tile, each changed tile
+  // copied in once compared; the tiles cover the frame.
+  const std::span<std::uint8_t> remembered = history_.update_in_place(frame.size());
+  run_in_parallel(tiles, [&](std::size_t index, std::size_t worker) {
+    const Tile& tile = tiles_[index];
+    if (!everything && tile.shown && !tile_pixels_differ(tile, frame, remembered, width)) return;
+    changed_[index] = 1;
+    copy_tile_pixels(tile, frame, remembered, width);
     Encoder& encoder = encoders_[worker];
-    gather_tile_pixels(tiles_[changed_tiles_[position]], frame, width, encoder.tile_pixels);
+    gather_tile_pixels(tile, frame, width, encoder.tile_pixels);
     Result<std::span<const std::uint8_t>> compressed =
         encoder.compressor->compress(encoder.tile_pixels);
     if (!compressed) {
-      failures_[position] = std::move(compressed).error();
+      failures_[index] = std::move(compressed).error();
       return;
     }
-    base64_encode(*compressed, payloads_[position]);
+    base64_encode(*compressed, payloads_[index]);
   });
 }
 

@@ -47,9 +47,10 @@ class KittyPresenter final : public Presenter {
  private:
   Status start_afresh(ByteOutput& output, const FrameGeometry& geometry);
   Status delete_own_images(ByteOutput& output);
-  void collect_changed_tiles(std::span<const std::uint8_t> frame, std::uint32_t width,
-                             bool everything);
-  void encode_changed_tiles(std::span<const std::uint8_t> frame, std::uint32_t width);
+  // Compares every tile with the last frame (unless `everything` changed)
+  // and compresses those that changed, on every core.
+  void encode_changed_tiles(std::span<const std::uint8_t> frame, std::uint32_t width,
+                            bool everything);
   Status send_tile(ByteOutput& output, std::size_t index, const std::string& payload);
 
   ImageRange range_;
@@ -68,10 +69,12 @@ class KittyPresenter final : public Presenter {
     std::vector<std::uint8_t> tile_pixels;
     std::unique_ptr<Compressor> compressor = make_compressor();
   };
-  std::vector<std::size_t> changed_tiles_;
   std::vector<Encoder> encoders_;
-  std::vector<std::string> payloads_;           // Base64 of each changed tile, in their order
-  std::vector<std::optional<Error>> failures_;  // why a payload could not be made
+  // Per tile, by index: whether it changed, and then its Base64 payload or
+  // why none could be made.
+  std::vector<std::uint8_t> changed_;
+  std::vector<std::string> payloads_;
+  std::vector<std::optional<Error>> failures_;
   std::string cursor_text_;
 };
 

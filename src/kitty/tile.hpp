@@ -38,6 +38,11 @@ std::vector<Tile> build_tile_grid(Viewport viewport, std::uint16_t tile_cols,
 bool tile_pixels_differ(const Tile& tile, std::span<const std::uint8_t> frame,
                         std::span<const std::uint8_t> previous, std::uint32_t frame_width);
 
+// Copies the tile's pixels of `frame` to the same place in `copy`, a frame
+// of the same size.
+void copy_tile_pixels(const Tile& tile, std::span<const std::uint8_t> frame,
+                      std::span<std::uint8_t> copy, std::uint32_t frame_width);
+
 // Replaces pixels with the tile's rows of the frame, top to bottom, no gaps.
 void gather_tile_pixels(const Tile& tile, std::span<const std::uint8_t> frame,
                         std::uint32_t frame_width, std::vector<std::uint8_t>& pixels);

@@ -35,14 +35,35 @@ std::size_t checked_pixel_count(std::uint32_t width, std::uint32_t height) {
   return static_cast<std::size_t>(pixels);
 }
 
-// Rows [first, end) of band `index` when `height` rows are cut into `bands`
-// nearly equal bands.
-std::pair<std::uint32_t, std::uint32_t> band_rows(std::size_t index, std::size_t bands,
-                                                  std::uint32_t height) {
+// Band `index` when `rows` are cut into `bands` nearly equal bands.
+RowSpan band_rows(std::size_t index, std::size_t bands, RowSpan rows) {
   const auto row = [&](std::size_t band) {
-    return static_cast<std::uint32_t>(std::uint64_t{height} * band / bands);
+    return static_cast<std::uint32_t>(rows.first +
+                                      std::uint64_t{rows.end - rows.first} * band / bands);
   };
   return {row(index), row(index + 1)};
+}
+
+// Where the share's depth is strictly below the frame's, the frame takes the
+// share's depth and colour; the share's depths are cleared on the way, for
+// its next frame. Written without branches, so that it runs many pixels at a
+// time.
+void take_nearer(float* __restrict frame_depth, std::uint8_t* __restrict frame_rgba,
+                 float* __restrict share_depth, const std::uint8_t* __restrict share_rgba,
+                 std::size_t pixels) {
+  for (std::size_t pixel = 0; pixel < pixels; ++pixel) {
+    const float offered = share_depth[pixel];
+    share_depth[pixel] = kNothingDrawn;
+    const float kept = frame_depth[pixel];
+    // All ones where the share's depth is nearer: std::min keeps `kept` on a tie.
+    const std::uint32_t nearer = 0u - static_cast<std::uint32_t>(offered < kept);
+    frame_depth[pixel] = std::min(kept, offered);
+    std::uint32_t kept_colour, offered_colour;
+    std::memcpy(&kept_colour, frame_rgba + pixel * 4, 4);
+    std::memcpy(&offered_colour, share_rgba + pixel * 4, 4);
+    const std::uint32_t colour = (offered_colour & nearer) | (kept_colour & ~nearer);
+    std::memcpy(frame_rgba + pixel * 4, &colour, 4);
+  }
 }
 
 }  // namespace
@@ -94,10 +115,10 @@ void Renderer::draw_shared_out(std::span<const Triangle> triangles,
   // Colours that do not match the triangles one for one are not the mesh's.
   if (colours.size() != triangles.size()) colours = {};
   const std::size_t shares = prepare_shares(triangles.size());
-  const std::size_t bands = std::min<std::size_t>(thread_count(), height_);
   if (shares == 1) {
+    const std::size_t bands = std::min<std::size_t>(thread_count(), height_);
     run_in_parallel(bands, [&](std::size_t band, std::size_t) {
-      const auto [first, end] = band_rows(band, bands, height_);
+      const auto [first, end] = band_rows(band, bands, {0, height_});
       prepare_frame_rows(first, end);
     });
     if (!triangles.empty()) {
@@ -121,21 +142,34 @@ void Renderer::draw_shared_out(std::span<const Triangle> triangles,
     const auto run_colours =
         colours.empty() ? colours : colours.subspan(begin_triangle, end_triangle - begin_triangle);
     if (share == 0) {
+      // Preparing the frame counts in this share's time, so the cuts give
+      // it fewer triangles for it.
       prepare_frame_rows(0, height_);
       draw_triangles(run, frame, FrameBuffers{framebuffer_, depth_, width_}, run_colours);
     } else {
       ShareBuffers& buffers = shares_[share - 1];
-      std::fill(buffers.depth.begin(), buffers.depth.end(), kNothingDrawn);
-      draw_triangles(run, frame, FrameBuffers{buffers.rgba, buffers.depth, width_}, run_colours);
+      // Only a frame cut short between draw and merge leaves depths behind.
+      if (!buffers.drawn.empty())
+        std::fill(buffers.depth.begin(), buffers.depth.end(), kNothingDrawn);
+      buffers.drawn = {0, height_};
+      buffers.drawn = draw_triangles(run, frame, FrameBuffers{buffers.rgba, buffers.depth, width_},
+                                     run_colours);
     }
     share_seconds_[share] =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   });
   balance_.record(share_seconds_);
-  run_in_parallel(bands, [&](std::size_t band, std::size_t) {
-    const auto [first, end] = band_rows(band, bands, height_);
+  // The bands cut the rows the shares drew, which may be few.
+  RowSpan drawn;
+  for (std::size_t share = 0; share + 1 < shares; ++share) {
+    drawn.include(shares_[share].drawn.first, shares_[share].drawn.end);
+  }
+  const std::size_t merge_bands = std::min<std::size_t>(thread_count(), drawn.end - drawn.first);
+  run_in_parallel(merge_bands, [&](std::size_t band, std::size_t) {
+    const auto [first, end] = band_rows(band, merge_bands, drawn);
     merge_shares(shares, first, end);
   });
+  for (std::size_t share = 0; share + 1 < shares; ++share) shares_[share].drawn = {};
 }
 
 std::size_t Renderer::prepare_shares(std::size_t triangles) {
@@ -148,8 +182,13 @@ std::size_t Renderer::prepare_shares(std::size_t triangles) {
   try {
     if (shares_.size() < shares - 1) shares_.resize(shares - 1);
     for (std::size_t share = 0; share + 1 < shares; ++share) {
-      shares_[share].rgba.resize(pixels * 4);
-      shares_[share].depth.resize(pixels);
+      ShareBuffers& buffers = shares_[share];
+      buffers.rgba.resize(pixels * 4);
+      // Another size lays the rows out anew: every depth starts cleared.
+      if (buffers.depth.size() != pixels) {
+        buffers.depth.assign(pixels, kNothingDrawn);
+        buffers.drawn = {};
+      }
     }
   } catch (const std::bad_alloc&) {
     // Fewer threads draw what the memory does not stretch to.
@@ -167,15 +206,13 @@ void Renderer::prepare_frame_rows(std::uint32_t first_row, std::uint32_t end_row
 }
 
 void Renderer::merge_shares(std::size_t shares, std::uint32_t first_row, std::uint32_t end_row) {
-  const std::size_t first = std::size_t{first_row} * width_;
-  const std::size_t end = std::size_t{end_row} * width_;
   for (std::size_t share = 0; share + 1 < shares; ++share) {
-    const ShareBuffers& drawn = shares_[share];
-    for (std::size_t pixel = first; pixel < end; ++pixel) {
-      if (drawn.depth[pixel] < depth_[pixel]) {
-        depth_[pixel] = drawn.depth[pixel];
-        std::memcpy(&framebuffer_[pixel * 4], &drawn.rgba[pixel * 4], 4);
-      }
+    ShareBuffers& drawn = shares_[share];
+    const std::size_t first = std::size_t{std::max(first_row, drawn.drawn.first)} * width_;
+    const std::size_t end = std::size_t{std::min(end_row, drawn.drawn.end)} * width_;
+    if (first < end) {
+      take_nearer(depth_.data() + first, framebuffer_.data() + first * 4,
+                  drawn.depth.data() + first, drawn.rgba.data() + first * 4, end - first);
     }
   }
 }

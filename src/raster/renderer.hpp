@@ -11,6 +11,7 @@
 #include "raster/frame_values.hpp"
 #include "raster/orbit_camera.hpp"
 #include "raster/share_balance.hpp"
+#include "raster/triangle_batch.hpp"
 
 namespace facetview {
 
@@ -62,10 +63,12 @@ class Renderer {
   bool background_painted_ = false;
 
   // The colour and depth of one share of the triangles after the first,
-  // which draws into the frame itself.
+  // which draws into the frame itself. Every depth outside `drawn` is
+  // +infinity, so only those rows need merging and clearing.
   struct ShareBuffers {
     std::vector<std::uint8_t> rgba;
     std::vector<float> depth;
+    RowSpan drawn;
   };
   void draw_shared_out(std::span<const Triangle> triangles, std::span<const FaceColour> colours,
                        const FrameValues& frame);

@@ -229,8 +229,8 @@ template <int N>
 template <int N>
 [[gnu::always_inline]] inline void draw_group(const Triangle* triangles, const FaceColour* colours,
                                               int count, const FrameLanes<N>& f,
-                                              const FrameValues& frame,
-                                              const FrameBuffers& buffers) {
+                                              const FrameValues& frame, const FrameBuffers& buffers,
+                                              RowSpan& rows) {
   using Floats = typename Simd<N>::Floats;
   using Mask = typename Simd<N>::Lanes;
 
@@ -333,6 +333,8 @@ template <int N>
       triangle.inverse_depth[k] = screen[k].inverse_depth[lane];
     }
     if (clipped & (1u << lane)) {
+      // The pieces' boxes are not known here; they lie within the frame.
+      rows.include(0, frame.height_px);
       draw_near_clipped(corners, {view_depth[0][lane], view_depth[1][lane], view_depth[2][lane]},
                         frame, buffers, colours != nullptr ? colours + lane : nullptr);
       continue;
@@ -340,6 +342,7 @@ template <int N>
     triangle.doubled_area = doubled_area[lane];
     triangle.linear_depth = frame.orthographic;
     const PixelBox box{x_min[lane], x_max[lane], y_min[lane], y_max[lane]};
+    rows.include(static_cast<std::uint32_t>(box.y_min), static_cast<std::uint32_t>(box.y_max) + 1);
     TriangleColour colour(corners, frame, colours != nullptr ? colours + lane : nullptr);
     if (scanned & (1u << lane)) {
       scan_triangle(triangle, box, colour, buffers);
@@ -350,47 +353,49 @@ template <int N>
 }
 
 template <int N>
-[[gnu::always_inline]] inline void draw_in_groups(std::span<const Triangle> triangles,
-                                                  std::span<const FaceColour> colours,
-                                                  const FrameValues& frame,
-                                                  const FrameBuffers& buffers) {
+[[gnu::always_inline]] inline RowSpan draw_in_groups(std::span<const Triangle> triangles,
+                                                     std::span<const FaceColour> colours,
+                                                     const FrameValues& frame,
+                                                     const FrameBuffers& buffers) {
   const FrameLanes<N> lanes(frame);
+  RowSpan rows;
   const auto colours_from = [&](std::size_t first) {
     return colours.empty() ? nullptr : colours.data() + first;
   };
   const std::size_t whole = triangles.size() / N * N;
   for (std::size_t first = 0; first < whole; first += N) {
-    draw_group<N>(triangles.data() + first, colours_from(first), N, lanes, frame, buffers);
+    draw_group<N>(triangles.data() + first, colours_from(first), N, lanes, frame, buffers, rows);
   }
   if (whole < triangles.size()) {
     draw_group<N>(triangles.data() + whole, colours_from(whole),
-                  static_cast<int>(triangles.size() - whole), lanes, frame, buffers);
+                  static_cast<int>(triangles.size() - whole), lanes, frame, buffers, rows);
   }
+  return rows;
 }
 
 // 16-byte vectors: every x86-64 processor, and the baseline elsewhere.
-void draw_in_groups_of_four(std::span<const Triangle> triangles,
-                            std::span<const FaceColour> colours, const FrameValues& frame,
-                            const FrameBuffers& buffers) {
-  draw_in_groups<4>(triangles, colours, frame, buffers);
+RowSpan draw_in_groups_of_four(std::span<const Triangle> triangles,
+                               std::span<const FaceColour> colours, const FrameValues& frame,
+                               const FrameBuffers& buffers) {
+  return draw_in_groups<4>(triangles, colours, frame, buffers);
 }
 
 // Eight lanes, where the processor has them.
-[[FACETVIEW_WIDE_LANES]] void draw_in_groups_of_eight(std::span<const Triangle> triangles,
-                                                      std::span<const FaceColour> colours,
-                                                      const FrameValues& frame,
-                                                      const FrameBuffers& buffers) {
-  draw_in_groups<8>(triangles, colours, frame, buffers);
+[[FACETVIEW_WIDE_LANES]] RowSpan draw_in_groups_of_eight(std::span<const Triangle> triangles,
+                                                         std::span<const FaceColour> colours,
+                                                         const FrameValues& frame,
+                                                         const FrameBuffers& buffers) {
+  return draw_in_groups<8>(triangles, colours, frame, buffers);
 }
 
 }  // namespace
 
-void draw_triangles(std::span<const Triangle> triangles, const FrameValues& frame,
-                    const FrameBuffers& buffers, std::span<const FaceColour> colours) {
+RowSpan draw_triangles(std::span<const Triangle> triangles, const FrameValues& frame,
+                       const FrameBuffers& buffers, std::span<const FaceColour> colours) {
   // Colours that do not match the triangles one for one are not the mesh's.
   if (colours.size() != triangles.size()) colours = {};
   if (wide_lanes()) return draw_in_groups_of_eight(triangles, colours, frame, buffers);
-  draw_in_groups_of_four(triangles, colours, frame, buffers);
+  return draw_in_groups_of_four(triangles, colours, frame, buffers);
 }
 
 }  // namespace facetview

@@ -397,7 +397,9 @@ TEST(Shading, ColoursNotOnePerTriangleAreIgnored) {
 // Meshes long enough to be shared out over threads give the frame of one
 // thread: with ties at equal depth between triangles of different shares
 // (the shared edge, with thousands of triangles that draw nothing between
-// its two halves), overlapping soups and a fine sphere.
+// its two halves), overlapping soups and a fine sphere; frame after frame of
+// one renderer, turning and resized (to as many pixels in other rows), so
+// that nothing a share drew lingers into a later frame.
 TEST(Threads, FramesAreThoseOfOneThread) {
   Mesh shared_edge = mesh_of({{{{0, -0.6f, 0}, {0, 0.6f, 0}, {-0.7f, 0.1f, 0}}}});
   const Mesh behind = random_soup(9000, 0.5f, 5);
@@ -412,20 +414,32 @@ TEST(Threads, FramesAreThoseOfOneThread) {
       {"painted_soup", painted(random_soup(20000, 1.2f, 11))},
       {"fine_sphere", uv_sphere(120, 200, 0.9f)},
   };
-  const std::vector<Camera> cameras{kStraight, {0.3f, -0.2f, 0.1f, 1.4f}};
+  struct Shot {
+    Camera camera;
+    std::uint32_t width, height;
+  };
+  const Camera turned{0.3f, -0.2f, 0.1f, 1.4f};
+  // Later frames also cut the list where the earlier ones took equally long.
+  const std::vector<Shot> shots{{kStraight, 101, 80},
+                                {turned, 101, 80},
+                                {kStraight, 101, 80},
+                                {turned, 80, 101},
+                                {kStraight, 101, 80}};
   for (const auto& [name, mesh] : meshes) {
-    for (const Camera& camera : cameras) {
-      set_thread_count(1);
-      const Renderer one = rendered(mesh, camera, 101, 80);
-      for (const std::size_t threads : {2, 3, 8}) {
-        SCOPED_TRACE(name + " on " + std::to_string(threads) + " threads");
-        set_thread_count(threads);
-        // Later frames cut the list where the earlier ones took equally long.
-        Renderer many(101, 80);
-        for (int frame = 0; frame < 3; ++frame) {
-          many.render(mesh, camera);
-          EXPECT_TRUE(same_bits(frame_of(many), frame_of(one)));
-        }
+    set_thread_count(1);
+    std::vector<Renderer> ones;
+    for (const Shot& shot : shots) {
+      ones.push_back(rendered(mesh, shot.camera, shot.width, shot.height));
+    }
+    for (const std::size_t threads : {2, 3, 8}) {
+      set_thread_count(threads);
+      Renderer many(1, 1);
+      for (std::size_t frame = 0; frame < shots.size(); ++frame) {
+        SCOPED_TRACE(name + " on " + std::to_string(threads) + " threads, frame " +
+                     std::to_string(frame));
+        many.resize(shots[frame].width, shots[frame].height);
+        many.render(mesh, shots[frame].camera);
+        EXPECT_TRUE(same_bits(frame_of(many), frame_of(ones[frame])));
       }
     }
   }
