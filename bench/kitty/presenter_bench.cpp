@@ -19,9 +19,9 @@
 namespace facetview {
 namespace {
 
-constexpr std::uint32_t width = 800;
-constexpr std::uint32_t height = 480;
-constexpr Viewport viewport{0, 0, 160, 48};
+constexpr std::uint32_t kWidth = 800;
+constexpr std::uint32_t kHeight = 480;
+constexpr Viewport kViewport{0, 0, 160, 48};
 
 struct Disc {
   float cx, cy, radius;
@@ -36,21 +36,21 @@ std::uint8_t channel(float value) {
 // a glow and a highlight, under flat-shaded discs standing in for a model's
 // faces. shade lifts the background's red a little.
 std::vector<std::uint8_t> make_frame(float shade, std::span<const Disc> discs) {
-  std::vector<std::uint8_t> frame(std::size_t{width} * height * 4);
-  for (std::uint32_t y = 0; y < height; ++y) {
-    const float t = static_cast<float>(y) / height;
+  std::vector<std::uint8_t> frame(std::size_t{kWidth} * kHeight * 4);
+  for (std::uint32_t y = 0; y < kHeight; ++y) {
+    const float t = static_cast<float>(y) / kHeight;
     const float r2 = (t - 0.42f) * (t - 0.42f);
     const float p = std::pow(t, 1.25f);
     const float base[3] = {p * 0.14f + (1 - p) * 0.05f, p * 0.09f + (1 - p) * 0.08f,
                            p * 0.08f + (1 - p) * 0.12f};
     const float tint[3] = {0.21f, 0.16f, 0.11f};
-    for (std::uint32_t x = 0; x < width; ++x) {
-      const float u = static_cast<float>(x) / width - 0.5f;
+    for (std::uint32_t x = 0; x < kWidth; ++x) {
+      const float u = static_cast<float>(x) / kWidth - 0.5f;
       const float g1 = std::clamp(1.08f - (2.8f * r2 + 1.8f * u * u), 0.0f, 1.0f);
       const float g2 = std::clamp(1.0f - (8.5f * r2 + 6.0f * u * u), 0.0f, 1.0f);
       const float s = 0.35f * g2 * g2;
       const float a = 0.45f * g1 + 0.55f + shade;
-      std::uint8_t* pixel = frame.data() + (std::size_t{y} * width + x) * 4;
+      std::uint8_t* pixel = frame.data() + (std::size_t{y} * kWidth + x) * 4;
       for (int c = 0; c < 3; ++c) pixel[c] = channel(a * (base[c] + s * tint[c]));
       pixel[3] = 255;
       for (const Disc& disc : discs) {
@@ -88,7 +88,7 @@ const Frames& frames() {
 void present_alternating(benchmark::State& state, const std::vector<std::uint8_t>& other) {
   KittyPresenter presenter;
   CountingOutput output;
-  if (!presenter.present(output, frames().base, {width, height, viewport, {}})) {
+  if (!presenter.present(output, frames().base, {kWidth, kHeight, kViewport, {}})) {
     state.SkipWithError("present failed");
     return;
   }
@@ -98,7 +98,7 @@ void present_alternating(benchmark::State& state, const std::vector<std::uint8_t
   for (auto _ : state) {
     flip = !flip;
     const std::vector<std::uint8_t>& frame = flip ? other : frames().base;
-    if (!presenter.present(output, frame, {width, height, viewport, {}})) {
+    if (!presenter.present(output, frame, {kWidth, kHeight, kViewport, {}})) {
       state.SkipWithError("present failed");
       return;
     }
@@ -135,14 +135,14 @@ BENCHMARK(BM_BaselineZlibWholeFrame)->Unit(benchmark::kMillisecond);
 void compress_every_tile(benchmark::State& state, Compressor& compressor) {
   const std::vector<std::uint8_t>& frame = frames().every_tile_changed;
   const std::vector<Tile> tiles =
-      build_tile_grid(viewport, KittyPresenter::tile_cols, KittyPresenter::tile_rows,
-                      width / viewport.cols, height / viewport.rows);
+      build_tile_grid(kViewport, KittyPresenter::kTileCols, KittyPresenter::kTileRows,
+                      kWidth / kViewport.cols, kHeight / kViewport.rows);
   std::vector<std::uint8_t> pixels;
   std::size_t compressed_bytes = 0;
   for (auto _ : state) {
     compressed_bytes = 0;
     for (const Tile& tile : tiles) {
-      gather_tile_pixels(tile, frame, width, pixels);
+      gather_tile_pixels(tile, frame, kWidth, pixels);
       Result<std::span<const std::uint8_t>> compressed = compressor.compress(pixels);
       if (!compressed) {
         state.SkipWithError("compress failed");

@@ -19,17 +19,17 @@
 namespace facetview {
 namespace {
 
-constexpr Viewport terminal{0, 0, 160, 48};
-constexpr Quality quality = Quality::high;
+constexpr Viewport kTerminal{0, 0, 160, 48};
+constexpr Quality kQuality = Quality::high;
 // Radians per frame of a slowly turning model.
-constexpr float turn_per_frame = 0.01f;
+constexpr float kTurnPerFrame = 0.01f;
 
 // A surface that has already shown its first frame of the demo hull, and
 // counts the bytes of the frames after it.
 class PresentedSurface {
  public:
   explicit PresentedSurface(benchmark::State& state) : state_(state) {
-    present(default_camera);
+    present(kDefaultCamera);
     output_.written = 0;
   }
   ~PresentedSurface() {
@@ -39,7 +39,7 @@ class PresentedSurface {
 
   void present(const Camera& camera) {
     const Result<PresentedFrame> frame =
-        surface_.render_and_present(output_, mesh_, camera, terminal);
+        surface_.render_and_present(output_, mesh_, camera, kTerminal);
     if (!frame) state_.SkipWithError(frame.error().message().c_str());
   }
 
@@ -49,15 +49,15 @@ class PresentedSurface {
  private:
   benchmark::State& state_;
   const Mesh mesh_ = Mesh::demo_mesh();
-  TerminalSurface surface_{quality};
+  TerminalSurface surface_{kQuality};
   CountingOutput output_;
 };
 
 // A rendered frame of the demo hull, to feed the baselines.
 std::vector<std::uint8_t> demo_frame() {
-  const FrameSize size = framebuffer_size(quality, terminal);
+  const FrameSize size = framebuffer_size(kQuality, kTerminal);
   Renderer renderer(size.width, size.height);
-  renderer.render(Mesh::demo_mesh(), default_camera);
+  renderer.render(Mesh::demo_mesh(), kDefaultCamera);
   return renderer.framebuffer();
 }
 
@@ -65,16 +65,16 @@ void BM_FrameEveryTileChanged(benchmark::State& state) {
   PresentedSurface surface(state);
   for (auto _ : state) {
     surface.forget_last_frame();
-    surface.present(default_camera);
+    surface.present(kDefaultCamera);
   }
 }
 BENCHMARK(BM_FrameEveryTileChanged)->Unit(benchmark::kMillisecond);
 
 void BM_FrameTurningCamera(benchmark::State& state) {
   PresentedSurface surface(state);
-  Camera camera = default_camera;
+  Camera camera = kDefaultCamera;
   for (auto _ : state) {
-    camera.yaw += turn_per_frame;
+    camera.yaw += kTurnPerFrame;
     surface.present(camera);
   }
 }
@@ -82,7 +82,7 @@ BENCHMARK(BM_FrameTurningCamera)->Unit(benchmark::kMillisecond);
 
 void BM_FrameIdentical(benchmark::State& state) {
   PresentedSurface surface(state);
-  for (auto _ : state) surface.present(default_camera);
+  for (auto _ : state) surface.present(kDefaultCamera);
 }
 BENCHMARK(BM_FrameIdentical)->Unit(benchmark::kMillisecond);
 
@@ -97,10 +97,10 @@ void BM_FrameEveryTileChangedToDevNull(benchmark::State& state) {
   }
   FdWriter writer(fd);
   const Mesh mesh = Mesh::demo_mesh();
-  TerminalSurface surface(quality);
+  TerminalSurface surface(kQuality);
   for (auto _ : state) {
     surface.forget_shown();
-    if (!surface.render_and_present(writer, mesh, default_camera, terminal)) {
+    if (!surface.render_and_present(writer, mesh, kDefaultCamera, kTerminal)) {
       state.SkipWithError("frame failed");
       break;
     }
@@ -112,10 +112,10 @@ BENCHMARK(BM_FrameEveryTileChangedToDevNull)->Unit(benchmark::kMillisecond);
 // Baseline: the renderer alone, at the frame's size.
 void BM_BaselineRenderOnly(benchmark::State& state) {
   const Mesh mesh = Mesh::demo_mesh();
-  const FrameSize size = framebuffer_size(quality, terminal);
+  const FrameSize size = framebuffer_size(kQuality, kTerminal);
   Renderer renderer(size.width, size.height);
   for (auto _ : state) {
-    renderer.render(mesh, default_camera);
+    renderer.render(mesh, kDefaultCamera);
     benchmark::DoNotOptimize(renderer.framebuffer().data());
   }
 }

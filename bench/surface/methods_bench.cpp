@@ -18,26 +18,26 @@
 namespace facetview {
 namespace {
 
-constexpr Viewport terminal{0, 0, 160, 48};
-constexpr Quality quality = Quality::high;
-constexpr TerminalDisplay display{10, 20, {}};
+constexpr Viewport kTerminal{0, 0, 160, 48};
+constexpr Quality kQuality = Quality::high;
+constexpr TerminalDisplay kDisplay{10, 20, {}};
 // Radians per frame of a slowly turning model.
-constexpr float turn_per_frame = 0.01f;
+constexpr float kTurnPerFrame = 0.01f;
 
 // Two views of the demo hull one turning step apart, at the method's size.
 struct Views {
   explicit Views(PresentMethod method) {
-    TerminalSurface surface(quality, method);
-    surface.update_display(display);
-    const FrameSize size = surface.frame_size(terminal);
+    TerminalSurface surface(kQuality, method);
+    surface.update_display(kDisplay);
+    const FrameSize size = surface.frame_size(kTerminal);
     width = size.width;
     height = size.height;
     Renderer renderer(width, height);
     const Mesh mesh = Mesh::demo_mesh();
-    renderer.render(mesh, default_camera);
+    renderer.render(mesh, kDefaultCamera);
     first = renderer.framebuffer();
-    Camera turned = default_camera;
-    turned.yaw += turn_per_frame;
+    Camera turned = kDefaultCamera;
+    turned.yaw += kTurnPerFrame;
     renderer.render(mesh, turned);
     second = renderer.framebuffer();
   }
@@ -53,15 +53,15 @@ struct AnyPresenter {
   Status present(ByteOutput& output, std::span<const std::uint8_t> frame, const Views& views) {
     switch (method) {
       case PresentMethod::kitty:
-        return kitty.present(output, frame, {views.width, views.height, terminal, {}});
+        return kitty.present(output, frame, {views.width, views.height, kTerminal, {}});
       case PresentMethod::sixel:
         return sixel.present(
             output, frame,
-            {views.width, views.height, terminal, sixel_layout(quality, terminal, display)});
+            {views.width, views.height, kTerminal, sixel_layout(kQuality, kTerminal, kDisplay)});
       case PresentMethod::blocks:
         break;
     }
-    return blocks.present(output, frame, {views.width, views.height, terminal, {}});
+    return blocks.present(output, frame, {views.width, views.height, kTerminal, {}});
   }
   void forget() {
     kitty.reset();

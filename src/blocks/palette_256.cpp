@@ -7,16 +7,16 @@ namespace facetview {
 
 namespace {
 
-constexpr std::array<int, 6> cube_levels = {0, 95, 135, 175, 215, 255};
-constexpr int cube_first = 16;
-constexpr int grey_first = 232;
-constexpr int grey_steps = 24;
+constexpr std::array<int, 6> kCubeLevels = {0, 95, 135, 175, 215, 255};
+constexpr int kCubeFirst = 16;
+constexpr int kGreyFirst = 232;
+constexpr int kGreySteps = 24;
 
 // The index of the cube level nearest to value; ties go to the lower level.
 int nearest_cube_level(int value) {
   int best = 0;
   for (int level = 1; level < 6; ++level) {
-    if (std::abs(cube_levels[level] - value) < std::abs(cube_levels[best] - value)) best = level;
+    if (std::abs(kCubeLevels[level] - value) < std::abs(kCubeLevels[best] - value)) best = level;
   }
   return best;
 }
@@ -38,12 +38,12 @@ std::uint8_t nearest_palette_index(Rgb colour) {
   const int r = nearest_cube_level(colour.r);
   const int g = nearest_cube_level(colour.g);
   const int b = nearest_cube_level(colour.b);
-  const int cube_index = cube_first + 36 * r + 6 * g + b;
+  const int cube_index = kCubeFirst + 36 * r + 6 * g + b;
 
   const int mean = (colour.r + colour.g + colour.b) / 3;
   int step = (mean - 8 + 5) / 10;
-  step = step < 0 ? 0 : (step >= grey_steps ? grey_steps - 1 : step);
-  const int grey_index = grey_first + step;
+  step = step < 0 ? 0 : (step >= kGreySteps ? kGreySteps - 1 : step);
+  const int grey_index = kGreyFirst + step;
 
   const bool grey_nearer =
       squared_distance(colour, palette_colour(static_cast<std::uint8_t>(grey_index))) <
@@ -52,16 +52,16 @@ std::uint8_t nearest_palette_index(Rgb colour) {
 }
 
 Rgb palette_colour(std::uint8_t index) {
-  if (index >= grey_first) {
-    const auto value = static_cast<std::uint8_t>(grey_value(index - grey_first));
+  if (index >= kGreyFirst) {
+    const auto value = static_cast<std::uint8_t>(grey_value(index - kGreyFirst));
     return {value, value, value};
   }
   // The system colours have no fixed value; they are shown as black here.
-  if (index < cube_first) return {};
-  const int offset = index - cube_first;
-  return {static_cast<std::uint8_t>(cube_levels[offset / 36]),
-          static_cast<std::uint8_t>(cube_levels[offset / 6 % 6]),
-          static_cast<std::uint8_t>(cube_levels[offset % 6])};
+  if (index < kCubeFirst) return {};
+  const int offset = index - kCubeFirst;
+  return {static_cast<std::uint8_t>(kCubeLevels[offset / 36]),
+          static_cast<std::uint8_t>(kCubeLevels[offset / 6 % 6]),
+          static_cast<std::uint8_t>(kCubeLevels[offset % 6])};
 }
 
 }  // namespace facetview

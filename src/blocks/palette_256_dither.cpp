@@ -9,10 +9,10 @@ namespace facetview {
 
 namespace {
 
-constexpr int cache_bits = 12;
-constexpr int first_entry = 16;  // the system colours below are the terminal's own
-constexpr int entries = 256;
-constexpr int refining_passes = 2;
+constexpr int kCacheBits = 12;
+constexpr int kFirstEntry = 16;  // the system colours below are the terminal's own
+constexpr int kEntries = 256;
+constexpr int kRefiningPasses = 2;
 
 // 4 x 4 Bayer matrix: the order in which a pattern's 16 entries fill a block.
 constexpr std::uint8_t bayer[4][4] = {
@@ -29,8 +29,8 @@ int perceived_distance(int dr, int dg, int db) {
 
 std::uint8_t nearest_entry(int r, int g, int b) {
   int best_distance = INT_MAX;
-  int best = first_entry;
-  for (int index = first_entry; index < entries; ++index) {
+  int best = kFirstEntry;
+  for (int index = kFirstEntry; index < kEntries; ++index) {
     const Rgb entry = palette_colour(static_cast<std::uint8_t>(index));
     const int distance = perceived_distance(r - entry.r, g - entry.g, b - entry.b);
     if (distance < best_distance) {
@@ -53,9 +53,9 @@ std::uint8_t Palette256Dither::index_at(Rgb colour, std::uint32_t x, std::uint32
 }
 
 const Palette256Dither::Pattern& Palette256Dither::pattern_of(Rgb colour) {
-  if (cache_.empty()) cache_.resize(std::size_t{1} << cache_bits);
+  if (cache_.empty()) cache_.resize(std::size_t{1} << kCacheBits);
   const std::uint32_t key = std::uint32_t{colour.r} << 16 | std::uint32_t{colour.g} << 8 | colour.b;
-  Pattern& pattern = cache_[(key * 2654435761u) >> (32 - cache_bits)];
+  Pattern& pattern = cache_[(key * 2654435761u) >> (32 - kCacheBits)];
   if (pattern.key == key) return pattern;
   // Each choice aims at the colour plus the error of the choices so far, so
   // the 16 entries together come as close to 16 times the colour as they can.
@@ -74,7 +74,7 @@ const Palette256Dither::Pattern& Palette256Dither::pattern_of(Rgb colour) {
   }
   // Each entry again, as the one that brings the whole pattern nearest the
   // colour with the others kept: the choices above leave the last error over.
-  for (int pass = 0; pass < refining_passes; ++pass) {
+  for (int pass = 0; pass < kRefiningPasses; ++pass) {
     int total[3] = {0, 0, 0};
     for (const std::uint8_t index : pattern.indices) {
       const Rgb chosen = palette_colour(index);
@@ -84,9 +84,9 @@ const Palette256Dither::Pattern& Palette256Dither::pattern_of(Rgb colour) {
     }
     for (std::uint8_t& index : pattern.indices) {
       const Rgb chosen = palette_colour(index);
-      const int wanted[3] = {static_cast<int>(pattern_size) * target[0] - (total[0] - chosen.r),
-                             static_cast<int>(pattern_size) * target[1] - (total[1] - chosen.g),
-                             static_cast<int>(pattern_size) * target[2] - (total[2] - chosen.b)};
+      const int wanted[3] = {static_cast<int>(kPatternSize) * target[0] - (total[0] - chosen.r),
+                             static_cast<int>(kPatternSize) * target[1] - (total[1] - chosen.g),
+                             static_cast<int>(kPatternSize) * target[2] - (total[2] - chosen.b)};
       index = nearest_entry(wanted[0], wanted[1], wanted[2]);
       const Rgb replaced = palette_colour(index);
       total[0] += replaced.r - chosen.r;

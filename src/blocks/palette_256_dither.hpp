@@ -22,10 +22,10 @@ class Palette256Dither {
   std::uint8_t index_at(Rgb colour, std::uint32_t x, std::uint32_t y);
 
  private:
-  static constexpr std::size_t pattern_size = 16;
+  static constexpr std::size_t kPatternSize = 16;
   struct Pattern {
     std::uint32_t key = 0xFFFFFFFF;  // the colour's 24 bits; no colour has this one
-    std::array<std::uint8_t, pattern_size> indices{};
+    std::array<std::uint8_t, kPatternSize> indices{};
   };
   const Pattern& pattern_of(Rgb colour);
 

@@ -11,7 +11,7 @@ namespace facetview {
 namespace {
 
 // U+2580 UPPER HALF BLOCK: the foreground fills the upper half of the cell.
-constexpr std::string_view upper_half_block = "\xe2\x96\x80";
+constexpr std::string_view kUpperHalfBlock = "\xe2\x96\x80";
 
 Error cell_mismatch_error(std::uint32_t width, std::uint32_t height, Viewport viewport) {
   return Error("framebuffer size " + std::to_string(width) + "x" + std::to_string(height) +
@@ -21,7 +21,7 @@ Error cell_mismatch_error(std::uint32_t width, std::uint32_t height, Viewport vi
 
 Rgb pixel_at(std::span<const std::uint8_t> frame, std::uint32_t width, std::uint32_t x,
              std::uint32_t y) {
-  const std::uint8_t* pixel = frame.data() + (std::size_t{y} * width + x) * bytes_per_pixel;
+  const std::uint8_t* pixel = frame.data() + (std::size_t{y} * width + x) * kBytesPerPixel;
   return {pixel[0], pixel[1], pixel[2]};
 }
 
@@ -50,12 +50,12 @@ Status BlocksPresenter::present(ByteOutput& output, std::span<const std::uint8_t
   // A viewport of 0 cells is sized as one of 1 cell, and shows nothing.
   const std::uint32_t cols = std::max<std::uint32_t>(viewport.cols, 1);
   const std::uint32_t rows = std::max<std::uint32_t>(viewport.rows, 1);
-  if (width != cols * cell_width || height != rows * cell_height) {
+  if (width != cols * kCellWidth || height != rows * kCellHeight) {
     return cell_mismatch_error(width, height, viewport);
   }
 
   text_.clear();
-  text_ += synchronized_update_begin;
+  text_ += kSynchronizedUpdateBegin;
   const std::size_t empty_size = text_.size();
   // Cells left over from another viewport are blanked first, as the kitty
   // presenter deletes its images when the viewport changes.
@@ -64,8 +64,8 @@ Status BlocksPresenter::present(ByteOutput& output, std::span<const std::uint8_t
   const bool everything = !history_.comparable(viewport, width, height);
   append_changed_cells(frame, viewport, everything);
   if (text_.size() == empty_size) return Status::success();
-  text_ += attributes_reset;
-  text_ += synchronized_update_end;
+  text_ += kAttributesReset;
+  text_ += kSynchronizedUpdateEnd;
 
   return history_.send(output, text_, frame, viewport, width, height);
 }
@@ -83,7 +83,7 @@ void BlocksPresenter::append_changed_cells(std::span<const std::uint8_t> frame, 
   std::uint32_t cursor_col = 0;
   for (std::uint32_t row = 0; row < viewport.rows; ++row) {
     for (std::uint32_t col = 0; col < viewport.cols; ++col) {
-      const PixelRect cell{col, row * cell_height, cell_width, cell_height};
+      const PixelRect cell{col, row * kCellHeight, kCellWidth, kCellHeight};
       if (!everything && !pixels_differ(frame, previous, width, cell)) continue;
       append_cursor_move(text_, cursor_row, cursor_col, viewport.row + row, viewport.col + col);
       append_cell(pixel_at(frame, width, col, cell.y), pixel_at(frame, width, col, cell.y + 1), col,
@@ -111,7 +111,7 @@ void BlocksPresenter::append_cell(Rgb upper, Rgb lower, std::uint32_t x, std::ui
                  pen.background == lower ? std::nullopt : std::optional(lower));
   pen.foreground = upper;
   pen.background = lower;
-  text_ += upper_half_block;
+  text_ += kUpperHalfBlock;
 }
 
 void BlocksPresenter::append_colours(std::optional<Rgb> foreground, std::optional<Rgb> background) {

@@ -29,10 +29,10 @@ class BlocksPresenter final : public Presenter {
   explicit BlocksPresenter(ColourDepth depth) : depth_(depth) {}
 
   // Pixels per cell across and down.
-  static constexpr std::uint32_t cell_width = 1;
-  static constexpr std::uint32_t cell_height = 2;
+  static constexpr std::uint32_t kCellWidth = 1;
+  static constexpr std::uint32_t kCellHeight = 2;
 
-  // The frame is cell_width * viewport.cols by cell_height * viewport.rows
+  // The frame is kCellWidth * viewport.cols by kCellHeight * viewport.rows
   // pixels (the screen layout is not used). Rewrites the changed cells in
   // one write.
   Status present(ByteOutput& output, std::span<const std::uint8_t> frame,

@@ -8,8 +8,8 @@ namespace facetview {
 
 Status check_frame_size(std::size_t frame_size, std::uint32_t width, std::uint32_t height) {
   constexpr std::size_t max_size = std::numeric_limits<std::size_t>::max();
-  const bool fits = width == 0 || height <= max_size / bytes_per_pixel / width;
-  if (fits && frame_size == std::size_t{width} * height * bytes_per_pixel) return Status::success();
+  const bool fits = width == 0 || height <= max_size / kBytesPerPixel / width;
+  if (fits && frame_size == std::size_t{width} * height * kBytesPerPixel) return Status::success();
   return Error("frame of " + std::to_string(frame_size) +
                " bytes does not match framebuffer size " + std::to_string(width) + "x" +
                std::to_string(height));
@@ -17,10 +17,10 @@ Status check_frame_size(std::size_t frame_size, std::uint32_t width, std::uint32
 
 bool pixels_differ(std::span<const std::uint8_t> frame, std::span<const std::uint8_t> previous,
                    std::uint32_t frame_width, PixelRect rect) {
-  const std::size_t row_bytes = std::size_t{rect.width} * bytes_per_pixel;
-  const std::size_t stride = std::size_t{frame_width} * bytes_per_pixel;
+  const std::size_t row_bytes = std::size_t{rect.width} * kBytesPerPixel;
+  const std::size_t stride = std::size_t{frame_width} * kBytesPerPixel;
   if (row_bytes == 0) return false;
-  std::size_t offset = std::size_t{rect.y} * stride + std::size_t{rect.x} * bytes_per_pixel;
+  std::size_t offset = std::size_t{rect.y} * stride + std::size_t{rect.x} * kBytesPerPixel;
   for (std::uint32_t row = 0; row < rect.height; ++row, offset += stride) {
     if (std::memcmp(frame.data() + offset, previous.data() + offset, row_bytes) != 0) return true;
   }

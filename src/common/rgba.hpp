@@ -6,7 +6,7 @@
 
 namespace facetview {
 
-inline constexpr std::size_t bytes_per_pixel = 4;
+inline constexpr std::size_t kBytesPerPixel = 4;
 
 // A colour without alpha, as terminals take it.
 struct Rgb {

@@ -34,13 +34,13 @@ void append_cursor_forward(std::string& text, std::uint32_t columns) {
 void append_blank_cells(std::string& text, Viewport viewport) {
   // Without line wrapping: cells of a viewport larger than the screen (after it
   // shrank) end at its edge instead of wrapping and scrolling it.
-  text += autowrap_off;
-  text += attributes_reset;
+  text += kAutowrapOff;
+  text += kAttributesReset;
   for (std::uint32_t row = 0; row < viewport.rows; ++row) {
     append_cursor_position(text, viewport.row + row, viewport.col);
     text.append(viewport.cols, ' ');
   }
-  text += autowrap_on;
+  text += kAutowrapOn;
 }
 
 }  // namespace facetview

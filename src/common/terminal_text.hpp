@@ -12,23 +12,23 @@ namespace facetview {
 
 // Starts and ends a synchronized update: terminals that know it show the
 // frame at once instead of as it arrives, the others ignore it.
-inline constexpr std::string_view synchronized_update_begin = "\x1b[?2026h";
-inline constexpr std::string_view synchronized_update_end = "\x1b[?2026l";
+inline constexpr std::string_view kSynchronizedUpdateBegin = "\x1b[?2026h";
+inline constexpr std::string_view kSynchronizedUpdateEnd = "\x1b[?2026l";
 // Back to the default colours and attributes.
-inline constexpr std::string_view attributes_reset = "\x1b[0m";
+inline constexpr std::string_view kAttributesReset = "\x1b[0m";
 // Line wrapping at the right edge (DECAWM), on by default.
-inline constexpr std::string_view autowrap_off = "\x1b[?7l";
-inline constexpr std::string_view autowrap_on = "\x1b[?7h";
+inline constexpr std::string_view kAutowrapOff = "\x1b[?7l";
+inline constexpr std::string_view kAutowrapOn = "\x1b[?7h";
 
 // Appends value in decimal.
 void append_decimal(std::string& text, std::uint64_t value);
 
 // Saves the cursor's position (and attributes) and brings it back: a frame
 // between the two leaves the cursor where the program's text had it.
-inline constexpr std::string_view cursor_save =
+inline constexpr std::string_view kCursorSave =
     "\x1b"
     "7";
-inline constexpr std::string_view cursor_restore =
+inline constexpr std::string_view kCursorRestore =
     "\x1b"
     "8";
 

@@ -28,14 +28,14 @@ Utf8Sequence decode_utf8(std::string_view bytes) {
     if (lead == 0xF0) second_low = 0x90;
     if (lead == 0xF4) second_high = 0x8F;
   } else {
-    return {replacement_character, 1, false, false};
+    return {kReplacementCharacter, 1, false, false};
   }
   for (std::size_t k = 1; k < width; ++k) {
-    if (k == bytes.size()) return {replacement_character, k, false, true};
+    if (k == bytes.size()) return {kReplacementCharacter, k, false, true};
     const auto byte = static_cast<unsigned char>(bytes[k]);
     const unsigned char low = k == 1 ? second_low : 0x80;
     const unsigned char high = k == 1 ? second_high : 0xBF;
-    if (byte < low || byte > high) return {replacement_character, k, false, false};
+    if (byte < low || byte > high) return {kReplacementCharacter, k, false, false};
     code = (code << 6) | (byte & 0x3F);
   }
   return {code, width, true, false};

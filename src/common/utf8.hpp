@@ -8,7 +8,7 @@
 
 namespace facetview {
 
-inline constexpr char32_t replacement_character = U'\uFFFD';
+inline constexpr char32_t kReplacementCharacter = U'\uFFFD';
 
 struct Utf8Sequence {
   char32_t code_point;  // U+FFFD for a bad sequence

@@ -34,11 +34,11 @@ std::size_t default_thread_count() {
     std::size_t count = 0;
     const auto [end, error] = std::from_chars(view.data(), view.data() + view.size(), count);
     if (error == std::errc() && end == view.data() + view.size() && count >= 1 &&
-        count <= max_threads) {
+        count <= kMaxThreads) {
       return count;
     }
   }
-  return std::clamp<std::size_t>(processors_available(), 1, max_threads);
+  return std::clamp<std::size_t>(processors_available(), 1, kMaxThreads);
 }
 
 std::atomic<std::size_t> chosen_count{0};
@@ -179,7 +179,7 @@ std::size_t thread_count() {
 }
 
 void set_thread_count(std::size_t count) {
-  chosen_count.store(count == 0 ? default_thread_count() : std::min(count, max_threads),
+  chosen_count.store(count == 0 ? default_thread_count() : std::min(count, kMaxThreads),
                      std::memory_order_relaxed);
 }
 

@@ -9,14 +9,14 @@
 namespace facetview {
 
 // How many threads a job may use, the caller's included: FACETVIEW_THREADS
-// when it holds a whole number from 1 to max_threads, else the processors
+// when it holds a whole number from 1 to kMaxThreads, else the processors
 // this process may run on. 1 runs every job on the calling thread alone.
 std::size_t thread_count();
 
-inline constexpr std::size_t max_threads = 256;
+inline constexpr std::size_t kMaxThreads = 256;
 
 // Overrides the count for the rest of the process (clamped to 1 ..
-// max_threads); 0 goes back to the environment's or the machine's.
+// kMaxThreads); 0 goes back to the environment's or the machine's.
 void set_thread_count(std::size_t count);
 
 // A part of a job: something callable as part(index, worker), referred to

@@ -6,7 +6,7 @@ namespace facetview {
 
 namespace {
 
-constexpr std::string_view alphabet =
+constexpr std::string_view kAlphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 }  // namespace
@@ -18,17 +18,17 @@ void base64_encode(std::span<const std::uint8_t> bytes, std::string& text) {
   std::size_t remaining = bytes.size();
   for (; remaining >= 3; remaining -= 3, in += 3, out += 4) {
     const std::uint32_t group = std::uint32_t{in[0]} << 16 | std::uint32_t{in[1]} << 8 | in[2];
-    out[0] = alphabet[group >> 18];
-    out[1] = alphabet[group >> 12 & 63];
-    out[2] = alphabet[group >> 6 & 63];
-    out[3] = alphabet[group & 63];
+    out[0] = kAlphabet[group >> 18];
+    out[1] = kAlphabet[group >> 12 & 63];
+    out[2] = kAlphabet[group >> 6 & 63];
+    out[3] = kAlphabet[group & 63];
   }
   if (remaining == 0) return;
   const std::uint32_t group =
       std::uint32_t{in[0]} << 16 | (remaining == 2 ? std::uint32_t{in[1]} << 8 : 0);
-  out[0] = alphabet[group >> 18];
-  out[1] = alphabet[group >> 12 & 63];
-  out[2] = remaining == 2 ? alphabet[group >> 6 & 63] : '=';
+  out[0] = kAlphabet[group >> 18];
+  out[1] = kAlphabet[group >> 12 & 63];
+  out[2] = remaining == 2 ? kAlphabet[group >> 6 & 63] : '=';
   out[3] = '=';
 }
 

@@ -16,20 +16,20 @@ class ImageRange {
  public:
   // Ids of one private range: room for 32767 tiles of two ids each, a screen
   // of a quarter of a million cells.
-  static constexpr std::uint32_t private_ids = 1u << 16;
-  static constexpr std::uint32_t last_number = 65535;
+  static constexpr std::uint32_t kPrivateIds = 1u << 16;
+  static constexpr std::uint32_t kLastNumber = 65535;
   // Placements one private range has z-indices for between two fresh starts;
   // later ones share its top z-index. Ranges whose numbers differ by a
-  // multiple of z_ranges share z-indices.
-  static constexpr std::int32_t private_z_span = 1 << 18;
-  static constexpr std::uint32_t z_ranges = 2048;
-  static constexpr std::int32_t initial_z = -1000000000;
+  // multiple of kZRanges share z-indices.
+  static constexpr std::int32_t kPrivateZSpan = 1 << 18;
+  static constexpr std::uint32_t kZRanges = 2048;
+  static constexpr std::int32_t kInitialZ = -1000000000;
 
   // The shared range: ids 2i + 1 and 2i + 2 for tile i, z-indices from
-  // initial_z up to the largest int32.
+  // kInitialZ up to the largest int32.
   constexpr ImageRange() = default;
-  // Private range number, 1 to last_number (0 is the shared range): ids from
-  // number * private_ids on.
+  // Private range number, 1 to kLastNumber (0 is the shared range): ids from
+  // number * kPrivateIds on.
   constexpr explicit ImageRange(std::uint32_t number) : number_(number) {}
 
   constexpr bool shared() const { return number_ == 0; }
@@ -40,16 +40,16 @@ class ImageRange {
   // wraps its tiles beyond its room onto its own ids, never into another range.
   constexpr std::uint32_t image_id(std::size_t index, std::uint8_t slot) const {
     if (shared()) return static_cast<std::uint32_t>(2 * index + slot + 1);
-    constexpr std::size_t room = private_ids / 2 - 1;
-    return number_ * private_ids + static_cast<std::uint32_t>(2 * (index % room) + slot + 1);
+    constexpr std::size_t room = kPrivateIds / 2 - 1;
+    return number_ * kPrivateIds + static_cast<std::uint32_t>(2 * (index % room) + slot + 1);
   }
 
   constexpr std::int32_t first_z() const {
-    if (shared()) return initial_z;
-    return initial_z + static_cast<std::int32_t>(number_ % z_ranges) * private_z_span;
+    if (shared()) return kInitialZ;
+    return kInitialZ + static_cast<std::int32_t>(number_ % kZRanges) * kPrivateZSpan;
   }
   constexpr std::int32_t last_z() const {
-    return shared() ? std::numeric_limits<std::int32_t>::max() : first_z() + private_z_span - 1;
+    return shared() ? std::numeric_limits<std::int32_t>::max() : first_z() + kPrivateZSpan - 1;
   }
 
   friend constexpr bool operator==(ImageRange, ImageRange) = default;
@@ -58,10 +58,10 @@ class ImageRange {
   std::uint32_t number_ = 0;
 };
 
-static_assert(ImageRange(ImageRange::last_number).image_id(ImageRange::private_ids / 2 - 2, 1) ==
+static_assert(ImageRange(ImageRange::kLastNumber).image_id(ImageRange::kPrivateIds / 2 - 2, 1) ==
                   std::numeric_limits<std::uint32_t>::max() - 1,
               "private ids stay within 32 bits, and never 0");
-static_assert(ImageRange(ImageRange::z_ranges - 1).last_z() < 0,
+static_assert(ImageRange(ImageRange::kZRanges - 1).last_z() < 0,
               "private z-indices stay below the text");
 
 }  // namespace facetview

@@ -12,8 +12,8 @@ namespace facetview {
 namespace {
 
 // zlib header (2 bytes) and Adler-32 trailer (4 bytes).
-constexpr std::size_t zlib_wrapper_bytes = 6;
-constexpr std::size_t stored_header_bytes = 5;
+constexpr std::size_t kZlibWrapperBytes = 6;
+constexpr std::size_t kStoredHeaderBytes = 5;
 
 // igzip's level-1 match finder (ISA-L 2.30, x86-64), when it starts on input
 // without history, files the third byte under a hash of the stream's own
@@ -22,14 +22,14 @@ constexpr std::size_t stored_header_bytes = 5;
 // where the stream lies in memory. So the first pixel goes out on its own as
 // a stored block, and igzip codes the rest with that pixel as its history,
 // where the match finder takes no such first step.
-constexpr std::size_t lead_bytes = 4;
+constexpr std::size_t kLeadBytes = 4;
 
 // igzip stores a block that does not compress, in pieces of at most 65535
 // bytes, and a block ends with the input or after 64 Ki symbols (as many bytes
 // at least): one stored header per 16 KiB of input is ample, and the slack
 // covers the bits left over between blocks.
 std::size_t output_bound(std::size_t input_size) {
-  return input_size + (input_size / 16384 + 4) * stored_header_bytes + zlib_wrapper_bytes + 64;
+  return input_size + (input_size / 16384 + 4) * kStoredHeaderBytes + kZlibWrapperBytes + 64;
 }
 
 // A stored block (RFC 1951, 3.2.4) of at most 65535 bytes.
@@ -70,14 +70,14 @@ Result<std::span<const std::uint8_t>> IsalCompressor::compress(
   // zlib header: deflate with a 32 KiB window at the fastest level.
   *out++ = 0x78;
   *out++ = 0x01;
-  const std::span<const std::uint8_t> lead = input.first(std::min(input.size(), lead_bytes));
+  const std::span<const std::uint8_t> lead = input.first(std::min(input.size(), kLeadBytes));
   const std::span<const std::uint8_t> rest = input.subspan(lead.size());
   out = write_stored_block(out, lead, rest.empty());
 
   if (!rest.empty()) {
     isal_zstream& stream = *stream_;
     isal_deflate_init(&stream);
-    stream.level = level;
+    stream.level = kLevel;
     stream.level_buf = level_buffer_.data();
     stream.level_buf_size = static_cast<std::uint32_t>(level_buffer_.size());
     stream.gzip_flag = IGZIP_DEFLATE;

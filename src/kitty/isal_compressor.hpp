@@ -15,7 +15,7 @@ namespace facetview {
 
 class IsalCompressor final : public Compressor {
  public:
-  static constexpr int level = 1;
+  static constexpr int kLevel = 1;
 
   IsalCompressor();
   ~IsalCompressor() override;

@@ -62,7 +62,7 @@ Status KittyPresenter::present(ByteOutput& output, std::span<const std::uint8_t>
 Status KittyPresenter::clear(ByteOutput& output) {
   if (range_.shared()) {
     reset();
-    return output.write_all(delete_all_sequence);
+    return output.write_all(kDeleteAllSequence);
   }
   const Status deleted = delete_own_images(output);
   const std::size_t still_shown = possibly_shown_;
@@ -82,7 +82,7 @@ void KittyPresenter::reset() {
 
 Status KittyPresenter::start_afresh(ByteOutput& output, const FrameGeometry& geometry) {
   if (range_.shared()) {
-    if (Status deleted = output.write_all(delete_all_sequence); !deleted) return deleted;
+    if (Status deleted = output.write_all(kDeleteAllSequence); !deleted) return deleted;
     reset();
   } else {
     // The tiles of the old grid are kept until the new one stands, so that a
@@ -100,7 +100,7 @@ Status KittyPresenter::start_afresh(ByteOutput& output, const FrameGeometry& geo
   if (geometry.width % cols != 0 || geometry.height % rows != 0) {
     return cell_alignment_error(geometry.width, geometry.height, viewport);
   }
-  tiles_ = build_tile_grid(viewport, tile_cols, tile_rows, geometry.width / cols,
+  tiles_ = build_tile_grid(viewport, kTileCols, kTileRows, geometry.width / cols,
                            geometry.height / rows);
   possibly_shown_ = std::max(possibly_shown_, tiles_.size());
   return Status::success();

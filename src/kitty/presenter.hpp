@@ -24,10 +24,10 @@ namespace facetview {
 class KittyPresenter final : public Presenter {
  public:
   // Deletes every placement on the screen and frees the images' data.
-  static constexpr std::string_view delete_all_sequence = "\x1b_Ga=d,d=A,q=2\x1b\\";
+  static constexpr std::string_view kDeleteAllSequence = "\x1b_Ga=d,d=A,q=2\x1b\\";
   // Tile size in cells.
-  static constexpr std::uint16_t tile_cols = 8;
-  static constexpr std::uint16_t tile_rows = 4;
+  static constexpr std::uint16_t kTileCols = 8;
+  static constexpr std::uint16_t kTileRows = 4;
 
   explicit KittyPresenter(ImageRange range = {}) : range_(range), next_z_(range.first_z()) {}
 

@@ -9,10 +9,10 @@ namespace facetview {
 
 namespace {
 
-constexpr std::string_view graphics_start = "\x1b_G";
-constexpr std::string_view string_terminator = "\x1b\\";
+constexpr std::string_view kGraphicsStart = "\x1b_G";
+constexpr std::string_view kStringTerminator = "\x1b\\";
 // One placement per image, so every placement uses the same id.
-constexpr std::int64_t placement_id = 1;
+constexpr std::int64_t kPlacementId = 1;
 
 }  // namespace
 
@@ -36,11 +36,11 @@ Status write_transmit(ByteOutput& output, std::uint32_t id, std::uint32_t pixel_
   std::size_t offset = 0;
   do {
     const bool first = offset == 0;
-    const std::string_view chunk = payload.substr(offset, transmit_chunk_size);
+    const std::string_view chunk = payload.substr(offset, kTransmitChunkSize);
     offset += chunk.size();
     const std::string_view more = offset < payload.size() ? "1" : "0";
     SequenceText head;
-    head.append(graphics_start);
+    head.append(kGraphicsStart);
     if (first) {
       head.append("a=t,q=2,i=").append_number(id);
       head.append(",f=32,s=").append_number(pixel_width);
@@ -48,7 +48,7 @@ Status write_transmit(ByteOutput& output, std::uint32_t id, std::uint32_t pixel_
       head.append(",o=z,");
     }
     head.append("m=").append(more).append(";");
-    if (Status status = output.write_command({head.view(), chunk, string_terminator}); !status) {
+    if (Status status = output.write_command({head.view(), chunk, kStringTerminator}); !status) {
       return status;
     }
   } while (offset < payload.size());
@@ -58,16 +58,16 @@ Status write_transmit(ByteOutput& output, std::uint32_t id, std::uint32_t pixel_
 Status write_place(ByteOutput& output, std::uint32_t id, std::uint16_t cell_columns,
                    std::uint16_t cell_rows, std::int32_t z) {
   SequenceText text;
-  text.append(graphics_start).append("a=p,q=2,i=").append_number(id);
-  text.append(",p=").append_number(placement_id);
+  text.append(kGraphicsStart).append("a=p,q=2,i=").append_number(id);
+  text.append(",p=").append_number(kPlacementId);
   text.append(",c=").append_number(cell_columns).append(",r=").append_number(cell_rows);
-  text.append(",C=1,z=").append_number(z).append(string_terminator);
+  text.append(",C=1,z=").append_number(z).append(kStringTerminator);
   return output.write_all(text.view());
 }
 
 Status write_delete_image(ByteOutput& output, std::uint32_t id) {
   SequenceText text;
-  text.append(graphics_start).append("a=d,d=I,q=2,i=").append_number(id).append(string_terminator);
+  text.append(kGraphicsStart).append("a=d,d=I,q=2,i=").append_number(id).append(kStringTerminator);
   return output.write_all(text.view());
 }
 

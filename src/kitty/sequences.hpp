@@ -13,7 +13,7 @@
 namespace facetview {
 
 // Most Base64 characters that one transmit command may carry.
-inline constexpr std::size_t transmit_chunk_size = 4096;
+inline constexpr std::size_t kTransmitChunkSize = 4096;
 
 // A short escape sequence assembled without allocating: each sequence other
 // than the payload has a bounded length.
@@ -31,7 +31,7 @@ class SequenceText {
 };
 
 // Sends payload, the Base64 text of a zlib-compressed RGBA image, as image id
-// in chunks of transmit_chunk_size characters. The chunks are written straight
+// in chunks of kTransmitChunkSize characters. The chunks are written straight
 // from payload, without copying.
 Status write_transmit(ByteOutput& output, std::uint32_t id, std::uint32_t pixel_width,
                       std::uint32_t pixel_height, std::string_view payload);

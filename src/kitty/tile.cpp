@@ -15,7 +15,7 @@ std::size_t ceil_div(std::size_t total, std::size_t part) {
 }
 
 std::size_t pixel_offset(std::uint32_t x, std::uint32_t y, std::uint32_t frame_width) {
-  return (std::size_t{y} * frame_width + x) * bytes_per_pixel;
+  return (std::size_t{y} * frame_width + x) * kBytesPerPixel;
 }
 
 }  // namespace
@@ -54,8 +54,8 @@ bool tile_pixels_differ(const Tile& tile, std::span<const std::uint8_t> frame,
 
 void copy_tile_pixels(const Tile& tile, std::span<const std::uint8_t> frame,
                       std::span<std::uint8_t> copy, std::uint32_t frame_width) {
-  const std::size_t row_bytes = std::size_t{tile.pixel_width} * bytes_per_pixel;
-  const std::size_t stride = std::size_t{frame_width} * bytes_per_pixel;
+  const std::size_t row_bytes = std::size_t{tile.pixel_width} * kBytesPerPixel;
+  const std::size_t stride = std::size_t{frame_width} * kBytesPerPixel;
   if (row_bytes == 0) return;
   std::size_t offset = pixel_offset(tile.x, tile.y, frame_width);
   for (std::uint32_t row = 0; row < tile.pixel_height; ++row, offset += stride) {
@@ -65,8 +65,8 @@ void copy_tile_pixels(const Tile& tile, std::span<const std::uint8_t> frame,
 
 void gather_tile_pixels(const Tile& tile, std::span<const std::uint8_t> frame,
                         std::uint32_t frame_width, std::vector<std::uint8_t>& pixels) {
-  const std::size_t row_bytes = std::size_t{tile.pixel_width} * bytes_per_pixel;
-  const std::size_t stride = std::size_t{frame_width} * bytes_per_pixel;
+  const std::size_t row_bytes = std::size_t{tile.pixel_width} * kBytesPerPixel;
+  const std::size_t stride = std::size_t{frame_width} * kBytesPerPixel;
   pixels.resize(row_bytes * tile.pixel_height);
   if (pixels.empty()) return;
   const std::uint8_t* source = frame.data() + pixel_offset(tile.x, tile.y, frame_width);

@@ -10,14 +10,14 @@ namespace facetview {
 namespace {
 
 // The usual 32 KiB window, so that the stream's header is the common one.
-constexpr int window_bits = 15;
+constexpr int kWindowBits = 15;
 // One below zlib's default: the hash table that deflateReset clears for every
 // tile shrinks to 32 KiB, while the symbol buffer still holds a whole tile of
 // the largest cells (40 x 40 pixels) in one block.
-constexpr int memory_level = 7;
+constexpr int kMemoryLevel = 7;
 
 // zlib counts bytes in unsigned int, so larger buffers go in and out in pieces.
-constexpr std::size_t max_piece = std::numeric_limits<uInt>::max();
+constexpr std::size_t kMaxPiece = std::numeric_limits<uInt>::max();
 
 Error zlib_error(int code) {
   return Error("zlib compression failed with code " + std::to_string(code));
@@ -39,7 +39,7 @@ Status ZlibCompressor::start_stream() {
   }
   auto stream = std::make_unique<z_stream>();
   const int code =
-      deflateInit2(stream.get(), level, Z_DEFLATED, window_bits, memory_level, Z_DEFAULT_STRATEGY);
+      deflateInit2(stream.get(), kLevel, Z_DEFLATED, kWindowBits, kMemoryLevel, Z_DEFAULT_STRATEGY);
   if (code == Z_MEM_ERROR) throw std::bad_alloc();
   if (code != Z_OK) return zlib_error(code);
   stream_.reset(stream.release());
@@ -59,8 +59,8 @@ Result<std::span<const std::uint8_t>> ZlibCompressor::compress(
   std::size_t out_left = output_.size();
   int code = Z_OK;
   while (code != Z_STREAM_END) {
-    const auto in_piece = static_cast<uInt>(std::min(in_left, max_piece));
-    const auto out_piece = static_cast<uInt>(std::min(out_left, max_piece));
+    const auto in_piece = static_cast<uInt>(std::min(in_left, kMaxPiece));
+    const auto out_piece = static_cast<uInt>(std::min(out_left, kMaxPiece));
     stream.avail_in = in_piece;
     stream.avail_out = out_piece;
     code = deflate(&stream, in_piece == in_left ? Z_FINISH : Z_NO_FLUSH);

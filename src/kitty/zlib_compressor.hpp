@@ -17,7 +17,7 @@ namespace facetview {
 // a stream per buffer costs more than compressing a small tile.
 class ZlibCompressor final : public Compressor {
  public:
-  static constexpr int level = 1;
+  static constexpr int kLevel = 1;
 
   Result<std::span<const std::uint8_t>> compress(std::span<const std::uint8_t> input) override;
 

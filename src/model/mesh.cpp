@@ -21,7 +21,7 @@ Vec3 computed_normal(Vec3 a, Vec3 b, Vec3 c) {
   const Vec3 n{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x};
   const float length = std::sqrt(n.z * n.z + (n.x * n.x + n.y * n.y));
   // Written so that a NaN length also gives the zero normal.
-  if (length > shortest_direction_length) return n / length;
+  if (length > kShortestDirectionLength) return n / length;
   return {};
 }
 
@@ -30,7 +30,7 @@ Vec3 computed_normal(Vec3 a, Vec3 b, Vec3 c) {
 Triangle make_triangle(Vec3 candidate_normal, Vec3 a, Vec3 b, Vec3 c) {
   const Vec3 m = candidate_normal;
   const float length = std::sqrt(m.x * m.x + m.y * m.y + m.z * m.z);
-  const Vec3 normal = length <= shortest_candidate_normal ? computed_normal(a, b, c) : m / length;
+  const Vec3 normal = length <= kShortestCandidateNormal ? computed_normal(a, b, c) : m / length;
   return Triangle{normal, {a, b, c}};
 }
 

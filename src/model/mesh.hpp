@@ -27,7 +27,7 @@ using FaceColour = std::array<std::uint8_t, 3>;
 inline constexpr FaceColour kUnpaintedFace{200, 200, 200};
 
 // Stored normals no longer than this are treated as absent.
-inline constexpr float shortest_candidate_normal = 0.0001f;
+inline constexpr float kShortestCandidateNormal = 0.0001f;
 
 // Every triangle of the system is built here. The candidate normal wins when it
 // is long enough (it is scaled to unit length, never flipped); otherwise the

@@ -13,7 +13,7 @@ Mesh normalized_within(Mesh mesh, const Bounds& bounds) {
   const Vec3 size{bounds.high.x - bounds.low.x, bounds.high.y - bounds.low.y,
                   bounds.high.z - bounds.low.z};
   const float extent = std::fmax(std::fmax(size.x, size.y), size.z);
-  const float scale = extent > shortest_direction_length ? 2.0f / extent : 1.0f;
+  const float scale = extent > kShortestDirectionLength ? 2.0f / extent : 1.0f;
   place_and_settle_normals(mesh.triangles, {centre, scale});
   return mesh;
 }

@@ -65,12 +65,12 @@ void settle_four(Triangle* triangles, const Placement* placement) {
                     e1.x * e2.y - e1.y * e2.x};
   const Floats length = square_root(n.z * n.z + (n.x * n.x + n.y * n.y));
   const Floats zero{};
-  const auto has_direction = length > broadcast<4>(shortest_direction_length);
+  const auto has_direction = length > broadcast<4>(kShortestDirectionLength);
   // The candidate's length M.
   const Floats candidate_length = square_root(m.x * m.x + m.y * m.y + m.z * m.z);
   // A candidate longer than 0.0001 (or NaN) wins, scaled; otherwise the
   // computed normal.
-  const auto candidate_wins = ~(candidate_length <= broadcast<4>(shortest_candidate_normal));
+  const auto candidate_wins = ~(candidate_length <= broadcast<4>(kShortestCandidateNormal));
   columns[0] = candidate_wins ? m.x / candidate_length : has_direction ? n.x / length : zero;
   columns[1] = candidate_wins ? m.y / candidate_length : has_direction ? n.y / length : zero;
   columns[2] = candidate_wins ? m.z / candidate_length : has_direction ? n.z / length : zero;

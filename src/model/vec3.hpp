@@ -13,6 +13,6 @@ struct Vec3 {
 
 // 2^-23, the 32-bit float machine epsilon: a vector no longer than this
 // carries no direction.
-inline constexpr float shortest_direction_length = 0x1p-23f;
+inline constexpr float kShortestDirectionLength = 0x1p-23f;
 
 }  // namespace facetview

@@ -25,7 +25,7 @@ PyObject* camera_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return without_cpp_exceptions([&]() -> PyObject* {
     PyObject* matched[4];
     if (!match_arguments(kNewParameters, args, kwargs, matched)) return nullptr;
-    Camera camera = default_camera;
+    Camera camera = kDefaultCamera;
     for (std::size_t i = 0; i < 4; ++i) {
       if (matched[i] != nullptr && !convert_f32(matched[i], kNewNames[i], camera.*kFields[i])) {
         return nullptr;
@@ -36,7 +36,7 @@ PyObject* camera_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
 }
 
 PyObject* camera_default(PyObject*, PyObject*) {
-  return without_cpp_exceptions([] { return wrap(module_types().camera, default_camera); });
+  return without_cpp_exceptions([] { return wrap(module_types().camera, kDefaultCamera); });
 }
 
 template <float Camera::*Field>

@@ -9,7 +9,7 @@ namespace facetview {
 namespace {
 
 bool needs_hex_escape(char32_t code) {
-  return in_ranges(non_printable_ranges, code) || in_ranges(grapheme_extend_ranges, code);
+  return in_ranges(kNonPrintableRanges, code) || in_ranges(kGraphemeExtendRanges, code);
 }
 
 void append_hex_escape(std::string& out, char32_t code) {

@@ -36,8 +36,8 @@ bool add(PyObject* module, const char* name, PyObject* value) {
 }  // namespace
 
 bool add_shared_constants(PyObject* module) {
-  constexpr std::string_view delete_all = KittyPresenter::delete_all_sequence;
-  return add(module, "ZOOM_RANGE", Py_BuildValue("(dd)", lowest_zoom, highest_zoom)) &&
+  constexpr std::string_view delete_all = KittyPresenter::kDeleteAllSequence;
+  return add(module, "ZOOM_RANGE", Py_BuildValue("(dd)", kLowestZoom, kHighestZoom)) &&
          add(module, "QUALITY_NAMES", quality_names()) &&
          add(module, "KITTY_DELETE_ALL",
              PyBytes_FromStringAndSize(delete_all.data(),

@@ -11,12 +11,12 @@ struct Camera {
   float zoom = 1.0f;
 };
 
-inline constexpr Camera default_camera{};
+inline constexpr Camera kDefaultCamera{};
 
 // The zoom the renderer honours: any other is clamped into this range. Kept as
 // the decimal values the Python package works with; the renderer takes their
 // nearest floats.
-inline constexpr double lowest_zoom = 0.45;
-inline constexpr double highest_zoom = 2.5;
+inline constexpr double kLowestZoom = 0.45;
+inline constexpr double kHighestZoom = 2.5;
 
 }  // namespace facetview

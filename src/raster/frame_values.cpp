@@ -37,7 +37,7 @@ FrameValues frame_at(float distance, float pitch, float yaw, float roll, std::ui
 
 FrameValues make_frame_values(const Camera& camera, std::uint32_t width, std::uint32_t height) {
   const float zoom =
-      clamp_to(camera.zoom, static_cast<float>(lowest_zoom), static_cast<float>(highest_zoom));
+      clamp_to(camera.zoom, static_cast<float>(kLowestZoom), static_cast<float>(kHighestZoom));
   return frame_at(3.25f / zoom, camera.pitch, camera.yaw, camera.roll, width, height);
 }
 

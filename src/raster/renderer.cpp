@@ -31,7 +31,7 @@ constexpr std::uint64_t kShareBytesPerPixel = 4 + sizeof(float);
 
 std::size_t checked_pixel_count(std::uint32_t width, std::uint32_t height) {
   const std::uint64_t pixels = std::uint64_t{width} * height;
-  if (pixels > Renderer::max_pixels) throw std::bad_alloc();
+  if (pixels > Renderer::kMaxPixels) throw std::bad_alloc();
   return static_cast<std::size_t>(pixels);
 }
 
@@ -178,7 +178,7 @@ std::size_t Renderer::prepare_shares(std::size_t triangles) {
       kShareBufferBytes / (std::uint64_t{pixels} * kShareBytesPerPixel);
   std::size_t shares = std::min<std::size_t>(
       {thread_count(), std::max<std::size_t>(triangles / kTrianglesPerShare, 1),
-       static_cast<std::size_t>(std::min<std::uint64_t>(affordable + 1, max_threads))});
+       static_cast<std::size_t>(std::min<std::uint64_t>(affordable + 1, kMaxThreads))});
   try {
     if (shares_.size() < shares - 1) shares_.resize(shares - 1);
     for (std::size_t share = 0; share + 1 < shares; ++share) {

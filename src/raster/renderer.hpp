@@ -28,7 +28,7 @@ class Renderer {
 
   // Changes the size in place; the same size touches nothing, a shrink keeps
   // the storage. Throws std::bad_alloc when the buffers cannot be allocated
-  // (or exceed max_pixels), leaving the renderer as it was.
+  // (or exceed kMaxPixels), leaving the renderer as it was.
   void resize(std::uint32_t width, std::uint32_t height);
 
   // Draws one whole frame: background gradient, then every triangle, then the
@@ -50,7 +50,7 @@ class Renderer {
   // Frames larger than this are refused with std::bad_alloc rather than
   // attempted: the colour, depth and background buffers together take 12
   // bytes a pixel.
-  static constexpr std::uint64_t max_pixels = std::uint64_t{1} << 28;
+  static constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 28;
 
  private:
   std::vector<std::uint8_t> framebuffer_;

@@ -19,7 +19,7 @@ float dot(Vec3 a, Vec3 b) {
 // Unit length, or zero when the vector is too short to have a direction.
 Vec3 normalized_or_zero(Vec3 v) {
   const float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-  if (length <= shortest_direction_length) return {};
+  if (length <= kShortestDirectionLength) return {};
   return {v.x / length, v.y / length, v.z / length};
 }
 
@@ -68,8 +68,8 @@ Rgba shade_triangle(const std::array<Vec3, 3>& view, const FrameValues& frame,
   const float rim_glow = 0.18f * rim;
   const LinearColour base = base_colour(face, height);
   const LinearColour lit{base.red * light + rim_glow * kRimTint.red,
-                base.green * light + rim_glow * kRimTint.green,
-                base.blue * light + rim_glow * kRimTint.blue};
+                         base.green * light + rim_glow * kRimTint.green,
+                         base.blue * light + rim_glow * kRimTint.blue};
 
   const float far_share =
       clamp_to((frame.blend_distance - centroid.z) / frame.blend_span, 0.0f, 1.0f);

@@ -12,12 +12,12 @@ namespace {
 
 // Device control string of a sixel image: P1 = 0 with raster attributes that
 // give the aspect, P2 = 1 so that unset pixels keep what is under them.
-constexpr std::string_view image_start = "\x1bP0;1q";
-constexpr std::string_view image_end = "\x1b\\";
-constexpr std::uint32_t sixel_height = 6;
-constexpr char empty_sixel = '?';  // 0x3F: no pixel of the six set
+constexpr std::string_view kImageStart = "\x1bP0;1q";
+constexpr std::string_view kImageEnd = "\x1b\\";
+constexpr std::uint32_t kSixelHeight = 6;
+constexpr char kEmptySixel = '?';  // 0x3F: no pixel of the six set
 // Shortest run worth its "!count" prefix.
-constexpr std::uint32_t shortest_repeat = 4;
+constexpr std::uint32_t kShortestRepeat = 4;
 
 // Collects one colour's sixels left to right as runs of equal characters.
 class RunWriter {
@@ -37,14 +37,14 @@ class RunWriter {
 
   // Ends the colour's row; empty sixels at its end are left out.
   void finish() {
-    if (current_ != empty_sixel) flush();
+    if (current_ != kEmptySixel) flush();
     count_ = 0;
   }
 
  private:
   void flush() {
     if (count_ == 0) return;
-    if (count_ >= shortest_repeat) {
+    if (count_ >= kShortestRepeat) {
       out_ += '!';
       append_decimal(out_, count_);
       out_ += current_;
@@ -55,7 +55,7 @@ class RunWriter {
   }
 
   std::string& out_;
-  char current_ = empty_sixel;
+  char current_ = kEmptySixel;
   std::uint32_t count_ = 0;
 };
 
@@ -79,7 +79,7 @@ bool same_column(const std::array<const std::uint8_t*, 6>& sources, std::uint32_
 
 void append_sixel_image(std::string& out, const IndexedFrame& frame, std::span<const Rgb> palette,
                         const ScreenBand& band) {
-  out += image_start;
+  out += kImageStart;
   out += "\"1;1;";
   append_decimal(out, band.width);
   out += ';';
@@ -97,17 +97,17 @@ void append_sixel_image(std::string& out, const IndexedFrame& frame, std::span<c
 
   const std::uint32_t scale = std::max<std::uint32_t>(band.scale, 1);
   if (frame.width == 0 || frame.height == 0 || frame.indices.size() / frame.width < frame.height) {
-    out += image_end;
+    out += kImageEnd;
     return;
   }
   const std::uint32_t frame_columns = std::min(frame.width, (band.width + scale - 1) / scale);
   // Per colour, the columns where it sets any of the six pixels, in order; one
   // list for every value an index can take.
-  std::vector<std::vector<ColumnBits>> by_colour(SixelPalette::max_colours);
+  std::vector<std::vector<ColumnBits>> by_colour(SixelPalette::kMaxColours);
   std::vector<std::size_t> used;
-  for (std::uint32_t row = 0; row < band.height; row += sixel_height) {
-    const std::uint32_t rows = std::min(sixel_height, band.height - row);
-    std::array<const std::uint8_t*, sixel_height> sources{};
+  for (std::uint32_t row = 0; row < band.height; row += kSixelHeight) {
+    const std::uint32_t rows = std::min(kSixelHeight, band.height - row);
+    std::array<const std::uint8_t*, kSixelHeight> sources{};
     for (std::uint32_t line = 0; line < rows; ++line) {
       // Rows past the frame repeat its last one rather than read beyond it.
       const std::size_t frame_row =
@@ -140,15 +140,15 @@ void append_sixel_image(std::string& out, const IndexedFrame& frame, std::span<c
       for (const ColumnBits& entry : by_colour[colour]) {
         const std::uint32_t start = entry.column * scale;
         const std::uint32_t end = std::min(start + entry.count * scale, band.width);
-        runs.add(empty_sixel, start - x);
-        runs.add(static_cast<char>(empty_sixel + entry.bits), end - start);
+        runs.add(kEmptySixel, start - x);
+        runs.add(static_cast<char>(kEmptySixel + entry.bits), end - start);
         x = end;
       }
       runs.finish();
       by_colour[colour].clear();
     }
   }
-  out += image_end;
+  out += kImageEnd;
 }
 
 }  // namespace facetview

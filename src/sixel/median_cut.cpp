@@ -8,8 +8,8 @@ namespace facetview {
 
 namespace {
 
-constexpr std::uint32_t empty_key = 0xFFFFFFFF;  // no 24-bit colour has it
-constexpr std::size_t first_capacity = std::size_t{1} << 12;
+constexpr std::uint32_t kEmptyKey = 0xFFFFFFFF;  // no 24-bit colour has it
+constexpr std::size_t kFirstCapacity = std::size_t{1} << 12;
 
 std::uint32_t colour_key(const std::uint8_t* pixel) {
   return std::uint32_t{pixel[0]} << 16 | std::uint32_t{pixel[1]} << 8 | pixel[2];
@@ -79,15 +79,15 @@ std::vector<Rgb> MedianCut::colours(std::span<const std::uint8_t> rgba, std::siz
 
 void MedianCut::count_pixels(std::span<const std::uint8_t> rgba) {
   if (keys_.empty()) {
-    keys_.assign(first_capacity, empty_key);
-    counts_.assign(first_capacity, 0);
+    keys_.assign(kFirstCapacity, kEmptyKey);
+    counts_.assign(kFirstCapacity, 0);
   }
   // Runs of one colour are counted once: frames are mostly such runs.
-  const std::size_t pixels = rgba.size() / bytes_per_pixel;
-  std::uint32_t run_key = empty_key;
+  const std::size_t pixels = rgba.size() / kBytesPerPixel;
+  std::uint32_t run_key = kEmptyKey;
   std::uint32_t run_length = 0;
   for (std::size_t pixel = 0; pixel < pixels; ++pixel) {
-    const std::uint32_t key = colour_key(&rgba[pixel * bytes_per_pixel]);
+    const std::uint32_t key = colour_key(&rgba[pixel * kBytesPerPixel]);
     if (key == run_key) {
       ++run_length;
       continue;
@@ -101,8 +101,8 @@ void MedianCut::count_pixels(std::span<const std::uint8_t> rgba) {
 
 void MedianCut::add(std::uint32_t key, std::uint32_t count) {
   std::size_t slot = slot_of(key, keys_.size());
-  while (keys_[slot] != key && keys_[slot] != empty_key) slot = (slot + 1) & (keys_.size() - 1);
-  if (keys_[slot] == empty_key) {
+  while (keys_[slot] != key && keys_[slot] != kEmptyKey) slot = (slot + 1) & (keys_.size() - 1);
+  if (keys_[slot] == kEmptyKey) {
     keys_[slot] = key;
     if (2 * ++used_ > keys_.size()) {
       counts_[slot] = count;
@@ -114,12 +114,12 @@ void MedianCut::add(std::uint32_t key, std::uint32_t count) {
 }
 
 void MedianCut::grow() {
-  std::vector<std::uint32_t> keys(2 * keys_.size(), empty_key);
+  std::vector<std::uint32_t> keys(2 * keys_.size(), kEmptyKey);
   std::vector<std::uint32_t> counts(keys.size(), 0);
   for (std::size_t old = 0; old < keys_.size(); ++old) {
-    if (keys_[old] == empty_key) continue;
+    if (keys_[old] == kEmptyKey) continue;
     std::size_t slot = slot_of(keys_[old], keys.size());
-    while (keys[slot] != empty_key) slot = (slot + 1) & (keys.size() - 1);
+    while (keys[slot] != kEmptyKey) slot = (slot + 1) & (keys.size() - 1);
     keys[slot] = keys_[old];
     counts[slot] = counts_[old];
   }
@@ -132,12 +132,12 @@ void MedianCut::collect_entries() {
   entries_.reserve(used_);
   for (std::size_t slot = 0; slot < keys_.size(); ++slot) {
     const std::uint32_t key = keys_[slot];
-    if (key == empty_key) continue;
+    if (key == kEmptyKey) continue;
     entries_.push_back({{static_cast<double>(key >> 16), static_cast<double>((key >> 8) & 0xFF),
                          static_cast<double>(key & 0xFF)},
                         static_cast<double>(counts_[slot]),
                         key});
-    keys_[slot] = empty_key;  // ready for the next frame
+    keys_[slot] = kEmptyKey;  // ready for the next frame
     counts_[slot] = 0;
   }
   used_ = 0;

@@ -7,15 +7,15 @@ namespace facetview {
 
 namespace {
 
-constexpr int cache_bits = 16;
-constexpr std::uint32_t empty_slot = 0xFFFFFFFF;  // no 24-bit key has it
+constexpr int kCacheBits = 16;
+constexpr std::uint32_t kEmptySlot = 0xFFFFFFFF;  // no 24-bit key has it
 
 std::uint32_t colour_key(Rgb colour) {
   return std::uint32_t{colour.r} << 16 | std::uint32_t{colour.g} << 8 | colour.b;
 }
 
 std::size_t cache_slot(std::uint32_t key) {
-  return (key * 2654435761u) >> (32 - cache_bits);
+  return (key * 2654435761u) >> (32 - kCacheBits);
 }
 
 }  // namespace
@@ -27,8 +27,8 @@ void NearestColour::set_palette(std::span<const Rgb> palette) {
   }
   std::stable_sort(by_green_.begin(), by_green_.end(),
                    [](const Sorted& a, const Sorted& b) { return a.colour.g < b.colour.g; });
-  cached_keys_.assign(std::size_t{1} << cache_bits, empty_slot);
-  cached_indices_.resize(std::size_t{1} << cache_bits);
+  cached_keys_.assign(std::size_t{1} << kCacheBits, kEmptySlot);
+  cached_indices_.resize(std::size_t{1} << kCacheBits);
 }
 
 std::uint8_t NearestColour::index_of(Rgb colour) {

@@ -26,7 +26,7 @@ class NearestColour {
     std::uint8_t index;
   };
   std::vector<Sorted> by_green_;
-  // Direct-mapped: colour key (24 bits) or empty_slot, and the answer.
+  // Direct-mapped: colour key (24 bits) or kEmptySlot, and the answer.
   std::vector<std::uint32_t> cached_keys_;
   std::vector<std::uint8_t> cached_indices_;
 };

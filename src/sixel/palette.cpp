@@ -23,9 +23,9 @@ std::array<std::uint8_t, 256> percent_grid() {
 
 void SixelPalette::choose(std::span<const std::uint8_t> rgba, std::uint32_t width,
                           std::uint32_t height, std::size_t registers) {
-  const std::size_t pixels = std::min(std::size_t{width} * height, rgba.size() / bytes_per_pixel);
-  const std::span<const std::uint8_t> frame = rgba.first(pixels * bytes_per_pixel);
-  colours_ = median_cut_.colours(frame, std::clamp<std::size_t>(registers, 1, max_colours));
+  const std::size_t pixels = std::min(std::size_t{width} * height, rgba.size() / kBytesPerPixel);
+  const std::span<const std::uint8_t> frame = rgba.first(pixels * kBytesPerPixel);
+  colours_ = median_cut_.colours(frame, std::clamp<std::size_t>(registers, 1, kMaxColours));
   // The colours are counted, and come out, as percentages; pixels are
   // matched against what the terminal will show of them.
   for (Rgb& colour : colours_) {
@@ -38,7 +38,7 @@ void SixelPalette::choose(std::span<const std::uint8_t> rgba, std::uint32_t widt
   Rgb last{};
   std::uint8_t last_index = nearest_.index_of(last);
   for (std::size_t pixel = 0; pixel < pixels; ++pixel) {
-    const std::uint8_t* source = &frame[pixel * bytes_per_pixel];
+    const std::uint8_t* source = &frame[pixel * kBytesPerPixel];
     const Rgb colour{source[0], source[1], source[2]};
     if (colour != last) {
       last = colour;

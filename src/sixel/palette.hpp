@@ -27,9 +27,9 @@ std::array<std::uint8_t, 256> percent_grid();
 class SixelPalette {
  public:
   // Colour registers of a sixel image that this palette fills at most.
-  static constexpr std::size_t max_colours = 256;
+  static constexpr std::size_t kMaxColours = 256;
 
-  // Chooses at most registers colours (1 to max_colours) for the RGBA frame of
+  // Chooses at most registers colours (1 to kMaxColours) for the RGBA frame of
   // width x height pixels, each as a terminal shows it, and maps every pixel;
   // indices() then holds width x height entries.
   void choose(std::span<const std::uint8_t> rgba, std::uint32_t width, std::uint32_t height,

@@ -12,8 +12,8 @@ namespace facetview {
 namespace {
 
 // One sixel is a column of 6 pixels.
-constexpr std::uint32_t sixel_height = 6;
-constexpr std::uint64_t max_screen_side = sixel_max_screen_side;
+constexpr std::uint32_t kSixelHeight = 6;
+constexpr std::uint64_t kMaxScreenSide = kSixelMaxScreenSide;
 
 std::uint64_t screen_width(Viewport viewport, const SixelLayout& layout) {
   return std::uint64_t{std::max<std::uint16_t>(viewport.cols, 1)} * layout.cell_width;
@@ -29,8 +29,8 @@ std::uint32_t divide_rounding_up(std::uint64_t total, std::uint32_t part) {
 
 bool layout_usable(Viewport viewport, const SixelLayout& layout) {
   return layout.cell_width != 0 && layout.cell_height != 0 && layout.scale != 0 &&
-         screen_width(viewport, layout) <= max_screen_side &&
-         screen_height(viewport, layout) <= max_screen_side;
+         screen_width(viewport, layout) <= kMaxScreenSide &&
+         screen_height(viewport, layout) <= kMaxScreenSide;
 }
 
 // Cell rows of the viewport that may be drawn on: all of them, unless the
@@ -45,18 +45,18 @@ std::uint32_t drawable_rows(Viewport viewport, const SixelLayout& layout) {
 }  // namespace
 
 std::uint32_t sixel_frame_width(Viewport viewport, const SixelLayout& layout) {
-  return divide_rounding_up(std::min(screen_width(viewport, layout), max_screen_side),
+  return divide_rounding_up(std::min(screen_width(viewport, layout), kMaxScreenSide),
                             std::max<std::uint32_t>(layout.scale, 1));
 }
 
 std::uint32_t sixel_frame_height(Viewport viewport, const SixelLayout& layout) {
-  return divide_rounding_up(std::min(screen_height(viewport, layout), max_screen_side),
+  return divide_rounding_up(std::min(screen_height(viewport, layout), kMaxScreenSide),
                             std::max<std::uint32_t>(layout.scale, 1));
 }
 
 std::uint32_t sixel_band_rows(std::uint32_t cell_height) {
   if (cell_height == 0) return 1;
-  return sixel_height / std::gcd(cell_height, sixel_height);
+  return kSixelHeight / std::gcd(cell_height, kSixelHeight);
 }
 
 Status SixelPresenter::present(ByteOutput& output, std::span<const std::uint8_t> frame,
@@ -76,7 +76,7 @@ Status SixelPresenter::present(ByteOutput& output, std::span<const std::uint8_t>
   }
 
   text_.clear();
-  text_ += synchronized_update_begin;
+  text_ += kSynchronizedUpdateBegin;
   const std::size_t empty_size = text_.size();
   const bool everything = !history_.comparable(viewport, width, height) || layout_ != layout;
   // Pixels left over from another viewport or cell size are blanked first.
@@ -112,7 +112,7 @@ Status SixelPresenter::present(ByteOutput& output, std::span<const std::uint8_t>
   }
   if (run_start) send_run(*run_start, rows);
   if (text_.size() == empty_size) return Status::success();
-  text_ += synchronized_update_end;
+  text_ += kSynchronizedUpdateEnd;
 
   layout_ = layout;
   return history_.send(output, text_, frame, viewport, width, height);

@@ -22,11 +22,11 @@ namespace facetview {
 
 // Larger than any screen: a viewport beyond this many pixels across or down is
 // a mistake, not a picture.
-inline constexpr std::uint32_t sixel_max_screen_side = 32768;
+inline constexpr std::uint32_t kSixelMaxScreenSide = 32768;
 
 // How the frame maps onto the screen.
 using SixelLayout = ScreenLayout;
-static_assert(SixelLayout().colours == SixelPalette::max_colours,
+static_assert(SixelLayout().colours == SixelPalette::kMaxColours,
               "a layout fills every colour register unless told otherwise");
 
 // The frame size for a viewport: its screen pixels divided by the scale,

@@ -27,12 +27,12 @@ void CursorKeepingOutput::discard() {
 Status CursorKeepingOutput::close() {
   if (!saved_) return Status::success();
   saved_ = false;
-  return output_.write_all(cursor_restore);
+  return output_.write_all(kCursorRestore);
 }
 
 Status CursorKeepingOutput::save_before_first_write() {
   if (saved_) return Status::success();
-  if (Status saved = output_.write_all(cursor_save); !saved) return saved;
+  if (Status saved = output_.write_all(kCursorSave); !saved) return saved;
   saved_ = true;
   return Status::success();
 }

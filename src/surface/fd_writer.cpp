@@ -12,9 +12,9 @@ namespace facetview {
 namespace {
 
 // Ends an escape string that a failed write left open.
-constexpr std::string_view string_terminator = "\x1b\\";
+constexpr std::string_view kStringTerminator = "\x1b\\";
 // Pieces handed to one writev() call; the loop goes on with the rest.
-constexpr std::size_t max_pieces_per_call = 16;
+constexpr std::size_t kMaxPiecesPerCall = 16;
 
 // A signal handler that writes while a frame is on its way would tear it.
 Error busy_error() {
@@ -48,7 +48,7 @@ Status write_pieces(int fd, std::span<const std::string_view> pieces, Interrupti
     }
     if (piece == pieces.size()) return Status::success();
 
-    std::array<iovec, max_pieces_per_call> vectors{};
+    std::array<iovec, kMaxPiecesPerCall> vectors{};
     std::size_t count = 0;
     for (std::size_t p = piece, skip = offset; p < pieces.size() && count < vectors.size();
          ++p, skip = 0) {
@@ -136,10 +136,10 @@ Status FdWriter::send(std::span<const std::string_view> commands,
                       std::span<const std::size_t> command_ends) {
   sending_ = true;
 
-  std::array<std::string_view, max_pieces_per_call> pieces{};
+  std::array<std::string_view, kMaxPiecesPerCall> pieces{};
   std::size_t count = 0;
-  const std::size_t owed = owes_terminator_ ? string_terminator.size() : 0;
-  if (owed != 0) pieces[count++] = string_terminator;
+  const std::size_t owed = owes_terminator_ ? kStringTerminator.size() : 0;
+  if (owed != 0) pieces[count++] = kStringTerminator;
   for (const std::string_view command : commands) {
     if (count == pieces.size()) {
       sending_ = false;

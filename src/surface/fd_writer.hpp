@@ -30,10 +30,10 @@ namespace facetview {
 // standard output is shared under standard_output_lock() (stdout_writer.hpp).
 class FdWriter final : public ByteOutput {
  public:
-  static constexpr std::size_t default_frame_limit = std::size_t{4} << 20;
+  static constexpr std::size_t kDefaultFrameLimit = std::size_t{4} << 20;
 
   // Does not take ownership of fd.
-  explicit FdWriter(int fd, std::size_t frame_limit = default_frame_limit);
+  explicit FdWriter(int fd, std::size_t frame_limit = kDefaultFrameLimit);
 
   FdWriter(const FdWriter&) = delete;
   FdWriter& operator=(const FdWriter&) = delete;

@@ -11,7 +11,7 @@ namespace facetview {
 namespace {
 
 // Pixels a frame may have before its cells are scaled down, by quality ordinal.
-constexpr std::array<std::uint32_t, 3> pixel_budgets = {140000, 260000, 420000};
+constexpr std::array<std::uint32_t, 3> kPixelBudgets = {140000, 260000, 420000};
 
 std::uint32_t saturating_multiply(std::uint32_t a, std::uint32_t b) {
   const std::uint64_t product = std::uint64_t{a} * b;
@@ -39,7 +39,7 @@ FrameSize framebuffer_size(Quality quality, Viewport viewport) {
   const std::uint32_t ordinal = sized_ordinal(quality);
   std::uint32_t cell_width = ordinal + 3;
   std::uint32_t cell_height = 2 * ordinal + 6;
-  const std::uint32_t budget = pixel_budgets.at(ordinal);
+  const std::uint32_t budget = kPixelBudgets.at(ordinal);
 
   // A viewport of 0 cells is sized as one of 1 cell.
   const std::uint32_t cols = viewport.cols == 0 ? 1 : viewport.cols;
@@ -64,13 +64,13 @@ FrameSize framebuffer_size(Quality quality, Viewport viewport, const TerminalDis
   const std::uint64_t height =
       std::uint64_t{viewport.rows == 0 ? 1u : viewport.rows} * *display.cell_height;
   // More pixels than a renderer holds: the budgeted cells of high instead.
-  if (width * height > Renderer::max_pixels) return framebuffer_size(Quality::high, viewport);
+  if (width * height > Renderer::kMaxPixels) return framebuffer_size(Quality::high, viewport);
   return FrameSize{static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
 }
 
 bool sane_cell_size(const TerminalDisplay& display) {
   const auto sane = [](std::optional<std::uint32_t> side) {
-    return side && *side >= 1 && *side <= max_cell_pixels;
+    return side && *side >= 1 && *side <= kMaxCellPixels;
   };
   return sane(display.cell_width) && sane(display.cell_height);
 }
@@ -84,15 +84,15 @@ SixelLayout sixel_layout(Quality quality, Viewport viewport, const TerminalDispl
   layout.cell_height = cell_known ? *display.cell_height : 2 * ordinal + 6;
   layout.screen_rows = display.rows;
   layout.colours = static_cast<std::uint32_t>(std::min<std::uint64_t>(
-      display.sixel_colours.value_or(SixelPalette::max_colours), SixelPalette::max_colours));
-  if (layout.colours == 0) layout.colours = SixelPalette::max_colours;
+      display.sixel_colours.value_or(SixelPalette::kMaxColours), SixelPalette::kMaxColours));
+  if (layout.colours == 0) layout.colours = SixelPalette::kMaxColours;
 
   // The smallest whole scale that brings the frame within the budget; its
   // pixels are repeated to cover the viewport. At full quality every screen
   // pixel is drawn, up to what a renderer holds.
   const std::uint64_t budget = quality == Quality::full && cell_known
-                                   ? Renderer::max_pixels
-                                   : std::uint64_t{pixel_budgets.at(ordinal)};
+                                   ? Renderer::kMaxPixels
+                                   : std::uint64_t{kPixelBudgets.at(ordinal)};
   const std::uint64_t screen_width =
       std::uint64_t{viewport.cols == 0 ? 1u : viewport.cols} * layout.cell_width;
   const std::uint64_t screen_height =
@@ -115,8 +115,7 @@ SixelPlacement sixel_placement(Quality quality, Viewport viewport, const Termina
   const std::uint32_t cols = std::max<std::uint32_t>(viewport.cols, 1);
   const std::uint32_t rows = std::max<std::uint32_t>(viewport.rows, 1);
   const auto limit = [](std::optional<std::uint32_t> told) {
-    return std::clamp<std::uint64_t>(told.value_or(sixel_max_screen_side), 1,
-                                     sixel_max_screen_side);
+    return std::clamp<std::uint64_t>(told.value_or(kSixelMaxScreenSide), 1, kSixelMaxScreenSide);
   };
   const auto reduction_for = [](std::uint64_t pixels, std::uint64_t most) {
     return (pixels + most - 1) / most;

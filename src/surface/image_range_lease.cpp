@@ -11,8 +11,8 @@ namespace facetview {
 
 namespace {
 
-constexpr std::uint32_t private_numbers =
-    ImageRange::last_number - ImageRangeLease::first_private_number + 1;
+constexpr std::uint32_t kPrivateNumbers =
+    ImageRange::kLastNumber - ImageRangeLease::kFirstPrivateNumber + 1;
 
 struct Registry {
   std::mutex mutex;
@@ -28,7 +28,7 @@ Registry& registry() {
 }
 
 std::uint32_t following_number(std::uint32_t number) {
-  return number == ImageRange::last_number ? ImageRangeLease::first_private_number : number + 1;
+  return number == ImageRange::kLastNumber ? ImageRangeLease::kFirstPrivateNumber : number + 1;
 }
 
 // The next private range number in turn that no one holds; when every one is
@@ -41,10 +41,10 @@ std::uint32_t take_private_number(Registry& state) {
     } catch (const std::exception&) {
       // Without a source of entropy every program starts at the same range.
     }
-    state.next_private = ImageRangeLease::first_private_number + start % private_numbers;
+    state.next_private = ImageRangeLease::kFirstPrivateNumber + start % kPrivateNumbers;
   }
   std::uint32_t number = state.next_private;
-  for (std::uint32_t tried = 0; tried < private_numbers && state.holders.contains(number);
+  for (std::uint32_t tried = 0; tried < kPrivateNumbers && state.holders.contains(number);
        ++tried) {
     number = following_number(number);
   }

@@ -18,7 +18,7 @@ class ImageRangeLease {
  public:
   // The lowest private range handed out: the shared range's ids stay below
   // it for viewports of up to half a million tiles.
-  static constexpr std::uint32_t first_private_number = 16;
+  static constexpr std::uint32_t kFirstPrivateNumber = 16;
 
   // The shared range, held by no one: for surfaces outside the registry.
   ImageRangeLease() = default;

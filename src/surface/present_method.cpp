@@ -7,17 +7,17 @@ namespace facetview {
 namespace {
 
 // Indexed by the enumerator's value.
-constexpr std::array<std::string_view, 3> method_names = {"kitty", "sixel", "blocks"};
+constexpr std::array<std::string_view, 3> kMethodNames = {"kitty", "sixel", "blocks"};
 
 }  // namespace
 
 std::string_view present_method_name(PresentMethod method) {
-  return method_names.at(static_cast<std::size_t>(method));
+  return kMethodNames.at(static_cast<std::size_t>(method));
 }
 
 std::optional<PresentMethod> parse_present_method(std::string_view text) {
-  for (std::size_t index = 0; index < method_names.size(); ++index) {
-    if (method_names[index] == text) return static_cast<PresentMethod>(index);
+  for (std::size_t index = 0; index < kMethodNames.size(); ++index) {
+    if (kMethodNames[index] == text) return static_cast<PresentMethod>(index);
   }
   return std::nullopt;
 }

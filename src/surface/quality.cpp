@@ -7,9 +7,9 @@ namespace facetview {
 namespace {
 
 // Indexed by the ordinal.
-constexpr std::array<std::string_view, 4> canonical_names = {"low", "medium", "high", "full"};
+constexpr std::array<std::string_view, 4> kCanonicalNames = {"low", "medium", "high", "full"};
 
-constexpr std::array<QualityName, 5> accepted_names = {{
+constexpr std::array<QualityName, 5> kAcceptedNames = {{
     {"low", Quality::low},
     {"med", Quality::medium},
     {"medium", Quality::medium},
@@ -20,15 +20,15 @@ constexpr std::array<QualityName, 5> accepted_names = {{
 }  // namespace
 
 std::string_view quality_name(Quality quality) {
-  return canonical_names.at(static_cast<std::size_t>(quality));
+  return kCanonicalNames.at(static_cast<std::size_t>(quality));
 }
 
 std::span<const QualityName> accepted_quality_names() {
-  return accepted_names;
+  return kAcceptedNames;
 }
 
 std::optional<Quality> parse_quality(std::string_view text) {
-  for (const QualityName& name : accepted_names) {
+  for (const QualityName& name : kAcceptedNames) {
     if (name.text == text) return name.quality;
   }
   return std::nullopt;

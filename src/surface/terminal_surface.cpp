@@ -33,8 +33,8 @@ FrameSize TerminalSurface::frame_size(Viewport viewport) const {
     }
     case PresentMethod::blocks:
       // A viewport of 0 cells is sized as one of 1 cell.
-      return {std::max<std::uint32_t>(viewport.cols, 1) * BlocksPresenter::cell_width,
-              std::max<std::uint32_t>(viewport.rows, 1) * BlocksPresenter::cell_height};
+      return {std::max<std::uint32_t>(viewport.cols, 1) * BlocksPresenter::kCellWidth,
+              std::max<std::uint32_t>(viewport.rows, 1) * BlocksPresenter::kCellHeight};
     case PresentMethod::kitty:
       break;
   }

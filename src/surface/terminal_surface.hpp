@@ -30,7 +30,7 @@ struct FrameSize {
 
 // Cell sides beyond this many pixels are no terminal's: such a size counts
 // as unknown.
-inline constexpr std::uint32_t max_cell_pixels = 512;
+inline constexpr std::uint32_t kMaxCellPixels = 512;
 
 // What is known of the terminal that frames go to; each part may be unknown.
 struct TerminalDisplay {
@@ -139,7 +139,7 @@ class TerminalSurface {
   // size, the reported one stands in.
   void update_display(const TerminalDisplay& measured);
   // A cell size the terminal told otherwise, such as in answer to a query;
-  // sides outside 1 to max_cell_pixels leave it unknown.
+  // sides outside 1 to kMaxCellPixels leave it unknown.
   void set_reported_cell_size(std::uint32_t width, std::uint32_t height);
   // The largest sixel image and the colour registers the terminal told of.
   void set_reported_sixel_limits(std::optional<std::uint32_t> max_width,

@@ -15,8 +15,8 @@
 namespace facetview {
 namespace {
 
-constexpr std::string_view begin = "\x1b[?2026h";
-constexpr std::string_view end = "\x1b[0m\x1b[?2026l";
+constexpr std::string_view kBegin = "\x1b[?2026h";
+constexpr std::string_view kEnd = "\x1b[0m\x1b[?2026l";
 
 TEST(Palette256, NearestEntryOfCubeOrGreyRamp) {
   using C = std::tuple<Rgb, int>;
@@ -40,7 +40,7 @@ std::vector<std::uint8_t> frame_of(const std::vector<Rgb>& pixels) {
   return frame;
 }
 
-constexpr Rgb red{255, 0, 0}, blue{0, 0, 255}, green{0, 255, 0}, white{255, 255, 255};
+constexpr Rgb kRed{255, 0, 0}, kBlue{0, 0, 255}, kGreen{0, 255, 0}, kWhite{255, 255, 255};
 
 // The first frame writes every cell, the same frame nothing; then only the
 // changed cells go out, reached by short moves, with the colours they change.
@@ -48,22 +48,23 @@ TEST(BlocksPresenter, WritesOnlyChangedCellsWithShortMovesAndColourChanges) {
   BlocksPresenter presenter(ColourDepth::true_colour);
   MemoryOutput out;
   // 5 x 1 cells: red over blue, then green over green (a space on green), then white.
-  std::vector<Rgb> pixels{red, green, white, white, white, blue, green, white, white, white};
+  std::vector<Rgb> pixels{kRed,  kGreen, kWhite, kWhite, kWhite,
+                          kBlue, kGreen, kWhite, kWhite, kWhite};
   const FrameGeometry geometry{5, 2, Viewport{3, 2, 5, 1}, {}};
   ASSERT_TRUE(presenter.present(out, frame_of(pixels), geometry));
-  EXPECT_EQ(out.take(), std::string(begin) +
+  EXPECT_EQ(out.take(), std::string(kBegin) +
                             "\x1b[3;4H\x1b[38;2;255;0;0;48;2;0;0;255m\xe2\x96\x80"
                             "\x1b[48;2;0;255;0m \x1b[48;2;255;255;255m   " +
-                            std::string(end));
+                            std::string(kEnd));
   ASSERT_TRUE(presenter.present(out, frame_of(pixels), geometry));
   EXPECT_EQ(std::pair(out.bytes, out.flushes), std::pair(std::string(), 1));
-  pixels[1] = red;      // cell 1, upper
-  pixels[5 + 4] = red;  // cell 4, lower
+  pixels[1] = kRed;      // cell 1, upper
+  pixels[5 + 4] = kRed;  // cell 4, lower
   ASSERT_TRUE(presenter.present(out, frame_of(pixels), geometry));
-  EXPECT_EQ(out.take(), std::string(begin) +
+  EXPECT_EQ(out.take(), std::string(kBegin) +
                             "\x1b[3;5H\x1b[38;2;255;0;0;48;2;0;255;0m\xe2\x96\x80"
                             "\x1b[2C\x1b[38;2;255;255;255;48;2;255;0;0m\xe2\x96\x80" +
-                            std::string(end));
+                            std::string(kEnd));
 }
 
 // Random frames, each changing a few cells of the one before, replayed on a
@@ -80,7 +81,7 @@ TEST_P(BlocksReplay, ScreenShowsEveryFrame) {
   Palette256Dither dither;  // the pattern the presenter follows
   std::mt19937 random(7);
   // Few colours, so that neighbours often share one and runs of equal cells occur.
-  const Rgb colours[] = {red, blue, green, white, {30, 40, 50}};
+  const Rgb colours[] = {kRed, kBlue, kGreen, kWhite, {30, 40, 50}};
   std::vector<Rgb> pixels(cols * rows * 2);
   for (Rgb& pixel : pixels) pixel = colours[random() % 5];
   for (int frame = 0; frame < 12; ++frame) {
@@ -116,13 +117,13 @@ INSTANTIATE_TEST_SUITE_P(Depths, BlocksReplay,
 TEST(BlocksPresenter, NewViewportBlanksTheOldOneAndClearBlanksTheLast) {
   BlocksPresenter presenter(ColourDepth::true_colour);
   MemoryOutput out;
-  ASSERT_TRUE(presenter.present(out, frame_of({red, red}), {1, 2, Viewport{0, 0, 1, 1}, {}}));
+  ASSERT_TRUE(presenter.present(out, frame_of({kRed, kRed}), {1, 2, Viewport{0, 0, 1, 1}, {}}));
   out.take();
   ASSERT_TRUE(
-      presenter.present(out, frame_of({red, red, red, red}), {2, 2, Viewport{4, 3, 2, 1}, {}}));
-  EXPECT_EQ(out.take(), std::string(begin) +
+      presenter.present(out, frame_of({kRed, kRed, kRed, kRed}), {2, 2, Viewport{4, 3, 2, 1}, {}}));
+  EXPECT_EQ(out.take(), std::string(kBegin) +
                             "\x1b[?7l\x1b[0m\x1b[1;1H \x1b[?7h\x1b[4;5H\x1b[48;2;255;0;0m  " +
-                            std::string(end));
+                            std::string(kEnd));
   const int flushes = out.flushes;
   ASSERT_TRUE(presenter.clear(out));
   EXPECT_EQ(out.take(), "\x1b[?7l\x1b[0m\x1b[4;5H  \x1b[?7h");
@@ -131,8 +132,8 @@ TEST(BlocksPresenter, NewViewportBlanksTheOldOneAndClearBlanksTheLast) {
   EXPECT_EQ(out.bytes, "");
   // After a clear the next frame is drawn whole.
   ASSERT_TRUE(
-      presenter.present(out, frame_of({red, red, red, red}), {2, 2, Viewport{4, 3, 2, 1}, {}}));
-  EXPECT_EQ(out.take(), std::string(begin) + "\x1b[4;5H\x1b[48;2;255;0;0m  " + std::string(end));
+      presenter.present(out, frame_of({kRed, kRed, kRed, kRed}), {2, 2, Viewport{4, 3, 2, 1}, {}}));
+  EXPECT_EQ(out.take(), std::string(kBegin) + "\x1b[4;5H\x1b[48;2;255;0;0m  " + std::string(kEnd));
 }
 
 TEST(BlocksPresenter, RejectsFramesThatAreNotTwoPixelsPerCell) {
@@ -150,7 +151,7 @@ TEST(BlocksPresenter, RejectsFramesThatAreNotTwoPixelsPerCell) {
   }
   EXPECT_EQ(out.bytes, "");
   // A viewport of 0 columns is sized as one cell and shows nothing.
-  ASSERT_TRUE(presenter.present(out, frame_of({red, red}), {1, 2, Viewport{0, 0, 0, 1}, {}}));
+  ASSERT_TRUE(presenter.present(out, frame_of({kRed, kRed}), {1, 2, Viewport{0, 0, 0, 1}, {}}));
   EXPECT_EQ(out.bytes, "");
 }
 

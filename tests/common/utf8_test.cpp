@@ -11,7 +11,7 @@ namespace {
 
 TEST(Utf8, DecodesStrictlyAndMeasuresBadSequences) {
   using Case = std::tuple<std::string_view, char32_t, std::size_t, bool, bool>;
-  constexpr char32_t bad = replacement_character;
+  constexpr char32_t bad = kReplacementCharacter;
   for (const auto& [bytes, code, length, valid, truncated] : {
            Case{"A", U'A', 1, true, false},
            Case{"\xc3\xa9!", U'\u00e9', 2, true, false},

@@ -23,11 +23,11 @@ using std::to_string;
 using Bytes = std::vector<std::uint8_t>;
 using Strings = std::vector<std::string>;
 
-constexpr std::int32_t z0 = -1000000000;
-constexpr std::string_view alphabet =
+constexpr std::int32_t kZ0 = -1000000000;
+constexpr std::string_view kAlphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-const std::string delete_all = "G:a=d,d=A,q=2";
-const Viewport example{2, 1, 10, 5};  // cells of 4 x 8 pixels in a 40 x 40 frame
+const std::string kDeleteAll = "G:a=d,d=A,q=2";
+const Viewport kExample{2, 1, 10, 5};  // cells of 4 x 8 pixels in a 40 x 40 frame
 
 struct Frame {
   std::uint32_t width, height;
@@ -60,8 +60,8 @@ std::pair<Strings, std::vector<Bytes>> read_transcript(std::string_view bytes) {
       end += 2;
       for (const char c : body.substr(std::min(keys.size() + 1, body.size()))) {
         if (c == '=') continue;
-        EXPECT_NE(alphabet.find(c), std::string_view::npos) << c;
-        bits = bits << 6 | static_cast<std::uint32_t>(alphabet.find(c));
+        EXPECT_NE(kAlphabet.find(c), std::string_view::npos) << c;
+        bits = bits << 6 | static_cast<std::uint32_t>(kAlphabet.find(c));
         if ((count += 6) >= 8) stream.push_back(static_cast<std::uint8_t>(bits >> (count -= 8)));
       }
       if (!keys.ends_with("m=0")) continue;
@@ -109,12 +109,12 @@ std::vector<Rect> tiles_of(const Frame& frame, Viewport v) {
 }
 
 using Ids = std::function<std::pair<int, int>(int)>;  // tile index to new and old id; 0: none
-const Ids first_ids = [](int i) { return std::pair(2 * i + 1, 0); };
-const Ids second_ids = [](int i) { return std::pair(2 * i + 2, 2 * i + 1); };
+const Ids kFirstIds = [](int i) { return std::pair(2 * i + 1, 0); };
+const Ids kSecondIds = [](int i) { return std::pair(2 * i + 2, 2 * i + 1); };
 
 class PresenterTest : public testing::Test {
  protected:
-  std::string show(const Frame& frame, Viewport v = example, std::size_t fail_at_write = -1) {
+  std::string show(const Frame& frame, Viewport v = kExample, std::size_t fail_at_write = -1) {
     output = {};
     output.fail_at_write = fail_at_write;
     const Status status =
@@ -162,7 +162,7 @@ TEST(Base64, EncodesTheRfc4648TestVectors) {
 TEST(Transmit, SplitsThePayloadInto4096CharacterChunks) {
   for (const std::size_t size : {1, 4096, 4097, 8193}) {
     std::string payload(size, ' ');
-    for (std::size_t i = 0; i < size; ++i) payload[i] = alphabet[i * 7 % 64];
+    for (std::size_t i = 0; i < size; ++i) payload[i] = kAlphabet[i * 7 % 64];
     MemoryOutput output;
     ASSERT_TRUE(write_transmit(output, 9, 40, 20, payload).ok());
     std::string expected = "\x1b_Ga=t,q=2,i=9,f=32,s=40,v=20,o=z,";
@@ -180,7 +180,7 @@ TEST_F(PresenterTest, ShowsTheWorkedExampleAndResendsOnlyChangedTiles) {
   Frame frame = make_frame(40, 40);
   for (int pass = 0; pass < 2; ++pass) {
     ASSERT_EQ(show(frame), "ok");
-    expect_sent(frame, example, {delete_all}, first_ids, z0);
+    expect_sent(frame, kExample, {kDeleteAll}, kFirstIds, kZ0);
     ASSERT_EQ(show(frame), "ok");  // the identical frame writes nothing and does not flush
     EXPECT_EQ(output.writes + output.flushes, 0u);
     ASSERT_TRUE(presenter.clear(output).ok());
@@ -196,7 +196,7 @@ TEST_F(PresenterTest, ShowsTheWorkedExampleAndResendsOnlyChangedTiles) {
     ASSERT_EQ(show(frame), "ok");
     const int tile = tiles[n / 2], id = n % 2 == 0 ? 2 * tile + 2 : 2 * tile + 1;
     const Ids ids = [&](int i) { return std::pair(i == tile ? id : 0, 4 * tile + 3 - id); };
-    expect_sent(frame, example, {}, ids, z0 + 4 + n);
+    expect_sent(frame, kExample, {}, ids, kZ0 + 4 + n);
   }
 }
 
@@ -214,7 +214,7 @@ TEST_F(PresenterTest, RebuildsOnAnyChangeOfSizeOrViewport) {
     const Frame frame = make_frame(width, height, 1);
     ASSERT_EQ(tiles_of(frame, viewport).size(), tiles);
     ASSERT_EQ(show(frame, viewport), "ok");
-    expect_sent(frame, viewport, {delete_all}, first_ids, z0);
+    expect_sent(frame, viewport, {kDeleteAll}, kFirstIds, kZ0);
   }
 }
 
@@ -229,16 +229,16 @@ TEST_F(PresenterTest, EmptyViewportsOnlyDeleteAllAndRefusedFramesSendNothing) {
        {Case{"ok", 10, 12, {0, 0, 0, 4}, fits}, Case{"ok", 10, 12, {3, 3, 5, 0}, fits},
         Case{"framebuffer size 100x1 is not cell-aligned for viewport 30x1 cells", 100, 1,
              Viewport{0, 0, 30, 1}, fits},
-        Case{"framebuffer size 40x41 is not cell-aligned for viewport 10x5 cells", 40, 41, example,
+        Case{"framebuffer size 40x41 is not cell-aligned for viewport 10x5 cells", 40, 41, kExample,
              fits},
         Case{"framebuffer size 10x10 is not cell-aligned for viewport 0x3 cells", 10, 10,
              Viewport{0, 0, 0, 3}, fits},
-        Case{"frame of 6399 bytes does not match framebuffer size 40x40", 40, 40, example, 6399},
-        Case{"frame of 6404 bytes does not match framebuffer size 40x40", 40, 40, example, 6404},
+        Case{"frame of 6399 bytes does not match framebuffer size 40x40", 40, 40, kExample, 6399},
+        Case{"frame of 6404 bytes does not match framebuffer size 40x40", 40, 40, kExample, 6404},
         Case{"frame of 16 bytes does not match framebuffer size 4294967295x4294967295", 4294967295u,
-             4294967295u, example, 16},
+             4294967295u, kExample, 16},
         Case{"frame of 0 bytes does not match framebuffer size 2147483648x2147483648", 2147483648u,
-             2147483648u, example, 0}}) {
+             2147483648u, kExample, 0}}) {
     SCOPED_TRACE(message);
     presenter = KittyPresenter();
     const Frame frame = make_frame(40, 40);
@@ -255,7 +255,7 @@ TEST_F(PresenterTest, EmptyViewportsOnlyDeleteAllAndRefusedFramesSendNothing) {
     if (length != fits) {
       EXPECT_EQ(output.writes, 0u);
     } else {
-      expect_sent(frame, example, {delete_all}, first_ids, z0);
+      expect_sent(frame, kExample, {kDeleteAll}, kFirstIds, kZ0);
     }
   }
 }
@@ -273,9 +273,9 @@ TEST(ImageRange, IdsAndZIndicesOfEachRangeStayApart) {
     EXPECT_EQ(ImageRange(number).image_id(index, slot), id) << number << " " << index;
   }
   const std::tuple<std::uint32_t, std::int32_t, std::int32_t> z_ranges[] = {
-      {0, z0, 2147483647},
-      {1, z0 + (1 << 18), z0 + (1 << 19) - 1},
-      {2049, z0 + (1 << 18), z0 + (1 << 19) - 1},  // z-indices repeat every 2048 ranges
+      {0, kZ0, 2147483647},
+      {1, kZ0 + (1 << 18), kZ0 + (1 << 19) - 1},
+      {2049, kZ0 + (1 << 18), kZ0 + (1 << 19) - 1},  // z-indices repeat every 2048 ranges
       {2047, -463391232, -463129089}};
   for (const auto& [number, first, last] : z_ranges) {
     EXPECT_EQ(ImageRange(number).first_z(), first);
@@ -297,10 +297,10 @@ TEST_F(PresenterTest, PrivateRangeDrawsAndDeletesOnlyItsOwnImages) {
   };
   const Ids own_first = [&](int i) { return std::pair(base + 2 * i + 1, 0); };
   for (const auto& [frame, viewport, deleted] :
-       {std::tuple(make_frame(40, 40), example, 0),
+       {std::tuple(make_frame(40, 40), kExample, 0),
         std::tuple(make_frame(80, 40), Viewport{0, 0, 20, 5}, 4)}) {
     ASSERT_EQ(show(frame, viewport), "ok");
-    expect_sent(frame, viewport, deletions(deleted), own_first, z0 + 30 * (1 << 18));
+    expect_sent(frame, viewport, deletions(deleted), own_first, kZ0 + 30 * (1 << 18));
   }
   for (const int tiles : {6, 0}) {  // a second clear has nothing left to delete
     output = {};
@@ -323,10 +323,11 @@ TEST_F(PresenterTest, OutputFailureDiscardsTheFrameAndTheNextRebuilds) {
       SCOPED_TRACE(std::string(name) + ", write " + to_string(fail_at));
       presenter = KittyPresenter();
       ASSERT_EQ(shown_before ? show(*shown_before) : "ok", "ok");
-      EXPECT_EQ(show(frame, example, fail_at), fail_at == writes ? "flush failed" : "write failed");
+      EXPECT_EQ(show(frame, kExample, fail_at),
+                fail_at == writes ? "flush failed" : "write failed");
       EXPECT_EQ(output.bytes, "");
       ASSERT_EQ(show(frame), "ok");
-      expect_sent(frame, example, {delete_all}, first_ids, z0);
+      expect_sent(frame, kExample, {kDeleteAll}, kFirstIds, kZ0);
     }
   }
 }

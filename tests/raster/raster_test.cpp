@@ -505,7 +505,7 @@ TEST(Renderer, ZeroSizesStayEmptyAndSizesBeyondTheLimitAreRefused) {
   for (const auto& [width, height] : Sizes{{65535u * 3, 65535u * 6},
                                            {UINT32_MAX, UINT32_MAX},
                                            {1u << 14, (1u << 14) + 1},
-                                           {Renderer::max_pixels + 1, 1}}) {
+                                           {Renderer::kMaxPixels + 1, 1}}) {
     EXPECT_THROW(renderer.resize(width, height), std::bad_alloc);
     EXPECT_THROW(Renderer(width, height), std::bad_alloc);
   }

@@ -82,7 +82,7 @@ TEST(SixelPlacement, LargestWholeFractionThatFits) {
 }
 
 std::uint32_t following(std::uint32_t number) {
-  return number == ImageRange::last_number ? ImageRangeLease::first_private_number : number + 1;
+  return number == ImageRange::kLastNumber ? ImageRangeLease::kFirstPrivateNumber : number + 1;
 }
 
 // The first lease alive takes the shared range, each further one a private
@@ -92,7 +92,7 @@ TEST(ImageRangeLease, FurtherLeasesArePrivateAndFreedRangesComeBackLast) {
   std::optional<ImageRangeLease> first = ImageRangeLease::acquire(false);
   ASSERT_TRUE(first->range().shared());
   const std::uint32_t freed = ImageRangeLease::acquire(false).range().number();
-  ASSERT_GE(freed, ImageRangeLease::first_private_number);
+  ASSERT_GE(freed, ImageRangeLease::kFirstPrivateNumber);
   const ImageRangeLease second = ImageRangeLease::acquire(false);
   EXPECT_EQ(second.range().number(), following(freed));
   first.reset();

@@ -26,7 +26,7 @@ namespace {
 
 using Q = Quality;
 // A frame that starts afresh: the cursor saved, then every image deleted.
-constexpr std::string_view rebuild =
+constexpr std::string_view kRebuild =
     "\x1b"
     "7\x1b_Ga=d,d=A,q=2\x1b\\";
 
@@ -58,15 +58,15 @@ TEST(TerminalSurface, FramesHaveTheFramebufferSizeAndRebuildOnlyOnChange) {
     surface.set_quality(quality);
     MemoryOutput output;
     const Result<PresentedFrame> frame =
-        surface.render_and_present(output, Mesh::demo_mesh(), default_camera, viewport);
+        surface.render_and_present(output, Mesh::demo_mesh(), kDefaultCamera, viewport);
     ASSERT_TRUE(frame.ok()) << frame.error().message();
     const FrameSize size = framebuffer_size(quality, viewport);
     EXPECT_EQ(frame->viewport, viewport);
     EXPECT_EQ((FrameSize{frame->width, frame->height}), size);
     EXPECT_EQ(surface.renderer().framebuffer().size(), std::size_t{size.width} * size.height * 4);
     EXPECT_EQ(output.flushes, rebuilds ? 1 : 0);
-    EXPECT_EQ(rebuilds ? output.bytes.substr(0, rebuild.size()) : output.bytes,
-              rebuilds ? rebuild : "");
+    EXPECT_EQ(rebuilds ? output.bytes.substr(0, kRebuild.size()) : output.bytes,
+              rebuilds ? kRebuild : "");
   }
 }
 
@@ -202,7 +202,7 @@ TEST(FdWriter, EveryCutOfAFrameIsFollowedByAWholeRebuild) {
   ASSERT_EQ(ends.back(), first_stream.size());
   ASSERT_GT(first_stream.size(), 4100u);
 
-  for (const std::size_t limit : {std::size_t{100}, FdWriter::default_frame_limit}) {
+  for (const std::size_t limit : {std::size_t{100}, FdWriter::kDefaultFrameLimit}) {
     for (std::size_t n = 0; n < first_stream.size(); ++n) {
       SCOPED_TRACE("limit " + std::to_string(limit) + ", cut at " + std::to_string(n));
       ASSERT_EQ(::ftruncate(fd, 0), 0);

@@ -283,7 +283,7 @@ constexpr CodeRange kGraphemeExtend[] = {
 
 }  // namespace
 
-const std::span<const CodeRange> non_printable_ranges{kNonPrintable};
-const std::span<const CodeRange> grapheme_extend_ranges{kGraphemeExtend};
+const std::span<const CodeRange> kNonPrintableRanges{kNonPrintable};
+const std::span<const CodeRange> kGraphemeExtendRanges{kGraphemeExtend};
 
 }  // namespace facetview

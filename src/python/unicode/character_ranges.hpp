@@ -11,8 +11,8 @@ struct CodeRange {
   char32_t last;  // inclusive
 };
 
-extern const std::span<const CodeRange> non_printable_ranges;
-extern const std::span<const CodeRange> grapheme_extend_ranges;
+extern const std::span<const CodeRange> kNonPrintableRanges;
+extern const std::span<const CodeRange> kGraphemeExtendRanges;
 
 // Whether code lies in one of the sorted ranges.
 bool in_ranges(std::span<const CodeRange> ranges, char32_t code);

@@ -94,8 +94,8 @@ namespace {{
 
 }}  // namespace
 
-const std::span<const CodeRange> non_printable_ranges{{kNonPrintable}};
-const std::span<const CodeRange> grapheme_extend_ranges{{kGraphemeExtend}};
+const std::span<const CodeRange> kNonPrintableRanges{{kNonPrintable}};
+const std::span<const CodeRange> kGraphemeExtendRanges{{kGraphemeExtend}};
 
 }}  // namespace facetview""")
 
