@@ -207,9 +207,10 @@ INSTANTIATE_TEST_SUITE_P(
         Decoded{"obj_by_content_without_extension",
                 "# exported\n\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", "/dev/stdin",
                 Points{kO, kX, kY}},
-        Decoded{"ply_bom_and_a_two_corner_face_skipped",
-                "\xEF\xBB\xBF" + ply("element vertex 3\n" + kXyz + "element face 2\n" + kFaces +
-                                     "end_header\n0 0 0\n1 0 0\n0 1 0\n2 0 1\n3 0 1 2\n"),
+        Decoded{"ply_bom_an_empty_element_and_a_two_corner_face_skipped",
+                "\xEF\xBB\xBF" + ply("element vertex 3\n" + kXyz +
+                                     "element none 0\nproperty int a\n" + "element face 2\n" +
+                                     kFaces + "end_header\n0 0 0\n1 0 0\n0 1 0\n2 0 1\n3 0 1 2\n"),
                 "stdin", Points{kO, kX, kY}},
         Decoded{"stl_by_content_whatever_the_extension",
                 "solid x\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n", "m.obj",
