@@ -62,7 +62,3 @@ def test_from_arrays_colours_per_face(colors, expected):
     upper_left = frame[(10 * 40 + 12) * 4:][:3]
     assert [dominant(lower_right), dominant(upper_left)] == expected
 
-
-def test_per_vertex_colours_are_averaged():
-    mesh = Mesh.from_arrays(SQUARE, SQUARE_FACES, colors=[(0, 0, 255)] * 4)
-    assert dominant(centre(mesh)) == 2

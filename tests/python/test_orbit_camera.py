@@ -56,9 +56,7 @@ def test_a_refused_assignment_keeps_the_field(field, value, error):
     assert getattr(camera, field) == before
 
 
-@pytest.mark.parametrize("pitch, yaw, roll, zoom", [
-    (0.45, -0.55, 0.0, 1.0), (0.3, 0.8, 0.1, 1.2), (-1.2, 2.5, 0.7, 0.45), (0.1, -3.0, 0.0, 2.5), (2.0, 1.0, -1.0, 0.7),
-])
+@pytest.mark.parametrize("pitch, yaw, roll, zoom", [(0.3, 0.8, 0.1, 1.2), (2.0, 1.0, -1.0, 0.7)])
 def test_an_orbit_camera_draws_what_the_equivalent_camera_draws(pitch, yaw, roll, zoom):
     camera = f.Camera(pitch, yaw, roll, zoom)
     orbit = f.OrbitCamera(distance=3.25 / camera.zoom, pitch=pitch, yaw=yaw, roll=roll)

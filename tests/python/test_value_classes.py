@@ -44,8 +44,6 @@ def test_default_camera_and_reprs():
     for camera in (Camera(), Camera.default()):
         assert repr(camera) == "Camera(pitch=0.45, yaw=-0.55, roll=0, zoom=1)"
         assert (camera.pitch, camera.yaw, camera.roll, camera.zoom) == (0.44999998807907104, as_float32(-0.55), 0.0, 1.0)
-    # Each field as the float text of the module writes it (pinned in its C++ test).
-    assert repr(Camera(math.nan, -math.inf, -0.0, 1e20)) == "Camera(pitch=NaN, yaw=-inf, roll=-0, zoom=100000000000000000000)"
 
 
 @pytest.mark.parametrize("value, stored", [
