@@ -112,9 +112,6 @@ CUBE_OBJ = b"v 0 0 0\nv 2 0 0\nv 2 1 0\nv 0 1 0\nv 0 0 1\nv 2 0 1\nv 2 1 1\nv 0 
 
 @pytest.mark.parametrize("name, content, triangles, warnings", [
     ("cube.obj", CUBE_OBJ, 12, ()),
-    ("cube.bin", b"ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
-                 b"property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n"
-                 b"0 0 0\n2 0 0\n0 1 1\n3 0 1 2\n", 1, ()),
     ("part.STL", binary_stl([TRIANGLE]), 1, ()),
     ("lines.obj", CUBE_OBJ + b"f 1// 2//\nf 3\n", 12, ("skipped 2 faces of fewer than three corners",)),
 ])

@@ -38,8 +38,7 @@ def test_bad_qualities_are_refused_and_the_old_one_stays(bad, exception):
 # given, else it is high; cell sizes no terminal has are unknown.
 @pytest.mark.parametrize("quality, protocol, cell_size, cols, rows, size", [
     ("low", "kitty", None, 80, 24, (240, 144)), ("medium", "kitty", None, 0, 0, (4, 8)),
-    ("full", "kitty", None, 133, 39, (665, 390)),
-    ("full", "kitty", (9, 20), 133, 39, (1197, 780)), ("full", "sixel", (9, 20), 133, 39, (1197, 780)),
+    ("full", "kitty", None, 133, 39, (665, 390)), ("full", "kitty", (9, 20), 133, 39, (1197, 780)),
     ("low", "sixel", (65535, 65535), 80, 24, (240, 144)), ("low", "sixel", (513, 20), 80, 24, (240, 144)),
 ])
 def test_framebuffer_size(quality, protocol, cell_size, cols, rows, size):
