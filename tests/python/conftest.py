@@ -28,28 +28,23 @@ def binary_stl(triangles, header=b"", attribute=0):
 
 def model_files(points, faces, rgb=None):
     """The same solid in every format the readers take, {file name: content}; with rgb (0 to 255
-    each) every face is painted that colour, where the format holds one (ASCII STL does not)."""
+    each) the OBJ file's faces are painted that colour by a material library beside it."""
     numbers = lambda values: " ".join(map(str, values))
     triangles = [[points[i] for i in face] for face in faces]
-    paint = rgb and 0x8000 | rgb[0] >> 3 << 10 | rgb[1] >> 3 << 5 | rgb[2] >> 3  # blue in the low five bits
     ply = [f"ply\nformat ascii 1.0\nelement vertex {len(points)}\n",
            "property float x\nproperty float y\nproperty float z\n",
-           "property uchar red\nproperty uchar green\nproperty uchar blue\n" if rgb else "",
            f"element face {len(faces)}\nproperty list uchar int vertex_indices\nend_header\n",
-           *(numbers([*p, *(rgb or [])]) + "\n" for p in points), *(f"3 {numbers(face)}\n" for face in faces)]
+           *(numbers(p) + "\n" for p in points), *(f"3 {numbers(face)}\n" for face in faces)]
     obj = ["mtllib paint.mtl\nusemtl paint\n" if rgb else "", *(f"v {numbers(p)}\n" for p in points),
            *(f"f {numbers(i + 1 for i in face)}\n" for face in faces)]
-    painted = ' pid="7" pindex="0"' if rgb else ""
-    model = ['<model xmlns="http://schemas.microsoft.com/3dmanufacturing/core/2015/02"><resources>',
-             f'<basematerials id="7"><base name="paint" displaycolor="#{bytes(rgb).hex()}"/></basematerials>'
-             if rgb else "", f'<object id="1"{painted}><mesh><vertices>',
+    model = ['<model xmlns="http://schemas.microsoft.com/3dmanufacturing/core/2015/02"><resources><object id="1"><mesh><vertices>',
              *('<vertex x="{}" y="{}" z="{}"/>'.format(*p) for p in points),
              "</vertices><triangles>", *('<triangle v1="{}" v2="{}" v3="{}"/>'.format(*face) for face in faces),
              '</triangles></mesh></object></resources><build><item objectid="1"/></build></model>']
     archive = io.BytesIO()
     with zipfile.ZipFile(archive, "w") as package:
         package.writestr("3D/3dmodel.model", "".join(model))
-    files = {"binary.stl": binary_stl(triangles, attribute=paint or 0),
+    files = {"binary.stl": binary_stl(triangles),
              "ascii.stl": ("solid t\n" + "".join(f"vertex {numbers(p)}\n" for t in triangles for p in t)).encode(),
              "part.ply": "".join(ply).encode(), "part.obj": "".join(obj).encode(), "part.3mf": archive.getvalue()}
     if rgb:

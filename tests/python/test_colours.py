@@ -26,14 +26,15 @@ def dominant(rgb):
     return best if rgb[best] > 2 * max(others) else None
 
 
-@pytest.mark.parametrize("name", ["part.3mf", "part.ply", "part.obj", "binary.stl"])
+# How each format holds its colours is pinned in the C++ tests; a painted OBJ file, its materials
+# read from beside it, shows how a loaded model's colours reach the frame.
 @pytest.mark.parametrize("channel", [0, 1, 2])
-def test_generated_files_render_their_colour(tmp_path, name, channel):
+def test_a_painted_file_renders_its_colour(tmp_path, channel):
     rgb = [40, 40, 40]
     rgb[channel] = 248
     for file_name, content in model_files(SQUARE, SQUARE_FACES, rgb).items():
         (tmp_path / file_name).write_bytes(content)
-    mesh = Mesh.load(tmp_path / name)
+    mesh = Mesh.load(tmp_path / "part.obj")
     assert mesh.has_colors
     assert dominant(centre(mesh)) == channel
     # Turned off, the plain shading is back, pixel for pixel.
