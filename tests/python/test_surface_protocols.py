@@ -85,7 +85,6 @@ TOLD = Capabilities("sixel", True, True, False, True, True, (10, 20), False, col
 # the cells, centred, each in its own pixels (800 x 480, within the budget).
 @pytest.mark.parametrize("arguments, limited", [
     (dict(protocol="sixel", cell_size=(10, 20), max_size=(1000, 900), colours=16), True),
-    (dict(protocol="sixel", cell_size=(10, 20)), False),
     (dict(protocol="auto"), True),
     # What is given counts over what the terminal told.
     (dict(protocol="auto", max_size=None, colours=None), False),
