@@ -77,17 +77,12 @@ bool at_crease(Vec3 first, Vec3 second) {
 template <class Item>
 void reserve_on_huge_pages(std::vector<Item>& items, std::size_t count) {
   items.reserve(count);
-  const std::size_t bytes = count * sizeof(Item);
-  void* const data = items.data();
 #ifdef MADV_HUGEPAGE
   constexpr std::uintptr_t kHugePage = std::uintptr_t{1} << 21;
-  const auto start = reinterpret_cast<std::uintptr_t>(data);
+  const auto start = reinterpret_cast<std::uintptr_t>(items.data());
   const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
-  const std::uintptr_t last = (start + bytes) & ~(kHugePage - 1);
+  const std::uintptr_t last = (start + count * sizeof(Item)) & ~(kHugePage - 1);
   if (first < last) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#else
-  (void)data;
-  (void)bytes;
 #endif
 }
 
