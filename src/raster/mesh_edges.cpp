@@ -33,11 +33,6 @@ struct Side {
   std::uint64_t hash;
 };
 
-// The corners of an edge gathered so far, to tell it apart from others.
-struct EdgeKeys {
-  GridPoint from, to;
-};
-
 // Both corners' cells, mixed so that every bit of the result depends on
 // every bit of them (the table takes the low bits, the tags the high ones).
 std::uint64_t edge_hash(GridPoint a, GridPoint b) {
@@ -86,8 +81,8 @@ void reserve_on_huge_pages(std::vector<std::uint64_t>& slots, std::size_t count)
 }
 
 // Open addressing over the edges gathered so far, by their two corners. The
-// edges go straight into the result in the order they are first seen; their
-// keys and face counts sit beside it until the table is done.
+// edges go straight into the result in the order they are first seen, their
+// face counts beside it until the table is done.
 class EdgeTable {
  public:
   EdgeTable(std::size_t most_edges, double cell, std::vector<MeshEdge>& edges)
@@ -98,7 +93,6 @@ class EdgeTable {
     slots_.assign(size, kEmpty);
     // A closed mesh has half as many edges as face sides.
     edges_.reserve(most_edges / 2 + 16);
-    keys_.reserve(most_edges / 2 + 16);
     faces_.reserve(most_edges / 2 + 16);
   }
 
@@ -124,13 +118,14 @@ class EdgeTable {
       if (slots_[slot] == kEmpty) {
         slots_[slot] = tag | edges_.size();
         edges_.push_back({*side.from, *side.to, side.normal, {}, false});
-        keys_.push_back({side.from_key, side.to_key});
         faces_.push_back(1);
         return;
       }
       if ((slots_[slot] & ~std::uint64_t{0xffffffff}) != tag) continue;
       const std::size_t index = slots_[slot] & 0xffffffff;
-      if (keys_[index].from == side.from_key && keys_[index].to == side.to_key) {
+      // An edge's keys are those of the corners it keeps.
+      if (on_grid(edges_[index].from) == side.from_key &&
+          on_grid(edges_[index].to) == side.to_key) {
         if (faces_[index] == 1) edges_[index].second_normal = side.normal;
         ++faces_[index];
         return;
@@ -161,7 +156,6 @@ class EdgeTable {
   double per_cell_;
   std::vector<std::uint64_t> slots_;
   std::vector<MeshEdge>& edges_;
-  std::vector<EdgeKeys> keys_;
   std::vector<std::uint32_t> faces_;
 };
 
