@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "raster/frame_values.hpp"
+#include "raster/mesh_edges.hpp"
 #include "raster/renderer.hpp"
 #include "sphere_mesh.hpp"
 
@@ -105,6 +106,17 @@ void BM_RenderPaintedMillionTriangleSphere(benchmark::State& state) {
   render_frames(state, painted);
 }
 BENCHMARK(BM_RenderPaintedMillionTriangleSphere)->Args({800, 480})->Unit(benchmark::kMillisecond);
+
+// What the first frame with edges pays once per mesh before it draws.
+void BM_FindMillionTriangleSphereEdges(benchmark::State& state) {
+  const Mesh& mesh = million_triangle_sphere();
+  for (auto _ : state) {
+    const MeshEdges edges = find_mesh_edges(mesh);
+    benchmark::DoNotOptimize(edges.edges.data());
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * mesh.triangles.size()));
+}
+BENCHMARK(BM_FindMillionTriangleSphereEdges)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace facetview
