@@ -1,6 +1,7 @@
 """The module object, its type objects and the traits the four classes share."""
 
 import importlib
+import inspect
 import shutil
 import subprocess
 import sys
@@ -127,3 +128,7 @@ def test_class_and_instance_traits(make, module, bases):
 def test_docstrings_hold_only_the_signature(item, signature, doc):
     assert (getattr(item, "__text_signature__", None), item.__doc__) == (signature, doc)
 
+
+
+def test_the_package_surface_shows_the_native_signature_and_docstring():
+    assert (inspect.signature(Surface), Surface.__doc__) == (inspect.signature(_facetview.Surface), "")

@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import inspect
 from typing import Any, Dict
 
 from . import _facetview as native
@@ -15,17 +16,18 @@ def told_arguments(capabilities: Capabilities) -> Dict[str, Any]:
 
 
 class Surface(native.Surface):
-    """Draws meshes over a viewport of the terminal (the arguments are in the type stubs).
-
-    protocol "auto" asks the terminal, once per process, and draws with the method it
-    chose, in the cell size and sixel limits it told of; half-block cells take their
-    colour depth from the environment. Arguments given count over what was found; all
-    else, errors included, is the native type's.
-    """
+    # Draws meshes over a viewport of the terminal. protocol "auto" asks the terminal,
+    # once per process, and draws with the method it chose, in the cell size and sixel
+    # limits it told of; half-block cells take their colour depth from the environment
+    # unless true_colour is given. Arguments given count over what was found; all else,
+    # errors included, is the native type's.
 
     __slots__ = ()
-    # Named as the package's other classes are.
+    # Named, documented and introspected as the package's other classes are: the
+    # arguments are the native type's, the docstring holds only the signature.
     __module__ = "builtins"
+    __doc__ = native.Surface.__doc__
+    __signature__ = inspect.signature(native.Surface)
 
     def __init_subclass__(cls, **kwargs: Any) -> None:
         # Like the package's other classes, Surface is final.
