@@ -89,3 +89,14 @@ def test_other_threads_run_while_a_frame_renders(sphere_file):
         stop.set()
         counter.join()
     assert min(ticked) >= 3, ticked
+
+
+@pytest.mark.parametrize("setting, threads", [("1", 1), ("3", 3), ("8", 8), ("0", None), ("many", None)])
+def test_the_thread_count_is_read_from_the_environment(setting, threads):
+    # The pool's threads and the caller are the process's threads once a frame was drawn;
+    # a setting that is not a whole number from 1 up leaves the processors' count.
+    script = ("import os, facetview as f; f.render(f.Mesh.demo(), f.Camera(), 64, 48); "
+              "print(len(os.listdir('/proc/self/task')))")
+    run = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                         env=child_env(FACETVIEW_THREADS=setting), check=True)
+    assert int(run.stdout) == (threads or len(os.sched_getaffinity(0)))
