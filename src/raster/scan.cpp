@@ -215,8 +215,9 @@ template <int N>
   }
 }
 
-// Steps 9.3 to 9.6 (triangle_pipeline.hpp) for one sample already found inside, with the edge
-// values g of oriented_edges: the perspective-correct depth, the depth test, the write.
+// One sample already found inside, with the edge values g of oriented_edges: its
+// weights, its perspective-correct depth, the depth test and the write (the end of
+// the scan step listed in triangle_pipeline.hpp).
 [[gnu::always_inline]] inline void write_inside_sample(float g0, float g1, float g2, float area,
                                                        const std::array<float, 3>& inverse_depth,
                                                        bool linear_depth, std::size_t pixel,

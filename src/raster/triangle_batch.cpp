@@ -267,7 +267,7 @@ template <int N>
   if ((drawn | clipped) == 0) return;
 
   // Step 5 of triangle_pipeline.hpp, projection of each corner, and the
-  // reciprocal depths of its step 9.4.
+  // reciprocal depths that the scan interpolates.
   ScreenLanes<N> screen[3];
   const Floats half = broadcast<N>(0.5f);
   const Floats one = broadcast<N>(1.0f);
