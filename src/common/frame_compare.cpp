@@ -15,16 +15,37 @@ Status check_frame_size(std::size_t frame_size, std::uint32_t width, std::uint32
                std::to_string(height));
 }
 
-bool pixels_differ(std::span<const std::uint8_t> frame, std::span<const std::uint8_t> previous,
-                   std::uint32_t frame_width, PixelRect rect) {
+namespace {
+
+// Calls row(offset, bytes) for each row of the rectangle, top to bottom, until
+// it returns true; whether one did.
+template <class Row>
+bool any_rect_row(std::uint32_t frame_width, PixelRect rect, Row row) {
   const std::size_t row_bytes = std::size_t{rect.width} * kBytesPerPixel;
   const std::size_t stride = std::size_t{frame_width} * kBytesPerPixel;
   if (row_bytes == 0) return false;
   std::size_t offset = std::size_t{rect.y} * stride + std::size_t{rect.x} * kBytesPerPixel;
-  for (std::uint32_t row = 0; row < rect.height; ++row, offset += stride) {
-    if (std::memcmp(frame.data() + offset, previous.data() + offset, row_bytes) != 0) return true;
+  for (std::uint32_t y = 0; y < rect.height; ++y, offset += stride) {
+    if (row(offset, row_bytes)) return true;
   }
   return false;
+}
+
+}  // namespace
+
+bool pixels_differ(std::span<const std::uint8_t> frame, std::span<const std::uint8_t> previous,
+                   std::uint32_t frame_width, PixelRect rect) {
+  return any_rect_row(frame_width, rect, [&](std::size_t offset, std::size_t bytes) {
+    return std::memcmp(frame.data() + offset, previous.data() + offset, bytes) != 0;
+  });
+}
+
+void copy_pixels(std::span<const std::uint8_t> frame, std::span<std::uint8_t> copy,
+                 std::uint32_t frame_width, PixelRect rect) {
+  any_rect_row(frame_width, rect, [&](std::size_t offset, std::size_t bytes) {
+    std::memcpy(copy.data() + offset, frame.data() + offset, bytes);
+    return false;
+  });
 }
 
 }  // namespace facetview

@@ -28,4 +28,9 @@ Status check_frame_size(std::size_t frame_size, std::uint32_t width, std::uint32
 bool pixels_differ(std::span<const std::uint8_t> frame, std::span<const std::uint8_t> previous,
                    std::uint32_t frame_width, PixelRect rect);
 
+// Copies the rectangle's pixels of frame to the same place in copy, both
+// frame_width pixels per row and holding the whole rectangle.
+void copy_pixels(std::span<const std::uint8_t> frame, std::span<std::uint8_t> copy,
+                 std::uint32_t frame_width, PixelRect rect);
+
 }  // namespace facetview

@@ -54,13 +54,8 @@ bool tile_pixels_differ(const Tile& tile, std::span<const std::uint8_t> frame,
 
 void copy_tile_pixels(const Tile& tile, std::span<const std::uint8_t> frame,
                       std::span<std::uint8_t> copy, std::uint32_t frame_width) {
-  const std::size_t row_bytes = std::size_t{tile.pixel_width} * kBytesPerPixel;
-  const std::size_t stride = std::size_t{frame_width} * kBytesPerPixel;
-  if (row_bytes == 0) return;
-  std::size_t offset = pixel_offset(tile.x, tile.y, frame_width);
-  for (std::uint32_t row = 0; row < tile.pixel_height; ++row, offset += stride) {
-    std::memcpy(copy.data() + offset, frame.data() + offset, row_bytes);
-  }
+  copy_pixels(frame, copy, frame_width,
+              PixelRect{tile.x, tile.y, tile.pixel_width, tile.pixel_height});
 }
 
 void gather_tile_pixels(const Tile& tile, std::span<const std::uint8_t> frame,
