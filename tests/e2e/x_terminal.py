@@ -22,16 +22,17 @@ from tmux_server import wait_for
 SCREEN_WIDTH, SCREEN_HEIGHT = 1600, 1000
 X_TOOLS = ("Xvfb", "import", "convert")
 
-# The shell's own messages (such as "Terminated") go to a file, not on the screen.
+# The shell's own messages (such as "Terminated") go to a file, not on the screen. Each
+# file the test waits for appears whole, by a rename.
 LAUNCHER = """\
 "$PYTHON" -c 'import fcntl, struct, termios
 print(*struct.unpack("4H", fcntl.ioctl(0, termios.TIOCGWINSZ, bytes(8))))' > winsize.part
 mv winsize.part winsize
 exec 3<&0 4>&2 2>shell.log
 "$PYTHON" "$@" <&3 2>&4 3<&- 4>&- &
-echo $! > program.pid
+echo $! > program.pid.part && mv program.pid.part program.pid
 wait $!
-echo $? > program.status
+echo $? > program.status.part && mv program.status.part program.status
 exec sleep 600
 """
 
