@@ -84,12 +84,15 @@ def test_a_grid_of_three_shows_three_pictures_and_names(tmp_path):
         wait_to_see(lambda: tmux.lines()[name_row], "photo.stl", 30)
         names = tmux.lines()[name_row]
         assert names.index("first.obj") < names.index("second.obj") < names.index("photo.stl")
-        # Pictures in the first two cells, the reason in the third.
+        # Pictures in the first two cells, the reason in the third; the names may come first.
         width = COLS // 3
-        picture_rows = tmux.lines()[:name_row]
-        for cell in range(2):
-            assert any("▀" in line[cell * width:(cell + 1) * width] for line in picture_rows)
-        assert "JPEG" in "".join(line[2 * width:] for line in picture_rows)
+
+        def cells_drawn():
+            picture_rows = tmux.lines()[:name_row]
+            return (all(any("▀" in line[cell * width:(cell + 1) * width] for line in picture_rows)
+                        for cell in range(2))
+                    and "JPEG" in "".join(line[2 * width:] for line in picture_rows))
+        wait_for(cells_drawn, "two pictures and the reason", 5.0, 0.05)
         assert status_row(tmux).startswith("first.obj | 4 triangles")
         tmux.run("send-keys", "Tab")
         wait_to_see(lambda: status_row(tmux), "second.obj | 2 triangles", 2.0)
