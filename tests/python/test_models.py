@@ -1,6 +1,5 @@
 """Models in and frames out: Mesh.from_arrays, Mesh.load, size and source_path, render and save_png."""
 
-import io
 import struct
 import zipfile
 from xml.etree import ElementTree
@@ -107,13 +106,12 @@ def test_bad_arguments_are_refused(call, exception, message):
 
 
 CUBE_OBJ = b"v 0 0 0\nv 2 0 0\nv 2 1 0\nv 0 1 0\nv 0 0 1\nv 2 0 1\nv 2 1 1\nv 0 1 1\n" \
-           b"f 1 4 3 2\nf 5 6 7 8\nf 1 2 6 5\nf 2 3 7 6\nf 3 4 8 7\nf 4 1 5 8\n"
+           b"f 1 4 3 2\nf 5 6 7 8\nf 1 2 6 5\nf 2 3 7 6\nf 3 4 8 7\nf 4 1 5 8\nf 1// 2//\nf 3\n"
 
 
 @pytest.mark.parametrize("name, content, triangles, warnings", [
-    ("cube.obj", CUBE_OBJ, 12, ()),
     ("part.STL", binary_stl([TRIANGLE]), 1, ()),
-    ("lines.obj", CUBE_OBJ + b"f 1// 2//\nf 3\n", 12, ("skipped 2 faces of fewer than three corners",)),
+    ("lines.obj", CUBE_OBJ, 12, ("skipped 2 faces of fewer than three corners",)),
 ])
 def test_load_reads_by_content_and_extension(tmp_path, name, content, triangles, warnings):
     (tmp_path / name).write_bytes(content)
@@ -126,8 +124,6 @@ def test_load_reads_by_content_and_extension(tmp_path, name, content, triangles,
 @pytest.mark.parametrize("name, content, reasons", [
     ("missing.obj", None, [(FileNotFoundError, "[Errno 2] No such file or directory: '{path}'")]),
     ("bad.obj", b"v 0 0 0\nf 1 2 3\n", [(RuntimeError, "OBJ line 2"), (RuntimeError, "vertex index 2 out of range for 1 vertices")]),
-    ("empty.stl", b"", [(RuntimeError, "empty file")]),
-    ("photo.stl", b"\xff\xd8\xff\xe0\0\x10JFIF" + bytes(200), [(RuntimeError, "unsupported model format: a JPEG image and the extension .stl")]),
 ])
 def test_load_failures_say_why_in_the_cause(tmp_path, name, content, reasons):
     path = tmp_path / name
@@ -142,13 +138,9 @@ def test_load_failures_say_why_in_the_cause(tmp_path, name, content, reasons):
 
 def meshio_triangles(path):
     """Triangles of the file as meshio reads it (polygons as fans), or None where it cannot."""
-    import warnings
-
     import meshio
     try:
-        with warnings.catch_warnings():
-            warnings.simplefilter("ignore")
-            cells = meshio.read(path).cells
+        cells = meshio.read(path).cells
     except (Exception, SystemExit):
         return None
     return sum(sum(len(polygon) - 2 for polygon in block.data) for block in cells
@@ -158,11 +150,11 @@ def meshio_triangles(path):
 def xml_triangles(path):
     """Triangles that a 3MF package's model part lists."""
     with zipfile.ZipFile(path) as archive:
-        model = next(name for name in archive.namelist() if name.endswith(".model"))
-        return sum(1 for element in ElementTree.parse(io.BytesIO(archive.read(model))).getroot().iter()
-                   if element.tag.endswith("}triangle"))
+        model = archive.read(next(name for name in archive.namelist() if name.endswith(".model")))
+    return sum(element.tag.endswith("}triangle") for element in ElementTree.fromstring(model).iter())
 
 
+@pytest.mark.filterwarnings("ignore")  # meshio's about the files it reads
 @pytest.mark.parametrize("pattern, count_of", [
     ("assimp/models/OBJ/*.obj", meshio_triangles), ("assimp/models/PLY/*.ply", meshio_triangles),
     ("assimp/models/3MF/box.3mf", xml_triangles), ("openscad/testdata/scad/3D/features/import.3mf", xml_triangles),
