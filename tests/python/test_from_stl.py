@@ -56,9 +56,8 @@ except KeyboardInterrupt:
 
 @pytest.mark.parametrize("source", ["fifo", "/dev/zero"])
 def test_ctrl_c_ends_a_read_that_never_ends(tmp_path, source):
-    path = source
+    path = str(tmp_path / "model.stl") if source == "fifo" else source
     if source == "fifo":
-        path = str(tmp_path / "model.stl")
         os.mkfifo(path)
     process = subprocess.Popen([sys.executable, "-c", INTERRUPTED_READ, path], stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, env=child_env())
