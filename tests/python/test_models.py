@@ -177,21 +177,6 @@ def test_real_files_agree_with_other_readers(models, pattern, count_of):
     assert checked >= min(3, len(paths)) > 0
 
 
-def test_real_stl_files_load_as_from_stl(models):
-    paths = sorted(models.glob("openscad/**/*.stl"))
-    assert len(paths) > 10
-    for path in paths:
-        try:
-            expected = Mesh.from_stl(str(path))
-        except RuntimeError:
-            with pytest.raises(RuntimeError):
-                Mesh.load(path)
-            continue
-        loaded = Mesh.load(path)
-        assert (loaded.name, loaded.triangle_count) == (expected.name, expected.triangle_count), path
-        assert f.render(loaded, CAMERA, 24, 16) == f.render(expected, CAMERA, 24, 16), path
-
-
 def test_the_viewers_default_model_is_the_demo_hull_wound_outwards():
     from facetview.models import open_model
 
