@@ -10,6 +10,7 @@
 #include <limits>
 #include <random>
 #include <thread>
+#include <tuple>
 
 #include <sys/stat.h>
 
@@ -119,19 +120,13 @@ TEST(DecodeStl, Failures) {
   }
 }
 
-struct FileCase {
-  std::string content, name;
-  std::size_t triangles;
-  Vec3 last_normal;
-};
-
 TEST(DecodeStl, NamesCountsAndNormals) {
   const std::string reversed = "vertex 0 0 0\nvertex 0 1 0\nvertex 1 0 0\n";  // computed: -z
   // Four records are settled side by side; the last one's candidate, just
   // longer than 0.0001, wins over the winding's +z.
   const std::vector<Record> records{kOddRecord, kUnitRecord, kUnitRecord,
                                     Record{{{0.00011f, 0, 0}, kO, kX, kY}}};
-  const FileCase cases[] = {
+  const std::tuple<std::string, std::string, std::size_t, Vec3> cases[] = {
       {"solid   my  part   \n" + kFacet + "endsolid my part\n", "my part", 1, kZ},
       {"\nsolid late\n" + kFacet, "part", 1, kZ},
       // A huge name is cut at 256 bytes, back to the start of a character across the cut.
@@ -161,12 +156,12 @@ TEST(DecodeStl, NamesCountsAndNormals) {
       {binary_stl("\x01 ab\x7F\xFF-cd\t\n", records), "ab  -cd", 4, kX},
       {binary_stl("solid x\nfacet\n", records), "solid x facet", 4, kX},
   };
-  for (const FileCase& c : cases) {
-    const Result<Mesh> mesh = decode_stl(c.content, "part");
-    ASSERT_TRUE(mesh.ok()) << c.content << mesh.error().message();
-    EXPECT_EQ(mesh->name, c.name) << c.content;
-    ASSERT_EQ(mesh->triangles.size(), c.triangles) << c.content;
-    expect_near(mesh->triangles.back().normal, c.last_normal, 1e-6f);
+  for (const auto& [content, name, triangles, last_normal] : cases) {
+    const Result<Mesh> mesh = decode_stl(content, "part");
+    ASSERT_TRUE(mesh.ok()) << content << mesh.error().message();
+    EXPECT_EQ(mesh->name, name) << content;
+    ASSERT_EQ(mesh->triangles.size(), triangles) << content;
+    expect_near(mesh->triangles.back().normal, last_normal, 1e-6f);
   }
   // Binary records keep their corners bit for bit and the stored normal, scaled.
   const Result<Mesh> odd = decode_stl(binary_stl("", {kOddRecord}), "part");
