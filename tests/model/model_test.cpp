@@ -427,22 +427,17 @@ TEST(TriangleBudget, GrowsWithTheFileAndEveryFormatStopsAtIt) {
   std::string object = kTriangleObject;
   object.insert(object.find("</triangles>"),
                 repeated("", R"(<triangle v1="0" v2="1" v3="2"/>)", 1000));
+  const std::string ply_face = ply("element vertex 1\n" + kXyz + "element face 1\n" +
+                                   "property list ushort int vertex_indices\nend_header\n0 0 0\n");
+  const std::string items = repeated("", R"(<item objectid="1"/>)", 1001);
   // One polygon of 1003 corners makes 1001 triangles; 1002 corners make 1000.
   const std::tuple<std::string, const char*, Chain> cases[] = {
       {repeated("v 0 0 0\nf", " 1", 1003), "m.obj", {"OBJ line 2", refused}},
       {repeated("v 0 0 0\nf", " 1", 1002), "m.obj", {}},
-      {ply("element vertex 1\n" + kXyz +
-           "element face 1\nproperty list ushort int vertex_indices\n" +
-           repeated("end_header\n0 0 0\n1003", " 0", 1003)),
-       "m.ply",
-       {"PLY element 'face'", refused}},
+      {repeated(ply_face + "1003", " 0", 1003), "m.ply", {"PLY element 'face'", refused}},
       {three_mf(object, ""), "m.3mf", {"3MF package", "model part 3D/model.model", refused}},
-      {three_mf(kTriangleObject, repeated("", R"(<item objectid="1"/>)", 1001)),
-       "m.3mf",
-       {"3MF package", refused}},
-      {repeated("solid s\n", "vertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n", 1001),
-       "m.stl",
-       {refused}}};
+      {three_mf(kTriangleObject, items), "m.3mf", {"3MF package", refused}},
+      {repeated("solid s\n", "vertex 0 0 0\n", 3003), "m.stl", {refused}}};
   for (const auto& [content, path, chain] : cases)
     EXPECT_EQ(messages(decode_model(content, path, {.max_triangles = 1000})), chain) << path;
 }
