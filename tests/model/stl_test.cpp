@@ -37,6 +37,7 @@ const std::string kTriangle = "vertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n";
 const std::string kFacet = "facet normal 0 0 1\nouter loop\n" + kTriangle + "endloop\nendfacet\n";
 const Chain kNoTriangles{"failed to parse STL triangles from ASCII source"};
 const Chain kBadFloat{"invalid float literal"};
+const std::string kNotUtf8 = "ASCII STL is not valid UTF-8";
 
 // A binary STL file whose header claims `count` triangles, by default the number of records.
 std::string binary_stl(std::string header, const std::vector<Record>& records,
@@ -48,14 +49,6 @@ std::string binary_stl(std::string header, const std::vector<Record>& records,
   for (const Record& record : records)
     header.append(reinterpret_cast<const char*>(&record), 48).append("\x12\x34");
   return header;
-}
-
-// The error chain of content that is not UTF-8; length 0 stands for an incomplete sequence.
-Chain bad_utf8(int length, int index) {
-  const std::string at = " from index " + std::to_string(index);
-  return {"ASCII STL is not valid UTF-8",
-          length == 0 ? "incomplete utf-8 byte sequence" + at
-                      : "invalid utf-8 sequence of " + std::to_string(length) + " bytes" + at};
 }
 
 // Within `tolerance` on every axis, or equal (infinities, signed zeros); NaN expects NaN.
@@ -109,9 +102,10 @@ TEST(DecodeStl, Failures) {
       {binary_stl("solid x", {}), {"binary STL contained no triangles"}},
       {binary_stl("", {}, 1), kNoTriangles},          // 84 bytes, count 1: ASCII
       {std::string(100'000'000, 'x'), kNoTriangles},  // one 100 MB line
-      {"x\xE2\x82(", bad_utf8(2, 1)},
-      {"nul\0byte\x80"s, bad_utf8(1, 8)},
-      {"0123456789\xF0\x9F\x98\x80\xE2\x82", bad_utf8(0, 14)},
+      {"x\xE2\x82(", {kNotUtf8, "invalid utf-8 sequence of 2 bytes from index 1"}},
+      {"nul\0byte\x80"s, {kNotUtf8, "invalid utf-8 sequence of 1 bytes from index 8"}},
+      {"0123456789\xF0\x9F\x98\x80\xE2\x82",
+       {kNotUtf8, "incomplete utf-8 byte sequence from index 14"}},
       {"solid s\n" + kFacet + "vertex 0 0 x\n", kBadFloat},  // earlier triangles are dropped
       {"facet normal 0 0 1\nvertex 0 0 0\nvertex 1 0 0\n", kNoTriangles},
   };
