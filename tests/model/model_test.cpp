@@ -89,11 +89,10 @@ std::string repeated(std::string start, std::string_view part, int times) {
 // Objects 2 to 5, each placing the one below 64 times: 64^4 triangles of object 1.
 std::string instancing_bomb() {
   std::string objects;
-  for (int level = 2; level <= 5; ++level) {
-    const std::string below = "<component objectid=\"" + std::to_string(level - 1) + "\"/>";
-    objects += repeated("<object id=\"" + std::to_string(level) + "\"><components>", below, 64) +
+  for (int level = 2; level <= 5; ++level)
+    objects += "<object id=\"" + std::to_string(level) + "\"><components>" +
+               repeated("", "<component objectid=\"" + std::to_string(level - 1) + "\"/>", 64) +
                "</components></object>";
-  }
   return objects;
 }
 
