@@ -1,6 +1,5 @@
 """Argument matching and conversion: the same rules and messages for every method."""
 
-
 import pytest
 
 from facetview import Camera, Mesh, Surface, Viewport
