@@ -152,12 +152,11 @@ float model_coordinate_onto(float target, bool vertical, std::uint32_t w, std::u
     return vertical ? f.height * (1.0f - (v * f.focal / d * 0.5f + 0.5f))
                     : f.width * (v * f.focal / f.aspect / d * 0.5f + 0.5f);
   };
-  // x rises with the model coordinate, y falls with it.
-  const float sign = vertical ? -1.0f : 1.0f;
   float v = vertical ? (1.0f - target / f.height - 0.5f) * 2.0f * d / f.focal
                      : (target / f.width - 0.5f) * 2.0f * d * f.aspect / f.focal;
+  // x rises with the model coordinate, y falls with it.
   for (int step = 0; step < 256 && project(v) != target; ++step) {
-    v = std::nextafter(v, (project(v) < target) == (sign > 0) ? kInf : -kInf);
+    v = std::nextafter(v, (project(v) < target) != vertical ? kInf : -kInf);
   }
   return v;
 }
