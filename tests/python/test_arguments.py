@@ -1,17 +1,12 @@
 """Argument matching and conversion: the same rules and messages for every method."""
 
-
 import pytest
 
 from facetview import Camera, Mesh, Surface, Viewport
 
 RANGE_MESSAGE = "out of range integral type conversion attempted"
 SURFACE = Surface()
-
-
-class Number:
-    __index__ = lambda self: 7
-    __float__ = lambda self: 2.5
+NUMBER = type("Number", (), {"__index__": lambda self: 7, "__float__": lambda self: 2.5})()
 
 
 MATCHING_FAILURES = [
@@ -73,9 +68,9 @@ def test_matching_and_conversion_failures(call, args, kwargs, exception, message
 
 
 def test_index_and_float_objects_are_converted():
-    viewport = Viewport(True, Number(), 65535, False)
+    viewport = Viewport(True, NUMBER, 65535, False)
     assert (viewport.col, viewport.row, viewport.cols, viewport.rows) == (1, 7, 65535, 1)
-    assert (Camera(Number()).pitch, Camera(zoom=3).zoom) == (2.5, 3.0)
+    assert (Camera(NUMBER).pitch, Camera(zoom=3).zoom) == (2.5, 3.0)
     assert repr(Surface(type("Text", (str,), {})("high"))) == 'Surface(quality="high")'
 
 

@@ -1,9 +1,6 @@
-"""The installed module is the optimised build that the benchmarks measure.
-
-Every translation unit records its compiler options in the section
-.GCC.command.line of the shared object; identical records are merged at link
-time, so each distinct set of options appears once.
-"""
+"""The installed module is the optimised build that the benchmarks measure: every translation unit
+records its compiler options in the section .GCC.command.line of the shared object (identical records
+are merged at link time, so each distinct set of options appears once)."""
 
 import importlib.metadata
 import re
@@ -34,8 +31,7 @@ def test_every_unit_of_the_installed_module_is_built_at_o3():
         levels = re.findall(r"(?:^|\s)-O(\S*)", record)
         assert levels and levels[-1] == "3", record
         # The renderer's arithmetic must stay exactly as written.
-        assert "-ffp-contract=off" in record.split(), record
-        assert "-ffast-math" not in record.split(), record
+        assert "-ffp-contract=off" in record.split() and "-ffast-math" not in record.split(), record
 
 
 def test_the_installed_wheel_is_tagged_with_the_stable_abi_the_module_is_built_for():

@@ -12,11 +12,10 @@ SQUARE = [(0, 0, 0), (1, 0, 0), (1, 1, 0), (0, 1, 0)]
 SQUARE_FACES = [(0, 1, 2), (0, 2, 3)]
 
 
-def centre(mesh, size=40):
-    """The (r, g, b) at the middle of a frame of the mesh seen straight on."""
-    frame = f.render(mesh, STRAIGHT, size, size)
-    at = (size // 2 * size + size // 2) * 4
-    return tuple(frame[at:at + 3])
+def rgb_at(mesh, size=40, x=None, y=None):
+    """The (r, g, b) at (x, y), by default the middle, of a frame of the mesh seen straight on."""
+    at = ((size // 2 if y is None else y) * size + (size // 2 if x is None else x)) * 4
+    return tuple(f.render(mesh, STRAIGHT, size, size)[at:at + 3])
 
 
 def dominant(rgb):
@@ -35,8 +34,7 @@ def test_a_painted_file_renders_its_colour(tmp_path, channel):
     for file_name, content in model_files(SQUARE, SQUARE_FACES, rgb).items():
         (tmp_path / file_name).write_bytes(content)
     mesh = Mesh.load(tmp_path / "part.obj")
-    assert mesh.has_colors
-    assert dominant(centre(mesh)) == channel
+    assert mesh.has_colors and dominant(rgb_at(mesh)) == channel
     # Turned off, the plain shading is back, pixel for pixel.
     plain = mesh.without_colors()
     assert not plain.has_colors
@@ -45,21 +43,15 @@ def test_a_painted_file_renders_its_colour(tmp_path, channel):
 
 def test_real_coloured_files_load_with_their_colours(models):
     ply_blue = Mesh.load(models / "assimp/models/PLY/float-color.ply")
-    assert ply_blue.has_colors
-    assert dominant(centre(ply_blue, 60)) == 2
-    # Materials whose names hold spaces; Kd 0.14 0.18 0.41 is a dark blue.
-    obj_blue = Mesh.load(models / "assimp/models/OBJ/space_in_material_name.obj")
-    assert obj_blue.has_colors
-    assert not Mesh.load(models / "assimp/models/OBJ/box.obj").has_colors
-    assert not Mesh.load(models / "assimp/models/3MF/box.3mf").has_colors
+    assert ply_blue.has_colors and dominant(rgb_at(ply_blue, 60)) == 2
+    # Materials whose names hold spaces (Kd 0.14 0.18 0.41, a dark blue); files without colours.
+    assert [Mesh.load(models / "assimp/models" / name).has_colors
+            for name in ("OBJ/space_in_material_name.obj", "OBJ/box.obj", "3MF/box.3mf")] == [True, False, False]
 
 
 @pytest.mark.parametrize("colors, expected", [([(255, 0, 0), (0, 0, 255)], [0, 2]), ([(1.0, 0, 0), (0, 1.0, 0)], [0, 1])])
 def test_from_arrays_colours_per_face(colors, expected):
     mesh = Mesh.from_arrays(SQUARE, SQUARE_FACES, colors=colors)
-    frame = f.render(mesh, STRAIGHT, 40, 40)
     # The lower right half is face 0, the upper left face 1.
-    lower_right = frame[(30 * 40 + 28) * 4:][:3]
-    upper_left = frame[(10 * 40 + 12) * 4:][:3]
-    assert [dominant(lower_right), dominant(upper_left)] == expected
+    assert [dominant(rgb_at(mesh, 40, 28, 30)), dominant(rgb_at(mesh, 40, 12, 10))] == expected
 

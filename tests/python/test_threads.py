@@ -1,6 +1,7 @@
 """Frames on several threads: the same pixels and bytes as on one, and other Python threads
 run while the module renders or compresses."""
 
+import functools
 import hashlib
 import math
 import os
@@ -13,36 +14,29 @@ import time
 import pytest
 
 import facetview as f
-from conftest import binary_stl, child_env
+from conftest import child_env
 
 
-def sphere(rings, segments):
-    """A closed sphere of 2 * segments * (rings - 1) triangles, facing out."""
-    def point(ring, segment):
-        polar, azimuth = math.pi * ring / (rings - 1), 2 * math.pi * segment / segments
-        return (math.sin(polar) * math.cos(azimuth), math.cos(polar), math.sin(polar) * math.sin(azimuth))
-    triangles = []
-    for ring in range(1, rings):
-        for s in range(segments):
-            a, b, c, d = point(ring - 1, s), point(ring - 1, s + 1), point(ring, s), point(ring, s + 1)
-            triangles += [(a, b, c), (b, d, c)]
-    return binary_stl(triangles)
-
-
-@pytest.fixture(scope="module")
-def sphere_file(tmp_path_factory):
-    """A sphere of 40000 triangles: enough for every thread to draw a share."""
-    path = tmp_path_factory.mktemp("sphere") / "sphere.stl"
-    path.write_bytes(sphere(101, 200))
-    return str(path)
+@functools.cache
+def sphere(rings=101, segments=200):
+    """A closed sphere of 2 * segments * (rings - 1) triangles, facing out: by default 40000, enough for
+    every thread to draw a share."""
+    points = [(math.sin(polar) * math.cos(azimuth), math.cos(polar), math.sin(polar) * math.sin(azimuth))
+              for polar in (math.pi * r / (rings - 1) for r in range(rings))
+              for azimuth in (2 * math.pi * s / segments for s in range(segments))]
+    at = lambda ring, s: ring * segments + s % segments
+    pairs = [((at(r - 1, s), at(r - 1, s + 1), at(r, s)), (at(r - 1, s + 1), at(r, s + 1), at(r, s)))
+             for r in range(1, rings) for s in range(segments)]
+    return f.Mesh.from_arrays(points, [face for pair in pairs for face in pair])
 
 
 # Three surfaces, one after the other (a surface made while another is alive draws with image
 # ids of a range of its own, which differ from run to run), each showing a turning sphere for a
 # few frames into descriptor 1, and the frames of render(); a digest of everything, on standard
 # error.
-FRAMES = """import hashlib, os, sys, facetview as f
-mesh = f.Mesh.load(sys.argv[1])
+FRAMES = """import hashlib, sys, facetview as f
+from test_threads import sphere
+mesh = sphere()
 views = [("high", None, f.Viewport(0, 0, 80, 24)), ("full", (9, 20), f.Viewport(2, 1, 61, 19)),
          ("low", None, f.Viewport(0, 0, 133, 39))]
 digest = hashlib.sha256()
@@ -58,23 +52,23 @@ print(digest.hexdigest(), file=sys.stderr)
 """
 
 
-def frames_digest(sphere_file, threads, hash_seed):
+def frames_digest(threads, hash_seed):
     with tempfile.TemporaryFile() as output:
-        run = subprocess.run([sys.executable, "-c", FRAMES, sphere_file], stdout=output, stderr=subprocess.PIPE,
+        run = subprocess.run([sys.executable, "-c", FRAMES], stdout=output, stderr=subprocess.PIPE,
                              env=child_env(FACETVIEW_THREADS=threads, PYTHONHASHSEED=hash_seed), check=True)
         output.seek(0)
         return hashlib.sha256(output.read()).hexdigest(), run.stderr
 
 
-def test_frames_and_byte_streams_are_those_of_one_thread(sphere_file):
-    one = frames_digest(sphere_file, "1", "1")
+def test_frames_and_byte_streams_are_those_of_one_thread():
+    one = frames_digest("1", "1")
     # Heap layouts differ from run to run with the hash seed; the bytes may not.
     for threads, hash_seed in [("2", "2"), ("8", "3"), ("2", "4"), ("1", "5")]:
-        assert frames_digest(sphere_file, threads, hash_seed) == one, threads
+        assert frames_digest(threads, hash_seed) == one, threads
 
 
-def test_other_threads_run_while_a_frame_renders(sphere_file):
-    mesh = f.Mesh.load(sphere_file)
+def test_other_threads_run_while_a_frame_renders():
+    mesh = sphere()
     ticks, stop = [], threading.Event()
     counter = threading.Thread(target=lambda: [ticks.append(1) or time.sleep(0.0005) for _ in iter(stop.is_set, True)])
     counter.start()

@@ -66,12 +66,8 @@ def test_camera_stores_nearest_float32_and_keeps_it(field, value, stored):
 @pytest.mark.parametrize("field", ["pitch", "yaw", "roll", "zoom"])
 def test_camera_setter_converts_before_it_borrows(field):
     camera = Camera(zoom=2.0)
-
-    class Twice:  # reads the camera it is being stored into
-        def __float__(self):
-            return camera.zoom * 2
-
-    setattr(camera, field, Twice())
+    # A number that reads the camera it is being stored into.
+    setattr(camera, field, type("Twice", (), {"__float__": lambda self: camera.zoom * 2})())
     assert getattr(camera, field) == 4.0
 
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 
 #include "raster/axis_triad.hpp"
 #include "raster/edge_overlay.hpp"
@@ -17,16 +18,13 @@ namespace {
 using namespace testing;
 
 bool edge_pixel(const Renderer& renderer, int x, int y) {
-  if (x < 0 || y < 0 || x >= int(renderer.width()) || y >= int(renderer.height())) return false;
-  const auto at = renderer.framebuffer().begin() + (std::size_t(y) * renderer.width() + x) * 4;
-  return std::equal(kEdgeColour.begin(), kEdgeColour.end(), at);
+  return x >= 0 && y >= 0 && x < int(renderer.width()) && y < int(renderer.height()) &&
+         pixel_at(renderer, x, y) == kEdgeColour;
 }
 
 bool edge_near(const Renderer& renderer, int x, int y) {
-  for (int dy = -1; dy <= 1; ++dy) {
-    for (int dx = -1; dx <= 1; ++dx) {
-      if (edge_pixel(renderer, x + dx, y + dy)) return true;
-    }
+  for (int k = 0; k < 9; ++k) {
+    if (edge_pixel(renderer, x + k % 3 - 1, y + k / 3 - 1)) return true;
   }
   return false;
 }
@@ -61,6 +59,19 @@ TEST_P(CubeEdges, VisibleEdgesShowWhereTheyProjectHiddenOnesAndDiagonalsDoNot) {
   Renderer renderer(w, h);
   renderer.render(cube, camera, {.edges = true});
 
+  // How many of the points `first` to 10 - `first` tenths along a to b show an edge: on them
+  // or, for `near`, next to them.
+  const auto shown = [&](Vec3 a, Vec3 b, int first, bool near) {
+    const auto [ax, ay] = on_screen(camera, a, w, h);
+    const auto [bx, by] = on_screen(camera, b, w, h);
+    int count = 0;
+    for (int i = first; i <= 10 - first; ++i) {
+      const int x = int(std::floor(ax + i / 10.0 * (bx - ax)));
+      const int y = int(std::floor(ay + i / 10.0 * (by - ay)));
+      count += near ? edge_near(renderer, x, y) : edge_pixel(renderer, x, y);
+    }
+    return count;
+  };
   const Vec3 normals[6] = {{-1, 0, 0}, {1, 0, 0}, {0, -1, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 1}};
   int visible_edges = 0;
   // Edges run along one axis; the two faces they join are across the other two.
@@ -74,30 +85,16 @@ TEST_P(CubeEdges, VisibleEdgesShowWhereTheyProjectHiddenOnesAndDiagonalsDoNot) {
       const bool visible = faces_eye(camera, normals[2 * u + (signs & 1)]) ||
                            faces_eye(camera, normals[2 * v + (signs & 2 ? 1 : 0)]);
       visible_edges += visible;
-      const auto [ax, ay] = on_screen(camera, {from[0], from[1], from[2]}, w, h);
-      const auto [bx, by] = on_screen(camera, {to[0], to[1], to[2]}, w, h);
-      int shown = 0;
-      for (int i = 2; i <= 8; ++i) {
-        const double t = i / 10.0;
-        const int x = int(std::floor(ax + t * (bx - ax))), y = int(std::floor(ay + t * (by - ay)));
-        shown += visible ? edge_near(renderer, x, y) : edge_pixel(renderer, x, y);
-      }
-      SCOPED_TRACE("axis " + std::to_string(axis) + " signs " + std::to_string(signs));
-      EXPECT_EQ(shown, visible ? 7 : 0);
+      EXPECT_EQ(shown({from[0], from[1], from[2]}, {to[0], to[1], to[2]}, 2, visible),
+                visible ? 7 : 0)
+          << "axis " << axis << " signs " << signs;
     }
   }
   EXPECT_EQ(visible_edges, 9);
   // The diagonal that splits each face into two triangles is no edge.
   for (std::size_t face = 0; face < 6; ++face) {
     const Triangle& first = cube.triangles[2 * face];
-    const auto [ax, ay] = on_screen(camera, first.vertices[0], w, h);
-    const auto [bx, by] = on_screen(camera, first.vertices[2], w, h);
-    for (int i = 3; i <= 7; ++i) {
-      const double t = i / 10.0;
-      EXPECT_FALSE(edge_pixel(renderer, int(std::floor(ax + t * (bx - ax))),
-                              int(std::floor(ay + t * (by - ay)))))
-          << "face " << face;
-    }
+    EXPECT_EQ(shown(first.vertices[0], first.vertices[2], 3, false), 0) << "face " << face;
   }
 }
 
@@ -112,24 +109,19 @@ TEST(SphereEdges, OutlineWithoutSeams) {
   Renderer plain(w, h), edged(w, h);
   plain.render(sphere, camera);
   edged.render(sphere, camera, {.edges = true});
+  const auto in = [&](int x, int y) {
+    return x >= 0 && y >= 0 && x < int(w) && y < int(h) && covered(plain, x, y);
+  };
   int outline = 0, outlined = 0;
   for (int y = 0; y < int(h); ++y) {
     for (int x = 0; x < int(w); ++x) {
-      if (!covered(plain, x, y)) continue;
-      bool border = false, deep_inside = true;
-      for (int dy = -3; dy <= 3; ++dy) {
-        for (int dx = -3; dx <= 3; ++dx) {
-          const int nx = x + dx, ny = y + dy;
-          const bool in =
-              nx >= 0 && ny >= 0 && nx < int(w) && ny < int(h) && covered(plain, nx, ny);
-          deep_inside &= in;
-          if (std::abs(dx) + std::abs(dy) == 1) border |= !in;
-        }
+      if (!in(x, y)) continue;
+      if (!in(x - 1, y) || !in(x + 1, y) || !in(x, y - 1) || !in(x, y + 1)) {
+        outline += 1, outlined += edge_near(edged, x, y);
       }
-      if (border) outline += 1, outlined += edge_near(edged, x, y);
-      if (deep_inside) {
-        ASSERT_FALSE(edge_pixel(edged, x, y)) << x << ", " << y;
-      }
+      bool deep_inside = true;
+      for (int k = 0; k < 49; ++k) deep_inside &= in(x + k % 7 - 3, y + k / 7 - 3);
+      ASSERT_TRUE(!deep_inside || !edge_pixel(edged, x, y)) << x << ", " << y;
     }
   }
   EXPECT_GT(outline, 200);
@@ -139,21 +131,13 @@ TEST(SphereEdges, OutlineWithoutSeams) {
 // The triad's arms point where the view turns the model's axes: seen
 // straight on, X to the right and Y up; turned a quarter about Y, Z to the left.
 TEST(AxisTriad, ArmsPointAlongTheTurnedAxes) {
-  const std::uint32_t w = 200, h = 100;
-  // Arm 9 and margin 4 pixels: the origin at (13, 87).
-  const int origin_x = 13, origin_y = 87, reach = 7;
-  struct Case {
-    float yaw;
-    int axis, dx, dy;
-  };
-  for (const Case c :
-       {Case{0, 0, reach, 0}, Case{0, 1, 0, -reach}, Case{-1.5707964f, 2, -reach, 0}}) {
-    Renderer renderer(w, h);
-    renderer.render(Mesh{}, OrbitCamera{{}, 3.0f, 0.0f, c.yaw}, {.axis_triad = true});
-    const auto at = renderer.framebuffer().begin() +
-                    (std::size_t(origin_y + c.dy) * w + std::size_t(origin_x + c.dx)) * 4;
-    EXPECT_TRUE(std::equal(kAxisColours[c.axis].begin(), kAxisColours[c.axis].end(), at))
-        << "axis " << c.axis;
+  // Arm 9 and margin 4 pixels: the origin at (13, 87); a point 7 pixels along each arm.
+  const int x = 13, y = 87, reach = 7;
+  for (const auto& [yaw, axis, dx, dy] :
+       {std::tuple{0.0f, 0, reach, 0}, {0.0f, 1, 0, -reach}, {-1.5707964f, 2, -reach, 0}}) {
+    Renderer renderer(200, 100);
+    renderer.render(Mesh{}, OrbitCamera{{}, 3.0f, 0.0f, yaw}, {.axis_triad = true});
+    EXPECT_EQ(pixel_at(renderer, x + dx, y + dy), kAxisColours[axis]) << "axis " << axis;
   }
 }
 

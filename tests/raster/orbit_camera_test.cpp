@@ -47,17 +47,13 @@ TEST(OrbitCamera, CloseViewsKeepTheColoursOfCamerasNearestView) {
     const float s = distance / 1.3f;
     const Mesh face = quad({-0.4f * s, -0.3f * s, 0}, {0.4f * s, -0.3f * s, 0},
                            {0.4f * s, 0.3f * s, 0}, {-0.4f * s, 0.3f * s, 0});
-    const Renderer renderer = rendered(face, OrbitCamera{{}, distance, 0.0f, 0.0f}, 60, 40);
-    return std::vector<std::uint8_t>(renderer.framebuffer().begin() + (20 * 60 + 30) * 4,
-                                     renderer.framebuffer().begin() + (20 * 60 + 31) * 4);
+    return pixel_at(rendered(face, OrbitCamera{{}, distance, 0.0f, 0.0f}, 60, 40), 30, 20);
   };
-  const std::vector<std::uint8_t> nearest = centre_colour(3.25f / 2.5f);
+  const Rgba nearest = centre_colour(3.25f / 2.5f);
   for (const float distance : {0.15f, 0.6f}) {
-    const std::vector<std::uint8_t> close = centre_colour(distance);
-    for (int channel = 0; channel < 3; ++channel) {
-      EXPECT_NEAR(close[channel], nearest[channel], 1)
-          << distance;  // rounding of the eye's direction
-    }
+    const Rgba close = centre_colour(distance);
+    // Within rounding of the eye's direction.
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(close[k], nearest[k], 1) << distance;
   }
 }
 
@@ -75,11 +71,10 @@ struct CoverageCase {
 std::vector<CoverageCase> coverage_cases() {
   // A floor of 2 x 2 at y = 0, seen from 0.04 above it.
   const Mesh floor = quad({-1, 0, 1}, {1, 0, 1}, {1, 0, -1}, {-1, 0, -1});
-  const double floor_half = 1.0;
-  const auto floor_hit = [=](const Ray& ray) {
+  const auto floor_hit = [](const Ray& ray) {
     const double t = -ray.origin.y / ray.direction.y;
     const Point p = ray.at(t);
-    return t > 0 && std::fabs(p.x) <= floor_half && std::fabs(p.z) <= floor_half ? t : std::nan("");
+    return t > 0 && std::fabs(p.x) <= 1 && std::fabs(p.z) <= 1 ? t : std::nan("");
   };
   // The cube [-1, 1]^3 from 0.05 outside its corner (1, 1, 1), facing its centre.
   const double diagonal = std::sqrt(3.0);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/mesh.hpp"
+#include "raster/colour.hpp"
 #include "raster/renderer.hpp"
 
 namespace facetview::testing {
@@ -59,6 +60,11 @@ inline Renderer rendered(const Mesh& mesh, const AnyCamera& camera, std::uint32_
   Renderer renderer(w, h);
   renderer.render(mesh, camera);
   return renderer;
+}
+
+inline Rgba pixel_at(const Renderer& renderer, std::uint32_t x, std::uint32_t y) {
+  const auto at = renderer.framebuffer().begin() + (std::size_t{y} * renderer.width() + x) * 4;
+  return {at[0], at[1], at[2], at[3]};
 }
 
 inline bool covered(const Renderer& renderer, std::uint32_t x, std::uint32_t y) {
