@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <functional>
 #include <random>
-#include <ranges>
 #include <string>
 #include <vector>
 
@@ -110,7 +109,6 @@ std::vector<Rect> tiles_of(const Frame& frame, Viewport v) {
 
 using Ids = std::function<std::pair<int, int>(int)>;  // tile index to new and old id; 0: none
 const Ids kFirstIds = [](int i) { return std::pair(2 * i + 1, 0); };
-const Ids kSecondIds = [](int i) { return std::pair(2 * i + 2, 2 * i + 1); };
 
 class PresenterTest : public testing::Test {
  protected:
