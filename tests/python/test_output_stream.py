@@ -84,26 +84,17 @@ def test_failed_frame_leaves_nothing_and_the_next_rebuilds(setup, error, frame_b
     assert screen(stream) == frame_b_alone
 
 
-def small_pipe():
+def child_on_a_small_pipe(setup):
+    """The child with frame A going into a pipe of PIPE_SIZE bytes, and the pipe's read end."""
     read_end, write_end = os.pipe()
     fcntl.fcntl(write_end, fcntl.F_SETPIPE_SZ, PIPE_SIZE)
-    return read_end, write_end
-
-
-def child_blocked_on_a_full_pipe(setup):
-    """The child with frame A half-way into a pipe that nobody reads, and the pipe's read end."""
-    read_end, write_end = small_pipe()
     process, capture = child(setup, write_end)
     os.close(write_end)
-    while int.from_bytes(fcntl.ioctl(read_end, termios.FIONREAD, b"\0\0\0\0"), sys.byteorder) < PIPE_SIZE:
-        os.sched_yield()
     return process, capture, read_end
 
 
 def test_slow_reader_of_a_non_blocking_pipe_gets_whole_frames(frame_b_alone):
-    read_end, write_end = small_pipe()
-    process, capture = child("given, non-blocking", write_end)
-    os.close(write_end)
+    process, capture, read_end = child_on_a_small_pipe("given, non-blocking")
     received = b""
     while chunk := os.read(read_end, 512):
         received += chunk
@@ -117,8 +108,10 @@ def test_slow_reader_of_a_non_blocking_pipe_gets_whole_frames(frame_b_alone):
 
 
 def test_other_threads_run_while_a_write_blocks_and_a_signal_stops_it(frame_b_alone):
-    process, capture, read_end = child_blocked_on_a_full_pipe("given, ticking")
+    process, capture, read_end = child_on_a_small_pipe("given, ticking")
     try:
+        while int.from_bytes(fcntl.ioctl(read_end, termios.FIONREAD, b"\0\0\0\0"), sys.byteorder) < PIPE_SIZE:
+            os.sched_yield()  # until frame A fills the pipe that nobody reads
         os.set_blocking(process.stderr.fileno(), False)
         time.sleep(0.1)  # the frame is stuck on the full pipe now
         process.stderr.read()
