@@ -15,8 +15,10 @@
 namespace facetview {
 namespace {
 
-constexpr std::string_view kBegin = "\x1b[?2026h";
-constexpr std::string_view kEnd = "\x1b[0m\x1b[?2026l";
+// A frame's text within its synchronized update.
+std::string framed(std::string_view body) {
+  return "\x1b[?2026h" + std::string(body) + "\x1b[0m\x1b[?2026l";
+}
 
 TEST(Palette256, NearestEntryOfCubeOrGreyRamp) {
   using C = std::tuple<Rgb, int>;
@@ -52,19 +54,15 @@ TEST(BlocksPresenter, WritesOnlyChangedCellsWithShortMovesAndColourChanges) {
                           kBlue, kGreen, kWhite, kWhite, kWhite};
   const FrameGeometry geometry{5, 2, Viewport{3, 2, 5, 1}, {}};
   ASSERT_TRUE(presenter.present(out, frame_of(pixels), geometry));
-  EXPECT_EQ(out.take(), std::string(kBegin) +
-                            "\x1b[3;4H\x1b[38;2;255;0;0;48;2;0;0;255m\xe2\x96\x80"
-                            "\x1b[48;2;0;255;0m \x1b[48;2;255;255;255m   " +
-                            std::string(kEnd));
+  EXPECT_EQ(out.take(), framed("\x1b[3;4H\x1b[38;2;255;0;0;48;2;0;0;255m\xe2\x96\x80"
+                               "\x1b[48;2;0;255;0m \x1b[48;2;255;255;255m   "));
   ASSERT_TRUE(presenter.present(out, frame_of(pixels), geometry));
   EXPECT_EQ(std::pair(out.bytes, out.flushes), std::pair(std::string(), 1));
   pixels[1] = kRed;      // cell 1, upper
   pixels[5 + 4] = kRed;  // cell 4, lower
   ASSERT_TRUE(presenter.present(out, frame_of(pixels), geometry));
-  EXPECT_EQ(out.take(), std::string(kBegin) +
-                            "\x1b[3;5H\x1b[38;2;255;0;0;48;2;0;255;0m\xe2\x96\x80"
-                            "\x1b[2C\x1b[38;2;255;255;255;48;2;255;0;0m\xe2\x96\x80" +
-                            std::string(kEnd));
+  EXPECT_EQ(out.take(), framed("\x1b[3;5H\x1b[38;2;255;0;0;48;2;0;255;0m\xe2\x96\x80"
+                               "\x1b[2C\x1b[38;2;255;255;255;48;2;255;0;0m\xe2\x96\x80"));
 }
 
 // Random frames, each changing a few cells of the one before, replayed on a
@@ -85,25 +83,21 @@ TEST_P(BlocksReplay, ScreenShowsEveryFrame) {
   std::vector<Rgb> pixels(cols * rows * 2);
   for (Rgb& pixel : pixels) pixel = colours[random() % 5];
   for (int frame = 0; frame < 12; ++frame) {
-    if (frame == 5) out.fail_from_now(true);  // lost frame: the next one redraws
+    const bool lost = frame == 5;  // the next frame redraws
+    out.fail_from_now(lost);
     const Status shown = presenter.present(out, frame_of(pixels), {cols, rows * 2, viewport, {}});
-    ASSERT_EQ(shown.ok(), frame != 5);
+    ASSERT_EQ(shown.ok(), !lost);
     out.fail_from_now(false);
     screen.replay(out.take());
-    if (frame == 5) screen = CellScreen(cols + 2, rows + 1);  // what the terminal showed is unknown
-    if (frame != 5) {
-      for (std::uint32_t row = 0; row < rows; ++row) {
-        for (std::uint32_t col = 0; col < cols; ++col) {
-          Rgb upper = pixels[2 * row * cols + col];
-          Rgb lower = pixels[(2 * row + 1) * cols + col];
-          if (GetParam() == ColourDepth::palette_256) {
-            upper = palette_colour(dither.index_at(upper, col, 2 * row));
-            lower = palette_colour(dither.index_at(lower, col, 2 * row + 1));
-          }
-          const auto shown_pixels = screen.pixels(col + 2, row + 1);
-          EXPECT_EQ(shown_pixels.first, upper) << frame << ": " << col << "," << row;
-          EXPECT_EQ(shown_pixels.second, lower) << frame << ": " << col << "," << row;
+    if (lost) screen = CellScreen(cols + 2, rows + 1);  // what the terminal showed is unknown
+    for (std::uint32_t y = 0; y < 2 * rows && !lost; ++y) {
+      for (std::uint32_t x = 0; x < cols; ++x) {
+        Rgb pixel = pixels[y * cols + x];
+        if (GetParam() == ColourDepth::palette_256) {
+          pixel = palette_colour(dither.index_at(pixel, x, y));
         }
+        const auto [upper, lower] = screen.pixels(x + 2, y / 2 + 1);
+        EXPECT_EQ(y % 2 == 0 ? upper : lower, pixel) << frame << ": " << x << "," << y;
       }
     }
     for (int change = 0; change < 6; ++change)
@@ -121,9 +115,7 @@ TEST(BlocksPresenter, NewViewportBlanksTheOldOneAndClearBlanksTheLast) {
   out.take();
   ASSERT_TRUE(
       presenter.present(out, frame_of({kRed, kRed, kRed, kRed}), {2, 2, Viewport{4, 3, 2, 1}, {}}));
-  EXPECT_EQ(out.take(), std::string(kBegin) +
-                            "\x1b[?7l\x1b[0m\x1b[1;1H \x1b[?7h\x1b[4;5H\x1b[48;2;255;0;0m  " +
-                            std::string(kEnd));
+  EXPECT_EQ(out.take(), framed("\x1b[?7l\x1b[0m\x1b[1;1H \x1b[?7h\x1b[4;5H\x1b[48;2;255;0;0m  "));
   const int flushes = out.flushes;
   ASSERT_TRUE(presenter.clear(out));
   EXPECT_EQ(out.take(), "\x1b[?7l\x1b[0m\x1b[4;5H  \x1b[?7h");
@@ -133,7 +125,7 @@ TEST(BlocksPresenter, NewViewportBlanksTheOldOneAndClearBlanksTheLast) {
   // After a clear the next frame is drawn whole.
   ASSERT_TRUE(
       presenter.present(out, frame_of({kRed, kRed, kRed, kRed}), {2, 2, Viewport{4, 3, 2, 1}, {}}));
-  EXPECT_EQ(out.take(), std::string(kBegin) + "\x1b[4;5H\x1b[48;2;255;0;0m  " + std::string(kEnd));
+  EXPECT_EQ(out.take(), framed("\x1b[4;5H\x1b[48;2;255;0;0m  "));
 }
 
 TEST(BlocksPresenter, RejectsFramesThatAreNotTwoPixelsPerCell) {

@@ -64,15 +64,13 @@ TEST(NearestColour, SameAsTryingEveryEntry) {
     nearest.set_palette(palette);
     for (int probe = 0; probe < 2000; ++probe) {
       const Rgb colour{channel(), channel(), channel()};
+      const auto distance = [&](const Rgb& e) {
+        const int r = colour.r - e.r, g = colour.g - e.g, b = colour.b - e.b;
+        return r * r + g * g + b * b;
+      };
       std::size_t best = 0;
-      for (std::size_t index = 1; index < size; ++index) {
-        const auto distance = [&](const Rgb& entry) {
-          return (colour.r - entry.r) * (colour.r - entry.r) +
-                 (colour.g - entry.g) * (colour.g - entry.g) +
-                 (colour.b - entry.b) * (colour.b - entry.b);
-        };
+      for (std::size_t index = 1; index < size; ++index)
         if (distance(palette[index]) < distance(palette[best])) best = index;
-      }
       ASSERT_EQ(nearest.index_of(colour), best) << size;
     }
   }
@@ -195,81 +193,81 @@ std::vector<std::uint8_t> striped_frame(std::uint32_t width, std::uint32_t heigh
   return frame;
 }
 
+class SixelPresenterTest : public testing::Test {
+ protected:
+  Status show(const std::vector<std::uint8_t>& frame, std::uint32_t width, Viewport viewport,
+              SixelLayout layout) {
+    const auto height = static_cast<std::uint32_t>(frame.size() / 4 / width);
+    return presenter.present(out, frame, {width, height, viewport, layout});
+  }
+  SixelPresenter presenter;
+  MemoryOutput out;
+};
+
 // Frames of 5 x 4 cells of 7 x 10 pixels at scale 2; each frame changes one
 // cell row of the one before, and only its band of 3 cell rows goes out again.
-TEST(SixelPresenter, ScreenShowsEveryFrameAndOnlyChangedBandsAreSent) {
+TEST_F(SixelPresenterTest, ScreenShowsEveryFrameAndOnlyChangedBandsAreSent) {
   const Viewport viewport{0, 0, 5, 4};
   const SixelLayout layout{7, 10, 2, {}};
   const std::uint32_t width = 18, height = 20;
   ASSERT_EQ(std::pair(sixel_frame_width(viewport, layout), sixel_frame_height(viewport, layout)),
             std::pair(width, height));
-  SixelPresenter presenter;
-  MemoryOutput out;
   SixelScreen screen{35, 40, 7, 10};
   std::vector<std::uint8_t> frame = striped_frame(width, height, 1);
   const auto expect_screen_shows_frame = [&] {
     int wrong = 0;
-    for (std::uint32_t y = 0; y < 40; ++y) {
-      for (std::uint32_t x = 0; x < 35; ++x) {
-        const std::uint8_t* pixel = &frame[(y / 2 * width + x / 2) * 4];
-        const std::optional<Rgb> seen = screen.pixels[y * 35 + x];
-        // Fewer colours than registers: each is kept, off only by the
-        // rounding of sixel's percentages.
-        wrong += !seen || std::abs(seen->r - pixel[0]) > 1 || std::abs(seen->g - pixel[1]) > 1 ||
-                 std::abs(seen->b - pixel[2]) > 1;
-      }
+    for (std::uint32_t i = 0; i < 35 * 40; ++i) {
+      const std::uint8_t* pixel = &frame[(i / 35 / 2 * width + i % 35 / 2) * 4];
+      const std::optional<Rgb> seen = screen.pixels[i];
+      // Fewer colours than registers: each is kept, off only by the rounding
+      // of sixel's percentages.
+      wrong += !seen || std::abs(seen->r - pixel[0]) > 1 || std::abs(seen->g - pixel[1]) > 1 ||
+               std::abs(seen->b - pixel[2]) > 1;
     }
     EXPECT_EQ(wrong, 0);
   };
-  ASSERT_TRUE(presenter.present(out, frame, {width, height, viewport, layout}));
+  ASSERT_TRUE(show(frame, width, viewport, layout));
   EXPECT_EQ(screen.replay(out.take()), 1);
   expect_screen_shows_frame();
-  ASSERT_TRUE(presenter.present(out, frame, {width, height, viewport, layout}));
+  ASSERT_TRUE(show(frame, width, viewport, layout));
   EXPECT_EQ(out.bytes, "");
   // Cell row 3 (frame rows 15 to 19) gets other stripes: it is the second band,
   // of rows 3 and up.
   const std::vector<std::uint8_t> other = striped_frame(width, height, 9);
   std::copy(other.begin() + 15 * width * 4, other.end(), frame.begin() + 15 * width * 4);
-  ASSERT_TRUE(presenter.present(out, frame, {width, height, viewport, layout}));
+  ASSERT_TRUE(show(frame, width, viewport, layout));
   const std::string band = out.take();
   EXPECT_TRUE(band.starts_with("\x1b[?2026h\x1b[4;1H\x1bP")) << band.substr(0, 20);
   EXPECT_EQ(screen.replay(band), 1);
   expect_screen_shows_frame();
 }
 
-TEST(SixelPresenter, NeverDrawsOnTheScreensLastRow) {
-  const Viewport viewport{2, 1, 4, 3};  // rows 1 to 3 of a screen of 4 rows
+// Rows 1 to 3 of a screen of 4 rows; a viewport that starts on the last row
+// shows nothing.
+TEST_F(SixelPresenterTest, NeverDrawsOnTheScreensLastRow) {
   const SixelLayout layout{6, 12, 1, std::uint16_t{4}};
-  SixelPresenter presenter;
-  MemoryOutput out;
-  const std::vector<std::uint8_t> frame = striped_frame(24, 36, 2);
-  ASSERT_TRUE(presenter.present(out, frame, {24, 36, viewport, layout}));
+  ASSERT_TRUE(show(striped_frame(24, 36, 2), 24, Viewport{2, 1, 4, 3}, layout));
   const std::string text = out.take();
   EXPECT_NE(text.find("\x1b[2;3H\x1bP"), std::string::npos);
   EXPECT_NE(text.find("\"1;1;24;24"), std::string::npos) << "two cell rows of 12 pixels";
-  // A viewport that starts on the last row shows nothing.
-  SixelPresenter bottom;
-  ASSERT_TRUE(bottom.present(out, striped_frame(6, 12, 3), {6, 12, Viewport{0, 3, 1, 1}, layout}));
+  presenter = SixelPresenter();
+  ASSERT_TRUE(show(striped_frame(6, 12, 3), 6, Viewport{0, 3, 1, 1}, layout));
   EXPECT_EQ(out.bytes, "");
 }
 
-TEST(SixelPresenter, FailedOutputSendsEverythingNextTimeAndClearBlanksTheCells) {
+TEST_F(SixelPresenterTest, FailedOutputSendsEverythingNextTimeAndClearBlanksTheCells) {
   const Viewport viewport{1, 2, 2, 2};
   const SixelLayout layout{3, 6, 1, {}};
-  SixelPresenter presenter;
-  MemoryOutput out;
-  const std::vector<std::uint8_t> frame = striped_frame(6, 12, 4);
-  ASSERT_TRUE(presenter.present(out, frame, {6, 12, viewport, layout}));
+  std::vector<std::uint8_t> frame = striped_frame(6, 12, 4);
+  ASSERT_TRUE(show(frame, 6, viewport, layout));
   const std::string whole = out.take();
   out.fail_from_now(true);
-  std::vector<std::uint8_t> changed = frame;
-  changed[0] ^= 0xff;
-  EXPECT_FALSE(presenter.present(out, changed, {6, 12, viewport, layout}).ok());
+  frame[0] ^= 0xff;
+  EXPECT_FALSE(show(frame, 6, viewport, layout).ok());
   out.fail_from_now(false);
-  out.take();
-  ASSERT_TRUE(presenter.present(out, frame, {6, 12, viewport, layout}));
+  frame[0] ^= 0xff;
+  ASSERT_TRUE(show(frame, 6, viewport, layout));
   EXPECT_EQ(out.take(), whole);
-
   ASSERT_TRUE(presenter.clear(out));
   EXPECT_EQ(out.take(), "\x1b[?7l\x1b[0m\x1b[3;2H  \x1b[4;2H  \x1b[?7h");
   ASSERT_TRUE(presenter.clear(out));
@@ -278,9 +276,7 @@ TEST(SixelPresenter, FailedOutputSendsEverythingNextTimeAndClearBlanksTheCells) 
 
 // Over a viewport of 2x2 cells: a height one short, a width at scale 2, scale 0
 // and a cell too wide for the frame's size to be computed.
-TEST(SixelPresenter, RejectsFramesOfAnotherSize) {
-  SixelPresenter presenter;
-  MemoryOutput out;
+TEST_F(SixelPresenterTest, RejectsFramesOfAnotherSize) {
   using S =
       std::tuple<std::uint32_t, std::uint32_t, SixelLayout, std::string_view, std::string_view>;
   for (const auto& [width, height, layout, size, cells] :
