@@ -24,12 +24,12 @@ class Clock:
 
 class RecordingSurface:
     """Notes each frame's camera (angles and zoom), target, projection, overlays and viewport;
-    a frame costs `cost` seconds of the clock."""
+    a frame costs a second of the clock."""
 
     protocol = "kitty"
 
-    def __init__(self, clock, cost):
-        self.clock, self.cost = clock, cost
+    def __init__(self, clock):
+        self.clock = clock
         self.frames, self.views, self.qualities, self.clears = [], [], [], 0
         self.edges = self.axis_triad = False
 
@@ -37,7 +37,7 @@ class RecordingSurface:
         self.frames.append(((camera.pitch, camera.yaw, camera.roll, 3.25 / camera.distance),
                             (viewport.col, viewport.row, viewport.cols, viewport.rows)))
         self.views.append((camera.target, camera.orthographic, self.edges, self.axis_triad))
-        self.clock.now += self.cost
+        self.clock.now += 1.0
         return (1, 1)
 
     def framebuffer_size(self, viewport):
@@ -64,7 +64,7 @@ def terminal():
         os.close(fd)
 
 
-def run_viewer(terminal, keys, frames, spin=False, sizes=((40, 10),), cost=1.0):
+def run_viewer(terminal, keys, frames, spin=False, sizes=((40, 10),)):
     """Runs the viewer for at most `frames` frames with keys typed before the start.
 
     Every frame costs a second at 30 fps, so no time is ever left to wait in:
@@ -72,7 +72,7 @@ def run_viewer(terminal, keys, frames, spin=False, sizes=((40, 10),), cost=1.0):
     """
     master, slave, _, output_write = terminal
     clock = Clock()
-    surface = RecordingSurface(clock, cost)
+    surface = RecordingSurface(clock)
     size_calls = iter(list(sizes) + [sizes[-1]] * frames)
     with TerminalSession(out_fd=output_write, in_fd=slave) as session:
         os.write(master, keys)  # in raw mode, as a user would type them
