@@ -58,7 +58,8 @@ def brightness(session, shot, rows, cols):
 @needs_kitty
 def test_kitty_repl_prompts_stay_outside_the_pictures(tmp_path):
     socket = tmp_path / "kitty.socket"
-    with kitty(tmp_path, COLS, ROWS, [], ["-q", "-i"], f"allow_remote_control yes\nlisten_on unix:{socket}\n") as session:
+    remote_control = f"allow_remote_control yes\nlisten_on unix:{socket}\n"
+    with kitty(tmp_path, COLS, ROWS, [], ["-q", "-i"], remote_control) as session:
         # kitty puts its process id after the socket's name.
         address = "unix:" + str(wait_for(lambda: next(tmp_path.glob("kitty.socket*"), None), "kitty does not listen"))
 

@@ -81,7 +81,8 @@ CONTENTS = {".stl": b"solid inner name\nvertex 0 0 0\nvertex 1234.5678 0 0.00012
 
 @pytest.mark.parametrize("name, size, status_line", [
     # Two decimals at most from 1 up, three significant digits below.
-    ("part.stl", "90x6", "\x1b[6;1Hpart.stl | 1 triangles | 1234.57 × 0.004 × 0.000123 | medium | kitty graphics | zoom 1×"),
+    ("part.stl", "90x6",
+     "\x1b[6;1Hpart.stl | 1 triangles | 1234.57 × 0.004 × 0.000123 | medium | kitty graphics | zoom 1×"),
     ("lines.obj", "100x4", "\x1b[4;1Hlines.obj | 1 triangles | 1 × 1 × 0 | skipped 1 face of fewer than three corners"
      " | medium | kitty g"),
     # The status line fits the row: no control sequence from a file name reaches the terminal,

@@ -88,10 +88,10 @@ def test_the_session_waits_for_a_slow_nonblocking_terminal(pty_terminal):
 
     slave, master = pty_terminal
     os.set_blocking(slave, False)
-    received = []
+    received, given_back = [], GIVEN_BACK.replace(MOUSE_OFF, b"")
 
     def read_slowly():
-        while not received or not received[-1].endswith(GIVEN_BACK.replace(MOUSE_OFF, b"")):
+        while not received or not received[-1].endswith(given_back):
             time.sleep(0.002)
             received.append(os.read(master, 256))
 
@@ -105,16 +105,14 @@ def test_the_session_waits_for_a_slow_nonblocking_terminal(pty_terminal):
         reader.join(timeout=20)
     output = b"".join(received)
     lines = re.findall(rb"line (\d+) \.+\x1b\[K", output)
-    assert lines == [b"%03d" % row for row in range(300)] and output.endswith(GIVEN_BACK.replace(MOUSE_OFF, b""))
+    assert lines == [b"%03d" % row for row in range(300)] and output.endswith(given_back)
 
 
 @pytest.mark.parametrize("failing", [b"\x1b_Ga=d", b"\x1b[?1006l", b"\x1b[?25h"])
 def test_each_step_of_giving_the_terminal_back_is_tried_after_one_failed(monkeypatch, pty_terminal, failing):
     from facetview import terminal
 
-    write = os.write
-
-    def failing_write(fd, data):
+    def failing_write(fd, data, write=os.write):
         if bytes(data).startswith(failing):
             raise OSError(5, "Input/output error")
         return write(fd, data)
