@@ -2,7 +2,6 @@
 several models show in a grid, and --inline prints a contact sheet."""
 
 import os
-import re
 import subprocess
 import sys
 import time
@@ -96,30 +95,12 @@ def test_a_grid_of_three_shows_three_pictures_and_names(tmp_path):
         wait_to_see(tmux, "first.obj", 2.0, name_row)
 
 
-def contact_sheet_files(directory):
-    (directory / "a.obj").write_bytes(TETRAHEDRON)
-    (directory / "b.obj").write_bytes(obj_of(3))
-    (directory / "c.stl").write_bytes(b"\xff\xd8\xff\xe0 a photo")
-    return ["a.obj", "b.obj", "c.stl"]
-
-
-def test_contact_sheet_in_half_blocks(tmp_path):
-    names = contact_sheet_files(tmp_path)
-    done = subprocess.run([sys.executable, "-m", "facetview", *names, "--inline", "--size", "80x20",
-                           "--protocol", "blocks"], cwd=tmp_path, capture_output=True, timeout=60)
-    assert done.returncode == 0, done.stderr
-    text = done.stdout.decode("utf-8", "replace")
-    for name in names:
-        assert name in text
-    # The third thumbnail (from column 49) holds the reason it has no picture.
-    assert re.search(r"\x1b\[1;49H\w", text)
-    assert text.count("▀") > 50
-
-
 @pytest.mark.skipif(bool(missing_tools("kitty")), reason="needs kitty, Xvfb and imagemagick")
 def test_contact_sheet_in_kitty(tmp_path):
-    names = contact_sheet_files(tmp_path)
-    with kitty(tmp_path, 80, 24, [*names, "--inline"]) as session:
+    (tmp_path / "a.obj").write_bytes(TETRAHEDRON)
+    (tmp_path / "b.obj").write_bytes(obj_of(3))
+    (tmp_path / "c.stl").write_bytes(b"\xff\xd8\xff\xe0 a photo")
+    with kitty(tmp_path, 80, 24, ["a.obj", "b.obj", "c.stl", "--inline"]) as session:
         assert session.program_status(60) == 0
 
         def lit_thumbnails():
