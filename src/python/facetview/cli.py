@@ -349,15 +349,25 @@ def run(args: argparse.Namespace) -> None:
         with ending_signals_raise(), out_of_memory_said(args.size or screen):
             draw_inline(surface, model.mesh, start.camera(model.up), args.size, screen, in_fd=in_fd)
         return
+
+    def one_model(session, current_size, signals):
+        watcher = ModelWatcher(args.model, args.up) if args.model is not None and args.watch is not False \
+            and os.path.isfile(args.model) else None
+        surface.edges = args.edges and args.model is not None  # parts read best with their edges
+        return Viewer(surface, model, session, current_size, quality=quality,
+                      start=start, fps=args.fps, spin=args.spin, signals=signals, watcher=watcher)
+
+    run_full_screen(args, surface, capabilities, in_fd, one_model)
+
+
+def run_full_screen(args: argparse.Namespace, surface, capabilities: Optional[Capabilities],
+                    in_fd: Optional[int], make_viewer) -> None:
+    """Takes over the screen and runs the viewer that make_viewer(session, size, signals) builds."""
     current_size = (lambda: args.size) if args.size is not None else partial(terminal_size, 1)
     with ending_signals_raise(), DeferredSignals() as signals, \
             TerminalSession(out_fd=1, in_fd=in_fd, mouse=True,
                             kitty_images=surface.protocol == "kitty") as session:
-        watcher = ModelWatcher(args.model, args.up) if args.model is not None and args.watch is not False \
-            and os.path.isfile(args.model) else None
-        surface.edges = args.edges and args.model is not None  # parts read best with their edges
-        viewer = Viewer(surface, model, session, current_size, quality=quality,
-                        start=start, fps=args.fps, spin=args.spin, signals=signals, watcher=watcher)
+        viewer = make_viewer(session, current_size, signals)
         if capabilities is not None and in_fd is not None:
             viewer.take_input(capabilities.keystrokes)  # typed while the terminal was asked
         with out_of_memory_said(current_size()):
@@ -382,16 +392,10 @@ def show_many(args: argparse.Namespace, paths: List[str], surface, quality: str,
     if args.frames is not None:
         for entry in entries:  # a picture for a script: every model in it
             entry.wait()
-    current_size = (lambda: args.size) if args.size is not None else partial(terminal_size, 1)
-    with ending_signals_raise(), DeferredSignals() as signals, \
-            TerminalSession(out_fd=1, in_fd=in_fd, mouse=True,
-                            kitty_images=surface.protocol == "kitty") as session:
-        viewer = GridViewer(surface, entries, session, current_size, quality=quality,
-                            start=start, fps=args.fps, spin=args.spin, signals=signals)
-        if capabilities is not None and in_fd is not None:
-            viewer.take_input(capabilities.keystrokes)
-        with out_of_memory_said(current_size()):
-            viewer.run(frame_limit=args.frames, hold=args.hold)
+    run_full_screen(args, surface, capabilities, in_fd,
+                    lambda session, current_size, signals: GridViewer(
+                        surface, entries, session, current_size, quality=quality,
+                        start=start, fps=args.fps, spin=args.spin, signals=signals))
 
 
 @contextmanager
