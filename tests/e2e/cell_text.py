@@ -17,22 +17,15 @@ def palette_colour(index):
 
 def _colours(numbers, foreground, background):
     """Applies one SGR parameter list to the current colours (None is the default)."""
-    index = 0
-    while index < len(numbers):
-        code = numbers[index]
-        if code == 0:
-            foreground = background = None
-        elif code == 39:
+    numbers = iter(numbers)
+    for code in numbers:
+        if code in (0, 39):
             foreground = None
-        elif code == 49:
+        if code in (0, 49):
             background = None
-        elif code in (38, 48):
-            if numbers[index + 1] == 2:
-                colour, index = tuple(numbers[index + 2:index + 5]), index + 4
-            else:
-                colour, index = palette_colour(numbers[index + 2]), index + 2
+        if code in (38, 48):
+            colour = tuple(next(numbers) for _ in range(3)) if next(numbers) == 2 else palette_colour(next(numbers))
             foreground, background = (colour, background) if code == 38 else (foreground, colour)
-        index += 1
     return foreground, background
 
 

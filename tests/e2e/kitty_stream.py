@@ -121,10 +121,7 @@ def screen(stream):
             image, cols, rows, z = values
             assert image in images, f"placement of image {image}, which is not there"
             placed[image] = (z, (*cursor, cols, rows))
-    shown = {}
-    for image, (z, cells) in sorted(placed.items(), key=lambda item: item[1][0]):
-        shown[cells] = images[image]
-    return shown
+    return {cells: images[image] for image, (_, cells) in sorted(placed.items(), key=lambda item: item[1][0])}
 
 
 def decode_frame(data: bytes, viewport_cols: int, viewport_rows: int):

@@ -36,22 +36,17 @@ def rendered_cells(capfdbinary, camera, viewport, session):
             for row in range(viewport.rows) for col in range(viewport.cols)]
 
 
-def matches(seen, drawn):
-    return close_enough(seen, drawn, TOLERANCE)
-
-
 def share_matching(screen_cells, frame_cells, which=None):
     which = range(len(frame_cells)) if which is None else which
-    return sum(matches(screen_cells[i], frame_cells[i]) for i in which) / len(which)
+    return sum(close_enough(screen_cells[i], frame_cells[i], TOLERANCE) for i in which) / len(which)
 
 
 @pytest.fixture(params=["medium", "full"])
 def session(tmp_path, request):
-    session = kitty(tmp_path, COLS, ROWS, ["--once", "--hold", "60", "--quality", request.param,
-                                           *(f"--{k}={v}" for k, v in CAMERA.items())])
-    session.quality = request.param
-    yield session
-    session.close()
+    with kitty(tmp_path, COLS, ROWS, ["--once", "--hold", "60", "--quality", request.param,
+                                      *(f"--{k}={v}" for k, v in CAMERA.items())]) as session:
+        session.quality = request.param
+        yield session
 
 
 def test_viewer_frame_appears_on_screen_and_goes_when_it_quits(session, capfdbinary):
@@ -71,7 +66,7 @@ def test_viewer_frame_appears_on_screen_and_goes_when_it_quits(session, capfdbin
                      lambda: f"screen matches the frame in {share_matching(screen_cells(), frame_cells):.0%} of the cells")
     # The comparison tells views apart where they differ, and the status line is
     # drawn below the viewport.
-    differing = [i for i, (a, b) in enumerate(zip(frame_cells, other_cells)) if not matches(a, b)]
+    differing = [i for i, (a, b) in enumerate(zip(frame_cells, other_cells)) if not close_enough(a, b, TOLERANCE)]
     assert len(differing) > len(frame_cells) // 10
     assert share_matching(cells, frame_cells, differing) >= MATCHING_SHARE
     assert share_matching(cells, other_cells, differing) < 0.2

@@ -41,5 +41,8 @@ class Tmux:
         lines = self.capture().decode("utf-8", "replace").split("\n")[:self.rows]
         return lines + [""] * (self.rows - len(lines))
 
-    def close(self):
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exception):
         subprocess.run([*self.base, "kill-server"], capture_output=True, timeout=30)

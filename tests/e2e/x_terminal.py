@@ -79,7 +79,7 @@ class XTerminal:
             self.cell_width, self.cell_height = width // self.cols, height // self.rows
             self.program_pid = int(wait_for_file(workdir / "program.pid", 30))
         except BaseException:
-            self.close()
+            self.__exit__()
             raise
 
     def screenshot(self) -> bytes:
@@ -102,7 +102,10 @@ class XTerminal:
     def program_status(self, timeout: float) -> int:
         return int(wait_for_file(self.workdir / "program.status", timeout))
 
-    def close(self) -> None:
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exception) -> None:
         for process in filter(None, (self.terminal, self.xvfb)):
             process.terminate()
             try:
@@ -152,10 +155,7 @@ if __name__ == "__main__":
     import tempfile
 
     with tempfile.TemporaryDirectory() as workdir:
-        session = kitty(Path(workdir), 72, 22, sys.argv[2:])
-        try:
+        with kitty(Path(workdir), 72, 22, sys.argv[2:]) as session:
             time.sleep(4)  # let the frames and the status line settle
             session.save_window(sys.argv[1])
             os.kill(session.program_pid, signal.SIGTERM)
-        finally:
-            session.close()

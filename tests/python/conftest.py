@@ -170,29 +170,20 @@ def viewers():
         viewer.close()
 
 
-MODEL_PACKAGES = ("assimp-testmodels", "openscad-testing-data")
-
-
-def fetched_models(cache):
-    """The unpacked test-model packages under cache, fetched with apt-get download on first use."""
-    root = cache / "unpacked"
-    if (root / "usr").is_dir():
-        return root / "usr" / "share"
-    cache.mkdir(parents=True, exist_ok=True)
-    fetched = subprocess.run(["apt-get", "download", *MODEL_PACKAGES], cwd=cache,
-                             capture_output=True, text=True, check=False)
-    debs = sorted(cache.glob("*.deb"))
-    if fetched.returncode != 0 or len(debs) < len(MODEL_PACKAGES):
-        return f"apt-get download {' '.join(MODEL_PACKAGES)} failed: {fetched.stderr.strip()[-300:]}"
-    for deb in debs:
-        subprocess.run(["dpkg-deb", "-x", str(deb), str(root)], check=True)
-    return root / "usr" / "share"
-
-
 @pytest.fixture(scope="session")
 def models():
-    """The folder holding the unpacked test-model packages; skips where they cannot be had."""
-    found = fetched_models(Path(os.environ.get("FACETVIEW_MODEL_CACHE", Path(__file__).parents[2] / "build" / "test-models")))
-    if isinstance(found, str):
-        pytest.skip(f"real test models unavailable: {found}")
-    return found
+    """The folder holding the unpacked test-model packages, fetched with apt-get download on first
+    use; skips where they cannot be had."""
+    cache = Path(os.environ.get("FACETVIEW_MODEL_CACHE", Path(__file__).parents[2] / "build" / "test-models"))
+    root, packages = cache / "unpacked", ["assimp-testmodels", "openscad-testing-data"]
+    if not (root / "usr").is_dir():
+        cache.mkdir(parents=True, exist_ok=True)
+        fetched = subprocess.run(["apt-get", "download", *packages], cwd=cache, capture_output=True, text=True,
+                                 check=False)
+        debs = sorted(cache.glob("*.deb"))
+        if fetched.returncode != 0 or len(debs) < len(packages):
+            pytest.skip(f"real test models unavailable: apt-get download {' '.join(packages)} failed: "
+                        f"{fetched.stderr.strip()[-300:]}")
+        for deb in debs:
+            subprocess.run(["dpkg-deb", "-x", str(deb), str(root)], check=True)
+    return root / "usr" / "share"

@@ -2,7 +2,6 @@
 the exchange with a terminal on a pseudo-terminal."""
 
 import os
-import random
 import termios
 import threading
 import time
@@ -151,15 +150,3 @@ def test_detection_asks_once_and_chooses(monkeypatch, pty_terminal, environ, ans
     assert (found.method, found.probed, found.answered, found.cell_size) == \
         (method, True, answer is not OSError, cell_size)
 
-
-@pytest.mark.parametrize("seed", range(20))
-def test_any_input_is_sorted_without_loss(seed):
-    """Random mixes of answers, their pieces and keys: nothing raises, and every byte is sorted."""
-    pieces = [KITTY_OK, KITTY_ERROR, CELL_SIZE, DA1_XTERM, b"\x1b", b"\x1b[", b"\x1b_", b"\x1b]", b"\x07",
-              b"\x1b\\", b";", b"c", b"t", b"q", b"\x1b[A", b"\x1bP", b"7", b"?"]
-    generator = random.Random(seed)
-    data = b"".join(generator.choice(pieces) for _ in range(generator.randrange(1, 40)))
-    replies = q.parse_replies(data)
-    assert data.endswith(replies.pending)
-    assert len(replies.keystrokes) + len(replies.pending) <= len(data)
-    assert replies.complete == (replies.device_attributes is not None)

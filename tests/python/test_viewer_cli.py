@@ -75,12 +75,14 @@ def test_bad_input_gets_one_line_and_its_status(tmp_path, monkeypatch, capfd, ar
 
 # What the status line's model shows comes from the file: its name, not the name inside it,
 # its size in the file's units and the faces its reader skipped.
-CONTENTS = {".stl": b"solid inner name\nvertex 0 0 0\nvertex 20 0 0.005\nvertex 0 10 0\n",
+CONTENTS = {".stl": b"solid inner name\nvertex 0 0 0\nvertex 1234.5678 0 0.00012345\nvertex 0 0.004 0\n",
             ".obj": b"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nl 1 2\nf 1// 2//\n"}
 
 
 @pytest.mark.parametrize("name, size, status_line", [
-    ("part.stl", "80x6", "\x1b[6;1Hpart.stl | 1 triangles | 20 × 10 × 0.005 | medium | kitty graphics | zoom 1×"),
+    # Two decimals at most from 1 up, three significant digits below.
+    ("part.stl", "90x6",
+     "\x1b[6;1Hpart.stl | 1 triangles | 1234.57 × 0.004 × 0.000123 | medium | kitty graphics | zoom 1×"),
     ("lines.obj", "100x4", "\x1b[4;1Hlines.obj | 1 triangles | 1 × 1 × 0 | skipped 1 face of fewer than three corners"
      " | medium | kitty g"),
     # The status line fits the row: no control sequence from a file name reaches the terminal,
@@ -150,9 +152,3 @@ def test_standard_input_that_holds_no_model_says_so(content, message):
     result = run_viewer("-", "--size", "20x6", "--once", input=content)
     assert (result.returncode, result.stdout, result.stderr.decode()) == (1, b"", message)
 
-
-def test_sizes_read_as_a_person_writes_them():
-    # Two decimals at most from 1 up, three significant digits below; the status lines show the rest.
-    from facetview.status import size_text
-
-    assert size_text((1234.5678, 0.004, 0.00012345)) == "1234.57 × 0.004 × 0.000123"

@@ -69,28 +69,28 @@ def test_a_long_sequence_read_a_byte_at_a_time_takes_linear_time():
     assert decode(reads) == [A.TURN_LEFT]
 
 
+# Mouse reports give the button flags and the cell, counted from 1: SGR reports as numbers,
+# legacy ones as three raw bytes, each 32 more than its value, so a click in column 81 sends
+# "q" as its column byte and one in column 101 a byte above 0x7f.
 @pytest.mark.parametrize("data, event", [
-    # SGR reports: cells counted from 1.
-    (b"\x1b[<0;10;5M", MouseEvent(M.PRESS, 0, 9, 4)),
-    (b"\x1b[<32;11;5M", MouseEvent(M.MOTION, 0, 10, 4)),
+    *[(report, event) for flags, col, row, event in [
+        (0, 10, 5, MouseEvent(M.PRESS, 0, 9, 4)),
+        (32, 11, 5, MouseEvent(M.MOTION, 0, 10, 4)),
+        (2, 1, 1, MouseEvent(M.PRESS, 2, 0, 0)),
+        (1, 101, 11, MouseEvent(M.PRESS, 1, 100, 10)),
+        (32, 81, 5, MouseEvent(M.MOTION, 0, 80, 4)),
+        (64, 1, 1, MouseEvent(M.WHEEL_UP, 0, 0, 0)),
+        (65, 19, 4, MouseEvent(M.WHEEL_DOWN, 1, 18, 3)),
+        (68, 3, 4, MouseEvent(M.WHEEL_UP, 0, 2, 3, shift=True)),
+        (38, 3, 4, MouseEvent(M.MOTION, 2, 2, 3, shift=True)),  # a right-button drag with Shift
+        (66, 3, 4, None),  # sideways wheel
+    ] for report in (b"\x1b[<%d;%d;%dM" % (flags, col, row), b"\x1b[M" + bytes(32 + n for n in (flags, col, row)))],
+    # A release names its button in SGR reports; a legacy one names none.
     (b"\x1b[<0;11;6m", MouseEvent(M.RELEASE, 0, 10, 5)),
-    (b"\x1b[<2;1;1M", MouseEvent(M.PRESS, 2, 0, 0)),
-    (b"\x1b[<64;300;200M", MouseEvent(M.WHEEL_UP, 0, 299, 199)),
-    (b"\x1b[<65;3;4M", MouseEvent(M.WHEEL_DOWN, 1, 2, 3)),
-    (b"\x1b[<68;3;4M", MouseEvent(M.WHEEL_UP, 0, 2, 3, shift=True)),
-    (b"\x1b[<38;3;4M", MouseEvent(M.MOTION, 2, 2, 3, shift=True)),  # a right-button drag with Shift
-    (b"\x1b[<66;3;4M", None),  # sideways wheel
+    (b"\x1b[M#\xff\xff", MouseEvent(M.RELEASE, 0, 222, 222)),
+    (b"\x1b[<64;300;200M", MouseEvent(M.WHEEL_UP, 0, 299, 199)),  # beyond what a byte holds
     (b"\x1b[<0;3M", None),
     (b"\x1b[<0;x;5M", None),  # x ends the sequence; ";5M" are keys bound to nothing
-    # Legacy reports: three raw bytes after ESC [ M, each 32 more than its value; a click in
-    # column 81 sends "q" as its column byte, one in column 101 a byte above 0x7f.
-    (b"\x1b[M q\x25", MouseEvent(M.PRESS, 0, 80, 4)),
-    (b"\x1b[M!\x85+", MouseEvent(M.PRESS, 1, 100, 10)),
-    (b"\x1b[M@q\x25", MouseEvent(M.MOTION, 0, 80, 4)),
-    (b"\x1b[M#\xff\xff", MouseEvent(M.RELEASE, 0, 222, 222)),
-    (b"\x1b[M`!!", MouseEvent(M.WHEEL_UP, 0, 0, 0)),
-    (b"\x1b[Ma3$", MouseEvent(M.WHEEL_DOWN, 1, 18, 3)),
-    (b"\x1b[Mbq3", None),  # sideways wheel
     (b"\x1b[M\x03qq", None),  # no report: too small a byte
 ])
 def test_mouse_reports_become_events_and_never_keys(data, event):
