@@ -1,15 +1,14 @@
-"""facetview.show() and Surface beside the text of an interactive interpreter: in tmux
+"""facetview.show() beside the text of an interactive interpreter: in tmux
 (half-block cells, read back cell for cell) and in kitty (images, by screenshot). Pictures
 stay where they were drawn, text and prompts come before and after them, never inside."""
 
 import subprocess
 import sys
-import time
 
 import pytest
 
 from tmux_server import Tmux, needs_tmux, wait_for
-from x_terminal import kitty, missing_tools, wait_for_file
+from x_terminal import kitty, missing_tools
 
 COLS, ROWS = 60, 24
 BLOCK = "\u2580"
@@ -78,34 +77,3 @@ def test_kitty_repl_prompts_stay_outside_the_pictures(tmp_path):
             assert min(brightness(session, shot, range(show + 1, show + 6), range(24))) > 12
             assert max(brightness(session, shot, range(show + 1, show + 6), range(25, COLS))) < 2
 
-
-# Two surfaces side by side; the right one is cleared when the test asks.
-SIDE_BY_SIDE = """\
-import os, time, facetview as f
-m, left, right = f.Mesh.demo(), f.Surface("medium"), f.Surface("medium")
-left.render_to_terminal(m, f.Camera(), f.Viewport(0, 0, 24, 8))
-right.render_to_terminal(m, f.Camera(yaw=1.0), f.Viewport(30, 0, 24, 8))
-left.render_to_terminal(m, f.Camera(yaw=0.2), f.Viewport(0, 0, 24, 8))
-open("drawn", "w").close()
-while not os.path.exists("clear"):
-    time.sleep(0.05)
-right.clear()
-open("cleared", "w").close()
-time.sleep(60)
-"""
-
-
-@needs_kitty
-def test_kitty_two_surfaces_keep_to_their_own_images(tmp_path):
-    (tmp_path / "sides.py").write_text(SIDE_BY_SIDE)
-    with kitty(tmp_path, COLS, ROWS, [], ["sides.py"]) as session:
-        wait_for_file(tmp_path / "drawn", 30)
-        wait_for(lambda: min(brightness(session, session.screenshot(), range(8), [*range(24), *range(30, 54)])) > 12,
-                 "both pictures are not on the screen")
-        (tmp_path / "clear").touch()
-        wait_for_file(tmp_path / "cleared", 30)
-        time.sleep(1)
-        # The left picture stays whole. (Whether kitty 0.26 takes the right one away is up to
-        # it: it sometimes keeps images that a delete by id names; the bytes are pinned elsewhere.)
-        assert min(brightness(session, session.screenshot(), range(8), range(24))) > 12, \
-            "clear() of one surface took the other"
