@@ -200,8 +200,6 @@ SIXEL_REFUSAL = (b"facetview: --protocol sixel: this tmux does not announce sixe
 @pytest.mark.parametrize("args, tmux, to_terminal, answer, refusal, shown", [
     # Refused before anything is written: the terminal is left exactly as it was.
     (["--protocol", "kitty", "--once"], True, True, None, KITTY_REFUSAL, None),
-    (["--protocol", "kitty", "--inline"], True, True, None, KITTY_REFUSAL, None),
-    (["--protocol=kitty", "--once", "--size", "20x6"], True, True, None, KITTY_REFUSAL, None),
     # What else draws there sends no kitty command either, not even the delete-all on the way out.
     (["--protocol", "blocks", "--once"], True, True, None, b"", BLOCK),
     (["--once"], True, True, None, b"", BLOCK),  # nothing answers: half-block cells
