@@ -156,7 +156,6 @@ KITTY, SIXEL, BLOCK = b"\x1b_G", b"\x1bP0;1q", "\u2580".encode()
 
 @pytest.mark.parametrize("protocol, answer, drawn, method", [
     (None, b"\x1b_Gi=31;OK\x1b\\\x1b[?62;c", b"\x1b_Ga=t,", b"kitty graphics"),
-    (None, b"\x1b[6;16;8t" + DA1_VT340, SIXEL, b"sixel"),
     # 100 x 11 cells of 8 x 16 pixels where the largest image is 400 x 100: half of them;
     # sixel named by the user still learns the terminal's limits.
     (None, b"\x1b[6;16;8t\x1b[?2;0;400;100S" + DA1_VT340, SIXEL, b"sixel at 1/2 size"),
