@@ -25,13 +25,15 @@ TOLERANCE, MATCHING_SHARE = 10.0, 0.97
 needs_xterm = pytest.mark.skipif(bool(missing_tools("xterm")), reason="needs xterm, Xvfb and imagemagick")
 
 
-def rendered_output(capfdbinary, monkeypatch, protocol, true_colour, cols=COLS, rows=ROWS, **surface_args):
+def rendered_output(capfdbinary, monkeypatch, protocol, true_colour, cols=COLS, rows=ROWS, camera=f.Camera(*CAMERA),
+                    axes=False, **surface_args):
     """What a surface writes for the frame the viewer draws, captured from fd 1."""
     monkeypatch.setenv("COLORTERM", "truecolor" if true_colour else "")
     monkeypatch.setenv("TERM", "xterm-256color")
     capfdbinary.readouterr()
-    f.Surface("medium", protocol=protocol, **surface_args).render_to_terminal(
-        open_model(None).mesh, f.Camera(*CAMERA), f.Viewport.full_screen(cols, rows, 1))
+    surface = f.Surface("medium", protocol=protocol, **surface_args)
+    surface.axis_triad = axes
+    surface.render_to_terminal(open_model(None).mesh, camera, f.Viewport.full_screen(cols, rows, 1))
     return capfdbinary.readouterr().out
 
 

@@ -4,26 +4,19 @@ against the frames of the same poses. (What each key does is pinned in the viewe
 
 import sys
 
-import facetview as f
-from facetview.models import open_model
 from facetview.viewer import PAN_STEP, Pose
 from cell_text import replay_cells
-from test_cell_terminals import COLS, DETECT, ROWS, detected
+from test_cell_terminals import COLS, DETECT, ROWS, detected, rendered_output
 from tmux_server import Tmux, needs_tmux, wait_for
 
 START = Pose(pitch=0.3, yaw=0.8, roll=0.1, zoom=1.2)
 VIEWER = [sys.executable, "-c", DETECT, "--no-spin", "--quality", "medium",
           "--pitch=0.3", "--yaw=0.8", "--roll=0.1", "--zoom=1.2"]
-VIEWPORT = f.Viewport.full_screen(COLS, ROWS, 1)
 
 
-def expected_cells(capfdbinary, monkeypatch, pose, edges=False, axes=False):
-    monkeypatch.setenv("COLORTERM", "truecolor")
-    capfdbinary.readouterr()
-    surface = f.Surface("medium", protocol="blocks", edges=edges)
-    surface.axis_triad = axes
-    surface.render_to_terminal(open_model(None).mesh, pose.camera("y"), VIEWPORT)
-    return replay_cells(capfdbinary.readouterr().out, COLS, ROWS)[:ROWS - 1]
+def expected_cells(capfdbinary, monkeypatch, pose, overlays=False):
+    drawn = rendered_output(capfdbinary, monkeypatch, "blocks", True, camera=pose.camera("y"), axes=overlays, edges=overlays)
+    return replay_cells(drawn, COLS, ROWS)[:ROWS - 1]
 
 
 def send(tmux, data):
@@ -57,5 +50,5 @@ def test_keys_and_mouse_pan_and_switch_overlays(tmp_path, capfdbinary, monkeypat
         for keys, change, overlays in steps:
             pose = change(pose)
             send(tmux, keys)
-            wait_for_cells(tmux, expected_cells(capfdbinary, monkeypatch, pose, overlays, overlays), repr(keys))
+            wait_for_cells(tmux, expected_cells(capfdbinary, monkeypatch, pose, overlays), repr(keys))
         send(tmux, b"q")
