@@ -1,8 +1,6 @@
 """OrbitCamera from Python: its values, and frames that match Camera's where
 the two agree; edges and the axis triad as render keywords and surface switches."""
 
-import math
-
 import pytest
 
 import facetview as f
