@@ -32,8 +32,6 @@ BLANK_CELLS = re.escape(b"\x1b7\x1b[?7l\x1b[0m" + b"".join(b"\x1b[%d;3H" % row +
     # Not a terminal here: the cell size given, else the quality's 4 x 8.
     (dict(protocol="sixel"), 'Surface(quality="medium", protocol="sixel")', (48, 40), SIXEL_FRAME % (48, 40),
      BLANK_CELLS),
-    (dict(protocol="sixel", cell_size=(6, 12)), 'Surface(quality="medium", protocol="sixel")', (72, 60),
-     SIXEL_FRAME % (72, 60), BLANK_CELLS),
 ])
 def test_frames_are_sent_once_and_clear_takes_effect_at_once(capfdbinary, monkeypatch, arguments, text, size, frame,
                                                              cleared):
