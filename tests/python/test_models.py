@@ -87,7 +87,8 @@ def test_render_and_save_png_give_the_pixels_a_surface_shows(tmp_path, capfdbina
     (lambda: Mesh.from_arrays(TRIANGLE, name=3), TypeError, "^argument 'name': 'int' object cannot be converted to 'str'$"),
     (lambda: Mesh.from_arrays(TRIANGLE, colors=[(1, 2, 3)] * 2), ValueError,
      r"^colors must have one row per face \(1\) or per vertex \(3\), not 2$"),
-    (lambda: Mesh.from_arrays(TRIANGLE, colors=[(256, 0, 0)]), ValueError, "^colors given as whole numbers must be 0 to 255$"),
+    *((lambda c=c: Mesh.from_arrays(TRIANGLE, colors=[c]), ValueError, "^colors given as whole numbers must be 0 to 255$")
+      for c in [(256, 0, 0), (0, -1, 0)]),
     (lambda: Mesh.from_arrays(TRIANGLE, colors=np.zeros((1, 3), np.int32)), TypeError,
      "^colors must hold uint8 or float numbers, not items of format 'i'$"),
     (lambda: Mesh.from_arrays(TRIANGLE, colors=np.zeros(3, np.uint8)), ValueError, r"^colors must have the shape \(n, 3\)"),
