@@ -233,8 +233,9 @@ TEST(DecodedModels, GiveTheirTrianglesAndColours) {
       {"ply_vertex_colours_averaged_per_triangle",
        ply("element vertex 4\n" + kXyz +
            "property float red\nproperty float green\nproperty float blue\nelement face 1\n" +
-           kFaces + "end_header\n0 0 0 1 0 0\n1 0 0 0 1 0\n1 1 0 0 0 1\n0 1 0 1 1 1\n4 0 1 2 3\n"),
-       "m.ply", Points{}, Colours{{85, 85, 85}, {170, 85, 170}}},
+           kFaces +
+           "end_header\n0 0 0 1 0 0\n1 0 0 0 1 0\n1 1 0 0 0 1\n0 1 0 1 0.5 1\n4 0 1 2 3\n"),
+       "m.ply", Points{}, Colours{{85, 85, 85}, {170, 42, 170}}},
       {"obj_materials_from_the_library",
        "mtllib missing.mtl parts.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nusemtl red\n"
        "f 1 2 3\nusemtl  half tone \nf 1 2 3\nusemtl plain\nf 1 2 3\nusemtl broken\n"

@@ -1,11 +1,14 @@
 """Argument matching and conversion: the same rules and messages for every method."""
 
+import math
+
 import pytest
 
-from facetview import Camera, Mesh, Surface, Viewport
+from facetview import Camera, Mesh, OrbitCamera, Surface, Viewport, _facetview, render
 
 RANGE_MESSAGE = "out of range integral type conversion attempted"
 SURFACE = Surface()
+DISTANCE, TARGET = "distance must be a positive finite number", "argument 'target': expected a sequence of 3 numbers"
 NUMBER = type("Number", (), {"__index__": lambda self: 7, "__float__": lambda self: 2.5})()
 
 
@@ -57,9 +60,33 @@ CONVERSION_FAILURES = [
     (SURFACE.render_to_terminal, (Mesh.demo(), Camera(), None), {}, TypeError, "argument 'viewport': 'NoneType' object cannot be converted to 'Viewport'"),
 ]
 
+# The surface's and the orbit camera's own arguments: the values they refuse and why.
+VALUE_FAILURES = [
+    (Surface, ("low", "blocks"), {}, TypeError, "Surface.__new__() takes from 0 to 1 positional arguments but 2 were given"),
+    (Surface, (), dict(protocol="Kitty"), ValueError, "unknown protocol 'Kitty', expected auto|kitty|sixel|blocks"),
+    (Surface, (), dict(protocol=3), TypeError, None),
+    # The native type leaves "auto" to the package.
+    (_facetview.Surface, (), dict(protocol="auto"), ValueError,
+     "protocol 'auto' is resolved by facetview.Surface, which asks the terminal"),
+    (Surface, (), dict(cell_size=(0, 20)), ValueError, "cell size must be at least 1x1 pixels"),
+    (Surface, (), dict(cell_size=[10, 20]), TypeError, "argument 'cell_size': expected a tuple (width, height)"),
+    (Surface, (), dict(cell_size=(10, -1)), OverflowError, RANGE_MESSAGE),
+    (Surface, (), dict(max_size=(1000, 0)), ValueError, "max_size must be at least 1x1 pixels"),
+    (Surface, (), dict(colours=0), ValueError, "colours must be at least 1"),
+    *((OrbitCamera, (), dict(distance=d), ValueError, DISTANCE) for d in (0, math.inf, math.nan)),
+    *((OrbitCamera, (), dict(target=t), TypeError, TARGET) for t in ((1, 2), "abc", 5)),
+    (OrbitCamera, (), dict(target=(1, "x", 3)), TypeError, "argument 'target': must be real number, not str"),
+    (OrbitCamera, ((0, 0, 0), 1, 0, 0, 0, True), {}, TypeError,
+     "OrbitCamera.__new__() takes from 0 to 5 positional arguments but 6 were given"),
+    (OrbitCamera, (), dict(zoom=2), TypeError, "OrbitCamera.__new__() got an unexpected keyword argument 'zoom'"),
+    (render, (Mesh.demo(), "camera", 10, 10), {}, TypeError,
+     "argument 'camera': 'str' object cannot be converted to 'Camera'"),
+]
+
 
 @pytest.mark.parametrize("call, args, kwargs, exception, message",
-                         [(c, a, k, TypeError, m) for c, a, k, m in MATCHING_FAILURES] + CONVERSION_FAILURES)
+                         [(c, a, k, TypeError, m) for c, a, k, m in MATCHING_FAILURES] + CONVERSION_FAILURES
+                         + VALUE_FAILURES)
 def test_matching_and_conversion_failures(call, args, kwargs, exception, message):
     with pytest.raises(exception) as error:
         call(*args, **kwargs)

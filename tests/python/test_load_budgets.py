@@ -11,20 +11,14 @@ from conftest import child_env
 # Far above what the budgets let a load take, far below what the files would take without them.
 MEMORY_LIMIT = 1 << 30
 
-LOAD = """
-import resource, sys
+LOAD = """import resource, sys
 resource.setrlimit(resource.RLIMIT_AS, ({limit}, {limit}))
+from conftest import cause_chain
 from facetview import Mesh
 try:
-    mesh = Mesh.load(sys.argv[1])
+    print(Mesh.load(sys.argv[1]).triangle_count, "triangles")
 except RuntimeError as error:
-    reasons = []
-    while error is not None:
-        reasons.append(str(error))
-        error = error.__cause__
-    print(": ".join(reasons[1:]))
-else:
-    print(mesh.triangle_count, "triangles")
+    print(": ".join(text for _, text in cause_chain(error.__cause__)))
 """
 
 

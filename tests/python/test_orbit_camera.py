@@ -1,14 +1,11 @@
-"""OrbitCamera from Python: its values, its messages, and frames that match Camera's where
+"""OrbitCamera from Python: its values, and frames that match Camera's where
 the two agree; edges and the axis triad as render keywords and surface switches."""
-
-import math
 
 import pytest
 
 import facetview as f
 
 DEMO = f.Mesh.demo()
-DISTANCE, TARGET = "distance must be a positive finite number", "argument 'target': expected a sequence of 3 numbers"
 
 
 def test_defaults_fields_and_repr():
@@ -22,22 +19,6 @@ def test_defaults_fields_and_repr():
                             "yaw=2, roll=3, orthographic=True)")
     camera.target, camera.distance, camera.orthographic = (1, 2, 3), 1e6, False
     assert (camera.target, camera.distance, camera.orthographic) == ((1.0, 2.0, 3.0), 1e6, False)
-
-
-@pytest.mark.parametrize("call, error, message", [
-    *((lambda d=d: f.OrbitCamera(distance=d), ValueError, DISTANCE) for d in (0, math.inf, math.nan)),
-    *((lambda t=t: f.OrbitCamera(target=t), TypeError, TARGET) for t in ((1, 2), "abc", 5)),
-    (lambda: f.OrbitCamera(target=(1, "x", 3)), TypeError, "argument 'target': must be real number, not str"),
-    (lambda: f.OrbitCamera((0, 0, 0), 1, 0, 0, 0, True), TypeError,
-     "OrbitCamera.__new__() takes from 0 to 5 positional arguments but 6 were given"),
-    (lambda: f.OrbitCamera(zoom=2), TypeError, "OrbitCamera.__new__() got an unexpected keyword argument 'zoom'"),
-    (lambda: f.render(DEMO, "camera", 10, 10), TypeError,
-     "argument 'camera': 'str' object cannot be converted to 'Camera'"),
-])
-def test_bad_arguments_are_refused(call, error, message):
-    with pytest.raises(error) as raised:
-        call()
-    assert str(raised.value) == message
 
 
 @pytest.mark.parametrize("field, value, error", [
@@ -63,12 +44,14 @@ def test_an_orbit_camera_draws_what_the_equivalent_camera_draws():
 
 
 def test_edges_are_drawn_only_when_asked_for(tmp_path):
-    plain = f.render(DEMO, f.OrbitCamera(), 120, 80)
-    assert f.render(DEMO, f.OrbitCamera(), 120, 80, edges=False) == plain
-    edged = f.render(DEMO, f.OrbitCamera(), 120, 80, edges=True)
-    assert edged != plain and edged.count(bytes([16, 18, 22, 255])) > 100
-    f.save_png(tmp_path / "demo.png", DEMO, f.OrbitCamera(orthographic=True), 120, 80, edges=True)
-    assert (tmp_path / "demo.png").read_bytes().startswith(b"\x89PNG")
+    from PIL import Image
+
+    camera = f.OrbitCamera(orthographic=True)
+    plain, edged = f.render(DEMO, camera, 120, 80), f.render(DEMO, camera, 120, 80, edges=True)
+    assert f.render(DEMO, camera, 120, 80, edges=False) == plain != edged
+    f.save_png(tmp_path / "demo.png", DEMO, camera, 120, 80, edges=True)
+    with Image.open(tmp_path / "demo.png") as image:
+        assert image.tobytes() == edged
 
 
 def test_surface_switches_and_repr():

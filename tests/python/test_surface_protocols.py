@@ -6,7 +6,7 @@ import re
 import pytest
 
 import facetview.surface
-from facetview import Camera, Mesh, Surface, Viewport, _facetview
+from facetview import Camera, Mesh, Surface, Viewport
 from facetview.terminal_query import Capabilities
 
 VIEWPORT = Viewport(2, 1, 12, 5)
@@ -21,25 +21,6 @@ BLANK_CELLS = re.escape(b"\x1b7\x1b[?7l\x1b[0m" + b"".join(b"\x1b[%d;3H" % row +
                         + b"\x1b[?7h\x1b8")
 
 
-@pytest.mark.parametrize("make, positional, keywords, exception, message", [
-    (Surface, ("low", "blocks"), {}, TypeError, "Surface.__new__() takes from 0 to 1 positional arguments but 2 were given"),
-    (Surface, (), dict(protocol="Kitty"), ValueError, "unknown protocol 'Kitty', expected auto|kitty|sixel|blocks"),
-    (Surface, (), dict(protocol=3), TypeError, None),
-    # The native type leaves "auto" to the package.
-    (_facetview.Surface, (), dict(protocol="auto"), ValueError,
-     "protocol 'auto' is resolved by facetview.Surface, which asks the terminal"),
-    (Surface, (), dict(cell_size=(0, 20)), ValueError, "cell size must be at least 1x1 pixels"),
-    (Surface, (), dict(cell_size=[10, 20]), TypeError, "argument 'cell_size': expected a tuple (width, height)"),
-    (Surface, (), dict(cell_size=(10, -1)), OverflowError, None),
-    (Surface, (), dict(max_size=(1000, 0)), ValueError, "max_size must be at least 1x1 pixels"),
-    (Surface, (), dict(colours=0), ValueError, "colours must be at least 1"),
-])
-def test_bad_arguments_are_refused(make, positional, keywords, exception, message):
-    with pytest.raises(exception) as raised:
-        make(*positional, **keywords)
-    assert message is None or str(raised.value) == message
-
-
 @pytest.mark.parametrize("arguments, text, size, frame, cleared", [
     ({}, 'Surface(quality="medium")', (48, 40), KITTY_FRAME, KITTY_CLEARED),
     # Standard output is captured, so nothing is asked, and a file gets what it always got.
@@ -51,8 +32,6 @@ def test_bad_arguments_are_refused(make, positional, keywords, exception, messag
     # Not a terminal here: the cell size given, else the quality's 4 x 8.
     (dict(protocol="sixel"), 'Surface(quality="medium", protocol="sixel")', (48, 40), SIXEL_FRAME % (48, 40),
      BLANK_CELLS),
-    (dict(protocol="sixel", cell_size=(6, 12)), 'Surface(quality="medium", protocol="sixel")', (72, 60),
-     SIXEL_FRAME % (72, 60), BLANK_CELLS),
 ])
 def test_frames_are_sent_once_and_clear_takes_effect_at_once(capfdbinary, monkeypatch, arguments, text, size, frame,
                                                              cleared):

@@ -1,11 +1,11 @@
-"""Viewport, Camera and Mesh: stored values, reprs and properties."""
+"""Viewport and Camera: stored values, reprs and properties."""
 
 import math
 import struct
 
 import pytest
 
-from facetview import Camera, Mesh, Viewport
+from facetview import Camera, Viewport
 
 FLOAT_MAX = 3.4028234663852886e38
 
@@ -18,26 +18,22 @@ def fields(viewport):
     return viewport.col, viewport.row, viewport.cols, viewport.rows
 
 
-@pytest.mark.parametrize("args, kwargs, stored", [
-    ((0, 0, 0, 0), {}, (0, 0, 1, 1)),
-    ((3, 4), {"rows": 24, "cols": 80}, (3, 4, 80, 24)),
-    ((65535,) * 4, {}, (65535,) * 4),
+@pytest.mark.parametrize("make, args, kwargs, stored", [
+    (Viewport, (0, 0, 0, 0), {}, (0, 0, 1, 1)),
+    (Viewport, (3, 4), {"rows": 24, "cols": 80}, (3, 4, 80, 24)),
+    (Viewport, (65535,) * 4, {}, (65535,) * 4),
+    (Viewport.full_screen, (80, 24), {}, (0, 0, 80, 24)), (Viewport.full_screen, (80, 24, 2), {}, (0, 0, 80, 22)),
+    (Viewport.full_screen, (80, 24), {"reserved_bottom_rows": 30}, (0, 0, 80, 1)),
+    (Viewport.full_screen, (0, 0), {}, (0, 0, 1, 1)),
+    (Viewport.full_screen, (), {"cols": 65535, "rows": 65535, "reserved_bottom_rows": 65535}, (0, 0, 65535, 1)),
 ])
-def test_viewport_fields_and_repr(args, kwargs, stored):
-    viewport = Viewport(*args, **kwargs)
+def test_viewport_fields_and_repr(make, args, kwargs, stored):
+    viewport = make(*args, **kwargs)
     assert fields(viewport) == stored
     assert repr(viewport) == "Viewport(col={}, row={}, cols={}, rows={})".format(*stored)
     with pytest.raises(AttributeError):
         viewport.cols = 9
     assert fields(viewport) == stored
-
-
-@pytest.mark.parametrize("args, kwargs, size", [
-    ((80, 24), {}, (80, 24)), ((80, 24, 2), {}, (80, 22)), ((80, 24), {"reserved_bottom_rows": 30}, (80, 1)),
-    ((0, 0), {}, (1, 1)), ((), {"cols": 65535, "rows": 65535, "reserved_bottom_rows": 65535}, (65535, 1)),
-])
-def test_full_screen(args, kwargs, size):
-    assert fields(Viewport.full_screen(*args, **kwargs)) == (0, 0) + size
 
 
 def test_default_camera_and_reprs():
@@ -61,19 +57,8 @@ def test_camera_stores_nearest_float32_and_keeps_it(field, value, stored):
     with pytest.raises(AttributeError, match="^can't delete attribute$"):
         delattr(camera, field)
     assert repr(getattr(camera, field)) == repr(stored)
-
-
-@pytest.mark.parametrize("field", ["pitch", "yaw", "roll", "zoom"])
-def test_camera_setter_converts_before_it_borrows(field):
+    # A number that reads the camera it is being stored into: converted before the camera is borrowed.
     camera = Camera(zoom=2.0)
-    # A number that reads the camera it is being stored into.
     setattr(camera, field, type("Twice", (), {"__float__": lambda self: camera.zoom * 2})())
     assert getattr(camera, field) == 4.0
 
-
-def test_demo_mesh():
-    mesh = Mesh.demo()
-    assert (mesh.name, mesh.triangle_count, repr(mesh)) == ("demo hull", 12, 'Mesh(name="demo hull", triangles=12)')
-    assert Mesh.demo() is not mesh
-    with pytest.raises(AttributeError):
-        mesh.name = "other"

@@ -14,7 +14,7 @@ def decode(reads):
 
 @pytest.mark.parametrize("reads, events", [
     ([b"\x1b[A\x1b[B\x1b[C\x1b[D"], [A.TURN_UP, A.TURN_DOWN, A.TURN_RIGHT, A.TURN_LEFT]),
-    ([b"\x1bOA\x1bOD"], [A.TURN_UP, A.TURN_LEFT]),  # application cursor mode
+    ([b"\x1bOA\x1bOD\x1bO\x1b[A"], [A.TURN_UP, A.TURN_LEFT, A.TURN_UP]),  # application cursor mode
     ([b"kjhl"], [A.TURN_UP, A.TURN_DOWN, A.TURN_LEFT, A.TURN_RIGHT]),
     ([b"+=-_"], [A.ZOOM_IN, A.ZOOM_IN, A.ZOOM_OUT, A.ZOOM_OUT]),
     ([b"1234 r"], [A.QUALITY_LOW, A.QUALITY_MEDIUM, A.QUALITY_HIGH, A.QUALITY_FULL, A.TOGGLE_PAUSE,
@@ -34,9 +34,9 @@ def decode(reads):
     ([b"\x1bP>|kitty(0.26)\x1b\\\x1b]11;rgb:0000/0000/0000\x07h"], [A.TURN_LEFT]),
     # An ESC inside a string that is not its end starts a sequence of its own.
     ([b"\x1b]2;title\x1b[Aj"], [A.TURN_UP, A.TURN_DOWN]),
-    # A control key inside an unfinished sequence still counts; ESC starts over.
+    # A control key inside an unfinished sequence still counts; ESC starts over, a byte beyond ASCII ends it.
     ([b"\x1b[1;\x03"], [A.QUIT]),
-    ([b"\x1b[1;\x1b[D"], [A.TURN_LEFT]),
+    ([b"\x1b[1;\x1b[D\x1b[1\xffk"], [A.TURN_LEFT, A.TURN_UP]),
     # Garbage of any length is read to its end and dropped.
     ([b"\x1b[" + b"9" * 5000 + b"A", b"l"], [A.TURN_RIGHT]),
 ])
@@ -89,6 +89,7 @@ def test_a_long_sequence_read_a_byte_at_a_time_takes_linear_time():
     (b"\x1b[<0;11;6m", MouseEvent(M.RELEASE, 0, 10, 5)),
     (b"\x1b[M#\xff\xff", MouseEvent(M.RELEASE, 0, 222, 222)),
     (b"\x1b[<64;300;200M", MouseEvent(M.WHEEL_UP, 0, 299, 199)),  # beyond what a byte holds
+    *[(report, MouseEvent(M.PRESS, 0, 0, 0)) for report in (b"\x1b[<0;0;0M", b"\x1b[M   ")],  # no cell before the first
     (b"\x1b[<0;3M", None),
     (b"\x1b[<0;x;5M", None),  # x ends the sequence; ";5M" are keys bound to nothing
     (b"\x1b[M\x03qq", None),  # no report: too small a byte
