@@ -21,13 +21,6 @@ def obj_of(triangles):
     return "".join(lines).encode()
 
 
-def two_models_and_a_photo(folder, names):
-    """A tetrahedron, two triangles and a JPEG photo, under the names given: the names."""
-    for name, content in zip(names, (TETRAHEDRON, obj_of(2), b"\xff\xd8\xff\xe0 a photo")):
-        (folder / name).write_bytes(content)
-    return names
-
-
 def wait_to_see(tmux, wanted, seconds, row=-1):
     """Waits until the row (the status line unless told) holds wanted."""
     wait_for(lambda: wanted in tmux.lines()[row], lambda: f"{wanted!r} not seen in {seconds} s: {tmux.lines()[row]!r}",
@@ -75,8 +68,11 @@ def test_the_viewer_follows_each_way_a_file_is_rewritten(tmp_path):
 
 @needs_tmux
 def test_a_grid_of_three_shows_three_pictures_and_names(tmp_path):
-    names = two_models_and_a_photo(tmp_path, ["first.obj", "second.obj", "photo.stl"])
-    with Tmux(tmp_path, [sys.executable, "-m", "facetview", *names, "--no-spin"], COLS, ROWS) as tmux:
+    (tmp_path / "first.obj").write_bytes(TETRAHEDRON)
+    (tmp_path / "second.obj").write_bytes(obj_of(2))
+    (tmp_path / "photo.stl").write_bytes(b"\xff\xd8\xff\xe0 not a model")
+    with Tmux(tmp_path, [sys.executable, "-m", "facetview", "first.obj", "second.obj", "photo.stl", "--no-spin"],
+              COLS, ROWS) as tmux:
         name_row = ROWS - 2  # cells fill the screen above the status line
         wait_to_see(tmux, "photo.stl", 30, name_row)
         names = tmux.lines()[name_row]
@@ -101,7 +97,10 @@ def test_a_grid_of_three_shows_three_pictures_and_names(tmp_path):
 
 @pytest.mark.skipif(bool(missing_tools("kitty")), reason="needs kitty, Xvfb and imagemagick")
 def test_contact_sheet_in_kitty(tmp_path):
-    with kitty(tmp_path, 80, 24, [*two_models_and_a_photo(tmp_path, ["a.obj", "b.obj", "c.stl"]), "--inline"]) as session:
+    (tmp_path / "a.obj").write_bytes(TETRAHEDRON)
+    (tmp_path / "b.obj").write_bytes(obj_of(3))
+    (tmp_path / "c.stl").write_bytes(b"\xff\xd8\xff\xe0 a photo")
+    with kitty(tmp_path, 80, 24, ["a.obj", "b.obj", "c.stl", "--inline"]) as session:
         assert session.program_status(60) == 0
 
         def lit_thumbnails():
