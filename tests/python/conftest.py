@@ -97,10 +97,11 @@ def pty_terminal():
     os.close(terminal_end)
 
 
-def drained(fd, wait=0.2):
-    """Everything the terminal side has been sent, read until it stays quiet for `wait` seconds."""
+def drained(fd, wait=0.2, deadline=float("inf")):
+    """What the terminal side has been sent, read until it stays quiet for `wait` seconds
+    (or the monotonic clock passes `deadline`: a program may never stop writing)."""
     output = b""
-    while select.select([fd], [], [], wait)[0]:
+    while time.monotonic() < deadline and select.select([fd], [], [], wait)[0]:
         output += os.read(fd, 65536)
     return output
 
@@ -142,7 +143,7 @@ class PtyViewer:
         deadline = time.monotonic() + timeout
         while self.process.poll() is None:
             assert time.monotonic() < deadline, "the viewer did not end"
-            self.output += drained(self.master, 0.05)
+            self.output += drained(self.master, 0.05, deadline)
         self.output += drained(self.master, 0)
         return self.process.returncode, self.process.stderr.read()
 

@@ -108,6 +108,22 @@ def test_the_session_waits_for_a_slow_nonblocking_terminal(pty_terminal):
     assert lines == [b"%03d" % row for row in range(300)] and output.endswith(given_back)
 
 
+def test_writing_goes_on_after_a_partial_write():
+    from facetview.terminal import write_all
+
+    read_end, write_end = os.pipe()
+    os.set_blocking(write_end, False)  # a full pipe takes part of a write, then raises
+    data, received = bytes(range(256)) * 4096, bytearray()
+    reader = threading.Thread(target=lambda: [received.extend(chunk) for chunk in iter(
+        lambda: os.read(read_end, 65536), b"")])
+    reader.start()
+    write_all(write_end, data)
+    os.close(write_end)
+    reader.join(timeout=20)
+    os.close(read_end)
+    assert received == data
+
+
 @pytest.mark.parametrize("failing", [b"\x1b_Ga=d", b"\x1b[?1006l", b"\x1b[?25h"])
 def test_each_step_of_giving_the_terminal_back_is_tried_after_one_failed(monkeypatch, pty_terminal, failing):
     from facetview import terminal
