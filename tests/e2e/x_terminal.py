@@ -4,9 +4,7 @@ The terminal starts a launcher that records the window size in cells and pixels,
 runs the program in the background with the terminal as its input, so that the test
 learns its process id; when it has ended, the window stays, to be looked at again.
 
-Also a script: `python tests/e2e/x_terminal.py OUT.png [viewer options]` saves a
-screenshot of the viewer in kitty (the README's picture), taken 4 seconds after the
-start; give --hold so that the viewer is still there.
+scripts/screenshot uses it to take the README's picture.
 """
 
 import os
@@ -149,13 +147,3 @@ def kitty(workdir: Path, cols: int, rows: int, args, program=("-m", "facetview")
     return XTerminal(workdir, command, [*program, *args],
                      dict(LIBGL_ALWAYS_SOFTWARE="1", KITTY_CONFIG_DIRECTORY=str(workdir)))
 
-
-if __name__ == "__main__":
-    import signal
-    import tempfile
-
-    with tempfile.TemporaryDirectory() as workdir:
-        with kitty(Path(workdir), 72, 22, sys.argv[2:]) as session:
-            time.sleep(4)  # let the frames and the status line settle
-            session.save_window(sys.argv[1])
-            os.kill(session.program_pid, signal.SIGTERM)
