@@ -20,8 +20,8 @@ class MedianCut {
   explicit MedianCut(const std::array<std::uint8_t, 256>& grid) : grid_(grid) {}
 
   // At most count colours for the RGBA pixels of frame (alpha ignored, fewer
-  // than 2^32 pixels); fewer when the frame has fewer colours on the grid. The same pixels always give the
-  // same colours in the same order.
+  // than 2^32 pixels); fewer when the frame has fewer colours on the grid. The same pixels always
+  // give the same colours in the same order.
   std::vector<Rgb> colours(std::span<const std::uint8_t> rgba, std::size_t count);
 
  private:
