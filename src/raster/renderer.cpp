@@ -151,6 +151,7 @@ void Renderer::draw_shared_out(std::span<const Triangle> triangles,
       // Only a frame cut short between draw and merge leaves depths behind.
       if (!buffers.drawn.empty())
         std::fill(buffers.depth.begin(), buffers.depth.end(), kNothingDrawn);
+      // Should the draw be cut short, any row may hold depths by then.
       buffers.drawn = {0, height_};
       buffers.drawn = draw_triangles(run, frame, FrameBuffers{buffers.rgba, buffers.depth, width_},
                                      run_colours);
